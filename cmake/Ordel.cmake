@@ -1,0 +1,50 @@
+# Project helpers shared by every folder.
+
+# ordel_test(NAME <binary> SOURCES ... LIBS ... [TIMEOUT s])
+# One GoogleTest binary per source folder, registered as one CTest entry.
+# In a fuzz build only the fuzz targets are registered.
+function(ordel_test)
+  cmake_parse_arguments(T "" "NAME;TIMEOUT;MAIN" "SOURCES;LIBS" ${ARGN})
+  if(ORDEL_FUZZ)
+    return()
+  endif()
+  if(NOT T_MAIN)
+    set(T_MAIN ordel_test_main)
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock ${T_MAIN})
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "SDL_AUDIODRIVER=dummy;QT_QPA_PLATFORM=offscreen;ORDEL_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()
+
+# ordel_fuzzer(NAME <target> SOURCES ... LIBS ... [SECONDS s] [MAX_LEN bytes])
+# A libFuzzer target, built and registered (bounded run) only in a clang fuzz build.
+function(ordel_fuzzer)
+  cmake_parse_arguments(F "" "NAME;SECONDS;MAX_LEN" "SOURCES;LIBS" ${ARGN})
+  if(NOT ORDEL_FUZZ)
+    return()
+  endif()
+  if(NOT F_SECONDS)
+    set(F_SECONDS 30)
+  endif()
+  if(NOT F_MAX_LEN)
+    set(F_MAX_LEN 4194304)
+  endif()
+  add_executable(${F_NAME} ${F_SOURCES})
+  target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+  add_test(NAME ${F_NAME}
+    COMMAND ${F_NAME} -max_total_time=${F_SECONDS} -timeout=1 -max_len=${F_MAX_LEN} -rss_limit_mb=4096)
+  set_tests_properties(${F_NAME} PROPERTIES TIMEOUT ${F_SECONDS}0)
+endfunction()
+
+# ordel_bench(NAME <binary> SOURCES ... LIBS ...)
+function(ordel_bench)
+  cmake_parse_arguments(B "" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${B_NAME} ${B_SOURCES})
+  target_link_libraries(${B_NAME} PRIVATE ${B_LIBS} benchmark::benchmark)
+endfunction()

@@ -1,0 +1,353 @@
+#include "model/CAudioTag.h"
+
+#include "model/AudioTag.h"
+#include "base/CodePage.h"
+#include "base/DebugLog.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <taglib/apetag.h>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/fileref.h>
+#include <taglib/id3v1tag.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/mpegproperties.h>
+#include <taglib/tag.h>
+#include <taglib/unsynchronizedlyricsframe.h>
+
+namespace {
+
+// Library text to wide text. Pure ASCII is taken as it is; text with characters above 255 is
+// real Unicode; text of bytes 128-255 only is in practice GBK stored in a Latin-1 frame. A
+// byte run that is not valid code-page text was real Latin-1 after all and is read as such.
+QString FromTagString(const TagLib::String& s)
+{
+    if (s.isEmpty()) return QString();
+    QString out;
+    if (s.isAscii()) {
+        out = QString::fromLatin1(s.to8Bit(false).c_str());
+    } else if (!s.isLatin1()) {
+        const TagLib::ByteVector utf16 = s.data(TagLib::String::UTF16LE);
+        out = QString::fromUtf16(reinterpret_cast<const char16_t*>(utf16.data()), utf16.size() / 2);
+    } else {
+        const std::string bytes = s.to8Bit(false);
+        bool valid = true;
+        out = FromAnsi(bytes.data(), static_cast<qsizetype>(bytes.size()), &valid);
+        if (!valid) out = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    }
+    return out.trimmed();
+}
+
+TagLib::String ToTagString(const QString& text)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size() * 2);
+    for (const QChar c : text) {
+        bytes.append(static_cast<char>(c.unicode() & 0xFF));
+        bytes.append(static_cast<char>(c.unicode() >> 8));
+    }
+    return TagLib::String(TagLib::ByteVector(bytes.constData(), static_cast<unsigned>(bytes.size())),
+                          TagLib::String::UTF16LE);
+}
+
+TagLib::MPEG::File* AsMpeg(TagLib::FileRef* ref)
+{
+    return ref ? dynamic_cast<TagLib::MPEG::File*>(ref->file()) : nullptr;
+}
+
+// Every tag kind but APE, and the tags we do not write stay in the file as they are.
+void SaveMpeg(TagLib::MPEG::File* mpeg)
+{
+    mpeg->save(TagLib::MPEG::File::ID3v1 | TagLib::MPEG::File::ID3v2, TagLib::File::StripNone);
+}
+
+template <class T, class F>
+T Guard(const char* name, T neutral, F&& f)
+{
+    try {
+        return f();
+    } catch (...) {
+        WriteDebugLogA("call %s  failed", name);
+        return neutral;
+    }
+}
+
+} // namespace
+
+CAudioTag::CAudioTag() = default;
+CAudioTag::~CAudioTag() = default;
+
+bool CAudioTag::Open(const QString& path)
+{
+    Close();
+    if (path.size() <= 4 || !QFileInfo(path).isFile()) return false;
+    auto ref = std::make_unique<TagLib::FileRef>(QFile::encodeName(path).constData(), true,
+                                                 TagLib::AudioProperties::Average);
+    if (ref->isNull()) return false;
+    m_pFile = std::move(ref);
+    return true;
+}
+
+void CAudioTag::Close() { m_pFile.reset(); }
+
+QString CAudioTag::GetTitle() const
+{
+    return Guard("GetTitle", QString(), [&] {
+        return m_pFile && m_pFile->tag() ? FromTagString(m_pFile->tag()->title()) : QString();
+    });
+}
+
+QString CAudioTag::GetArtist() const
+{
+    return Guard("GetArtist", QString(), [&] {
+        return m_pFile && m_pFile->tag() ? FromTagString(m_pFile->tag()->artist()) : QString();
+    });
+}
+
+QString CAudioTag::GetAlbum() const
+{
+    return Guard("GetAlbum", QString(), [&] {
+        return m_pFile && m_pFile->tag() ? FromTagString(m_pFile->tag()->album()) : QString();
+    });
+}
+
+QString CAudioTag::GetContentType() const
+{
+    return Guard("GetContentType", QString(), [] { return QString(); });
+}
+
+int CAudioTag::GetReleasetime() const
+{
+    return Guard("GetReleasetime", 0, [&] {
+        return m_pFile && m_pFile->tag() ? static_cast<int>(m_pFile->tag()->year()) : 0;
+    });
+}
+
+int CAudioTag::GetTrack() const
+{
+    return Guard("GetTrack", 0, [&] {
+        return m_pFile && m_pFile->tag() ? static_cast<int>(m_pFile->tag()->track()) : 0;
+    });
+}
+
+int CAudioTag::GetFrequency() const
+{
+    return Guard("GetFrequency", 0, [&] {
+        return m_pFile && m_pFile->audioProperties() ? m_pFile->audioProperties()->sampleRate() : 0;
+    });
+}
+
+int CAudioTag::GetTotalTime() const
+{
+    return Guard("GetTotalTime", 0, [&] {
+        return m_pFile && m_pFile->audioProperties() ? m_pFile->audioProperties()->lengthInSeconds() : 0;
+    });
+}
+
+int CAudioTag::GetBitrate() const
+{
+    return Guard("GetBitrate", 0, [&] {
+        return m_pFile && m_pFile->audioProperties() ? m_pFile->audioProperties()->bitrate() : 0;
+    });
+}
+
+int CAudioTag::GetChannels() const
+{
+    return Guard("GetChannels", 0, [&] {
+        return m_pFile && m_pFile->audioProperties() ? m_pFile->audioProperties()->channels() : 0;
+    });
+}
+
+int CAudioTag::GetChannelMode() const
+{
+    return Guard("GetChannels", -1, [&] {
+        if (!m_pFile || !m_pFile->audioProperties()) return -1;
+        if (TagLib::MPEG::File* mpeg = AsMpeg(m_pFile.get()); mpeg && mpeg->audioProperties())
+            return static_cast<int>(mpeg->audioProperties()->channelMode());
+        switch (m_pFile->audioProperties()->channels()) {
+        case 1: return 3;
+        case 2: return 0;
+        default: return -1;
+        }
+    });
+}
+
+TagLib::Tag* CAudioTag::GetInternalTag(TagLib::APE::Tag** apeTag) const
+{
+    return Guard("GetInternalTag", static_cast<TagLib::Tag*>(nullptr), [&]() -> TagLib::Tag* {
+        if (!m_pFile) return nullptr;
+        TagLib::Tag* chosen = nullptr;
+        if (TagLib::MPEG::File* mpeg = AsMpeg(m_pFile.get())) {
+            TagLib::APE::Tag* ape = mpeg->APETag(true);
+            if (apeTag) *apeTag = ape;
+            if (TagLib::ID3v2::Tag* v2 = mpeg->ID3v2Tag(true); v2 && !v2->isEmpty()) chosen = v2;
+            else if (TagLib::ID3v1::Tag* v1 = mpeg->ID3v1Tag(true); v1 && !v1->isEmpty()) chosen = v1;
+        }
+        return chosen ? chosen : m_pFile->tag();
+    });
+}
+
+void CAudioTag::SetTitle(const QString& text)
+{
+    if (TagLib::Tag* tag = GetInternalTag()) tag->setTitle(ToTagString(text));
+}
+
+void CAudioTag::SetArtist(const QString& text)
+{
+    if (TagLib::Tag* tag = GetInternalTag()) tag->setArtist(ToTagString(text));
+}
+
+void CAudioTag::SetAlbum(const QString& text)
+{
+    if (TagLib::Tag* tag = GetInternalTag()) tag->setAlbum(ToTagString(text));
+}
+
+void CAudioTag::SetLyrics(const QString& text)
+{
+    try {
+        TagLib::MPEG::File* mpeg = AsMpeg(m_pFile.get());
+        // Lyrics go only into an ID3v2 tag the file already has.
+        if (!mpeg || !mpeg->hasID3v2Tag()) return;
+        TagLib::ID3v2::Tag* v2 = mpeg->ID3v2Tag(false);
+        if (!v2) return;
+        v2->removeFrames("USLT");
+        auto* frame = new TagLib::ID3v2::UnsynchronizedLyricsFrame(TagLib::String::UTF16);
+        frame->setLanguage("chi");
+        frame->setDescription("desc");
+        frame->setText(ToTagString(text));
+        v2->addFrame(frame); // the tag owns its frames
+        SaveMpeg(mpeg);
+    } catch (...) {
+    }
+}
+
+void CAudioTag::SetPicture(const QString& picturePath)
+{
+    try {
+        TagLib::MPEG::File* mpeg = AsMpeg(m_pFile.get());
+        if (!mpeg) return;
+        QFile picture(picturePath);
+        if (!picture.open(QIODevice::ReadOnly)) return;
+        const QByteArray bytes = picture.readAll();
+        TagLib::ID3v2::Tag* v2 = mpeg->ID3v2Tag(true);
+        if (!v2) return;
+        auto* frame = new TagLib::ID3v2::AttachedPictureFrame;
+        frame->setMimeType("image/jpeg");
+        frame->setPicture(TagLib::ByteVector(bytes.constData(), static_cast<unsigned>(bytes.size())));
+        v2->addFrame(frame);
+    } catch (...) {
+    }
+}
+
+void CAudioTag::Save()
+{
+    try {
+        if (!m_pFile) return;
+        if (TagLib::MPEG::File* mpeg = AsMpeg(m_pFile.get())) SaveMpeg(mpeg);
+        else m_pFile->save();
+    } catch (...) {
+    }
+}
+
+QString ChannelText(int indicator)
+{
+    switch (indicator) {
+    case 0: return QStringLiteral("立体声");
+    case 1: return QStringLiteral("联合立体声");
+    case 2: return QStringLiteral("双声道");
+    case 3: return QStringLiteral("单声道");
+    default: return QStringLiteral("未知模式");
+    }
+}
+
+QString StripTimeTags(const QString& lyrics)
+{
+    QString out;
+    out.reserve(lyrics.size());
+    qsizetype i = 0;
+    while (i < lyrics.size()) {
+        if (lyrics[i] == QLatin1Char('[')) {
+            const qsizetype close = lyrics.indexOf(QLatin1Char(']'), i + 1);
+            if (close < 0) {
+                out += QStringView(lyrics).mid(i);
+                break;
+            }
+            i = close + 1;
+        } else {
+            out += lyrics[i++];
+        }
+    }
+    return out;
+}
+
+// ---- drivers ----------------------------------------------------------------------------
+
+int ReadAudioTags(const QString& path, AudioTagFields& f)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile()) return 0;
+    try {
+        CAudioTag tag;
+        if (!tag.Open(path)) return 0;
+        if (f.artist.isEmpty()) f.artist = tag.GetArtist();
+        if (f.title.isEmpty()) f.title = tag.GetTitle();
+        if (f.album.isEmpty()) f.album = tag.GetAlbum();
+        if (f.genre.isEmpty()) f.genre = tag.GetContentType();
+        if (f.year.isEmpty()) f.year = QString::asprintf("%d", tag.GetReleasetime());
+        f.trackNum = tag.GetTrack();
+        if (f.genre.isEmpty()) f.genre = QStringLiteral("UnKnown");
+        f.sampleRate = tag.GetFrequency();
+        f.length = tag.GetTotalTime();
+        f.bitRate = tag.GetBitrate();
+        if (f.channels.isEmpty()) f.channels = ChannelText(tag.GetChannelMode());
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int ReadAudioProperties(const QString& path, AudioTagFields& f)
+{
+    try {
+        CAudioTag tag;
+        if (!tag.Open(path)) return 0;
+        f.sampleRate = tag.GetFrequency();
+        f.length = tag.GetTotalTime();
+        f.bitRate = tag.GetBitrate();
+        f.channels = ChannelText(tag.GetChannelMode());
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+void WriteAudioTags(const QString& path, const AudioTagFields* fields, const QString& lyrics,
+                    const QString& picturePath)
+{
+    try {
+        CAudioTag tag;
+        if (!tag.Open(path)) return;
+        if (fields) {
+            tag.SetArtist(fields->artist);
+            tag.SetTitle(fields->title);
+            tag.SetAlbum(fields->album);
+        }
+        if (!lyrics.isEmpty()) tag.SetLyrics(StripTimeTags(lyrics));
+        if (!picturePath.isEmpty()) tag.SetPicture(picturePath);
+        tag.Save();
+    } catch (...) {
+    }
+}
+
+void EmbedAudioPicture(const QString& audioPath, const QString& picturePath)
+{
+    if (picturePath.isEmpty() || !QFileInfo(picturePath).isFile()) return;
+    try {
+        CAudioTag tag;
+        if (!tag.Open(audioPath)) return;
+        tag.SetPicture(picturePath);
+        tag.Save();
+    } catch (...) {
+    }
+}

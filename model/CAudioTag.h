@@ -1,0 +1,60 @@
+#pragma once
+#include <QString>
+
+#include <memory>
+
+namespace TagLib {
+class FileRef;
+class Tag;
+namespace APE {
+class Tag;
+}
+} // namespace TagLib
+
+// Reads the tags and audio properties of one audio file and writes title, artist, album,
+// unsynchronised lyrics and a cover picture back. Nothing stays open between driver calls.
+class CAudioTag {
+public:
+    CAudioTag();
+    ~CAudioTag();
+    CAudioTag(const CAudioTag&) = delete;
+    CAudioTag& operator=(const CAudioTag&) = delete;
+
+    // Opens when the path names an existing file and is longer than 4 characters.
+    bool Open(const QString& path);
+    void Close();
+    bool IsOpen() const { return m_pFile != nullptr; }
+
+    QString GetTitle() const;
+    QString GetArtist() const;
+    QString GetAlbum() const;
+    QString GetContentType() const; // the genre is not read from files: always empty
+    int GetReleasetime() const;
+    int GetTrack() const;
+    int GetFrequency() const;
+    int GetTotalTime() const;
+    int GetBitrate() const;
+    int GetChannels() const;
+    // The indicator of the channel texts: the MPEG channel mode (0 stereo, 1 joint stereo,
+    // 2 dual channel, 3 single channel); for other files 0 for two channels, 3 for one.
+    int GetChannelMode() const;
+
+    // The tag that title, artist and album are written into.
+    TagLib::Tag* GetInternalTag(TagLib::APE::Tag** apeTag = nullptr) const;
+
+    void SetTitle(const QString& text);
+    void SetArtist(const QString& text);
+    void SetAlbum(const QString& text);
+    void SetLyrics(const QString& text);
+    void SetPicture(const QString& picturePath);
+    void Save();
+
+private:
+    std::unique_ptr<TagLib::FileRef> m_pFile;
+};
+
+// The five channel texts by indicator; anything else is "未知模式".
+QString ChannelText(int indicator);
+
+// Removes every bracketed run "[...]" with its brackets, keeping the lyric lines.
+QString StripTimeTags(const QString& lyrics);

@@ -1,0 +1,228 @@
+#include "model/CQvMusic.h"
+
+#include "model/AudioTag.h"
+#include "model/LyricsLookup.h"
+#include "model/TrackInfo.h"
+#include "model/TrackUtil.h"
+#include "base/CodePage.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QObject>
+#include <QStringDecoder>
+
+namespace {
+
+ILyricsLookup* g_lyricsLookup = nullptr;
+
+bool FileExists(const QString& path) { return !path.isEmpty() && QFileInfo(path).isFile(); }
+
+// Lyrics files written here and by most tools today are UTF-8; older ones hold code-page text.
+QString DecodeLyricsFile(const QByteArray& bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF")) return QString::fromUtf8(bytes.mid(3));
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError()) return text;
+    return FromAnsi(bytes);
+}
+
+} // namespace
+
+void SetLyricsLookup(ILyricsLookup* lookup) { g_lyricsLookup = lookup; }
+ILyricsLookup* GetLyricsLookup() { return g_lyricsLookup; }
+
+CQvMusic* CreateMedia(int type)
+{
+    if (type != 0) return nullptr;
+    return new (std::nothrow) CQvMusic();
+}
+
+CQvMusic::CQvMusic() = default;
+CQvMusic::~CQvMusic() = default;
+
+int CQvMusic::AddRef() { return ++m_nRef; }
+
+int CQvMusic::Release()
+{
+    const int n = --m_nRef;
+    if (n == 0) delete this;
+    return n;
+}
+
+void CQvMusic::UpdateKind()
+{
+    if (!m_pInfo) m_nKind = 0;
+    else if (!m_pInfo->NSrc.isEmpty()) m_nKind = 3;
+    else if (!m_pInfo->Song.isEmpty()) m_nKind = 2;
+    else m_nKind = 1;
+}
+
+int CQvMusic::AttachObject(QObject* object, TrackInfo* info)
+{
+    if (object != m_pAttached.get()) m_pAttached.reset(object);
+    if (info != m_pInfo.get()) m_pInfo.reset(info);
+    m_pOwner = nullptr;
+    m_nKind = 3;
+    return 1;
+}
+
+int CQvMusic::AttachInfo(TrackInfo* info, QObject* owner)
+{
+    // Attaching the record it already owns again only recomputes the kind.
+    if (info != m_pInfo.get()) m_pInfo.reset(info);
+    m_pOwner = owner;
+    UpdateKind();
+    return 1;
+}
+
+TrackInfo* CQvMusic::GetInfo() const { return m_pInfo.get(); }
+
+QObject* CQvMusic::GetAttachedObject() const { return m_pAttached.get(); }
+
+int CQvMusic::ReadTagsIntoInfo(AudioTagFields& fields)
+{
+    if (!m_pInfo) return 0;
+    const int ok = ReadAudioTags(m_pInfo->LSrc, fields);
+    // A file that could not be read leaves the record as it was.
+    if (!ok) return 0;
+    TrackInfo& t = *m_pInfo;
+    t.Album = StripSqlChars(fields.album);
+    t.Artist = StripSqlChars(fields.artist);
+    t.Song = StripSqlChars(fields.title);
+    t.Genre = fields.genre;
+    t.ReleaseTimeText.clear();
+    t.Frequency = fields.sampleRate;
+    t.TotleTime = fields.length;
+    t.BitRate = fields.bitRate;
+    t.Stereo = fields.channels;
+    t.TrackNum = fields.trackNum;
+    return ok;
+}
+
+int CQvMusic::ReadTags(AudioTagFields& fields)
+{
+    if (!m_pInfo || !FileExists(m_pInfo->LSrc)) return 0;
+    return ReadAudioTags(m_pInfo->LSrc, fields);
+}
+
+int CQvMusic::ReadAudioProperties()
+{
+    if (!m_pInfo) return 0;
+    AudioTagFields fields;
+    const int ok = ::ReadAudioProperties(m_pInfo->LSrc, fields);
+    if (!ok) return 0;
+    m_pInfo->Frequency = fields.sampleRate;
+    m_pInfo->TotleTime = fields.length;
+    m_pInfo->BitRate = fields.bitRate;
+    m_pInfo->Stereo = fields.channels;
+    return ok;
+}
+
+int CQvMusic::WriteTagsTo(const QString& path)
+{
+    if (!m_pInfo) return 0;
+    AudioTagFields fields;
+    fields.title = m_pInfo->Song;
+    fields.artist = m_pInfo->Artist;
+    fields.album = m_pInfo->Album;
+    WriteAudioTags(path, &fields, QString(), QString());
+    return 0;
+}
+
+int CQvMusic::WriteTagsAndLyrics()
+{
+    if (!m_pInfo) return 0;
+    if (m_strLyrics.isEmpty()) LoadLyrics();
+    AudioTagFields fields;
+    fields.title = m_pInfo->Song;
+    fields.artist = m_pInfo->Artist;
+    fields.album = m_pInfo->Album;
+    WriteAudioTags(m_pInfo->LSrc, &fields, m_strLyrics, QString());
+    return 0;
+}
+
+int CQvMusic::EmbedPictureInto(const QString& audioPath, const QString& picturePath)
+{
+    EmbedAudioPicture(audioPath, picturePath);
+    return 1;
+}
+
+int CQvMusic::EmbedPicture(const QString& picturePath)
+{
+    if (picturePath.isEmpty() || !m_pInfo) return 0;
+    EmbedAudioPicture(m_pInfo->LSrc, picturePath);
+    return 1;
+}
+
+int CQvMusic::WriteLyricsTo(const QString& audioPath, const QString& lyrics)
+{
+    if (lyrics.isEmpty()) return 0;
+    WriteAudioTags(audioPath, nullptr, lyrics, QString());
+    return 1;
+}
+
+int CQvMusic::WriteCachedLyricsTo(const QString& audioPath)
+{
+    if (m_strLyrics.isEmpty()) LoadLyrics();
+    WriteAudioTags(audioPath, nullptr, m_strLyrics, QString());
+    return 1;
+}
+
+int CQvMusic::GetLyricsText(QString& text) const
+{
+    text = m_strLyrics;
+    return 1;
+}
+
+int CQvMusic::SetMark(int mark)
+{
+    m_nMark = mark;
+    return 0;
+}
+
+void CQvMusic::SetLyricsText(const QString& text) { m_strLyrics = text; }
+
+void CQvMusic::CopyLyricsText(QString& text) const { text = m_strLyrics; }
+
+int CQvMusic::HasLyrics() const { return m_nHasLyrics; }
+
+void CQvMusic::SetHasLyrics(int has) { m_nHasLyrics = has; }
+
+int CQvMusic::GetSpareFlag() const { return m_nSpare; }
+
+QStringList& CQvMusic::GetStringList() { return m_urls; }
+
+unsigned CQvMusic::GetState() const { return m_uState; }
+
+void CQvMusic::AddState(unsigned bits) { m_uState |= bits; }
+
+unsigned CQvMusic::RemoveState(unsigned bits)
+{
+    m_uState &= ~bits;
+    return m_uState;
+}
+
+int CQvMusic::LoadLyrics()
+{
+    if (!m_strLyrics.isEmpty()) return 1;
+    if (!m_pInfo) return 0;
+
+    if (m_pInfo->LrcFile.isEmpty()) {
+        QString text;
+        ILyricsLookup* lookup = g_lyricsLookup;
+        if (lookup && lookup->FindLyrics(m_pInfo->Gid, text)) {
+            m_strLyrics = text;
+            m_nHasLyrics = 1;
+            return 1;
+        }
+        return 0;
+    }
+
+    QFile file(m_pInfo->LrcFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return m_pInfo->LrcFile == QLatin1String("deletelrc") ? 1 : 0;
+    m_strLyrics = DecodeLyricsFile(file.readAll());
+    m_nHasLyrics = 1;
+    return 1;
+}

@@ -1,0 +1,33 @@
+#include "model/TrackUtil.h"
+
+#include <QCryptographicHash>
+
+QString MakeGid(const QString& text)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size() * 2);
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        bytes.append(static_cast<char>(u & 0xFF));
+        bytes.append(static_cast<char>(u >> 8));
+    }
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
+}
+
+int DayNumber(int year, int month, int day)
+{
+    return static_cast<int>((year - 2006) * 365.0 + month * 30.5 + day);
+}
+
+int DayNumber(const QDate& date) { return DayNumber(date.year(), date.month(), date.day()); }
+
+int TodayDayNumber() { return DayNumber(QDate::currentDate()); }
+
+QString StripSqlChars(const QString& text)
+{
+    QString out = text;
+    out.remove(QLatin1Char('\''));
+    out.remove(QLatin1Char('"'));
+    out.remove(QLatin1Char('&'));
+    return out;
+}

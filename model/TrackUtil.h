@@ -1,0 +1,16 @@
+#pragma once
+#include <QDate>
+#include <QString>
+
+// A track's key: MD5 of the text's UTF-16LE code units, as 32 lowercase hex digits.
+// Paths are hashed as given, so two spellings of one file are two tracks.
+QString MakeGid(const QString& text);
+
+// The approximate day count of the recent lists: (year - 2006) * 365 + month * 30.5 + day,
+// in floating point, truncated.
+int DayNumber(int year, int month, int day);
+int DayNumber(const QDate& date);
+int TodayDayNumber();
+
+// Removes every ' " and & from tag text, leaving the blanks around them.
+QString StripSqlChars(const QString& text);

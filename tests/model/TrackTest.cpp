@@ -1,0 +1,131 @@
+#include "model/CQvMusic.h"
+#include "model/LyricsLookup.h"
+#include "model/TrackInfo.h"
+#include "model/TrackUtil.h"
+#include "tests/common/TestUtil.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+TEST(Track, GidIsMd5OfUtf16LeUnits)
+{
+    // Reference values from an independent MD5 of the UTF-16LE bytes (Python's hashlib).
+    EXPECT_EQ(MakeGid(QStringLiteral("/home/u/Music/a.mp3")), "f9180e1d23984d2166fae91fbc0f2860");
+    EXPECT_EQ(MakeGid(QStringLiteral("/home/u/Music/中文 歌曲.mp3")), "ca5bd7ba9c77f679f7d2d075ba6ffb10");
+    EXPECT_EQ(MakeGid(QStringLiteral("http://127.0.0.1:8080/song/1.mp3")), "ee84502d4ec8078e4afc081ca7e5749d");
+    EXPECT_EQ(MakeGid(QStringLiteral("😀")), "713b431f5caa0d142bea157989c96852");
+    // Two spellings of one path are two tracks.
+    EXPECT_EQ(MakeGid(QStringLiteral("/home/u/music/a.mp3")), "503f9df90b1334472b809329e7adf067");
+}
+
+TEST(Track, DayNumberAndTagTextCleaning)
+{
+    EXPECT_EQ(DayNumber(2006, 1, 1), 31);                 // 30.5 + 1 truncated
+    EXPECT_EQ(DayNumber(2011, 6, 15), 5 * 365 + 183 + 15);
+    EXPECT_EQ(DayNumber(2026, 12, 8), 20 * 365 + 366 + 8);
+    EXPECT_EQ(DayNumber(2026, 11, 8), 20 * 365 + 335 + 8); // 335.5 truncated with the rest
+    EXPECT_EQ(StripSqlChars(QStringLiteral("Rock 'n' Roll & \"Blues\"")), QStringLiteral("Rock n Roll  Blues"));
+}
+
+TEST(Track, NewTrackDefaultsKindAndState)
+{
+    EXPECT_EQ(CreateMedia(1), nullptr);
+    TrackRef t = TrackRef::Adopt(CreateMedia(0));
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->GetInfo(), nullptr);
+    EXPECT_EQ(t->GetState(), 1u);
+    EXPECT_EQ(t->HasLyrics(), 0);
+
+    auto* info = new TrackInfo;
+    EXPECT_EQ(info->ArtistSex, -1);
+    EXPECT_EQ(info->Text8, QStringLiteral("0"));
+    t->AttachInfo(info, nullptr);
+    EXPECT_EQ(t->SourceKind(), 1);
+    info->Song = QStringLiteral("a");
+    t->AttachInfo(info, nullptr);
+    EXPECT_EQ(t->SourceKind(), 2);
+    info->NSrc = QStringLiteral("http://x/a.mp3");
+    t->AttachInfo(info, nullptr);
+    EXPECT_EQ(t->SourceKind(), 3);
+
+    t->AddState(STATE_REMOVED | STATE_DELETED_WITH_FILE);
+    EXPECT_EQ(t->RemoveState(STATE_REMOVED | STATE_DELETED_WITH_FILE), 1u);
+
+    // References: a copy keeps the track alive after the first owner lets go.
+    TrackRef copy = t;
+    EXPECT_EQ(t->AddRef(), 3);
+    EXPECT_EQ(t->Release(), 2);
+}
+
+namespace {
+class FakeLyricsTable : public ILyricsLookup {
+public:
+    bool FindLyrics(const QString& gid, QString& lyrics) override
+    {
+        asked = gid;
+        if (gid != QStringLiteral("known")) return false;
+        lyrics = QStringLiteral("[00:01.00]它's here");
+        return true;
+    }
+    QString asked;
+};
+} // namespace
+
+TEST(Track, LoadLyricsFromCacheFileOrTable)
+{
+    FakeLyricsTable table;
+    SetLyricsLookup(&table);
+    QTemporaryDir dir;
+
+    auto make = [](const QString& gid, const QString& lrcFile) {
+        TrackRef t = TrackRef::Adopt(CreateMedia(0));
+        auto* info = new TrackInfo;
+        info->Gid = gid;
+        info->LrcFile = lrcFile;
+        t->AttachInfo(info, nullptr);
+        return t;
+    };
+
+    TrackRef fromTable = make(QStringLiteral("known"), QString());
+    EXPECT_EQ(fromTable->LoadLyrics(), 1);
+    QString text;
+    fromTable->CopyLyricsText(text);
+    EXPECT_EQ(text, QStringLiteral("[00:01.00]它's here"));
+    EXPECT_EQ(fromTable->HasLyrics(), 1);
+
+    TrackRef unknown = make(QStringLiteral("other"), QString());
+    EXPECT_EQ(unknown->LoadLyrics(), 0);
+    EXPECT_EQ(table.asked, QStringLiteral("other"));
+
+    // A cached text is used as it is, without asking anyone.
+    unknown->SetLyricsText(QStringLiteral("cached"));
+    table.asked.clear();
+    EXPECT_EQ(unknown->LoadLyrics(), 1);
+    EXPECT_TRUE(table.asked.isEmpty());
+
+    // Lyrics files in the code page and in UTF-8 both read as the right text.
+    const QString gbkFile = dir.filePath("gbk.lrc");
+    ASSERT_TRUE(testutil::WriteFile(gbkFile, QByteArray("[00:02.00]\xD6\xD0\xCE\xC4")));
+    TrackRef gbk = make(QStringLiteral("g"), gbkFile);
+    EXPECT_EQ(gbk->LoadLyrics(), 1);
+    gbk->CopyLyricsText(text);
+    EXPECT_EQ(text, QStringLiteral("[00:02.00]中文"));
+
+    const QString utf8File = dir.filePath("utf8.lrc");
+    ASSERT_TRUE(testutil::WriteFile(utf8File, QStringLiteral("[00:03.00]中文").toUtf8()));
+    TrackRef utf8 = make(QStringLiteral("u"), utf8File);
+    EXPECT_EQ(utf8->LoadLyrics(), 1);
+    utf8->CopyLyricsText(text);
+    EXPECT_EQ(text, QStringLiteral("[00:03.00]中文"));
+
+    // Deleted lyrics: nothing to show, yet nothing to fetch either.
+    TrackRef deleted = make(QStringLiteral("d"), QStringLiteral("deletelrc"));
+    EXPECT_EQ(deleted->LoadLyrics(), 1);
+    deleted->CopyLyricsText(text);
+    EXPECT_TRUE(text.isEmpty());
+    TrackRef missing = make(QStringLiteral("m"), dir.filePath("none.lrc"));
+    EXPECT_EQ(missing->LoadLyrics(), 0);
+
+    SetLyricsLookup(nullptr);
+}

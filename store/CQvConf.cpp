@@ -1,0 +1,580 @@
+#include "store/CQvConf.h"
+
+#include "store/CSqliteDb.h"
+#include "store/Schema.h"
+
+#include "base/CodePage.h"
+#include "base/DebugLog.h"
+#include "base/WholeFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <tinyxml2.h>
+
+#include <unistd.h>
+
+const char* const kDefaultUdpUrl = "http://127.0.0.1:8080/metadata/enter.do";
+
+namespace {
+
+constexpr int kMaxAutoScanWritten = 10;
+constexpr int kMaxVersionLength = 19;
+
+QString WithSlash(const QString& dir)
+{
+    if (dir.isEmpty() || dir.endsWith(QLatin1Char('/'))) return dir;
+    return dir + QLatin1Char('/');
+}
+
+// ---- "Config.xml" attributes, in the order they are written ----
+
+enum class AttrKind { Int, Text, Version, CurList, ReadOnlyInt, MacUserId };
+
+struct ConfigAttr {
+    const char* name;
+    AttrKind kind;
+    int ConfigSettings::* intField = nullptr;
+    QString ConfigSettings::* textField = nullptr;
+};
+
+constexpr ConfigAttr Int(const char* name, int ConfigSettings::* f) { return {name, AttrKind::Int, f, nullptr}; }
+constexpr ConfigAttr Text(const char* name, QString ConfigSettings::* f) { return {name, AttrKind::Text, nullptr, f}; }
+
+const ConfigAttr kConfigAttrs[] = {
+    {"ver", AttrKind::Version},
+    Text("clientid", &ConfigSettings::clientid),
+    Text("selectnode", &ConfigSettings::selectnode),
+    Int("volume", &ConfigSettings::volume),
+    Int("search", &ConfigSettings::search),
+    Int("showsearch", &ConfigSettings::showsearch),
+    Int("rolltype", &ConfigSettings::rolltype),
+    Int("AppearanceStyle", &ConfigSettings::AppearanceStyle),
+    Int("ColorConfig", &ConfigSettings::ColorConfig),
+    Int("FontSize", &ConfigSettings::FontSize),
+    Int("ColorScheme", &ConfigSettings::ColorScheme),
+    Int("curmedia", &ConfigSettings::curmedia),
+    Int("group", &ConfigSettings::group),
+    Int("item", &ConfigSettings::item),
+    Int("subitem", &ConfigSettings::subitem),
+    Text("nodename", &ConfigSettings::nodename),
+    {"curlist", AttrKind::CurList, nullptr, &ConfigSettings::selectnode},
+    Text("email", &ConfigSettings::email),
+    Text("exittime", &ConfigSettings::exittime),
+    Int("newnum", &ConfigSettings::newnum),
+    Int("skin", &ConfigSettings::skin),
+    Int("dlgstate", &ConfigSettings::dlgstate),
+    Text("acc", &ConfigSettings::acc),
+    Int("eqmode", &ConfigSettings::eqmode),
+    Int("mainx", &ConfigSettings::mainx),
+    Int("mainy", &ConfigSettings::mainy),
+    Int("minix", &ConfigSettings::minix),
+    Int("miniy", &ConfigSettings::miniy),
+    Int("lrcleft", &ConfigSettings::lrcleft),
+    Int("lrctop", &ConfigSettings::lrctop),
+    Int("lrcright", &ConfigSettings::lrcright),
+    Int("lrcbottom", &ConfigSettings::lrcbottom),
+    Text("fontname", &ConfigSettings::fontname),
+    Int("lrcx", &ConfigSettings::lrcx),
+    Int("lrcy", &ConfigSettings::lrcy),
+    Text("lrcpath", &ConfigSettings::lrcpath),
+    Int("autoreply", &ConfigSettings::autoreply),
+    Int("themeid", &ConfigSettings::themeid),
+    Int("themetype", &ConfigSettings::themetype),
+    Int("picfolder", &ConfigSettings::picfolder),
+    Int("piceffect", &ConfigSettings::piceffect),
+    Int("stoptheme", &ConfigSettings::stoptheme),
+    Int("picbig", &ConfigSettings::picbig),
+    Int("lrcinpic", &ConfigSettings::lrcinpic),
+    Int("showaddnetmsg", &ConfigSettings::showaddnetmsg),
+    Int("autoaddmusic", &ConfigSettings::autoaddmusic),
+    Int("showexportmsg", &ConfigSettings::showexportmsg),
+    Int("showaddmusicdone", &ConfigSettings::showaddmusicdone),
+    Text("mac", &ConfigSettings::mac),
+    {"usertype", AttrKind::ReadOnlyInt, &ConfigSettings::usertype},
+    Text("tpid", &ConfigSettings::tpid),
+    Text("SearchPath", &ConfigSettings::SearchPath),
+    {"macuserid", AttrKind::MacUserId, nullptr, &ConfigSettings::macuserid},
+};
+
+QString AttrText(const tinyxml2::XMLElement* e, const char* name, bool* present = nullptr)
+{
+    const char* v = e->Attribute(name);
+    if (present) *present = v != nullptr;
+    return v ? FromAnsi(QByteArray(v)) : QString();
+}
+
+void SetAttrText(tinyxml2::XMLElement* e, const char* name, const QString& value)
+{
+    e->SetAttribute(name, ToAnsi(value).constData());
+}
+
+// Parses a whole file; false when it is missing or unreadable.
+bool ReadXml(const QString& path, tinyxml2::XMLDocument& doc, bool* parsed = nullptr)
+{
+    if (parsed) *parsed = false;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QByteArray bytes = f.readAll();
+    const bool ok = doc.Parse(bytes.constData(), static_cast<size_t>(bytes.size())) == tinyxml2::XML_SUCCESS;
+    if (parsed) *parsed = ok;
+    return true;
+}
+
+// ---- "Info.ini" ----
+
+// Lines of the file and where section "info" is; the platform's profile calls compare
+// section and key names without regard to case and strip one pair of quotes around values.
+struct IniFile {
+    QList<QByteArray> lines;
+
+    bool Load(const QString& path)
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly)) return false;
+        lines = f.readAll().split('\n');
+        for (QByteArray& l : lines)
+            if (l.endsWith('\r')) l.chop(1);
+        if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+        return true;
+    }
+
+    static bool IsSection(const QByteArray& line, QByteArray* name = nullptr)
+    {
+        const QByteArray t = line.trimmed();
+        if (!t.startsWith('[') || !t.contains(']')) return false;
+        if (name) *name = t.mid(1, t.indexOf(']') - 1).trimmed();
+        return true;
+    }
+
+    // Index of the key's line in `section`, or -1; `sectionEnd` is where a new key would go
+    // (-1 when the section is missing).
+    int Find(const char* section, const char* key, int* sectionEnd = nullptr) const
+    {
+        int in = -1;
+        if (sectionEnd) *sectionEnd = -1;
+        for (int i = 0; i < lines.size(); ++i) {
+            QByteArray name;
+            if (IsSection(lines[i], &name)) {
+                if (in >= 0) break;
+                if (name.compare(section, Qt::CaseInsensitive) == 0) {
+                    in = i;
+                    if (sectionEnd) *sectionEnd = i + 1;
+                }
+                continue;
+            }
+            if (in < 0) continue;
+            const int eq = lines[i].indexOf('=');
+            if (eq < 0) continue;
+            if (sectionEnd && !lines[i].trimmed().isEmpty()) *sectionEnd = i + 1;
+            if (lines[i].left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0) return i;
+        }
+        return -1;
+    }
+
+    bool Value(const char* section, const char* key, QString& out) const
+    {
+        const int i = Find(section, key);
+        if (i < 0) return false;
+        QByteArray v = lines[i].mid(lines[i].indexOf('=') + 1).trimmed();
+        if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) v = v.mid(1, v.size() - 2);
+        out = FromAnsi(v);
+        return true;
+    }
+
+    void SetValue(const char* section, const char* key, const QString& value)
+    {
+        int end = -1;
+        const int i = Find(section, key, &end);
+        const QByteArray line = QByteArray(key) + '=' + ToAnsi(value);
+        if (i >= 0) {
+            lines[i] = line;
+        } else if (end >= 0) {
+            lines.insert(end, line);
+        } else {
+            lines.append(QByteArray("[") + section + ']');
+            lines.append(line);
+        }
+    }
+
+    bool Save(const QString& path) const
+    {
+        QByteArray bytes;
+        for (const QByteArray& l : lines) bytes += l + "\r\n";
+        return WriteFileWhole(path, bytes);
+    }
+};
+
+// The platform's profile integer: the leading decimal number, the default when there is none.
+int ProfileInt(const QString& text, int fallback)
+{
+    const QString t = text.trimmed();
+    int i = 0;
+    const bool negative = t.startsWith(QLatin1Char('-'));
+    if (negative) ++i;
+    long long v = 0;
+    const int start = i;
+    while (i < t.size() && t[i].isDigit() && i - start < 10) v = v * 10 + t[i++].digitValue();
+    if (i == start) return fallback;
+    return static_cast<int>(negative ? -v : v);
+}
+
+QString ExecutableDir()
+{
+    if (QCoreApplication::instance()) return QCoreApplication::applicationDirPath();
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
+}
+
+bool IsWritableDir(const QString& path)
+{
+    const QFileInfo fi(path);
+    return fi.isDir() && ::access(QFile::encodeName(path).constData(), W_OK | X_OK) == 0;
+}
+
+} // namespace
+
+// ---- folders ----
+
+CQvConf::CQvConf() = default;
+CQvConf::~CQvConf() = default;
+
+CQvConf& CQvConf::Instance()
+{
+    static CQvConf conf;
+    return conf;
+}
+
+QString ResolveProgramHome()
+{
+    const QByteArray env = qgetenv("ORDEL_HOME");
+    if (!env.isEmpty()) return WithSlash(QFile::decodeName(env));
+    const QString exeDir = ExecutableDir();
+    if (!exeDir.isEmpty() && IsWritableDir(exeDir + QStringLiteral("/data"))) return WithSlash(exeDir);
+    return WithSlash(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) + QStringLiteral("ordel/");
+}
+
+QString ResolveResourceDir()
+{
+    const QByteArray env = qgetenv("ORDEL_RESOURCE_DIR");
+    if (!env.isEmpty()) return WithSlash(QFile::decodeName(env));
+    const QString installed = ExecutableDir() + QStringLiteral("/../share/ordel");
+    if (QFileInfo(installed).isDir()) return WithSlash(QDir(installed).absolutePath());
+#ifdef ORDEL_DEV_RESOURCE_DIR
+    const QString dev = QStringLiteral(ORDEL_DEV_RESOURCE_DIR);
+    if (QFileInfo(dev).isDir()) return WithSlash(dev);
+#endif
+    return QString();
+}
+
+void CQvConf::SetDirectories(const QString& programHome, const QString& resourceDir)
+{
+    m_strProgramDir = WithSlash(programHome);
+    m_strResourceDir = WithSlash(resourceDir);
+    m_strDataDir = m_strProgramDir + QStringLiteral("data/");
+    m_strLyricsDir = m_strProgramDir + QStringLiteral("lyrics/");
+    m_strCoverDir = m_strProgramDir + QStringLiteral("coverimage/");
+    // The skin is read where it was shipped unless the home carries one of its own.
+    m_strSkinDir = m_strProgramDir + QStringLiteral("skin/");
+    if (!QFileInfo(m_strSkinDir).isDir() && !m_strResourceDir.isEmpty())
+        m_strSkinDir = m_strResourceDir + QStringLiteral("skin/");
+    m_strUserDir = WithSlash(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)) +
+                   QStringLiteral("ordel/");
+
+    // A new home has no data folder yet; everything the player stores goes there.
+    QDir().mkpath(m_strDataDir);
+    QDir().mkpath(m_strUserDir);
+    QDir().mkpath(m_strCoverDir);
+}
+
+int CQvConf::InstallDefaultFiles()
+{
+    if (m_strResourceDir.isEmpty()) return 0;
+    int copied = 0;
+    auto copy = [&](const char* name, const QString& toDir) {
+        const QString from = m_strResourceDir + QLatin1String(name);
+        const QString to = toDir + QLatin1String(name);
+        if (QFileInfo::exists(to) || !QFileInfo(from).isFile()) return;
+        QFile src(from);
+        if (src.open(QIODevice::ReadOnly) && WriteFileWhole(to, src.readAll())) ++copied;
+    };
+    copy("Info.ini", m_strProgramDir);
+    copy("server.xml", m_strDataDir);
+    copy("tree.xml", m_strDataDir);
+    copy("filtermap.xml", m_strDataDir);
+    return copied;
+}
+
+// ---- "Config.xml" ----
+
+int CQvConf::LoadConfig(const QString& dataDir)
+{
+    const QString dir = WithSlash(dataDir);
+    if (!m_bInfoLoaded) LoadInfoIni();
+    m_settings.skin = m_info.skin;
+
+    // A data folder left read-only (copied from a disc, say) would make every save fail.
+    QFileInfo di(dir);
+    if (di.isDir() && !(di.permissions() & QFileDevice::WriteOwner) && di.ownerId() == ::getuid())
+        QFile::setPermissions(dir, QFile::permissions(dir) | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+    const QString path = dir + QStringLiteral("Config.xml");
+    tinyxml2::XMLDocument doc;
+    bool parsed = false;
+    if (!ReadXml(path, doc, &parsed)) return -1;
+    const tinyxml2::XMLElement* root = parsed ? doc.FirstChildElement("root") : nullptr;
+    const tinyxml2::XMLElement* config = root ? root->FirstChildElement("config") : nullptr;
+    if (!config) {
+        // Not a settings document (cut short, or something else under that name): keep it
+        // for the user and start as on a first run.
+        MoveAsideDamaged(path, parsed ? "no settings in it" : "not a well-formed document");
+        return -1;
+    }
+
+    ConfigSettings& s = m_settings;
+    for (const ConfigAttr& a : kConfigAttrs) {
+        switch (a.kind) {
+        case AttrKind::Int:
+        case AttrKind::ReadOnlyInt:
+            config->QueryIntAttribute(a.name, &(s.*a.intField));
+            break;
+        case AttrKind::Text:
+        case AttrKind::CurList:
+        case AttrKind::MacUserId: {
+            bool present = false;
+            const QString v = AttrText(config, a.name, &present);
+            if (present) s.*a.textField = v;
+            break;
+        }
+        case AttrKind::Version:
+            break;
+        }
+    }
+    s.picFolders.clear();
+    s.autoScanPaths.clear();
+    for (const tinyxml2::XMLElement* e = config->FirstChildElement(); e; e = e->NextSiblingElement()) {
+        const char* name = e->Name();
+        if (qstrcmp(name, "picfolder") == 0) s.picFolders.append(AttrText(e, "value"));
+        else if (qstrcmp(name, "autoscanpath") == 0) s.autoScanPaths.append(AttrText(e, "value"));
+    }
+    return 0;
+}
+
+int CQvConf::SaveConfig()
+{
+    if (m_strDataDir.isEmpty()) return -1;
+    if (!m_bInfoLoaded) LoadInfoIni();
+    const ConfigSettings& s = m_settings;
+    tinyxml2::XMLDocument doc;
+    doc.InsertEndChild(doc.NewDeclaration("xml version=\"1.0\" encoding=\"GBK\""));
+    tinyxml2::XMLElement* root = doc.NewElement("root");
+    doc.InsertEndChild(root);
+    tinyxml2::XMLElement* config = doc.NewElement("config");
+    root->InsertEndChild(config);
+
+    for (const ConfigAttr& a : kConfigAttrs) {
+        switch (a.kind) {
+        case AttrKind::Int:
+            config->SetAttribute(a.name, s.*a.intField);
+            break;
+        case AttrKind::Text:
+        case AttrKind::CurList:
+            SetAttrText(config, a.name, s.*a.textField);
+            break;
+        case AttrKind::MacUserId:
+            SetAttrText(config, a.name, s.macuserid.isEmpty() ? s.macuseridFallback : s.macuserid);
+            break;
+        case AttrKind::Version:
+            SetAttrText(config, a.name, m_info.version.isEmpty() ? QStringLiteral("1.0") : m_info.version);
+            break;
+        case AttrKind::ReadOnlyInt:
+            break;
+        }
+    }
+    auto writeList = [&](const char* name, const QStringList& list, qsizetype count) {
+        for (qsizetype i = count - 1; i >= 0; --i) {
+            tinyxml2::XMLElement* e = doc.NewElement(name);
+            SetAttrText(e, "value", list[i]);
+            config->InsertEndChild(e);
+        }
+    };
+    writeList("picfolder", s.picFolders, s.picFolders.size());
+    writeList("autoscanpath", s.autoScanPaths, std::min<qsizetype>(s.autoScanPaths.size(), kMaxAutoScanWritten));
+
+    tinyxml2::XMLPrinter printer;
+    doc.Print(&printer);
+    const QByteArray bytes(printer.CStr(), printer.CStrSize() > 0 ? printer.CStrSize() - 1 : 0);
+    if (!WriteFileWhole(m_strDataDir + QStringLiteral("Config.xml"), bytes)) {
+        WriteDebugLogA("cannot write Config.xml in %s", QFile::encodeName(m_strDataDir).constData());
+        return -1;
+    }
+    return 0;
+}
+
+// ---- "server.xml" and "filtermap.xml" ----
+
+int CQvConf::LoadServerTable(const QString& path)
+{
+    m_servers.clear();
+    for (QStringList& l : m_fallbacks) l.clear();
+    tinyxml2::XMLDocument doc;
+    bool parsed = false;
+    if (!ReadXml(path, doc, &parsed) || !parsed) return -1;
+    for (const tinyxml2::XMLElement* e = doc.FirstChildElement("url"); e; e = e->NextSiblingElement("url")) {
+        bool present = false;
+        const QString name = AttrText(e, "name", &present);
+        if (present) m_servers[name] = AttrText(e, "value");
+    }
+    for (int n = 1; n <= 6; ++n) {
+        const QByteArray tag = "defaulturl" + QByteArray::number(n);
+        const tinyxml2::XMLElement* list = doc.FirstChildElement(tag.constData());
+        if (!list) continue;
+        for (const tinyxml2::XMLElement* e = list->FirstChildElement("name"); e; e = e->NextSiblingElement("name"))
+            m_fallbacks[n - 1].append(AttrText(e, "value"));
+    }
+    return 0;
+}
+
+QString CQvConf::ServerAddress(const QString& name) const
+{
+    const auto it = m_servers.find(name);
+    return it == m_servers.end() ? QString() : it->second;
+}
+
+QStringList CQvConf::FallbackList(int number) const
+{
+    if (number < 1 || number > 6) return {};
+    return m_fallbacks[number - 1];
+}
+
+QStringList CQvConf::LoadFilterMap() const
+{
+    QStringList names;
+    tinyxml2::XMLDocument doc;
+    bool parsed = false;
+    if (!ReadXml(m_strDataDir + QStringLiteral("filtermap.xml"), doc, &parsed) || !parsed) return names;
+    for (const tinyxml2::XMLElement* e = doc.FirstChildElement("type"); e; e = e->NextSiblingElement("type")) {
+        bool present = false;
+        const QString name = AttrText(e, "name", &present);
+        if (present) names.append(name);
+    }
+    return names;
+}
+
+// ---- "Info.ini" ----
+
+QString CQvConf::InfoIniPath() const { return m_strProgramDir + QStringLiteral("Info.ini"); }
+
+void CQvConf::LoadInfoIni()
+{
+    m_bInfoLoaded = true;
+    m_info = InfoIniValues();
+    IniFile ini;
+    if (!ini.Load(InfoIniPath())) return;
+    QString v;
+    if (ini.Value("info", "skin", v)) m_info.skin = ProfileInt(v, 0);
+    if (ini.Value("info", "version", v)) m_info.version = v.left(kMaxVersionLength);
+    if (ini.Value("info", "UdpUrl", v)) m_info.udpUrl = v;
+    if (ini.Value("info", "updatecount", v)) m_info.updateCount = ProfileInt(v, 1);
+}
+
+int CQvConf::SaveInfoSkin(int skin)
+{
+    IniFile ini;
+    ini.Load(InfoIniPath());
+    ini.SetValue("info", "skin", QString::number(skin));
+    if (!ini.Save(InfoIniPath())) return -1;
+    m_info.skin = skin;
+    return 0;
+}
+
+int CQvConf::SaveInfoUpdateCount(int count)
+{
+    IniFile ini;
+    ini.Load(InfoIniPath());
+    ini.SetValue("info", "updatecount", QString::number(count));
+    if (!ini.Save(InfoIniPath())) return -1;
+    m_info.updateCount = count;
+    return 0;
+}
+
+// ---- database handles ----
+
+CSqliteDb* CQvConf::StatisticsDb() const
+{
+    std::lock_guard lock(m_dbMutex);
+    return m_pStatisticsDb.get();
+}
+
+CSqliteDb* CQvConf::LibraryDb() const
+{
+    std::lock_guard lock(m_dbMutex);
+    return m_pLibraryDb.get();
+}
+
+CSqliteDb* CQvConf::TempDb() const
+{
+    std::lock_guard lock(m_dbMutex);
+    return m_pTempDb.get();
+}
+
+CSqliteDb* CQvConf::TreeDb() const
+{
+    std::lock_guard lock(m_dbMutex);
+    return m_pTreeDb.get();
+}
+
+CSqliteDb* CQvConf::LyricsDb() const
+{
+    std::lock_guard lock(m_dbMutex);
+    return m_pLyricsDb.get();
+}
+
+CSqliteDb* CQvConf::OpenStatisticsDb()
+{
+    std::lock_guard lock(m_dbMutex);
+    m_pStatisticsDb = OpenDatabaseFile(m_strDataDir, kStatisticsDb);
+    return m_pStatisticsDb.get();
+}
+
+CSqliteDb* CQvConf::OpenLibraryDb()
+{
+    std::lock_guard lock(m_dbMutex);
+    m_pLibraryDb = OpenDatabaseFile(m_strDataDir, kLibraryDb);
+    m_pTempDb = OpenDatabaseFile(m_strDataDir, kTempDb);
+    return m_pLibraryDb.get();
+}
+
+CSqliteDb* CQvConf::OpenTreeDb()
+{
+    std::lock_guard lock(m_dbMutex);
+    m_pTreeDb = OpenDatabaseFile(m_strDataDir, kTreeDb);
+    return m_pTreeDb.get();
+}
+
+CSqliteDb* CQvConf::OpenLyricsDb()
+{
+    std::lock_guard lock(m_dbMutex);
+    m_pLyricsDb = OpenDatabaseFile(m_strDataDir, kLyricsDb);
+    return m_pLyricsDb.get();
+}
+
+void CQvConf::OpenAllMissing()
+{
+    if (!StatisticsDb()) OpenStatisticsDb();
+    if (!LibraryDb()) OpenLibraryDb();
+    if (!TreeDb()) OpenTreeDb();
+    if (!LyricsDb()) OpenLyricsDb();
+}
+
+void CQvConf::CloseAll()
+{
+    std::lock_guard lock(m_dbMutex);
+    m_pStatisticsDb.reset();
+    m_pLibraryDb.reset();
+    m_pTempDb.reset();
+    m_pTreeDb.reset();
+    m_pLyricsDb.reset();
+}

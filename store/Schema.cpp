@@ -1,0 +1,205 @@
+#include "store/Schema.h"
+
+#include "store/CSqliteDb.h"
+
+#include "base/DebugLog.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <initializer_list>
+#include <vector>
+
+// The 49 column definitions of both track tables, in their order.
+#define ORDEL_TRACK_COLUMNS                                                                       \
+    "Gid nvchar(40) primary key not NULL,AddTime timestamp,ArtistSex interger,Frequency "         \
+    "interger,TotleTime interger,BitRate interger,TrackNum interger,PlayCount interger,State "    \
+    "interger,Lrc interger,Pic interger,Default1 interger,Default2 interger,Default3 "            \
+    "interger,Default4 interger,Default5 interger,Default6 interger,Default7 interger,Default8 "  \
+    "interger,Default9 interger,Default10 interger,AlbumID nvchar(128),Song nvchar(128),Artist "  \
+    "nvchar(64),Sysid nvchar(40),CmsID nvchar(40),LSrc nvchar(260),NSrc nvchar(260),Album "       \
+    "nvchar(50),Genre nvchar(50),ReleaseTime nvchar(30),DownloadID nvchar(40),Stereo "            \
+    "nvchar(20),ArtistSpell nvchar(64),ArtistZone nvchar(30),AlbumType nvchar(30),AlbumSpell "    \
+    "nvchar(30),SongZone nvchar(30),SongType nvchar(30),SongSort nvchar(30),SongNation "          \
+    "nvchar(30),SongSpell nvchar(64),SongShort nvchar(30),AlbumShort nvchar(30),ArtistShort "     \
+    "nvchar(30),TagInfo nvchar(64),Topic nvchar(64),PicFile nvchar(260),LrcFile nvchar(260)"
+
+// The temporary table's statement separates its definitions with tab runs.
+#define ORDEL_TRACK_COLUMNS_TABBED                                                                \
+    "Gid nvchar(40) primary key not NULL,\t\t\tAddTime timestamp,\t\t\tArtistSex "                \
+    "interger,\t\t\tFrequency interger,\t\t\tTotleTime interger,\t\t\tBitRate "                   \
+    "interger,\t\t\tTrackNum interger,\t\t\tPlayCount interger,\t\t\tState interger,\t\t\tLrc "   \
+    "interger,\t\t\tPic interger,\t\t\tDefault1 interger,\t\t\tDefault2 "                         \
+    "interger,\t\t\tDefault3 interger,\t\t\tDefault4 interger,\t\t\tDefault5 "                    \
+    "interger,\t\t\tDefault6 interger,\t\t\tDefault7 interger,\t\t\tDefault8 "                    \
+    "interger,\t\t\tDefault9 interger,\t\t\tDefault10 interger,\t\t\tAlbumID "                    \
+    "nvchar(128),\t\t\tSong nvchar(128),\t\t\tArtist nvchar(64),\t\t\tSysid "                     \
+    "nvchar(40),\t\t\tCmsID nvchar(40),\t\t\tLSrc nvchar(260),\t\t\tNSrc "                        \
+    "nvchar(260),\t\t\tAlbum nvchar(50),\t\t\tGenre nvchar(50),\t\t\tReleaseTime "                \
+    "nvchar(30),\t\t\tDownloadID nvchar(40),\t\t\tStereo nvchar(20),\t\t\tArtistSpell "           \
+    "nvchar(64),\t\t\tArtistZone nvchar(30),\t\t\tAlbumType nvchar(30),\t\t\tAlbumSpell "         \
+    "nvchar(30),\t\t\tSongZone nvchar(30),\t\t\tSongType nvchar(30),\t\t\tSongSort "              \
+    "nvchar(30),\t\t\tSongNation nvchar(30),\t\t\tSongSpell nvchar(64),\t\t\tSongShort "          \
+    "nvchar(30),\t\t\tAlbumShort nvchar(30),\t\t\tArtistShort nvchar(30),\t\t\tTagInfo "          \
+    "nvchar(64),\t\t\tTopic nvchar(64),\t\t\tPicFile nvchar(260),\t\t\tLrcFile nvchar(260)"
+
+const char* const kCreateAllMusic = "create table IF NOT EXISTS AllMusic(" ORDEL_TRACK_COLUMNS ")";
+const char* const kCreateTempMusic = "create table IF NOT EXISTS TempMusic(" ORDEL_TRACK_COLUMNS_TABBED ")";
+const char* const kCreateMusicOpt =
+    "create table IF NOT EXISTS MusicOpt(Gid nvchar(40) primary key not NULL,\t\t\tRank "
+    "interger,\t\t\tTotle interger,\t\t\tYear interger,\t\t\tMonth interger,\t\t\tDay "
+    "interger,\t\t\tHour interger,\t\t\tMinute interger)";
+const char* const kCreateLyrics =
+    "create table IF NOT EXISTS Lyrics(Gid nvchar(40) primary key not NULL, Lrc nvchar(8192))";
+const char* const kCreateTreeNode =
+    "create table IF NOT EXISTS TreeNode (Key nvchar(128) not NULL,\t\t\tId "
+    "nvchar(64),\t\t\tName nvchar(128),\t\t\tCondition nvchar(128),\t\t\tEdit "
+    "interger,\t\t\tType interger,\t\t\tIconId interger)";
+const char* const kCreateTreeList =
+    "create table IF NOT EXISTS TreeList (Key nvchar(40) not NULL, Gid nvchar(128))";
+
+const char* const kLibraryDbName = "AllMusic2.db";
+const char* const kTempDbName = "TempMusic2.db";
+const char* const kStatisticsDbName = "MusicOperate2.db";
+const char* const kLyricsDbName = "Lyric2.db";
+const char* const kTreeDbName = "Tree2.db";
+
+namespace {
+
+const std::initializer_list<const char*> kTrackColumnNames = {
+    "Gid", "AddTime", "ArtistSex", "Frequency", "TotleTime", "BitRate", "TrackNum", "PlayCount",
+    "State", "Lrc", "Pic", "Default1", "Default2", "Default3", "Default4", "Default5", "Default6",
+    "Default7", "Default8", "Default9", "Default10", "AlbumID", "Song", "Artist", "Sysid", "CmsID",
+    "LSrc", "NSrc", "Album", "Genre", "ReleaseTime", "DownloadID", "Stereo", "ArtistSpell",
+    "ArtistZone", "AlbumType", "AlbumSpell", "SongZone", "SongType", "SongSort", "SongNation",
+    "SongSpell", "SongShort", "AlbumShort", "ArtistShort", "TagInfo", "Topic", "PicFile", "LrcFile"};
+
+} // namespace
+
+struct TableSpec {
+    const char* name;
+    const char* create;
+    std::vector<const char*> columns;
+};
+
+struct DbFileSpec {
+    const char* fileName;
+    std::vector<TableSpec> tables;
+};
+
+const DbFileSpec kLibraryDb {kLibraryDbName, {{"AllMusic", kCreateAllMusic, kTrackColumnNames}}};
+const DbFileSpec kTempDb {kTempDbName, {{"TempMusic", kCreateTempMusic, kTrackColumnNames}}};
+const DbFileSpec kStatisticsDb {
+    kStatisticsDbName,
+    {{"MusicOpt", kCreateMusicOpt, {"Gid", "Rank", "Totle", "Year", "Month", "Day", "Hour", "Minute"}}}};
+const DbFileSpec kLyricsDb {kLyricsDbName, {{"Lyrics", kCreateLyrics, {"Gid", "Lrc"}}}};
+const DbFileSpec kTreeDb {
+    kTreeDbName,
+    {{"TreeNode", kCreateTreeNode, {"Key", "Id", "Name", "Condition", "Edit", "Type", "IconId"}},
+     {"TreeList", kCreateTreeList, {"Key", "Gid"}}}};
+
+namespace {
+
+bool IsDamageCode(int rc)
+{
+    const int primary = rc & 0xff;
+    return primary == kSqliteNotADb || primary == kSqliteCorrupt;
+}
+
+enum class Verdict { Ours, Damaged, Foreign, Unknown };
+
+// Whether the open file holds our tables (or none yet). Only a file SQLite calls no database or
+// corrupt, or one whose tables are not ours, is judged; a busy or unreadable file is left alone.
+Verdict Inspect(CSqliteDb& db, const DbFileSpec& spec)
+{
+    SqliteStatement stmt;
+    int rc = db.Prepare("SELECT name FROM sqlite_master WHERE type='table'", stmt);
+    if (rc != kSqliteOk) return IsDamageCode(rc) ? Verdict::Damaged : Verdict::Unknown;
+    int ours = 0;
+    int others = 0;
+    std::vector<QByteArray> present;
+    while ((rc = stmt.Step()) == kSqliteRow) {
+        const QByteArray name = stmt.ColumnBytes(0);
+        if (name.startsWith("sqlite_")) continue;
+        bool known = false;
+        for (const TableSpec& t : spec.tables) known = known || name == t.name;
+        if (known) {
+            ++ours;
+            present.push_back(name);
+        } else {
+            ++others;
+        }
+    }
+    if (rc != kSqliteDone) return IsDamageCode(rc) ? Verdict::Damaged : Verdict::Unknown;
+    if (ours == 0 && others > 0) return Verdict::Foreign;
+
+    for (const TableSpec& t : spec.tables) {
+        bool isPresent = false;
+        for (const QByteArray& p : present) isPresent = isPresent || p == t.name;
+        if (!isPresent) continue;
+        SqliteStatement info;
+        rc = db.Prepare((QByteArray("PRAGMA table_info(") + t.name + ")").constData(), info);
+        if (rc != kSqliteOk) return IsDamageCode(rc) ? Verdict::Damaged : Verdict::Unknown;
+        size_t i = 0;
+        while ((rc = info.Step()) == kSqliteRow) {
+            if (i >= t.columns.size() || info.ColumnBytes(1) != t.columns[i]) return Verdict::Foreign;
+            ++i;
+        }
+        if (rc != kSqliteDone) return IsDamageCode(rc) ? Verdict::Damaged : Verdict::Unknown;
+        if (i != t.columns.size()) return Verdict::Foreign;
+    }
+    // The pages beyond the schema: a torn or truncated file shows here rather than half-way
+    // through a load.
+    SqliteStatement check;
+    rc = db.Prepare("PRAGMA quick_check", check);
+    if (rc != kSqliteOk) return IsDamageCode(rc) ? Verdict::Damaged : Verdict::Unknown;
+    rc = check.Step();
+    if (rc == kSqliteRow && check.ColumnBytes(0) != "ok") return Verdict::Damaged;
+    if (rc != kSqliteRow && rc != kSqliteDone) return IsDamageCode(rc) ? Verdict::Damaged : Verdict::Unknown;
+    return Verdict::Ours;
+}
+
+} // namespace
+
+QString MoveAsideDamaged(const QString& path, const char* why)
+{
+    QString target = path + QStringLiteral(".damaged");
+    for (int n = 1; QFileInfo::exists(target); ++n)
+        target = path + QStringLiteral(".damaged.") + QString::number(n);
+    if (!QFile::rename(path, target)) {
+        WriteDebugLogA("cannot move aside damaged file %s (%s)", QFile::encodeName(path).constData(), why);
+        return QString();
+    }
+    // A journal left beside the file belongs to it: keep the pair together, so that neither the
+    // fresh file picks it up nor the moved file loses it.
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+        const QString side = path + QLatin1String(suffix);
+        if (QFileInfo::exists(side)) QFile::rename(side, target + QLatin1String(suffix));
+    }
+    WriteDebugLogA("%s: %s; moved aside to %s, starting afresh", QFile::encodeName(path).constData(), why,
+                   QFile::encodeName(target).constData());
+    return target;
+}
+
+std::unique_ptr<CSqliteDb> OpenDatabaseFile(const QString& dataDir, const DbFileSpec& spec)
+{
+    const QString path = dataDir + QLatin1String(spec.fileName);
+    auto db = std::make_unique<CSqliteDb>(path);
+    // Without a data folder a bare name would land in the working directory.
+    if (dataDir.isEmpty() || db->Open() != kSqliteOk) return db;
+
+    const Verdict verdict = Inspect(*db, spec);
+    if (verdict == Verdict::Damaged || verdict == Verdict::Foreign) {
+        db->Close();
+        const bool moved = !MoveAsideDamaged(path, verdict == Verdict::Damaged ? "not a readable database"
+                                                                               : "tables are not the player's")
+                                .isEmpty();
+        // Never write over a file that could not be kept.
+        if (!moved || db->Open() != kSqliteOk) {
+            db->Close();
+            return db;
+        }
+    }
+    for (const TableSpec& t : spec.tables) db->Exec(t.create);
+    return db;
+}

@@ -1,0 +1,108 @@
+#include "store/Sqlite.h"
+#include "store/CSqliteDb.h"
+
+#include "base/CodePage.h"
+
+#include <QFile>
+
+#include <sqlite3.h>
+
+void SqliteConnection::reset(sqlite3* db)
+{
+    if (m_db) sqlite3_close_v2(m_db);
+    m_db = db;
+}
+
+int SqliteStatement::reset(sqlite3_stmt* stmt)
+{
+    const int rc = m_stmt ? sqlite3_finalize(m_stmt) : SQLITE_OK;
+    m_stmt = stmt;
+    return rc;
+}
+
+int SqliteStatement::Step() { return m_stmt ? sqlite3_step(m_stmt) : SQLITE_MISUSE; }
+
+void SqliteStatement::Rewind()
+{
+    if (m_stmt) sqlite3_reset(m_stmt);
+}
+
+int SqliteStatement::ColumnInt(int column) const { return sqlite3_column_int(m_stmt, column); }
+
+QString SqliteStatement::ColumnText(int column) const
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    if (!text) return QString();
+    return FromAnsi(text, sqlite3_column_bytes(m_stmt, column));
+}
+
+QByteArray SqliteStatement::ColumnBytes(int column) const
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    if (!text) return QByteArray();
+    return QByteArray(text, sqlite3_column_bytes(m_stmt, column));
+}
+
+int SqliteStatement::ParameterCount() const { return m_stmt ? sqlite3_bind_parameter_count(m_stmt) : 0; }
+
+int BindValue(sqlite3_stmt* stmt, int index, int value) { return sqlite3_bind_int(stmt, index, value); }
+
+int BindValue(sqlite3_stmt* stmt, int index, const QByteArray& bytes)
+{
+    // A null pointer would bind NULL; the files hold '' for empty text.
+    return sqlite3_bind_text(stmt, index, bytes.isNull() ? "" : bytes.constData(),
+                             static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+}
+
+int BindValue(sqlite3_stmt* stmt, int index, const QString& text)
+{
+    return BindValue(stmt, index, ToAnsi(text));
+}
+
+int BindValue(sqlite3_stmt* stmt, int index, const char* ascii)
+{
+    return sqlite3_bind_text(stmt, index, ascii ? ascii : "", -1, SQLITE_TRANSIENT);
+}
+
+CSqliteDb::CSqliteDb(const QString& path) : m_path(path) {}
+
+int CSqliteDb::Open()
+{
+    Close();
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(m_path).constData(), &db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return rc;
+    }
+    // Another connection of this process (the lyrics worker, a second handle in a test) may hold
+    // the file for a moment; wait for it instead of failing the statement.
+    sqlite3_busy_timeout(db, 5000);
+    m_conn.reset(db);
+    return SQLITE_OK;
+}
+
+int CSqliteDb::Exec(const char* sql)
+{
+    if (!m_conn) return SQLITE_MISUSE;
+    return sqlite3_exec(m_conn.get(), sql, nullptr, nullptr, nullptr);
+}
+
+int CSqliteDb::Prepare(const char* sql, SqliteStatement& out)
+{
+    out.reset();
+    if (!m_conn) return SQLITE_MISUSE;
+    sqlite3_stmt* stmt = nullptr;
+    const int rc = sqlite3_prepare_v2(m_conn.get(), sql, -1, &stmt, nullptr);
+    out.reset(stmt);
+    return rc;
+}
+
+void CSqliteDb::Close() { m_conn.reset(); }
+
+int CSqliteDb::BeginTransaction() { return Exec("begin transaction"); }
+
+int CSqliteDb::CommitTransaction() { return Exec("commit transaction"); }
+
+int CSqliteDb::RollbackTransaction() { return Exec("rollback transaction"); }

@@ -1,0 +1,152 @@
+#include "store/TrackRow.h"
+
+#include "store/Sqlite.h"
+
+#include "model/TrackInfo.h"
+
+#include <sqlite3.h>
+
+const char* const kInsertAllMusic =
+    "INSERT INTO AllMusic (Gid, AddTime, "
+    "ArtistSex,Frequency,TotleTime,BitRate,TrackNum,PlayCount,State,Lrc,Pic,Default1,Default2,"
+    "Default3,Default4,Default5,Default6,Default7,Default8,Default9,Default10,AlbumID,Song,Artist,"
+    "Sysid,CmsID,LSrc,NSrc,Album,Genre,ReleaseTime,DownloadID,Stereo,ArtistSpell,ArtistZone,"
+    "AlbumType,AlbumSpell,SongZone,SongType,SongSort,SongNation,SongSpell,SongShort,AlbumShort,"
+    "ArtistShort,TagInfo,Topic,PicFile,LrcFile) VALUES (?, datetime('now','localtime'), ?, ?, ?, "
+    "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,  ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+    "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+
+const char* const kInsertTempMusic =
+    "INSERT INTO TempMusic (Gid, AddTime, "
+    "ArtistSex,Frequency,TotleTime,BitRate,TrackNum,PlayCount,State,Lrc,Pic,Default1,Default2,"
+    "Default3,Default4,Default5,Default6,Default7,Default8,Default9,Default10,AlbumID,Song,Artist,"
+    "Sysid,CmsID,LSrc,NSrc,Album,Genre,ReleaseTime,DownloadID,Stereo,ArtistSpell,ArtistZone,"
+    "AlbumType,AlbumSpell,SongZone,SongType,SongSort,SongNation,SongSpell,SongShort,AlbumShort,"
+    "ArtistShort,TagInfo,Topic,PicFile,LrcFile) VALUES (?, datetime('now','localtime'), ?, ?, ?, "
+    "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,  ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+    "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+
+#define ORDEL_TRACK_SET                                                                           \
+    "ArtistSex=?,Frequency=?,TotleTime=?,BitRate=?,TrackNum=?,PlayCount=?,State=?,Lrc=?,Pic=?,"   \
+    "Default1=?,Default2=?,Default3=?,Default4=?,Default5=?,Default6=?,Default7=?,Default8=?,"     \
+    "Default9=?,Default10=?,AlbumID=?,Song=?,Artist=?,Sysid=?, "                                  \
+    "CmsID=?,LSrc=?,NSrc=?,Album=?,Genre=?,ReleaseTime=?,DownloadID=?,Stereo=?,ArtistSpell=?,"    \
+    "ArtistZone=?,AlbumType=?,AlbumSpell=?,SongZone=?,SongType=?,SongSort=?,SongNation=?,"        \
+    "SongSpell=?,SongShort=?,AlbumShort=?,ArtistShort=?,TagInfo=?,Topic=?,PicFile=?,LrcFile=? "   \
+    "WHERE Gid=?"
+
+const char* const kUpdateAllMusic = "UPDATE AllMusic SET " ORDEL_TRACK_SET;
+const char* const kUpdateTempMusic = "UPDATE TempMusic SET  " ORDEL_TRACK_SET;
+const char* const kDeleteAllMusic = "DELETE FROM AllMusic WHERE Gid=?";
+const char* const kSelectAllMusic = "SELECT * FROM AllMusic ORDER BY AddTime DESC";
+const char* const kSelectTempMusic = "SELECT * FROM TempMusic";
+
+namespace {
+
+constexpr int kFirstIntColumn = 2;
+constexpr int kFirstTextColumn = 21;
+constexpr int kColumnCount = 49;
+
+// Columns 2..20 in order; null stands for State, which is the track's word, not a field.
+int TrackInfo::* const kIntFields[] = {
+    &TrackInfo::ArtistSex, &TrackInfo::Frequency, &TrackInfo::TotleTime, &TrackInfo::BitRate,
+    &TrackInfo::TrackNum,  &TrackInfo::PlayCount, nullptr,               &TrackInfo::Lrc,
+    &TrackInfo::Pic,       &TrackInfo::Default1,  &TrackInfo::Default2,  &TrackInfo::Default3,
+    &TrackInfo::Default4,  &TrackInfo::Default5,  &TrackInfo::Default6,  &TrackInfo::Default7,
+    &TrackInfo::Default8,  &TrackInfo::Default9,  &TrackInfo::AddDay,
+};
+
+struct TextField {
+    QString TrackInfo::* field;
+    bool escaped;
+};
+
+// Columns 21..48 in order.
+const TextField kTextFields[] = {
+    {&TrackInfo::AlbumID, false},     {&TrackInfo::Song, true},         {&TrackInfo::Artist, true},
+    {&TrackInfo::Sysid, false},       {&TrackInfo::CmsID, false},       {&TrackInfo::LSrc, true},
+    {&TrackInfo::NSrc, true},         {&TrackInfo::Album, true},        {&TrackInfo::Genre, false},
+    {&TrackInfo::ReleaseTime, false}, {&TrackInfo::DownloadID, false},  {&TrackInfo::Stereo, false},
+    {&TrackInfo::ArtistSpell, false}, {&TrackInfo::ArtistZone, false},  {&TrackInfo::AlbumType, false},
+    {&TrackInfo::AlbumSpell, false},  {&TrackInfo::SongZone, false},    {&TrackInfo::SongType, false},
+    {&TrackInfo::SongSort, false},    {&TrackInfo::SongNation, false},  {&TrackInfo::SongSpell, false},
+    {&TrackInfo::SongShort, false},   {&TrackInfo::AlbumShort, false},  {&TrackInfo::ArtistShort, false},
+    {&TrackInfo::TagInfo, false},     {&TrackInfo::Topic, false},       {&TrackInfo::PicFile, false},
+    {&TrackInfo::LrcFile, false},
+};
+
+static_assert(std::size(kIntFields) == kFirstTextColumn - kFirstIntColumn);
+static_assert(std::size(kTextFields) == kColumnCount - kFirstTextColumn);
+
+const QString kApostrophe = QStringLiteral("'");
+const QString kEscapedApostrophe = QStringLiteral("^`^");
+
+// Binds the integer and text columns from `index` on; the next free index.
+int BindColumns(sqlite3_stmt* stmt, int index, const TrackInfo& info, unsigned state, int& rc)
+{
+    for (int TrackInfo::* field : kIntFields) {
+        const int value = field ? info.*field : static_cast<int>(state);
+        if (rc == kSqliteOk) rc = BindValue(stmt, index, value);
+        ++index;
+    }
+    for (const TextField& t : kTextFields) {
+        const QString& text = info.*t.field;
+        if (rc == kSqliteOk)
+            rc = BindValue(stmt, index, t.escaped && text.contains(QLatin1Char('\'')) ? EscapeApostrophes(text) : text);
+        ++index;
+    }
+    return index;
+}
+
+} // namespace
+
+QString EscapeApostrophes(const QString& text)
+{
+    QString out = text;
+    return out.replace(kApostrophe, kEscapedApostrophe);
+}
+
+QString UnescapeApostrophes(const QString& text)
+{
+    QString out = text;
+    return out.replace(kEscapedApostrophe, kApostrophe);
+}
+
+int BindTrackInsert(SqliteStatement& stmt, const TrackInfo& info, unsigned state)
+{
+    // Gid, 19 integers, 28 texts: AddTime is written by the statement itself.
+    if (stmt.ParameterCount() != kColumnCount - 1) return kSqliteRange;
+    int rc = BindValue(stmt.get(), 1, info.Gid);
+    BindColumns(stmt.get(), 2, info, state, rc);
+    return rc;
+}
+
+int BindTrackUpdate(SqliteStatement& stmt, const TrackInfo& info, unsigned state)
+{
+    if (stmt.ParameterCount() != kColumnCount - 1) return kSqliteRange;
+    int rc = kSqliteOk;
+    const int last = BindColumns(stmt.get(), 1, info, state, rc);
+    if (rc == kSqliteOk) rc = BindValue(stmt.get(), last, info.Gid);
+    return rc;
+}
+
+unsigned ReadTrackRow(const SqliteStatement& stmt, TrackInfo& info)
+{
+    unsigned state = 0;
+    info.Gid = stmt.ColumnText(0);
+    // Column 1, AddTime, only orders the rows; the download day has its own column.
+    int column = kFirstIntColumn;
+    for (int TrackInfo::* field : kIntFields) {
+        const int value = stmt.ColumnInt(column++);
+        if (field) info.*field = value;
+        else state = static_cast<unsigned>(value);
+    }
+    info.Default10 = info.AddDay;
+    for (const TextField& t : kTextFields) {
+        QString text = stmt.ColumnText(column++);
+        if (t.escaped && text.contains(QLatin1Char('^'))) text = UnescapeApostrophes(text);
+        info.*t.field = std::move(text);
+    }
+    info.ReleaseTimeText = info.ReleaseTime;
+    return state;
+}

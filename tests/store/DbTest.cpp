@@ -1,0 +1,198 @@
+#include "store/CQvConf.h"
+#include "store/CSqliteDb.h"
+#include "store/Schema.h"
+
+#include "tests/common/TestUtil.h"
+#include "tests/store/StoreTestUtil.h"
+
+#include "base/CodePage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+using testutil::ReadFile;
+using testutil::WriteFile;
+
+namespace {
+
+QStringList Columns(CSqliteDb& db, const char* table)
+{
+    QStringList names;
+    SqliteStatement stmt;
+    db.Prepare((QByteArray("PRAGMA table_info(") + table + ")").constData(), stmt);
+    while (stmt.Step() == kSqliteRow) names.append(stmt.ColumnText(1));
+    return names;
+}
+
+int Count(CSqliteDb& db, const char* sql)
+{
+    SqliteStatement stmt;
+    if (db.Prepare(sql, stmt) != kSqliteOk || stmt.Step() != kSqliteRow) return -1;
+    return stmt.ColumnInt(0);
+}
+
+} // namespace
+
+TEST(Db, OpenAllMissingCreatesFiveFilesAndReopeningKeepsRows)
+{
+    TempHome t;
+    CQvConf& c = t.conf;
+    EXPECT_EQ(c.LibraryDb(), nullptr);
+    c.OpenAllMissing();
+    for (const char* name : {"AllMusic2.db", "TempMusic2.db", "MusicOperate2.db", "Lyric2.db", "Tree2.db"})
+        EXPECT_TRUE(QFileInfo::exists(t.Data(name))) << name;
+    ASSERT_TRUE(c.LibraryDb() && c.LibraryDb()->IsOpen());
+    ASSERT_TRUE(c.TempDb() && c.StatisticsDb() && c.TreeDb() && c.LyricsDb());
+
+    const QStringList track = Columns(*c.LibraryDb(), "AllMusic");
+    ASSERT_EQ(track.size(), 49);
+    EXPECT_EQ(track[0], QStringLiteral("Gid"));
+    EXPECT_EQ(track[8], QStringLiteral("State"));
+    EXPECT_EQ(track[20], QStringLiteral("Default10"));
+    EXPECT_EQ(track[48], QStringLiteral("LrcFile"));
+    EXPECT_EQ(Columns(*c.TempDb(), "TempMusic"), track);
+    EXPECT_EQ(Columns(*c.StatisticsDb(), "MusicOpt").join(QLatin1Char(',')),
+              QStringLiteral("Gid,Rank,Totle,Year,Month,Day,Hour,Minute"));
+    EXPECT_EQ(Columns(*c.LyricsDb(), "Lyrics").join(QLatin1Char(',')), QStringLiteral("Gid,Lrc"));
+    EXPECT_EQ(Columns(*c.TreeDb(), "TreeNode").join(QLatin1Char(',')),
+              QStringLiteral("Key,Id,Name,Condition,Edit,Type,IconId"));
+    EXPECT_EQ(Columns(*c.TreeDb(), "TreeList").join(QLatin1Char(',')), QStringLiteral("Key,Gid"));
+
+    // "interger" and "timestamp" columns keep integer and numeric affinity: an integer bound
+    // reads back as an integer, a date text as the year through the integer accessor.
+    ASSERT_EQ(c.LibraryDb()->Run("INSERT INTO AllMusic (Gid, AddTime, PlayCount) VALUES (?, ?, ?)",
+                                 "g1", "2011-06-15 10:20:30", 7), 0);
+    {
+        SqliteStatement s;
+        c.LibraryDb()->Prepare("SELECT AddTime, PlayCount, typeof(PlayCount) FROM AllMusic", s);
+        ASSERT_EQ(s.Step(), kSqliteRow);
+        EXPECT_EQ(s.ColumnInt(0), 2011);
+        EXPECT_EQ(s.ColumnInt(1), 7);
+        EXPECT_EQ(s.ColumnBytes(2), QByteArray("integer"));
+    }
+
+    c.CloseAll();
+    EXPECT_EQ(c.LibraryDb(), nullptr);
+    EXPECT_EQ(c.TempDb(), nullptr);
+    EXPECT_EQ(c.TreeDb(), nullptr);
+    c.OpenAllMissing();
+    EXPECT_EQ(Count(*c.LibraryDb(), "SELECT count(*) FROM AllMusic"), 1);
+    EXPECT_FALSE(QFileInfo::exists(t.Data("AllMusic2.db.damaged")));
+}
+
+TEST(Db, BoundValuesKeepTheStoredBytes)
+{
+    TempHome t;
+    CSqliteDb* db = t.conf.OpenLyricsDb();
+    ASSERT_TRUE(db && db->IsOpen());
+    const QString lyric = QStringLiteral("[00:01.00]它's \"here\" & '); DROP TABLE Lyrics; --");
+    ASSERT_EQ(db->Run("INSERT INTO Lyrics (Gid, Lrc) VALUES (?, ?)", "g", lyric), 0);
+    SqliteStatement s;
+    db->Prepare("SELECT Lrc, typeof(Lrc) FROM Lyrics WHERE Gid=?", s);
+    Bind(s, "g");
+    ASSERT_EQ(s.Step(), kSqliteRow);
+    EXPECT_EQ(s.ColumnText(0), lyric);
+    // Code-page bytes, stored as text.
+    EXPECT_EQ(s.ColumnBytes(0), ToAnsi(lyric));
+    EXPECT_EQ(s.ColumnBytes(1), QByteArray("text"));
+
+    // Empty text is stored as '' (never NULL), as the pasted statements did.
+    ASSERT_EQ(db->Run("INSERT INTO Lyrics (Gid, Lrc) VALUES (?, ?)", "e", QString()), 0);
+    EXPECT_EQ(Count(*db, "SELECT count(*) FROM Lyrics WHERE Lrc = ''"), 1);
+    // A second row with the same key fails and is reported.
+    EXPECT_NE(db->Run("INSERT INTO Lyrics (Gid, Lrc) VALUES (?, ?)", "g", "x"), 0);
+}
+
+TEST(DbDeathTest, ValuesAndPlaceholdersMustAgree)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TempHome t;
+    CSqliteDb* db = t.conf.OpenLyricsDb();
+    ASSERT_TRUE(db);
+    EXPECT_DEATH(db->Run("INSERT INTO Lyrics (Gid, Lrc) VALUES (?, ?)", "only one"), "differ in count");
+}
+
+TEST(Db, DamagedOrForeignFilesAreMovedAsideAndStartAfresh)
+{
+    TempHome t;
+    // Not a database at all.
+    const QByteArray junk(5000, 'x');
+    WriteFile(t.Data("AllMusic2.db"), junk);
+    // An SQLite file of someone else's.
+    {
+        CSqliteDb other(t.Data("Tree2.db"));
+        ASSERT_EQ(other.Open(), 0);
+        other.Exec("create table Bookmarks (url text)");
+        other.Exec("insert into Bookmarks values ('keep me')");
+    }
+    // Our file name, our table name, another schema.
+    {
+        CSqliteDb old(t.Data("MusicOperate2.db"));
+        ASSERT_EQ(old.Open(), 0);
+        old.Exec("create table MusicOpt (Gid text, Plays integer)");
+    }
+    // A file cut short: the first page is there, the rest is gone.
+    {
+        CSqliteDb lyr(t.Data("Lyric2.db"));
+        ASSERT_EQ(lyr.Open(), 0);
+        lyr.Exec(kCreateLyrics);
+        lyr.Exec("begin");
+        for (int i = 0; i < 2000; ++i)
+            lyr.Run("INSERT INTO Lyrics (Gid, Lrc) VALUES (?, ?)", QString::number(i), QString(200, QLatin1Char('l')));
+        lyr.Exec("commit");
+    }
+    const QByteArray lyrics = ReadFile(t.Data("Lyric2.db"));
+    WriteFile(t.Data("Lyric2.db"), lyrics.left(lyrics.size() / 3));
+
+    t.conf.OpenAllMissing();
+    EXPECT_EQ(ReadFile(t.Data("AllMusic2.db.damaged")), junk);
+    EXPECT_TRUE(QFileInfo::exists(t.Data("Tree2.db.damaged")));
+    EXPECT_TRUE(QFileInfo::exists(t.Data("MusicOperate2.db.damaged")));
+    EXPECT_EQ(ReadFile(t.Data("Lyric2.db.damaged")), lyrics.left(lyrics.size() / 3));
+    EXPECT_FALSE(QFileInfo::exists(t.Data("TempMusic2.db.damaged")));
+
+    // Each starts afresh with its tables.
+    EXPECT_EQ(Count(*t.conf.LibraryDb(), "SELECT count(*) FROM AllMusic"), 0);
+    EXPECT_EQ(Count(*t.conf.TreeDb(), "SELECT count(*) FROM TreeList"), 0);
+    EXPECT_EQ(Columns(*t.conf.StatisticsDb(), "MusicOpt").size(), 8);
+    EXPECT_EQ(Count(*t.conf.LyricsDb(), "SELECT count(*) FROM Lyrics"), 0);
+
+    // The foreign file is intact where it was moved.
+    CSqliteDb moved(t.Data("Tree2.db.damaged"));
+    ASSERT_EQ(moved.Open(), 0);
+    EXPECT_EQ(Count(moved, "SELECT count(*) FROM Bookmarks"), 1);
+}
+
+TEST(Db, PathsOfAnyLength)
+{
+    QTemporaryDir d;
+    qputenv("XDG_CONFIG_HOME", (d.path() + QStringLiteral("/config")).toUtf8());
+    QString home = d.path();
+    // Well past 250 bytes of UTF-8, with characters of three bytes each.
+    for (int i = 0; i < 12; ++i) home += QStringLiteral("/目录名字很长的文件夹") + QString::number(i);
+    CQvConf c;
+    c.SetDirectories(home);
+    ASSERT_GT(QFile::encodeName(c.DataDir()).size(), 300);
+    c.OpenAllMissing();
+    ASSERT_TRUE(c.LibraryDb() && c.LibraryDb()->IsOpen());
+    EXPECT_EQ(c.LibraryDb()->Exec("INSERT INTO AllMusic (Gid) VALUES ('a')"), 0);
+    EXPECT_TRUE(QFileInfo::exists(c.DataDir() + QStringLiteral("AllMusic2.db")));
+    EXPECT_EQ(c.SaveConfig(), 0);
+    EXPECT_EQ(c.LoadConfig(c.DataDir()), 0);
+}
+
+TEST(Db, AFailedOpenLeavesAHandleWithoutConnection)
+{
+    TempHome t;
+    // A folder where the file should be.
+    QDir().mkpath(t.Data("Lyric2.db"));
+    CSqliteDb* db = t.conf.OpenLyricsDb();
+    ASSERT_NE(db, nullptr);
+    EXPECT_FALSE(db->IsOpen());
+    EXPECT_NE(db->Exec("SELECT 1"), 0);
+    EXPECT_TRUE(QFileInfo(t.Data("Lyric2.db")).isDir());
+    EXPECT_FALSE(QFileInfo::exists(t.Data("Lyric2.db.damaged")));
+}

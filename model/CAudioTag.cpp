@@ -52,6 +52,8 @@ TagLib::String ToTagString(const QString& text)
                           TagLib::String::UTF16LE);
 }
 
+constexpr qint64 kMaxPictureBytes = qint64(32) << 20;
+
 TagLib::MPEG::File* AsMpeg(TagLib::FileRef* ref)
 {
     return ref ? dynamic_cast<TagLib::MPEG::File*>(ref->file()) : nullptr;
@@ -163,7 +165,8 @@ int CAudioTag::GetChannels() const
 int CAudioTag::GetChannelMode() const
 {
     return Guard("GetChannels", -1, [&] {
-        if (!m_pFile || !m_pFile->audioProperties()) return -1;
+        // A file in which the library found no audio frame has no channel mode either.
+        if (!m_pFile || !m_pFile->audioProperties() || m_pFile->audioProperties()->channels() <= 0) return -1;
         if (TagLib::MPEG::File* mpeg = AsMpeg(m_pFile.get()); mpeg && mpeg->audioProperties())
             return static_cast<int>(mpeg->audioProperties()->channelMode());
         switch (m_pFile->audioProperties()->channels()) {
@@ -173,6 +176,8 @@ int CAudioTag::GetChannelMode() const
         }
     });
 }
+
+bool CAudioTag::HasAudio() const { return GetFrequency() > 0; }
 
 TagLib::Tag* CAudioTag::GetInternalTag(TagLib::APE::Tag** apeTag) const
 {
@@ -229,7 +234,9 @@ void CAudioTag::SetPicture(const QString& picturePath)
         TagLib::MPEG::File* mpeg = AsMpeg(m_pFile.get());
         if (!mpeg) return;
         QFile picture(picturePath);
-        if (!picture.open(QIODevice::ReadOnly)) return;
+        // An ID3v2 frame holds at most 256 MB; anything near that would corrupt the tag, and no
+        // cover picture is anywhere near this bound.
+        if (picture.size() > kMaxPictureBytes || !picture.open(QIODevice::ReadOnly)) return;
         const QByteArray bytes = picture.readAll();
         TagLib::ID3v2::Tag* v2 = mpeg->ID3v2Tag(true);
         if (!v2) return;
@@ -325,9 +332,12 @@ int ReadAudioProperties(const QString& path, AudioTagFields& f)
 void WriteAudioTags(const QString& path, const AudioTagFields* fields, const QString& lyrics,
                     const QString& picturePath)
 {
+    // With nothing to write the file is not rewritten (a save would still add an ID3v1 copy and
+    // upgrade an older ID3v2 tag).
+    if (!fields && lyrics.isEmpty() && picturePath.isEmpty()) return;
     try {
         CAudioTag tag;
-        if (!tag.Open(path)) return;
+        if (!tag.Open(path) || !tag.HasAudio()) return;
         if (fields) {
             tag.SetArtist(fields->artist);
             tag.SetTitle(fields->title);
@@ -345,7 +355,7 @@ void EmbedAudioPicture(const QString& audioPath, const QString& picturePath)
     if (picturePath.isEmpty() || !QFileInfo(picturePath).isFile()) return;
     try {
         CAudioTag tag;
-        if (!tag.Open(audioPath)) return;
+        if (!tag.Open(audioPath) || !tag.HasAudio()) return;
         tag.SetPicture(picturePath);
         tag.Save();
     } catch (...) {

@@ -39,6 +39,10 @@ public:
     // 2 dual channel, 3 single channel); for other files 0 for two channels, 3 for one.
     int GetChannelMode() const;
 
+    // Whether the library found audio in the file; the writers leave files without any alone
+    // (a misnamed or broken file is not something to put a tag into).
+    bool HasAudio() const;
+
     // The tag that title, artist and album are written into.
     TagLib::Tag* GetInternalTag(TagLib::APE::Tag** apeTag = nullptr) const;
 

@@ -1,0 +1,423 @@
+#include "model/AudioTag.h"
+#include "model/CAudioTag.h"
+#include "model/CQvMusic.h"
+#include "model/LyricsLookup.h"
+#include "model/TrackInfo.h"
+#include "tests/common/TestUtil.h"
+#include "tests/fixtures/Fixtures.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <taglib/apetag.h>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/id3v1tag.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/unsynchronizedlyricsframe.h>
+
+#include <gtest/gtest.h>
+
+using fixtures::Mp3Options;
+using fixtures::TagFields;
+using fixtures::Tags;
+
+namespace {
+
+QString FromTag(const TagLib::String& s) { return QString::fromStdWString(s.toWString()); }
+
+TrackRef TrackFor(const QString& path)
+{
+    TrackRef t = TrackRef::Adopt(CreateMedia(0));
+    auto* info = new TrackInfo;
+    info->LSrc = path;
+    t->AttachInfo(info, nullptr);
+    return t;
+}
+
+// What a fresh read of the file gives.
+AudioTagFields Read(const QString& path)
+{
+    AudioTagFields f;
+    EXPECT_EQ(ReadAudioTags(path, f), 1) << path.toStdString();
+    return f;
+}
+
+class Tag : public ::testing::Test {
+protected:
+    QString Mp3(const QString& name, const Tags& tags, const Mp3Options& options = Mp3Options())
+    {
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(fixtures::WriteMp3(path, options, tags));
+        return path;
+    }
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(Tag, ReadsTitlesInEveryEncodingIntoTheRecord)
+{
+    const QByteArray gbk("\xD6\xD0\xCE\xC4\xB8\xE8", 6); // 中文歌
+    Tags utf16 = Tags::Id3v2(QStringLiteral("  月亮代表我的心 "), QStringLiteral("邓丽君"), QStringLiteral("精选"));
+    utf16.id3v2->year = 1977;
+    utf16.id3v2->track = 3;
+    Tags gbkV2;
+    gbkV2.id3v2 = TagFields {.artist = QStringLiteral("A"), .rawTitle = gbk};
+    Tags gbkV1;
+    gbkV1.id3v1 = TagFields {.rawTitle = gbk};
+    const QString a = Mp3(QStringLiteral("utf16.mp3"), utf16);
+    const QString b = Mp3(QStringLiteral("gbk2.mp3"), gbkV2);
+    const QString c = Mp3(QStringLiteral("gbk1.mp3"), gbkV1);
+    const QString latin = Mp3(QStringLiteral("latin.mp3"), Tags::Id3v2(QStringLiteral("Café Noir")));
+
+    TrackRef t = TrackFor(a);
+    AudioTagFields f;
+    EXPECT_EQ(t->ReadTagsIntoInfo(f), 1);
+    const TrackInfo& info = *t->GetInfo();
+    EXPECT_EQ(info.Song, QStringLiteral("月亮代表我的心")); // trimmed
+    EXPECT_EQ(info.Artist, QStringLiteral("邓丽君"));
+    EXPECT_EQ(info.Album, QStringLiteral("精选"));
+    EXPECT_EQ(f.year, QStringLiteral("1977"));
+    EXPECT_EQ(info.TrackNum, 3);
+    EXPECT_EQ(info.Frequency, 44100);
+    EXPECT_EQ(info.TotleTime, 1);
+    EXPECT_NEAR(info.BitRate, 128, 4);
+    EXPECT_EQ(info.Stereo, QStringLiteral("联合立体声"));
+    EXPECT_EQ(info.Genre, QStringLiteral("UnKnown"));
+    EXPECT_TRUE(info.ReleaseTimeText.isEmpty());
+
+    EXPECT_EQ(Read(b).title, QStringLiteral("中文歌"));
+    EXPECT_EQ(Read(c).title, QStringLiteral("中文歌"));
+    // Latin-1 text that is no code-page text stays what it was.
+    EXPECT_EQ(Read(latin).title, QStringLiteral("Café Noir"));
+}
+
+TEST_F(Tag, RecordRulesForTitlesGenreAndPresetFields)
+{
+    const QString bare = Mp3(QStringLiteral("bare.mp3"), Tags());
+    const QString sql = Mp3(QStringLiteral("sql.mp3"),
+                            Tags::Id3v2(QStringLiteral("Rock 'n' Roll & \"Blues\""), QStringLiteral("Tom & Jerry")));
+
+    // No title tag: the title stays empty (the store names the track after its file).
+    TrackRef t = TrackFor(bare);
+    AudioTagFields f;
+    EXPECT_EQ(t->ReadTagsIntoInfo(f), 1);
+    EXPECT_TRUE(t->GetInfo()->Song.isEmpty());
+    EXPECT_TRUE(t->GetInfo()->Artist.isEmpty());
+    EXPECT_EQ(t->GetInfo()->Genre, QStringLiteral("UnKnown"));
+    EXPECT_EQ(f.year, QStringLiteral("0"));
+    EXPECT_EQ(t->GetInfo()->Frequency, 44100);
+
+    // Apostrophes, quotes and ampersands leave the record, the blanks around them stay.
+    TrackRef s = TrackFor(sql);
+    AudioTagFields g;
+    EXPECT_EQ(s->ReadTagsIntoInfo(g), 1);
+    EXPECT_EQ(s->GetInfo()->Song, QStringLiteral("Rock n Roll  Blues"));
+    EXPECT_EQ(s->GetInfo()->Artist, QStringLiteral("Tom  Jerry"));
+    EXPECT_EQ(g.title, QStringLiteral("Rock 'n' Roll & \"Blues\"")); // the fields keep the tag's text
+
+    // Fields set before the read are kept; the genre is never taken from the file.
+    Tags genre = Tags::Id3v2(QStringLiteral("t"), QStringLiteral("tag artist"));
+    genre.id3v2->genre = QStringLiteral("Rock");
+    const QString withGenre = Mp3(QStringLiteral("genre.mp3"), genre);
+    AudioTagFields preset;
+    preset.artist = QStringLiteral("mine");
+    EXPECT_EQ(ReadAudioTags(withGenre, preset), 1);
+    EXPECT_EQ(preset.artist, QStringLiteral("mine"));
+    EXPECT_EQ(preset.title, QStringLiteral("t"));
+    EXPECT_EQ(preset.genre, QStringLiteral("UnKnown"));
+    AudioTagFields presetGenre;
+    presetGenre.genre = QStringLiteral("Jazz");
+    EXPECT_EQ(ReadAudioTags(withGenre, presetGenre), 1);
+    EXPECT_EQ(presetGenre.genre, QStringLiteral("Jazz"));
+}
+
+TEST_F(Tag, MissingOrBrokenFilesLeaveTheRecordAlone)
+{
+    const QString missing = dir.filePath(QStringLiteral("gone.mp3"));
+    TrackRef t = TrackFor(missing);
+    t->GetInfo()->Song = QStringLiteral("kept");
+    t->GetInfo()->Frequency = 22050;
+    t->GetInfo()->Stereo = QStringLiteral("单声道");
+    AudioTagFields f;
+    EXPECT_EQ(t->ReadTagsIntoInfo(f), 0);
+    EXPECT_EQ(t->ReadTags(f), 0);
+    EXPECT_EQ(t->ReadAudioProperties(), 0);
+    EXPECT_EQ(t->GetInfo()->Song, QStringLiteral("kept"));
+    EXPECT_EQ(t->GetInfo()->Frequency, 22050);
+    EXPECT_EQ(t->GetInfo()->Stereo, QStringLiteral("单声道"));
+    EXPECT_TRUE(f.genre.isEmpty());
+    AudioTagFields empty;
+    EXPECT_EQ(ReadAudioTags(QString(), empty), 0);
+
+    // Writing to a missing file creates nothing.
+    EXPECT_EQ(t->WriteTagsTo(missing), 0);
+    EXPECT_EQ(t->WriteLyricsTo(missing, QStringLiteral("[00:01.00]x")), 1);
+    EXPECT_FALSE(QFileInfo::exists(missing));
+
+    // A file that is no audio at all is read as nothing, and writing leaves it as it was.
+    const QString junk = dir.filePath(QStringLiteral("junk.mp3"));
+    ASSERT_TRUE(testutil::WriteFile(junk, QByteArray(4096, 'x')));
+    TrackRef j = TrackFor(junk);
+    j->GetInfo()->Song = QStringLiteral("title");
+    AudioTagFields jf;
+    j->ReadTagsIntoInfo(jf);
+    EXPECT_EQ(j->GetInfo()->TotleTime, 0);
+    EXPECT_EQ(j->GetInfo()->Frequency, 0);
+    EXPECT_EQ(j->GetInfo()->Stereo, QStringLiteral("未知模式"));
+    j->GetInfo()->Song = QStringLiteral("title");
+    j->WriteTagsTo(junk);
+    j->WriteLyricsTo(junk, QStringLiteral("words"));
+    const QString jpeg = dir.filePath(QStringLiteral("c.jpg"));
+    ASSERT_TRUE(testutil::WriteFile(jpeg, QByteArray("\xFF\xD8\xFF\xD9", 4)));
+    j->EmbedPicture(jpeg);
+    EXPECT_EQ(testutil::ReadFile(junk), QByteArray(4096, 'x'));
+}
+
+TEST_F(Tag, TheFiveChannelTextsAndWma)
+{
+    struct Case {
+        Mp3Options options;
+        const char16_t* text;
+    };
+    const Case cases[] = {
+        {Mp3Options {.channelMode = fixtures::ChannelMode::Stereo}, u"立体声"},
+        {Mp3Options {.channelMode = fixtures::ChannelMode::JointStereo}, u"联合立体声"},
+        {Mp3Options {.channelMode = fixtures::ChannelMode::DualChannel}, u"双声道"},
+        {Mp3Options {.sampleRate = 22050, .channels = 1}, u"单声道"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const QString path = Mp3(QStringLiteral("ch%1.mp3").arg(n++), Tags(), c.options);
+        TrackRef t = TrackFor(path);
+        EXPECT_EQ(t->ReadAudioProperties(), 1);
+        EXPECT_EQ(t->GetInfo()->Stereo, QString::fromUtf16(c.text)) << n;
+        EXPECT_EQ(t->GetInfo()->Frequency, c.options.sampleRate);
+    }
+    EXPECT_EQ(ChannelText(4), QStringLiteral("未知模式"));
+    EXPECT_EQ(ChannelText(-1), QStringLiteral("未知模式"));
+
+    // WMA: tags through the generic tag, the indicator from the channel count.
+    const QString stereo = dir.filePath(QStringLiteral("a.wma"));
+    const QString mono = dir.filePath(QStringLiteral("m.wma"));
+    ASSERT_TRUE(fixtures::WriteWma(stereo, fixtures::WmaOptions {.seconds = 2},
+                                   TagFields {.title = QStringLiteral("无线 & 'x'"), .artist = QStringLiteral("歌手"),
+                                              .album = QStringLiteral("专辑"), .year = 2011}));
+    ASSERT_TRUE(fixtures::WriteWma(mono, fixtures::WmaOptions {.sampleRate = 22050, .channels = 1}));
+    TrackRef w = TrackFor(stereo);
+    AudioTagFields f;
+    EXPECT_EQ(w->ReadTagsIntoInfo(f), 1);
+    EXPECT_EQ(w->GetInfo()->Song, QStringLiteral("无线  x"));
+    EXPECT_EQ(w->GetInfo()->Artist, QStringLiteral("歌手"));
+    EXPECT_EQ(w->GetInfo()->Album, QStringLiteral("专辑"));
+    EXPECT_EQ(f.year, QStringLiteral("2011"));
+    EXPECT_EQ(w->GetInfo()->TotleTime, 2);
+    EXPECT_EQ(w->GetInfo()->Frequency, 44100);
+    EXPECT_GT(w->GetInfo()->BitRate, 0);
+    EXPECT_EQ(w->GetInfo()->Stereo, QStringLiteral("立体声"));
+    TrackRef m = TrackFor(mono);
+    EXPECT_EQ(m->ReadAudioProperties(), 1);
+    EXPECT_EQ(m->GetInfo()->Stereo, QStringLiteral("单声道"));
+    EXPECT_EQ(m->GetInfo()->Frequency, 22050);
+
+    // Writing a WMA goes through its own save.
+    w->GetInfo()->Song = QStringLiteral("新的");
+    w->WriteTagsTo(stereo);
+    EXPECT_EQ(Read(stereo).title, QStringLiteral("新的"));
+    EXPECT_EQ(Read(stereo).artist, QStringLiteral("歌手"));
+}
+
+TEST_F(Tag, TitleWritesGoToTheRightTagAndKeepTheOthers)
+{
+    // ID3v2 present but empty, title in ID3v1: the title is written into ID3v1.
+    Tags v1Only;
+    v1Only.id3v2 = TagFields {};
+    v1Only.id3v1 = TagFields {.title = QStringLiteral("old"), .artist = QStringLiteral("old artist")};
+    const QString v1Path = Mp3(QStringLiteral("v1.mp3"), v1Only);
+    TrackRef t = TrackFor(v1Path);
+    t->GetInfo()->Song = QStringLiteral("new title");
+    t->GetInfo()->Artist = QStringLiteral("new artist");
+    t->GetInfo()->Album = QStringLiteral("new album");
+    EXPECT_EQ(t->WriteTagsTo(v1Path), 0);
+    {
+        TagLib::MPEG::File f(QFile::encodeName(v1Path).constData());
+        ASSERT_TRUE(f.hasID3v1Tag());
+        EXPECT_EQ(FromTag(f.ID3v1Tag()->title()), QStringLiteral("new title"));
+        EXPECT_EQ(FromTag(f.ID3v1Tag()->artist()), QStringLiteral("new artist"));
+    }
+
+    // An APE tag survives a title write, beside ID3v2 and ID3v1; the audio is untouched.
+    Tags three;
+    three.id3v2 = TagFields {.title = QStringLiteral("v2 title"), .artist = QStringLiteral("v2 artist")};
+    three.ape = TagFields {.title = QStringLiteral("ape title"), .album = QStringLiteral("ape album")};
+    three.id3v1 = TagFields {.title = QStringLiteral("v1 title")};
+    const QString threePath = Mp3(QStringLiteral("three.mp3"), three);
+    TrackRef u = TrackFor(threePath);
+    AudioTagFields before;
+    u->ReadTagsIntoInfo(before);
+    u->GetInfo()->Song = QStringLiteral("中文新标题");
+    u->WriteTagsTo(threePath);
+    u->WriteLyricsTo(threePath, QStringLiteral("[00:01.00]词"));
+    {
+        TagLib::MPEG::File f(QFile::encodeName(threePath).constData());
+        ASSERT_TRUE(f.hasAPETag());
+        EXPECT_EQ(FromTag(f.APETag()->title()), QStringLiteral("ape title"));
+        EXPECT_EQ(FromTag(f.APETag()->album()), QStringLiteral("ape album"));
+        EXPECT_EQ(FromTag(f.ID3v2Tag()->title()), QStringLiteral("中文新标题"));
+        ASSERT_TRUE(f.hasID3v1Tag());
+    }
+    EXPECT_EQ(Read(threePath).title, QStringLiteral("中文新标题"));
+    const auto decoded = fixtures::DecodeFile(threePath);
+    ASSERT_TRUE(decoded);
+    EXPECT_NEAR(double(decoded->Frames()) / decoded->sampleRate, 1.0, 0.03);
+
+    // A Chinese title written into a file with no tags, or with ID3v1 only, reads back whole.
+    Tags onlyV1;
+    onlyV1.id3v1 = TagFields {.title = QStringLiteral("v1")};
+    for (const QString& path : {Mp3(QStringLiteral("none.mp3"), Tags()), Mp3(QStringLiteral("onlyv1.mp3"), onlyV1)}) {
+        TrackRef x = TrackFor(path);
+        x->GetInfo()->Song = QStringLiteral("我的歌");
+        x->GetInfo()->Artist = QStringLiteral("歌手");
+        x->WriteTagsTo(path);
+        const AudioTagFields r = Read(path);
+        EXPECT_EQ(r.title, QStringLiteral("我的歌")) << path.toStdString();
+        EXPECT_EQ(r.artist, QStringLiteral("歌手"));
+        TagLib::MPEG::File f(QFile::encodeName(path).constData());
+        EXPECT_FALSE(f.hasAPETag()) << "no APE tag is added";
+    }
+}
+
+TEST_F(Tag, LyricsAreWrittenWithoutTimeTags)
+{
+    Tags tags = Tags::Id3v2(QStringLiteral("song"));
+    tags.lyrics = QStringLiteral("old words");
+    const QString path = Mp3(QStringLiteral("lyrics.mp3"), tags);
+    TrackRef t = TrackFor(path);
+    EXPECT_EQ(t->WriteLyricsTo(path, QString()), 0);
+    EXPECT_EQ(t->WriteLyricsTo(path, QStringLiteral("[00:01.00]第一行\n[00:02.50]second line")), 1);
+    {
+        TagLib::MPEG::File f(QFile::encodeName(path).constData());
+        const auto frames = f.ID3v2Tag()->frameListMap()["USLT"];
+        ASSERT_EQ(frames.size(), 1u);
+        auto* uslt = dynamic_cast<TagLib::ID3v2::UnsynchronizedLyricsFrame*>(frames.front());
+        ASSERT_TRUE(uslt);
+        EXPECT_EQ(FromTag(uslt->text()), QStringLiteral("第一行\nsecond line"));
+        EXPECT_EQ(uslt->language(), TagLib::ByteVector("chi"));
+        EXPECT_EQ(FromTag(uslt->description()), QStringLiteral("desc"));
+        EXPECT_EQ(uslt->textEncoding(), TagLib::String::UTF16);
+        EXPECT_EQ(FromTag(f.ID3v2Tag()->title()), QStringLiteral("song"));
+    }
+    EXPECT_EQ(StripTimeTags(QStringLiteral("[ar:x][00:01]a[00:02]b [unclosed")), QStringLiteral("ab [unclosed"));
+
+    // A file without an ID3v2 tag gets no lyrics (and no ID3v2 tag for them).
+    Tags apeOnly;
+    apeOnly.ape = TagFields {.title = QStringLiteral("ape")};
+    const QString noV2 = Mp3(QStringLiteral("nov2.mp3"), apeOnly);
+    t->WriteLyricsTo(noV2, QStringLiteral("[00:01.00]words"));
+    {
+        TagLib::MPEG::File f(QFile::encodeName(noV2).constData());
+        EXPECT_FALSE(f.hasID3v2Tag());
+        EXPECT_TRUE(f.hasAPETag());
+    }
+
+    // Tags and lyrics together, the lyrics loaded from the track's lyrics file.
+    const QString lrc = dir.filePath(QStringLiteral("song.lrc"));
+    ASSERT_TRUE(fixtures::WriteTextFile(lrc, QStringLiteral("[00:03.00]从文件来"), fixtures::TextEncoding::CodePage));
+    t->GetInfo()->LrcFile = lrc;
+    t->GetInfo()->Song = QStringLiteral("新歌");
+    EXPECT_EQ(t->WriteTagsAndLyrics(), 0);
+    {
+        TagLib::MPEG::File f(QFile::encodeName(path).constData());
+        EXPECT_EQ(FromTag(f.ID3v2Tag()->title()), QStringLiteral("新歌"));
+        const auto frames = f.ID3v2Tag()->frameListMap()["USLT"];
+        ASSERT_EQ(frames.size(), 1u);
+        EXPECT_EQ(FromTag(frames.front()->toString()), QStringLiteral("从文件来"));
+    }
+}
+
+TEST_F(Tag, PicturesAreAddedBesideExistingOnes)
+{
+    Tags tags = Tags::Id3v2(QStringLiteral("pic"));
+    tags.pictures = 2;
+    const QString path = Mp3(QStringLiteral("pic.mp3"), tags);
+    const QString jpeg = dir.filePath(QStringLiteral("cover.jpg"));
+    const QByteArray bytes = QByteArray("\xFF\xD8\xFF\xE0", 4) + QByteArray(3000, 'j') + QByteArray("\xFF\xD9", 2);
+    ASSERT_TRUE(testutil::WriteFile(jpeg, bytes));
+
+    TrackRef t = TrackFor(path);
+    EXPECT_EQ(t->EmbedPicture(QString()), 0);
+    EXPECT_EQ(t->EmbedPicture(dir.filePath(QStringLiteral("none.jpg"))), 1); // nothing to embed
+    EXPECT_EQ(t->EmbedPicture(jpeg), 1);
+    {
+        TagLib::MPEG::File f(QFile::encodeName(path).constData());
+        const auto frames = f.ID3v2Tag()->frameListMap()["APIC"];
+        ASSERT_EQ(frames.size(), 3u);
+        auto* added = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame*>(frames.back());
+        ASSERT_TRUE(added);
+        EXPECT_EQ(FromTag(added->mimeType()), QStringLiteral("image/jpeg"));
+        EXPECT_EQ(QByteArray(added->picture().data(), int(added->picture().size())), bytes);
+        EXPECT_EQ(FromTag(f.ID3v2Tag()->title()), QStringLiteral("pic"));
+    }
+
+    // A file without ID3v2 gets one for the picture; a WMA file is left alone.
+    const QString bare = Mp3(QStringLiteral("bare.mp3"), Tags());
+    EXPECT_EQ(t->EmbedPictureInto(bare, jpeg), 1);
+    {
+        TagLib::MPEG::File f(QFile::encodeName(bare).constData());
+        ASSERT_TRUE(f.hasID3v2Tag());
+        EXPECT_EQ(f.ID3v2Tag()->frameListMap()["APIC"].size(), 1u);
+    }
+    const QString wma = dir.filePath(QStringLiteral("a.wma"));
+    ASSERT_TRUE(fixtures::WriteWma(wma, fixtures::WmaOptions {}, TagFields {.title = QStringLiteral("w")}));
+    t->EmbedPictureInto(wma, jpeg);
+    EXPECT_EQ(Read(wma).title, QStringLiteral("w"));
+
+    // A picture too large for an ID3v2 frame to hold safely is not embedded.
+    const QString huge = dir.filePath(QStringLiteral("huge.jpg"));
+    ASSERT_TRUE(fixtures::WriteSizedFile(huge, qint64(33) << 20));
+    EXPECT_EQ(t->EmbedPicture(huge), 1);
+    TagLib::MPEG::File f(QFile::encodeName(path).constData());
+    EXPECT_EQ(f.ID3v2Tag()->frameListMap()["APIC"].size(), 3u);
+}
+
+TEST_F(Tag, NothingToWriteLeavesTheFileAsItWas)
+{
+    // An ID3v2.3 file with its title only: a lyrics write with no lyrics to write must not
+    // rewrite it (no ID3v1 copy appended, no upgrade of the tag).
+    const QString path = Mp3(QStringLiteral("same.mp3"), Tags::Id3v2(QStringLiteral("same")));
+    const QByteArray before = testutil::ReadFile(path);
+    TrackRef t = TrackFor(path);
+    EXPECT_EQ(t->WriteCachedLyricsTo(path), 1);
+    EXPECT_EQ(testutil::ReadFile(path), before);
+}
+
+TEST_F(Tag, LyricsFilesInUtf16AreRead)
+{
+    const QString text = QStringLiteral("[00:01.00]中文歌词");
+    QByteArray le("\xFF\xFE", 2), be("\xFE\xFF", 2);
+    for (const QChar c : text) {
+        le.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+        be.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
+    }
+    int n = 0;
+    for (const QByteArray& bytes : {le, be}) {
+        const QString path = dir.filePath(QStringLiteral("u%1.lrc").arg(n++));
+        ASSERT_TRUE(testutil::WriteFile(path, bytes));
+        TrackRef t = TrackFor(QString());
+        t->GetInfo()->LrcFile = path;
+        EXPECT_EQ(t->LoadLyrics(), 1);
+        QString got;
+        t->CopyLyricsText(got);
+        EXPECT_EQ(got, text);
+    }
+    const QString bom = dir.filePath(QStringLiteral("bom.lrc"));
+    ASSERT_TRUE(fixtures::WriteTextFile(bom, text, fixtures::TextEncoding::Utf8Bom));
+    TrackRef t = TrackFor(QString());
+    t->GetInfo()->LrcFile = bom;
+    EXPECT_EQ(t->LoadLyrics(), 1);
+    QString got;
+    t->CopyLyricsText(got);
+    EXPECT_EQ(got, text);
+}

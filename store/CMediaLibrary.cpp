@@ -1,0 +1,435 @@
+#include "store/CMediaLibrary.h"
+
+#include "store/CQvConf.h"
+#include "store/CQvMediaStore.h"
+#include "store/CSqliteDb.h"
+#include "store/IQvNode.h"
+#include "store/Schema.h"
+#include "store/TrackRow.h"
+
+#include "model/CQvMusic.h"
+#include "model/TrackInfo.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+
+#include <sys/stat.h>
+
+namespace {
+
+const char* const kSelectMusicOpt = "SELECT * FROM MusicOpt";
+const char* const kInsertMusicOpt =
+    "INSERT INTO MusicOpt (Gid, Rank, Totle, Year, Month, Day, Hour, Minute)VALUES (?, ?, ?, ?, ?, ?, ?, ?)";
+const char* const kUpdateMusicOpt =
+    "UPDATE MusicOpt SET Rank=?,Totle=?,Year=?,Month=?,Day=?,Hour=?,Minute=? WHERE Gid=?";
+const char* const kInsertTreeNode =
+    "INSERT INTO TreeNode (Key, Id, Name, Condition, Edit, Type, IconId) VALUES (?, ?, ?, ?, ?, ?, ?)";
+const char* const kUpdateTreeNode =
+    "UPDATE TreeNode SET Id=?,Name=?,Condition=?,Edit=?,Type=?,IconId=? WHERE Key=? AND Name=?";
+const char* const kSelectTreeNodeByKey = "SELECT * FROM TreeNode WHERE Key=?";
+const char* const kInsertTreeList = "INSERT INTO TreeList (Key, Gid) VALUES (?, ?)";
+const char* const kDeleteTreeListByKey = "DELETE FROM TreeList WHERE Key=?";
+const char* const kDeleteTreeListByGid = "DELETE FROM TreeList WHERE Gid=?";
+const char* const kDeleteTreeListMember = "DELETE FROM TreeList WHERE Key=? AND Gid=?";
+
+bool IsOpen(const CSqliteDb* db) { return db && db->IsOpen(); }
+
+struct stat StatOf(const QString& path, bool& ok)
+{
+    struct stat st {};
+    ok = ::stat(QFile::encodeName(path).constData(), &st) == 0;
+    return st;
+}
+
+bool FileExists(const QString& path)
+{
+    bool ok = false;
+    const struct stat st = StatOf(path, ok);
+    return ok && !S_ISDIR(st.st_mode);
+}
+
+// Whether the folder that holds `path` is there: a missing file under a present folder was
+// really deleted; under a missing folder its disk or share is only away.
+bool FolderExists(const QString& path, QHash<QString, bool>& cache)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash <= 0) return true;
+    const QString folder = path.left(slash);
+    const auto it = cache.constFind(folder);
+    if (it != cache.constEnd()) return *it;
+    bool ok = false;
+    const struct stat st = StatOf(folder, ok);
+    const bool exists = ok && S_ISDIR(st.st_mode);
+    cache.insert(folder, exists);
+    return exists;
+}
+
+TrackRef TrackFromRow(const SqliteStatement& stmt)
+{
+    auto* info = new TrackInfo;
+    const unsigned state = ReadTrackRow(stmt, *info);
+    TrackRef track = TrackRef::Adopt(CreateMedia(0));
+    if (!track) {
+        delete info;
+        return track;
+    }
+    track->AttachInfo(info, nullptr);
+    track->RemoveState(~0u);
+    track->AddState(state);
+    return track;
+}
+
+} // namespace
+
+CMediaLibrary::CMediaLibrary(CQvMediaStore& store, CQvConf& conf) : m_store(store), m_conf(conf) {}
+
+CMediaLibrary::CMediaLibrary() : CMediaLibrary(CQvMediaStore::Instance(), CQvConf::Instance()) {}
+
+void CMediaLibrary::SetTreeHooks(ITreeHooks* hooks)
+{
+    std::lock_guard lock(m_mutex);
+    m_pHooks = hooks;
+}
+
+CSqliteDb* CMediaLibrary::Statistics()
+{
+    CSqliteDb* db = m_conf.StatisticsDb();
+    if (!IsOpen(db)) db = m_conf.OpenStatisticsDb();
+    return IsOpen(db) ? db : nullptr;
+}
+
+CSqliteDb* CMediaLibrary::Tree()
+{
+    CSqliteDb* db = m_conf.TreeDb();
+    if (!IsOpen(db)) db = m_conf.OpenTreeDb();
+    return IsOpen(db) ? db : nullptr;
+}
+
+int CMediaLibrary::Insert(CSqliteDb* db, const char* sql, CQvMusic* track)
+{
+    if (!IsOpen(db) || !track || !track->GetInfo()) return -1;
+    SqliteStatement stmt;
+    if (db->Prepare(sql, stmt) != kSqliteOk) return -1;
+    if (BindTrackInsert(stmt, *track->GetInfo(), track->GetState()) != kSqliteOk) return -1;
+    return stmt.Step() == kSqliteDone ? 0 : -1;
+}
+
+// ---- tracks ----
+
+int CMediaLibrary::LoadTracks()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_conf.LibraryDb() && !QFileInfo::exists(m_conf.DataDir() + QLatin1String(kLibraryDbName))) return -1;
+    m_conf.OpenAllMissing();
+    CSqliteDb* db = m_conf.LibraryDb();
+    if (!IsOpen(db)) return -1;
+
+    std::vector<QString> purge;
+    QHash<QString, bool> folders;
+    {
+        SqliteStatement stmt;
+        if (db->Prepare(kSelectAllMusic, stmt) != kSqliteOk) return -1;
+        while (stmt.Step() == kSqliteRow) {
+            TrackRef track = TrackFromRow(stmt);
+            if (!track) continue;
+            const TrackInfo& info = *track->GetInfo();
+            bool gone = false;
+            if (!info.NSrc.isEmpty()) {
+                gone = track->GetState() & STATE_REMOVED;
+            } else if (info.LSrc.isEmpty()) {
+                gone = true;
+            } else if (!FileExists(info.LSrc)) {
+                // Kept in the file while its folder is away; it comes back with the folder.
+                if (!FolderExists(info.LSrc, folders)) continue;
+                gone = true;
+            }
+            if (gone) {
+                track->AddState(STATE_DELETED_WITH_FILE);
+                purge.push_back(info.Gid);
+                continue;
+            }
+            m_store.Add(track.get());
+        }
+    }
+    if (!purge.empty()) {
+        SqliteTransaction tx(*db);
+        for (const QString& gid : purge) db->Run(kDeleteAllMusic, gid);
+        tx.Commit();
+    }
+
+    CSqliteDb* temp = m_conf.TempDb();
+    if (IsOpen(temp)) {
+        SqliteStatement stmt;
+        if (temp->Prepare(kSelectTempMusic, stmt) == kSqliteOk)
+            while (stmt.Step() == kSqliteRow)
+                if (TrackRef track = TrackFromRow(stmt)) m_store.PutStoredTemp(track.get());
+    }
+    return static_cast<int>(m_store.LibraryTracks().size());
+}
+
+int CMediaLibrary::LoadStatistics()
+{
+    std::lock_guard lock(m_mutex);
+    CSqliteDb* db = Statistics();
+    if (!db) return -1;
+    SqliteStatement stmt;
+    if (db->Prepare(kSelectMusicOpt, stmt) != kSqliteOk) return -1;
+    int rows = 0;
+    while (stmt.Step() == kSqliteRow) {
+        ++rows;
+        const QString gid = stmt.ColumnText(0);
+        PlayStatistic s;
+        s.Rank = stmt.ColumnInt(1);
+        s.Totle = stmt.ColumnInt(2);
+        s.Year = stmt.ColumnInt(3);
+        s.Month = stmt.ColumnInt(4);
+        s.Day = stmt.ColumnInt(5);
+        s.Hour = stmt.ColumnInt(6);
+        s.Minute = stmt.ColumnInt(7);
+        m_store.PutStatistic(gid, s);
+        CQvMusic* track = m_store.FindTrack(gid, 0);
+        if (!track) track = m_store.FindStoredTemp(gid);
+        if (!track) continue;
+        track->GetInfo()->PlayCount = s.Totle;
+        if (s.Totle > 10) m_store.AddMostPlayed(track, true);
+    }
+    return rows;
+}
+
+int CMediaLibrary::AddTrack(CQvMusic* track)
+{
+    std::lock_guard lock(m_mutex);
+    const int added = m_store.Add(track);
+    if (added == 1 && IsOpen(m_conf.LibraryDb())) Insert(m_conf.LibraryDb(), kInsertAllMusic, track);
+    return added;
+}
+
+int CMediaLibrary::SaveAllTracks()
+{
+    std::lock_guard lock(m_mutex);
+    CSqliteDb* db = m_conf.LibraryDb();
+    if (!IsOpen(db)) db = m_conf.OpenLibraryDb();
+    if (!IsOpen(db)) return -1;
+    SqliteTransaction tx(*db);
+    if (!tx.Started()) return -1;
+    SqliteStatement stmt;
+    if (db->Prepare(kInsertAllMusic, stmt) != kSqliteOk) return -1;
+    for (CQvMusic* track : m_store.LibraryTracks()) {
+        stmt.Rewind();
+        if (BindTrackInsert(stmt, *track->GetInfo(), track->GetState()) != kSqliteOk) return -1;
+        const int rc = stmt.Step();
+        // A row that is already stored keeps its AddTime; anything else (a full disk) undoes
+        // the whole write.
+        if (rc != kSqliteDone && (rc & 0xff) != kSqliteConstraint) return -1;
+    }
+    stmt.reset();
+    return tx.Commit() == kSqliteOk ? 0 : -1;
+}
+
+int CMediaLibrary::InsertTempTrack(CQvMusic* track)
+{
+    std::lock_guard lock(m_mutex);
+    return Insert(m_conf.TempDb(), kInsertTempMusic, track);
+}
+
+int CMediaLibrary::UpdateTrack(CQvMusic* track)
+{
+    std::lock_guard lock(m_mutex);
+    if (!track || !track->GetInfo()) return -1;
+    const bool library = m_store.FindTrack(track->GetInfo()->Gid, 0) != nullptr;
+    CSqliteDb* db = library ? m_conf.LibraryDb() : m_conf.TempDb();
+    if (!IsOpen(db)) return -1;
+    SqliteStatement stmt;
+    if (db->Prepare(library ? kUpdateAllMusic : kUpdateTempMusic, stmt) != kSqliteOk) return -1;
+    if (BindTrackUpdate(stmt, *track->GetInfo(), track->GetState()) != kSqliteOk) return -1;
+    return stmt.Step() == kSqliteDone ? 0 : -1;
+}
+
+int CMediaLibrary::RemoveTrack(CQvMusic* track)
+{
+    std::lock_guard lock(m_mutex);
+    if (!track || !track->GetInfo()) return 0;
+    track->AddState(STATE_REMOVED);
+    UpdateTrack(track);
+    m_store.MoveToTemp(track);
+    return 1;
+}
+
+int CMediaLibrary::RestoreTrack(CQvMusic* track)
+{
+    std::lock_guard lock(m_mutex);
+    if (!track || !track->GetInfo()) return 0;
+    track->AddState(STATE_IN_LIBRARY);
+    track->RemoveState(STATE_REMOVED | STATE_DELETED_WITH_FILE);
+    UpdateTrack(track);
+    m_store.MoveToLibrary(track);
+    return 1;
+}
+
+int CMediaLibrary::RecordPlay(CQvMusic* track)
+{
+    std::lock_guard lock(m_mutex);
+    if (!track || !track->GetInfo()) return -1;
+    TrackInfo& info = *track->GetInfo();
+    CQvMusic* entry = m_store.FindTrack(info.Gid, 0);
+    if (!entry) entry = m_store.FindStoredTemp(info.Gid);
+    if (!entry || (entry->GetState() & STATE_REMOVED)) return -1;
+    CSqliteDb* db = Statistics();
+    if (!db) return -1;
+
+    PlayStatistic s;
+    m_store.GetStatistic(info.Gid, s);
+    const QDateTime now = QDateTime::currentDateTime();
+    s.Year = now.date().year();
+    s.Month = now.date().month();
+    s.Day = now.date().day();
+    s.Hour = now.time().hour();
+    s.Minute = now.time().minute();
+    s.Rank = s.Rank < 0 ? 1 : s.Rank + 1;
+    s.Totle += 1;
+
+    const QString key = info.Gid.isEmpty() ? info.CmsID : info.Gid;
+    if (db->Run(kInsertMusicOpt, key, s.Rank, s.Totle, s.Year, s.Month, s.Day, s.Hour, s.Minute) != kSqliteOk)
+        db->Run(kUpdateMusicOpt, s.Rank, s.Totle, s.Year, s.Month, s.Day, s.Hour, s.Minute, key);
+
+    m_store.PutStatistic(info.Gid, s);
+    info.PlayCount = s.Totle;
+    if (entry != track) entry->GetInfo()->PlayCount = s.Totle;
+    OfferToLists(track, 4);
+    return 0;
+}
+
+// ---- lists ----
+
+int CMediaLibrary::OfferToLists(CQvMusic* track, int type)
+{
+    std::lock_guard lock(m_mutex);
+    if (!track || !m_pHooks) return 0;
+    return m_pHooks->OfferToLists(track, type);
+}
+
+int CMediaLibrary::AddTrackToList(IQvNode* node, CQvMusic* track)
+{
+    std::lock_guard lock(m_mutex);
+    if (!node || !track || !track->GetInfo()) return -1;
+    CSqliteDb* db = Tree();
+    if (!db) return -1;
+    return db->Run(kInsertTreeList, ListKey(node), track->GetInfo()->Gid) == kSqliteOk ? 0 : -1;
+}
+
+int CMediaLibrary::RemoveTrackFromList(IQvNode* node, CQvMusic* track)
+{
+    std::lock_guard lock(m_mutex);
+    if (!node || !track || !track->GetInfo()) return -1;
+    CSqliteDb* db = Tree();
+    if (!db) return -1;
+    db->Run(kDeleteTreeListMember, ListKey(node), track->GetInfo()->Gid);
+    node->RemoveTrack(track);
+    return 0;
+}
+
+int CMediaLibrary::RemoveTrackFromAllLists(CQvMusic* track)
+{
+    std::lock_guard lock(m_mutex);
+    if (!track || !track->GetInfo()) return -1;
+    CSqliteDb* db = Tree();
+    if (!db) return -1;
+    const QString gid = track->GetInfo()->Gid;
+    // Service lists (3) and held-back nodes (5) are left alone with everything below them;
+    // only lists without children hold members.
+    auto visit = [&](auto&& self, IQvNode* node) -> void {
+        if (node->GetType() == 3 || node->GetType() == 5) return;
+        if (node->ChildCount() > 0) {
+            for (IQvNode* child : node->Children()) self(self, child);
+            return;
+        }
+        if (node->TrackIndex().count(gid) == 0) return;
+        db->Run(kDeleteTreeListByGid, gid);
+        node->RemoveTrack(track);
+    };
+    for (int i = 0; i < m_store.TopNodeCount(); ++i) visit(visit, m_store.GetTopNode(i));
+    return 0;
+}
+
+int CMediaLibrary::SaveListMembers(IQvNode* node)
+{
+    std::lock_guard lock(m_mutex);
+    if (!node) return -1;
+    CSqliteDb* db = Tree();
+    if (!db) return -1;
+    const QString key = ListKey(node);
+    SqliteTransaction tx(*db);
+    if (!tx.Started()) return -1;
+    // The list's rows are replaced, not added to: saving twice never doubles a member.
+    if (db->Run(kDeleteTreeListByKey, key) != kSqliteOk) return -1;
+    SqliteStatement stmt;
+    if (db->Prepare(kInsertTreeList, stmt) != kSqliteOk) return -1;
+    for (const auto& [gid, track] : node->TrackIndex()) {
+        if (!track || (track->GetState() & STATE_REMOVED)) continue;
+        stmt.Rewind();
+        if (Bind(stmt, key, gid) != kSqliteOk || stmt.Step() != kSqliteDone) return -1;
+    }
+    stmt.reset();
+    return tx.Commit() == kSqliteOk ? 0 : -1;
+}
+
+int CMediaLibrary::SaveNode(IQvNode* node, const QString& newName)
+{
+    std::lock_guard lock(m_mutex);
+    if (!node) return -1;
+    CSqliteDb* db = Tree();
+    if (!db) return -1;
+    const QString key = NodeKey(node);
+    const QString name = node->GetName();
+    // The stored row is found ignoring case; it is then updated under the name it really has.
+    QString storedName;
+    bool exists = false;
+    {
+        SqliteStatement stmt;
+        if (db->Prepare(kSelectTreeNodeByKey, stmt) != kSqliteOk || Bind(stmt, key) != kSqliteOk) return -1;
+        while (!exists && stmt.Step() == kSqliteRow) {
+            storedName = stmt.ColumnText(2);
+            exists = storedName.compare(name, Qt::CaseInsensitive) == 0;
+        }
+    }
+    const QString written = newName.isEmpty() ? name : newName;
+    const int rc = exists ? db->Run(kUpdateTreeNode, node->GetId(), written, node->GetCondition(), node->GetEdit(),
+                                    node->GetType(), node->GetIconId(), key, storedName)
+                          : db->Run(kInsertTreeNode, key, node->GetId(), written, node->GetCondition(),
+                                    node->GetEdit(), node->GetType(), node->GetIconId());
+    return rc == kSqliteOk ? 0 : -1;
+}
+
+int CMediaLibrary::LoadTree()
+{
+    std::lock_guard lock(m_mutex);
+    return m_pHooks ? m_pHooks->LoadTree() : -1;
+}
+
+int CMediaLibrary::SaveTree()
+{
+    std::lock_guard lock(m_mutex);
+    return m_pHooks ? m_pHooks->SaveTree() : -1;
+}
+
+int CMediaLibrary::RegisterNode(IQvNode* node)
+{
+    std::lock_guard lock(m_mutex);
+    return m_store.RegisterNode(node) ? 1 : 0;
+}
+
+int CMediaLibrary::UnregisterNode(const QString& name)
+{
+    std::lock_guard lock(m_mutex);
+    const bool known = m_store.FindNode(name) != nullptr;
+    m_store.UnregisterNode(name);
+    return known ? 1 : 0;
+}
+
+int CMediaLibrary::RenameNodeKey(const QString& oldName, const QString& newName)
+{
+    std::lock_guard lock(m_mutex);
+    return m_store.RenameNode(oldName, newName) ? 1 : 0;
+}

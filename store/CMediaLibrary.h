@@ -1,0 +1,93 @@
+#pragma once
+#include <QString>
+
+#include <mutex>
+
+class CQvConf;
+class CQvMediaStore;
+class CQvMusic;
+class CSqliteDb;
+class IQvNode;
+
+// What the tree of lists supplies to the library operations. The list tree installs it at
+// start-up; until then tracks are offered to no list and no tree is loaded or written.
+class ITreeHooks {
+public:
+    // Offers a track to the lists (type -1 all, -2 all without stored rows, else lists of that
+    // type); returns what the tree reports.
+    virtual int OfferToLists(CQvMusic* track, int type) = 0;
+    virtual int LoadTree() = 0;
+    virtual int SaveTree() = 0;
+
+protected:
+    virtual ~ITreeHooks() = default;
+};
+
+// The only code that changes the media store and the database files together. Every operation
+// holds the library lock (recursive: operations call one another) for its whole duration.
+// Results: 1/0 for store changes, 0/-1 for statements (-1: nothing done).
+class CMediaLibrary {
+public:
+    explicit CMediaLibrary(CQvMediaStore& store, CQvConf& conf);
+    // The process-wide store and configuration.
+    CMediaLibrary();
+    CMediaLibrary(const CMediaLibrary&) = delete;
+    CMediaLibrary& operator=(const CMediaLibrary&) = delete;
+
+    // For a caller that reads the store across several steps.
+    std::recursive_mutex& Mutex() { return m_mutex; }
+    CQvMediaStore& Store() { return m_store; }
+    CQvConf& Conf() { return m_conf; }
+    void SetTreeHooks(ITreeHooks* hooks);
+
+    // Reads AllMusic (newest first) into the library and TempMusic into the stored temporary
+    // tracks, when "AllMusic2.db" exists. Rows whose file is gone are deleted only when the
+    // file's folder is still there; under a missing folder they stay stored, left out until
+    // it returns. The number of library tracks, or -1 when there is no library file.
+    int LoadTracks();
+    // The statistics cache and the most-played cache from MusicOpt; the rows read, or -1.
+    int LoadStatistics();
+    // Adds to the store and, when it went in and the library file is open, inserts its row.
+    int AddTrack(CQvMusic* track);
+    // Inserts a row for every library track in one transaction (rows already stored are
+    // kept). A crash or kill leaves the rows as they were before. 0, or -1 when nothing was
+    // written.
+    int SaveAllTracks();
+    int InsertTempTrack(CQvMusic* track);
+    // The AllMusic row when the store knows the track by Gid, else the TempMusic row.
+    int UpdateTrack(CQvMusic* track);
+    // Flag 2 and out of the library into the temporary tracks, where FindTrack still sees it.
+    int RemoveTrack(CQvMusic* track);
+    // Flags 1 set, 2 and 512 cleared, and back from the temporary tracks into the library.
+    int RestoreTrack(CQvMusic* track);
+    // Counts a play: -1 for a track the store does not know or holds with flag 2.
+    int RecordPlay(CQvMusic* track);
+
+    int OfferToLists(CQvMusic* track, int type);
+    int AddTrackToList(IQvNode* node, CQvMusic* track);
+    int RemoveTrackFromList(IQvNode* node, CQvMusic* track);
+    int RemoveTrackFromAllLists(CQvMusic* track);
+    // Replaces the list's stored members with its current ones (without flag 2), in Gid order,
+    // in one transaction: a kill leaves the old members or the new, never a part.
+    int SaveListMembers(IQvNode* node);
+    // Updates the node's TreeNode row (found by Key and Name ignoring case) or inserts it; the
+    // name written is `newName`, or the node's own when empty.
+    int SaveNode(IQvNode* node, const QString& newName);
+    int LoadTree();
+    int SaveTree();
+
+    // The node index: 1, or 0 when refused (name taken; old name unknown).
+    int RegisterNode(IQvNode* node);
+    int UnregisterNode(const QString& name);
+    int RenameNodeKey(const QString& oldName, const QString& newName);
+
+private:
+    CSqliteDb* Statistics();
+    CSqliteDb* Tree();
+    int Insert(CSqliteDb* db, const char* sql, CQvMusic* track);
+
+    std::recursive_mutex m_mutex;
+    CQvMediaStore& m_store;
+    CQvConf& m_conf;
+    ITreeHooks* m_pHooks = nullptr;
+};

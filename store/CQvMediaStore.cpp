@@ -1,0 +1,256 @@
+#include "store/CQvMediaStore.h"
+
+#include "model/TrackInfo.h"
+
+#include <algorithm>
+
+const QString kRootKey = QStringLiteral("根结点");
+
+QString NodeKey(const IQvNode* node)
+{
+    const IQvNode* parent = node ? node->GetParent() : nullptr;
+    if (!parent) return kRootKey;
+    const IQvNode* grand = parent->GetParent();
+    return parent->GetName() + QLatin1Char('+') + (grand ? grand->GetName() : kRootKey);
+}
+
+QString ListKey(const IQvNode* node)
+{
+    if (!node) return QString();
+    const IQvNode* parent = node->GetParent();
+    return node->GetName() + QLatin1Char('+') + (parent ? parent->GetName() : kRootKey);
+}
+
+QString ServiceKey(const CQvMusic* track)
+{
+    const TrackInfo* info = track ? track->GetInfo() : nullptr;
+    if (!info) return QString();
+    return info->Sysid.isEmpty() ? info->CmsID : info->Sysid;
+}
+
+namespace {
+
+template <class Map>
+typename Map::mapped_type Lookup(const Map& map, const QString& key)
+{
+    const auto it = map.find(key);
+    return it == map.end() ? nullptr : it->second;
+}
+
+void EraseFrom(MemberList& list, CQvMusic* track)
+{
+    const auto it = std::find(list.begin(), list.end(), track);
+    if (it != list.end()) list.erase(it);
+}
+
+} // namespace
+
+CQvMediaStore::CQvMediaStore() = default;
+
+CQvMediaStore::~CQvMediaStore()
+{
+    // The tree borrows tracks: it goes first.
+    m_topNodes.clear();
+    m_pRoot.reset();
+}
+
+CQvMediaStore& CQvMediaStore::Instance()
+{
+    static CQvMediaStore store;
+    return store;
+}
+
+CQvMusic* CQvMediaStore::FindTrack(const QString& key, int kind) const
+{
+    if (key.isEmpty()) return nullptr;
+    if (kind == 0) {
+        if (CQvMusic* t = Lookup(m_libraryIndex, key)) return t;
+        return Lookup(m_tempIndex, key);
+    }
+    if (kind == 1 || kind == 2) return Lookup(m_serviceIndex, key);
+    return nullptr;
+}
+
+CQvMusic* CQvMediaStore::FindStoredTemp(const QString& gid) const
+{
+    return gid.isEmpty() ? nullptr : Lookup(m_storedTemp, gid);
+}
+
+IQvNode* CQvMediaStore::FindNode(const QString& name) const { return Lookup(m_nodes, name); }
+
+IQvNode* CQvMediaStore::FindTopNodeByType(int type) const
+{
+    for (const auto& n : m_topNodes)
+        if (n->GetType() == type) return n.get();
+    return nullptr;
+}
+
+IQvNode* CQvMediaStore::FindTopNodeByName(const QString& name) const
+{
+    for (const auto& n : m_topNodes)
+        if (n->GetName().compare(name, Qt::CaseInsensitive) == 0) return n.get();
+    return nullptr;
+}
+
+IQvNode* CQvMediaStore::FindDescendant(IQvNode* node, const QString& name)
+{
+    if (!node) return nullptr;
+    for (IQvNode* child : node->Children()) {
+        if (child->GetName().compare(name, Qt::CaseInsensitive) == 0) return child;
+        if (child->ChildCount() > 0)
+            if (IQvNode* found = FindDescendant(child, name)) return found;
+    }
+    return nullptr;
+}
+
+IQvNode* CQvMediaStore::GetTopNode(int index) const
+{
+    if (index < 0 || index >= TopNodeCount()) return nullptr;
+    return m_topNodes[static_cast<size_t>(index)].get();
+}
+
+int CQvMediaStore::GetStatistic(const QString& gid, PlayStatistic& out) const
+{
+    const auto it = m_statistics.find(gid);
+    if (it == m_statistics.end()) return -1;
+    out = it->second;
+    return 1;
+}
+
+void CQvMediaStore::AppendTopNode(std::unique_ptr<IQvNode> node)
+{
+    if (node) m_topNodes.push_back(std::move(node));
+}
+
+void CQvMediaStore::ClearTopNodes() { m_topNodes.clear(); }
+
+void CQvMediaStore::SetTreeRoot(std::unique_ptr<IQvNode> root) { m_pRoot = std::move(root); }
+
+void CQvMediaStore::Keep(CQvMusic* track) { m_kept.emplace_back(track); }
+
+int CQvMediaStore::Add(CQvMusic* track)
+{
+    const TrackInfo* info = track ? track->GetInfo() : nullptr;
+    if (!info) return 0;
+    const QString key = ServiceKey(track);
+    const bool duplicate = !key.isEmpty() && m_serviceIndex.count(key) > 0;
+    if ((track->GetState() & STATE_REMOVED) || duplicate) {
+        track->AddState(STATE_REMOVED);
+        if (!m_tempIndex.emplace(info->Gid, track).second) return 0;
+        m_temp.push_back(track);
+        Keep(track);
+        return 1;
+    }
+    if (!m_libraryIndex.emplace(info->Gid, track).second) return 0;
+    m_library.insert(m_library.begin(), track);
+    if (!key.isEmpty()) m_serviceIndex.emplace(key, track);
+    Keep(track);
+    return 1;
+}
+
+bool CQvMediaStore::MoveToTemp(CQvMusic* track)
+{
+    const TrackInfo* info = track ? track->GetInfo() : nullptr;
+    if (!info) return false;
+    const auto it = m_libraryIndex.find(info->Gid);
+    if (it == m_libraryIndex.end() || it->second != track) return false;
+    m_libraryIndex.erase(it);
+    EraseFrom(m_library, track);
+    const QString key = ServiceKey(track);
+    const auto sit = m_serviceIndex.find(key);
+    if (sit != m_serviceIndex.end() && sit->second == track) m_serviceIndex.erase(sit);
+    // Found again by its Gid, so the same file is not imported anew as if it had never been.
+    if (m_tempIndex.emplace(info->Gid, track).second) m_temp.push_back(track);
+    return true;
+}
+
+bool CQvMediaStore::MoveToLibrary(CQvMusic* track)
+{
+    const TrackInfo* info = track ? track->GetInfo() : nullptr;
+    if (!info) return false;
+    const auto it = m_tempIndex.find(info->Gid);
+    if (it == m_tempIndex.end() || it->second != track) return false;
+    m_tempIndex.erase(it);
+    EraseFrom(m_temp, track);
+    if (m_libraryIndex.emplace(info->Gid, track).second) {
+        m_library.insert(m_library.begin(), track);
+        const QString key = ServiceKey(track);
+        if (!key.isEmpty()) m_serviceIndex.emplace(key, track);
+    }
+    return true;
+}
+
+void CQvMediaStore::PutStoredTemp(CQvMusic* track)
+{
+    const TrackInfo* info = track ? track->GetInfo() : nullptr;
+    if (!info) return;
+    m_storedTemp[info->Gid] = track;
+    Keep(track);
+}
+
+void CQvMediaStore::PutStatistic(const QString& gid, const PlayStatistic& statistic)
+{
+    m_statistics[gid] = statistic;
+}
+
+void CQvMediaStore::AddMostPlayed(CQvMusic* track, bool force)
+{
+    if (!track || !track->GetInfo()) return;
+    if (!force && std::find(m_mostPlayed.begin(), m_mostPlayed.end(), track) != m_mostPlayed.end()) return;
+    constexpr size_t kAppendUpTo = 50;
+    if (m_mostPlayed.size() <= kAppendUpTo) {
+        m_mostPlayed.push_back(track);
+        return;
+    }
+    auto totle = [this](const CQvMusic* t) {
+        const auto it = m_statistics.find(t->GetInfo()->Gid);
+        return it == m_statistics.end() ? 0 : it->second.Totle;
+    };
+    int smallest = 10;
+    size_t victim = 0;
+    for (size_t i = 0; i < m_mostPlayed.size(); ++i) {
+        const int n = totle(m_mostPlayed[i]);
+        if (n < smallest) {
+            smallest = n;
+            victim = i;
+        }
+    }
+    if (totle(track) < smallest) return;
+    m_mostPlayed.erase(m_mostPlayed.begin() + static_cast<std::ptrdiff_t>(victim));
+    m_mostPlayed.push_back(track);
+}
+
+bool CQvMediaStore::RegisterNode(IQvNode* node)
+{
+    if (!node) return false;
+    return m_nodes.emplace(node->GetName(), node).second;
+}
+
+void CQvMediaStore::UnregisterNode(const QString& name) { m_nodes.erase(name); }
+
+bool CQvMediaStore::RenameNode(const QString& oldName, const QString& newName)
+{
+    const auto it = m_nodes.find(oldName);
+    if (it == m_nodes.end()) return false;
+    IQvNode* node = it->second;
+    m_nodes.erase(it);
+    // The renamed list is the one the user is looking at: it takes the name.
+    m_nodes[newName] = node;
+    node->SetName(newName);
+    return true;
+}
+
+void CQvMediaStore::Clear()
+{
+    m_topNodes.clear();
+    m_nodes.clear();
+    m_library.clear();
+    m_libraryIndex.clear();
+    m_serviceIndex.clear();
+    m_temp.clear();
+    m_tempIndex.clear();
+    m_storedTemp.clear();
+    m_statistics.clear();
+    m_mostPlayed.clear();
+    m_kept.clear();
+}

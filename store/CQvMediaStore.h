@@ -1,0 +1,118 @@
+#pragma once
+#include "store/IQvNode.h"
+
+#include "model/CQvMusic.h"
+
+#include <QString>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+// A track's play statistic, as its MusicOpt row holds it: two counters and the local time of
+// the last play, to the minute (month 1-12; all 0 while never played).
+struct PlayStatistic {
+    int Rank = 0;
+    int Year = 0;
+    int Month = 0;
+    int Day = 0;
+    int Hour = 0;
+    int Minute = 0;
+    int Totle = 0;
+};
+
+// The in-memory library: every known track, indexed by Gid and by service key, the temporary
+// tracks, the play statistics, the most-played cache and the tree's top-level nodes. It is
+// changed only through CMediaLibrary, under its lock; the queries here are for callers that
+// hold that lock.
+class CQvMediaStore {
+public:
+    CQvMediaStore();
+    ~CQvMediaStore();
+    CQvMediaStore(const CQvMediaStore&) = delete;
+    CQvMediaStore& operator=(const CQvMediaStore&) = delete;
+
+    static CQvMediaStore& Instance();
+
+    // Kind 0: the key as a Gid in the library, then the temporary index; kinds 1 and 2: the
+    // key as a service key; anything else, or an empty key: null.
+    CQvMusic* FindTrack(const QString& key, int kind) const;
+    // The tracks read from TempMusic.
+    CQvMusic* FindStoredTemp(const QString& gid) const;
+    IQvNode* FindNode(const QString& name) const;
+    IQvNode* FindTopNodeByType(int type) const;
+    // Names compared without regard to case.
+    IQvNode* FindTopNodeByName(const QString& name) const;
+    static IQvNode* FindDescendant(IQvNode* node, const QString& name);
+    IQvNode* GetTopNode(int index) const;
+    int TopNodeCount() const { return static_cast<int>(m_topNodes.size()); }
+    // Copies the cached statistic: 1, or -1 when the track has none.
+    int GetStatistic(const QString& gid, PlayStatistic& out) const;
+
+    // The library sequence (oldest first after a load; each new track goes in front).
+    MemberList& LibraryTracks() { return m_library; }
+    const MemberList& TempTracks() const { return m_temp; }
+    const std::vector<CQvMusic*>& MostPlayed() const { return m_mostPlayed; }
+    const std::map<QString, PlayStatistic>& Statistics() const { return m_statistics; }
+
+    // The tree: top-level nodes are owned here; the root (a node without builder) is made by
+    // the list tree and handed over.
+    void AppendTopNode(std::unique_ptr<IQvNode> node);
+    void ClearTopNodes();
+    void SetTreeRoot(std::unique_ptr<IQvNode> root);
+    IQvNode* TreeRoot() const { return m_pRoot.get(); }
+
+    // Plain values kept for the controller (0 at creation); the first is the status flag that
+    // holds back the minute's service task.
+    int StatusFlag() const { return m_nStatusFlag; }
+    void SetStatusFlag(int value) { m_nStatusFlag = value; }
+    int SecondValue() const { return m_nSecondValue; }
+    void SetSecondValue(int value) { m_nSecondValue = value; }
+
+    // ---- changes; CMediaLibrary makes them together with the rows ----
+
+    // Adds a track to the library or, with flag 2 or the service key of a library track, to the
+    // temporary tracks: 1 when it went in, 0 when its Gid was already there.
+    int Add(CQvMusic* track);
+    // Takes a track out of the library sequence and indexes and puts it into the temporary
+    // ones; false when it was not in the library.
+    bool MoveToTemp(CQvMusic* track);
+    // Takes a track out of the temporary tracks and back into the library; false when it was
+    // not among the temporary tracks.
+    bool MoveToLibrary(CQvMusic* track);
+    // A track read from TempMusic; a later one of the same Gid replaces the entry.
+    void PutStoredTemp(CQvMusic* track);
+    void PutStatistic(const QString& gid, const PlayStatistic& statistic);
+    // The most-played cache: at most 51 tracks; past 50 a newcomer replaces the entry with the
+    // fewest plays below 10 unless it has fewer still.
+    void AddMostPlayed(CQvMusic* track, bool force);
+    // The node index (names compared exactly).
+    bool RegisterNode(IQvNode* node);
+    void UnregisterNode(const QString& name);
+    bool RenameNode(const QString& oldName, const QString& newName);
+    // Forgets every track, statistic and node; for a load that starts over.
+    void Clear();
+
+private:
+    // Keeps a reference to every track the store has held, so that no list ever holds a freed
+    // one; a track's lifetime is the store's.
+    void Keep(CQvMusic* track);
+
+    std::vector<std::unique_ptr<IQvNode>> m_topNodes;
+    std::unique_ptr<IQvNode> m_pRoot;
+    MemberList m_library;
+    std::map<QString, CQvMusic*> m_libraryIndex;
+    std::map<QString, CQvMusic*> m_serviceIndex;
+    MemberList m_temp;
+    std::map<QString, CQvMusic*> m_tempIndex;
+    std::map<QString, CQvMusic*> m_storedTemp;
+    std::map<QString, IQvNode*> m_nodes;
+    std::map<QString, PlayStatistic> m_statistics;
+    std::vector<CQvMusic*> m_mostPlayed;
+    std::vector<TrackRef> m_kept;
+    int m_nStatusFlag = 0;
+    int m_nSecondValue = 0;
+};
+
+// Sysid, or CmsID when Sysid is empty.
+QString ServiceKey(const CQvMusic* track);

@@ -1,0 +1,84 @@
+#include "store/TrackBuilder.h"
+
+#include "store/CMediaLibrary.h"
+#include "store/CQvMediaStore.h"
+
+#include "model/AudioTag.h"
+#include "model/TrackInfo.h"
+#include "model/TrackUtil.h"
+
+#include <QFileInfo>
+
+namespace {
+
+TrackRef Known(CMediaLibrary& library, const QString& gid)
+{
+    std::lock_guard lock(library.Mutex());
+    return TrackRef(library.Store().FindTrack(gid, 0));
+}
+
+// Stores a built track and tells the lists; the track the store holds for its Gid when another
+// thread stored one meanwhile, null when refused.
+TrackRef Store(CMediaLibrary& library, TrackRef track, const TrackBuildOptions& options)
+{
+    std::lock_guard lock(library.Mutex());
+    const QString gid = track->GetInfo()->Gid;
+    if (CQvMusic* existing = library.Store().FindTrack(gid, 0)) return TrackRef(existing);
+    if (library.AddTrack(track.get()) != 1) return TrackRef();
+    if (!options.quiet) {
+        if (track->GetInfo()->AddDay != 0) library.OfferToLists(track.get(), 4);
+        library.OfferToLists(track.get(), -1);
+    }
+    return track;
+}
+
+} // namespace
+
+TrackRef BuildTrackFromFile(CMediaLibrary& library, const QString& path, const TrackBuildOptions& options)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile()) return TrackRef();
+    const QString gid = MakeGid(path);
+    if (TrackRef known = Known(library, gid)) return known;
+
+    auto* info = new TrackInfo;
+    info->Gid = gid;
+    info->LSrc = path;
+    TrackRef track = TrackRef::Adopt(CreateMedia(0));
+    if (!track) {
+        delete info;
+        return track;
+    }
+    track->AttachInfo(info, options.owner);
+    // Tags are read without the lock: a slow disk must not hold up the library.
+    AudioTagFields fields;
+    track->ReadTagsIntoInfo(fields);
+    if (info->Song.isEmpty()) info->Song = QFileInfo(path).completeBaseName();
+    track->AttachInfo(info, options.owner);
+    if (options.userAddition) info->AddDay = TodayDayNumber();
+    return Store(library, std::move(track), options);
+}
+
+TrackRef BuildTrackFromUrl(CMediaLibrary& library, const UrlTrackFields& fields, const TrackBuildOptions& options)
+{
+    if (fields.url.isEmpty()) return TrackRef();
+    const QString gid = MakeGid(fields.url);
+    if (TrackRef known = Known(library, gid)) return known;
+
+    auto* info = new TrackInfo;
+    info->Gid = gid;
+    info->NSrc = fields.url;
+    info->Song = fields.song;
+    info->Artist = fields.artist;
+    info->Album = fields.album;
+    info->CmsID = fields.cmsId;
+    info->Default2 = fields.star;
+    TrackRef track = TrackRef::Adopt(CreateMedia(0));
+    if (!track) {
+        delete info;
+        return track;
+    }
+    track->AttachInfo(info, options.owner);
+    if (fields.fromPage) track->AddState(STATE_ADDED_BY_PAGE | STATE_FROM_SERVICE);
+    if (options.userAddition) info->AddDay = TodayDayNumber();
+    return Store(library, std::move(track), options);
+}

@@ -1,0 +1,34 @@
+#pragma once
+#include "model/CQvMusic.h"
+
+#include <QString>
+
+class CMediaLibrary;
+class QObject;
+
+// How a track built from a file or an address is added.
+struct TrackBuildOptions {
+    QObject* owner = nullptr;   // the controller that made it
+    bool userAddition = false;  // sets the download day (files dropped or chosen, URLs, downloads)
+    bool quiet = false;         // the lists are not told of a new track
+};
+
+// The track of a local file: the one the store already holds for its Gid, else a new track with
+// the file's tags (titled by the file name when the tags give none) added to the store and its
+// row. Null for an empty path, a path without file, or a track the store refused. A new track
+// is offered to the smart lists (when it has a download day) and then to every list.
+TrackRef BuildTrackFromFile(CMediaLibrary& library, const QString& path, const TrackBuildOptions& options);
+
+// The texts a network address comes with (the add-address dialog, the service's pages).
+struct UrlTrackFields {
+    QString url;
+    QString song;
+    QString artist;
+    QString album;
+    QString cmsId;         // the page's "id"
+    int star = 0;          // the page's "star", kept in Default2
+    bool fromPage = false; // tracks of the service's pages carry state 0x8 and 0x4
+};
+
+// The track of a network address, built, stored and announced as BuildTrackFromFile does.
+TrackRef BuildTrackFromUrl(CMediaLibrary& library, const UrlTrackFields& fields, const TrackBuildOptions& options);

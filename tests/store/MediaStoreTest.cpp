@@ -1,0 +1,560 @@
+#include "store/CMediaLibrary.h"
+#include "store/CQvConf.h"
+#include "store/CQvMediaStore.h"
+#include "store/CSqliteDb.h"
+#include "store/Schema.h"
+
+#include "tests/common/TestUtil.h"
+#include "tests/store/FakeNode.h"
+#include "tests/store/StoreTestUtil.h"
+
+#include "base/CodePage.h"
+#include "model/TrackInfo.h"
+#include "model/TrackUtil.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A home with its store and library operations; Reopen() starts a new session on the same files.
+struct Session {
+    TempHome home;
+    std::unique_ptr<CQvConf> conf;
+    std::unique_ptr<CQvMediaStore> store;
+    std::unique_ptr<CMediaLibrary> lib;
+
+    Session() { Reopen(); }
+    void Reopen()
+    {
+        lib.reset();
+        store.reset();
+        conf = std::make_unique<CQvConf>();
+        conf->SetDirectories(home.home);
+        store = std::make_unique<CQvMediaStore>();
+        lib = std::make_unique<CMediaLibrary>(*store, *conf);
+    }
+    QString File(const QString& relative, bool create = true) const
+    {
+        const QString path = home.dir.path() + QStringLiteral("/music/") + relative;
+        if (create) {
+            QDir().mkpath(QFileInfo(path).path());
+            testutil::WriteFile(path, "x");
+        }
+        return path;
+    }
+    CSqliteDb& Library() { return *conf->LibraryDb(); }
+};
+
+TrackRef MakeTrack(const QString& path, const QString& song = QString(), const QString& sysid = QString())
+{
+    TrackRef t = TrackRef::Adopt(CreateMedia(0));
+    auto* info = new TrackInfo;
+    info->Gid = MakeGid(path);
+    if (path.startsWith(QLatin1String("http://"))) info->NSrc = path;
+    else info->LSrc = path;
+    info->Song = song.isEmpty() ? QFileInfo(path).completeBaseName() : song;
+    info->Sysid = sysid;
+    t->AttachInfo(info, nullptr);
+    return t;
+}
+
+int Count(CSqliteDb& db, const QString& sql)
+{
+    SqliteStatement s;
+    if (db.Prepare(ToAnsi(sql).constData(), s) != kSqliteOk || s.Step() != kSqliteRow) return -1;
+    return s.ColumnInt(0);
+}
+
+QByteArray Column(CSqliteDb& db, const char* table, const char* column, const QString& gid)
+{
+    SqliteStatement s;
+    db.Prepare((QByteArray("SELECT ") + column + " FROM " + table + " WHERE Gid=?").constData(), s);
+    Bind(s, gid);
+    return s.Step() == kSqliteRow ? s.ColumnBytes(0) : QByteArray("<none>");
+}
+
+// Records every offer to the lists.
+struct RecordingHooks : ITreeHooks {
+    std::vector<std::pair<CQvMusic*, int>> offers;
+    int OfferToLists(CQvMusic* track, int type) override
+    {
+        offers.emplace_back(track, type);
+        return 1;
+    }
+    int LoadTree() override { return 7; }
+    int SaveTree() override { return 8; }
+};
+
+} // namespace
+
+TEST(MediaStore, ApostrophesInEveryColumnSurviveTheRoundTrip)
+{
+    Session s;
+    s.conf->OpenAllMissing();
+    const QString path = s.File(QStringLiteral("it's/Rock 'n' Roll.mp3"));
+    TrackRef t = MakeTrack(path, QStringLiteral("Don't Stop"));
+    TrackInfo& i = *t->GetInfo();
+    i.Artist = QStringLiteral("Guns N' Roses");
+    i.Album = QStringLiteral("'Til Dawn 中文");
+    i.NSrc = QStringLiteral("http://127.0.0.1/it's.mp3");
+    i.Genre = QStringLiteral("Rock'n'Roll");            // not escaped: stored as it is
+    i.LrcFile = QStringLiteral("/lrc/it's.lrc");
+    i.TagInfo = QStringLiteral("a ^`^ b");              // the escape text itself, in a plain column
+    ASSERT_EQ(s.lib->AddTrack(t.get()), 1);
+
+    CSqliteDb& db = s.Library();
+    EXPECT_EQ(Column(db, "AllMusic", "Song", i.Gid), QByteArray("Don^`^t Stop"));
+    EXPECT_EQ(Column(db, "AllMusic", "Artist", i.Gid), QByteArray("Guns N^`^ Roses"));
+    EXPECT_EQ(Column(db, "AllMusic", "Album", i.Gid), ToAnsi(QStringLiteral("^`^Til Dawn 中文")));
+    EXPECT_EQ(Column(db, "AllMusic", "LSrc", i.Gid), QFile::encodeName(path).replace("'", "^`^"));
+    EXPECT_EQ(Column(db, "AllMusic", "NSrc", i.Gid), QByteArray("http://127.0.0.1/it^`^s.mp3"));
+    EXPECT_EQ(Column(db, "AllMusic", "Genre", i.Gid), QByteArray("Rock'n'Roll"));
+    EXPECT_EQ(Column(db, "AllMusic", "LrcFile", i.Gid), QByteArray("/lrc/it's.lrc"));
+
+    s.Reopen();
+    ASSERT_EQ(s.lib->LoadTracks(), 1);
+    CQvMusic* back = s.store->FindTrack(i.Gid, 0);
+    ASSERT_NE(back, nullptr);
+    const TrackInfo& b = *back->GetInfo();
+    EXPECT_EQ(b.Song, i.Song);
+    EXPECT_EQ(b.Artist, i.Artist);
+    EXPECT_EQ(b.Album, i.Album);
+    EXPECT_EQ(b.LSrc, i.LSrc);
+    EXPECT_EQ(b.NSrc, i.NSrc);
+    EXPECT_EQ(b.Genre, i.Genre);
+    EXPECT_EQ(b.LrcFile, i.LrcFile);
+    EXPECT_EQ(b.TagInfo, i.TagInfo);
+
+    // An update binds the same way.
+    back->GetInfo()->Song = QStringLiteral("It's Over");
+    back->GetInfo()->Topic = QStringLiteral("'quoted'");
+    ASSERT_EQ(s.lib->UpdateTrack(back), 0);
+    EXPECT_EQ(Column(s.Library(), "AllMusic", "Song", i.Gid), QByteArray("It^`^s Over"));
+    EXPECT_EQ(Column(s.Library(), "AllMusic", "Topic", i.Gid), QByteArray("'quoted'"));
+}
+
+TEST(MediaStore, ARowWrittenTheOldWayLoadsUnchanged)
+{
+    Session s;
+    // The statement an existing installation ran, pasted and converted whole to the code page.
+    const QString path = s.File(QStringLiteral("周杰伦/七里香.mp3"));
+    const QString gid = MakeGid(path);
+    const QString sql = QStringLiteral(
+        "INSERT INTO AllMusic (Gid, AddTime, ArtistSex,Frequency,TotleTime,BitRate,TrackNum,PlayCount,State,Lrc,Pic,"
+        "Default1,Default2,Default3,Default4,Default5,Default6,Default7,Default8,Default9,Default10,AlbumID,Song,"
+        "Artist,Sysid,CmsID,LSrc,NSrc,Album,Genre,ReleaseTime,DownloadID,Stereo,ArtistSpell,ArtistZone,AlbumType,"
+        "AlbumSpell,SongZone,SongType,SongSort,SongNation,SongSpell,SongShort,AlbumShort,ArtistShort,TagInfo,Topic,"
+        "PicFile,LrcFile) VALUES ('%1', '2011-06-15 10:20:30', 1, 44100, 299, 320, 3, 12, 1, 1, 0, 1, 4, 5, 6, 7, "
+        "8, 9, 10, 11, 0,  'alb9', '七里香 (Jay''s)', '周杰伦', 'sys1', 'cms1', '%2', '', '七里香', '流行', "
+        "'2004', 'dl1', '立体声', 'zhoujielun', '港台', '专辑', 'qilixiang', '华语', '流行', '排行', '中国', "
+        "'qlx', 'QLX', 'QL', 'ZJL', 'tag', 'topic', '/pic/七里香.jpg', '/lrc/七里香.lrc')")
+                            .arg(gid, path)
+                            .replace(QStringLiteral("Jay''s"), QStringLiteral("Jay^`^s"));
+    {
+        CSqliteDb raw(s.home.Data("AllMusic2.db"));
+        ASSERT_EQ(raw.Open(), 0);
+        ASSERT_EQ(raw.Exec(kCreateAllMusic), 0);
+        ASSERT_EQ(raw.Exec(ToAnsi(sql).constData()), 0);
+        CSqliteDb stats(s.home.Data("MusicOperate2.db"));
+        ASSERT_EQ(stats.Open(), 0);
+        ASSERT_EQ(stats.Exec(kCreateMusicOpt), 0);
+        ASSERT_EQ(stats.Exec(("INSERT INTO MusicOpt (Gid, Rank, Totle, Year, Month, Day, Hour, Minute)VALUES ('" +
+                              gid.toLatin1() + "', -1, 12, 2011, 6, 15, 10, 20)").constData()), 0);
+    }
+
+    ASSERT_EQ(s.lib->LoadTracks(), 1);
+    ASSERT_EQ(s.lib->LoadStatistics(), 1);
+    CQvMusic* t = s.store->FindTrack(gid, 0);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->GetState(), 1u);
+    const TrackInfo& i = *t->GetInfo();
+    const int ints[] = {i.ArtistSex, i.Frequency, i.TotleTime, i.BitRate, i.TrackNum, i.PlayCount, i.Lrc, i.Pic,
+                        i.Default1, i.Default2, i.Default3, i.Default4, i.Default5, i.Default6, i.Default7,
+                        i.Default8, i.Default9, i.Default10, i.AddDay};
+    const int expectedInts[] = {1, 44100, 299, 320, 3, 12, 1, 0, 1, 4, 5, 6, 7, 8, 9, 10, 11, 0, 0};
+    for (size_t k = 0; k < std::size(ints); ++k) EXPECT_EQ(ints[k], expectedInts[k]) << "integer " << k;
+    const QStringList texts = {i.AlbumID, i.Song, i.Artist, i.Sysid, i.CmsID, i.LSrc, i.NSrc, i.Album, i.Genre,
+                               i.ReleaseTime, i.DownloadID, i.Stereo, i.ArtistSpell, i.ArtistZone, i.AlbumType,
+                               i.AlbumSpell, i.SongZone, i.SongType, i.SongSort, i.SongNation, i.SongSpell,
+                               i.SongShort, i.AlbumShort, i.ArtistShort, i.TagInfo, i.Topic, i.PicFile, i.LrcFile};
+    const QStringList expectedTexts = {
+        "alb9", "七里香 (Jay's)", "周杰伦", "sys1", "cms1", path, "", "七里香", "流行", "2004", "dl1", "立体声",
+        "zhoujielun", "港台", "专辑", "qilixiang", "华语", "流行", "排行", "中国", "qlx", "QLX", "QL", "ZJL",
+        "tag", "topic", "/pic/七里香.jpg", "/lrc/七里香.lrc"};
+    EXPECT_EQ(texts, expectedTexts);
+    EXPECT_EQ(i.Gid, gid);
+    EXPECT_EQ(i.ReleaseTimeText, QStringLiteral("2004"));
+    EXPECT_EQ(s.store->FindTrack(QStringLiteral("sys1"), 1), t);
+
+    PlayStatistic st;
+    ASSERT_EQ(s.store->GetStatistic(gid, st), 1);
+    EXPECT_EQ(st.Rank, -1);
+    EXPECT_EQ(st.Totle, 12);
+    EXPECT_EQ(std::make_tuple(st.Year, st.Month, st.Day, st.Hour, st.Minute), std::make_tuple(2011, 6, 15, 10, 20));
+    EXPECT_EQ(s.store->MostPlayed(), std::vector<CQvMusic*> {t});
+
+    // Writing it back leaves the old bytes as they were: a bound update of the same values.
+    ASSERT_EQ(s.lib->UpdateTrack(t), 0);
+    SqliteStatement q;
+    s.Library().Prepare("SELECT Song, Artist, AddTime FROM AllMusic", q);
+    ASSERT_EQ(q.Step(), kSqliteRow);
+    EXPECT_EQ(q.ColumnBytes(0), ToAnsi(QStringLiteral("七里香 (Jay^`^s)")));
+    EXPECT_EQ(q.ColumnBytes(1), ToAnsi(QStringLiteral("周杰伦")));
+    EXPECT_EQ(q.ColumnBytes(2), QByteArray("2011-06-15 10:20:30"));
+}
+
+TEST(MediaStore, MissingFilesArePurgedOnlyWhereTheirFolderIsThere)
+{
+    Session s;
+    s.conf->OpenAllMissing();
+    const QString kept = s.File(QStringLiteral("a/kept.mp3"));
+    const QString deleted = s.File(QStringLiteral("a/deleted.mp3"));
+    const QString away = s.File(QStringLiteral("usb/disk/away.mp3"));
+    TrackRef stream = MakeTrack(QStringLiteral("http://127.0.0.1/s.mp3"));
+    TrackRef removedStream = MakeTrack(QStringLiteral("http://127.0.0.1/r.mp3"));
+    removedStream->AddState(STATE_REMOVED);
+    for (const QString& p : {kept, deleted, away}) ASSERT_EQ(s.lib->AddTrack(MakeTrack(p).get()), 1);
+    ASSERT_EQ(s.lib->AddTrack(stream.get()), 1);
+    ASSERT_EQ(s.lib->AddTrack(removedStream.get()), 1);
+    ASSERT_EQ(Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic")), 5);
+
+    QFile::remove(deleted);
+    // The disk is unplugged: the folder is gone with the file.
+    const QString disk = s.home.dir.path() + QStringLiteral("/music/usb/disk");
+    ASSERT_TRUE(QDir().rename(disk, disk + QStringLiteral(".off")));
+
+    s.Reopen();
+    EXPECT_EQ(s.lib->LoadTracks(), 2);
+    EXPECT_NE(s.store->FindTrack(MakeGid(kept), 0), nullptr);
+    EXPECT_NE(s.store->FindTrack(MakeGid(QStringLiteral("http://127.0.0.1/s.mp3")), 0), nullptr);
+    EXPECT_EQ(s.store->FindTrack(MakeGid(deleted), 0), nullptr);
+    EXPECT_EQ(s.store->FindTrack(MakeGid(away), 0), nullptr);
+    EXPECT_EQ(Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic WHERE Gid='%1'").arg(MakeGid(deleted))), 0);
+    EXPECT_EQ(Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic WHERE Gid='%1'").arg(MakeGid(away))), 1);
+    EXPECT_EQ(Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic")), 3);
+
+    // The disk is back: so is its track.
+    ASSERT_TRUE(QDir().rename(disk + QStringLiteral(".off"), disk));
+    s.Reopen();
+    EXPECT_EQ(s.lib->LoadTracks(), 3);
+    EXPECT_NE(s.store->FindTrack(MakeGid(away), 0), nullptr);
+}
+
+TEST(MediaStore, ServiceKeyDuplicatesGoToTheTemporaryTracks)
+{
+    Session s;
+    s.conf->OpenAllMissing();
+    TrackRef first = MakeTrack(s.File(QStringLiteral("1.mp3")), QString(), QStringLiteral("S1"));
+    TrackRef localDup = MakeTrack(s.File(QStringLiteral("2.mp3")), QString(), QStringLiteral("S1"));
+    TrackRef streamDup = MakeTrack(QStringLiteral("http://127.0.0.1/3.mp3"), QString(), QStringLiteral("S1"));
+    TrackRef byCms = MakeTrack(s.File(QStringLiteral("4.mp3")));
+    byCms->GetInfo()->CmsID = QStringLiteral("C9");
+
+    ASSERT_EQ(s.lib->AddTrack(first.get()), 1);
+    ASSERT_EQ(s.lib->AddTrack(localDup.get()), 1);
+    ASSERT_EQ(s.lib->AddTrack(streamDup.get()), 1);
+    ASSERT_EQ(s.lib->AddTrack(byCms.get()), 1);
+    // The same Gid again is refused wherever it went.
+    EXPECT_EQ(s.lib->AddTrack(MakeTrack(first->GetInfo()->LSrc).get()), 0);
+    EXPECT_EQ(s.lib->AddTrack(MakeTrack(localDup->GetInfo()->LSrc, QString(), QStringLiteral("S1")).get()), 0);
+
+    EXPECT_EQ(s.store->LibraryTracks(), (MemberList {byCms.get(), first.get()}));
+    EXPECT_EQ(s.store->TempTracks(), (MemberList {localDup.get(), streamDup.get()}));
+    EXPECT_TRUE(localDup->GetState() & STATE_REMOVED);
+    EXPECT_EQ(s.store->FindTrack(QStringLiteral("S1"), 1), first.get());
+    EXPECT_EQ(s.store->FindTrack(QStringLiteral("C9"), 2), byCms.get());
+    EXPECT_EQ(s.store->FindTrack(localDup->GetInfo()->Gid, 0), localDup.get());
+    EXPECT_EQ(s.store->FindTrack(QStringLiteral("S1"), 3), nullptr);
+    // Their rows were written, with flag 2 in State.
+    EXPECT_EQ(Column(s.Library(), "AllMusic", "State", localDup->GetInfo()->Gid), QByteArray("3"));
+
+    s.Reopen();
+    EXPECT_EQ(s.lib->LoadTracks(), 2);
+    // The stream duplicate is deleted, the local one returns to the temporary tracks.
+    EXPECT_EQ(s.store->FindTrack(streamDup->GetInfo()->Gid, 0), nullptr);
+    EXPECT_EQ(Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic")), 3);
+    ASSERT_EQ(s.store->TempTracks().size(), 1u);
+    EXPECT_EQ(s.store->TempTracks()[0]->GetInfo()->Gid, localDup->GetInfo()->Gid);
+    // Newest first in the file, each in front: the library ends oldest first.
+    ASSERT_EQ(s.store->LibraryTracks().size(), 2u);
+}
+
+TEST(MediaStore, RemovedTrackIsFoundAgainAndRestored)
+{
+    Session s;
+    s.conf->OpenAllMissing();
+    const QString path = s.File(QStringLiteral("r.mp3"));
+    TrackRef t = MakeTrack(path, QString(), QStringLiteral("SR"));
+    ASSERT_EQ(s.lib->AddTrack(t.get()), 1);
+    ASSERT_EQ(s.lib->RemoveTrack(t.get()), 1);
+
+    EXPECT_TRUE(s.store->LibraryTracks().empty());
+    EXPECT_EQ(s.store->FindTrack(QStringLiteral("SR"), 1), nullptr);
+    EXPECT_EQ(s.store->FindTrack(MakeGid(path), 0), t.get());
+    EXPECT_EQ(s.store->TempTracks(), MemberList {t.get()});
+    EXPECT_EQ(Column(s.Library(), "AllMusic", "State", MakeGid(path)), QByteArray("3"));
+    // Played while removed: not counted.
+    EXPECT_EQ(s.lib->RecordPlay(t.get()), -1);
+
+    t->AddState(STATE_DELETED_WITH_FILE);
+    ASSERT_EQ(s.lib->RestoreTrack(t.get()), 1);
+    EXPECT_EQ(t->GetState(), 1u);
+    EXPECT_EQ(s.store->LibraryTracks(), MemberList {t.get()});
+    EXPECT_TRUE(s.store->TempTracks().empty());
+    EXPECT_EQ(s.store->FindTrack(QStringLiteral("SR"), 1), t.get());
+    EXPECT_EQ(Column(s.Library(), "AllMusic", "State", MakeGid(path)), QByteArray("1"));
+
+    // A track removed in an earlier session comes back as a temporary track at load.
+    s.lib->RemoveTrack(t.get());
+    s.Reopen();
+    EXPECT_EQ(s.lib->LoadTracks(), 0);
+    CQvMusic* again = s.store->FindTrack(MakeGid(path), 0);
+    ASSERT_NE(again, nullptr);
+    EXPECT_TRUE(again->GetState() & STATE_REMOVED);
+}
+
+TEST(MediaStore, RecordPlayCountsAndTheStoredRows)
+{
+    Session s;
+    s.conf->OpenAllMissing();
+    RecordingHooks hooks;
+    s.lib->SetTreeHooks(&hooks);
+    TrackRef t = MakeTrack(s.File(QStringLiteral("p.mp3")));
+    const QString gid = t->GetInfo()->Gid;
+    ASSERT_EQ(s.lib->AddTrack(t.get()), 1);
+    CSqliteDb& stats = *s.conf->StatisticsDb();
+
+    ASSERT_EQ(s.lib->RecordPlay(t.get()), 0);
+    EXPECT_EQ(Column(stats, "MusicOpt", "Rank", gid), QByteArray("1"));
+    EXPECT_EQ(Column(stats, "MusicOpt", "Totle", gid), QByteArray("1"));
+    EXPECT_EQ(Column(stats, "MusicOpt", "Year", gid), QByteArray::number(QDate::currentDate().year()));
+    ASSERT_EQ(s.lib->RecordPlay(t.get()), 0);
+    EXPECT_EQ(Column(stats, "MusicOpt", "Rank", gid), QByteArray("2"));
+    EXPECT_EQ(Column(stats, "MusicOpt", "Totle", gid), QByteArray("2"));
+    EXPECT_EQ(t->GetInfo()->PlayCount, 2);
+    EXPECT_EQ(Count(stats, QStringLiteral("SELECT count(*) FROM MusicOpt")), 1);
+    ASSERT_EQ(hooks.offers.size(), 2u);
+    EXPECT_EQ(hooks.offers[1], std::make_pair(t.get(), 4));
+
+    // A rank the service reset to -1 starts again at 1 while the total goes on.
+    ASSERT_EQ(stats.Exec("UPDATE MusicOpt SET Rank=-1"), 0);
+    s.Reopen();
+    s.lib->LoadTracks();
+    s.lib->LoadStatistics();
+    CQvMusic* back = s.store->FindTrack(gid, 0);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->GetInfo()->PlayCount, 2);
+    ASSERT_EQ(s.lib->RecordPlay(back), 0);
+    PlayStatistic st;
+    ASSERT_EQ(s.store->GetStatistic(gid, st), 1);
+    EXPECT_EQ(st.Rank, 1);
+    EXPECT_EQ(st.Totle, 3);
+    EXPECT_EQ(Column(*s.conf->StatisticsDb(), "MusicOpt", "Rank", gid), QByteArray("1"));
+    EXPECT_EQ(Column(*s.conf->StatisticsDb(), "MusicOpt", "Totle", gid), QByteArray("3"));
+
+    // Flag 2 and unknown tracks are never counted.
+    TrackRef stranger = MakeTrack(s.File(QStringLiteral("unknown.mp3")));
+    EXPECT_EQ(s.lib->RecordPlay(stranger.get()), -1);
+    TrackRef dup = MakeTrack(s.File(QStringLiteral("dup.mp3")));
+    dup->AddState(STATE_REMOVED);
+    ASSERT_EQ(s.lib->AddTrack(dup.get()), 1);
+    EXPECT_EQ(s.lib->RecordPlay(dup.get()), -1);
+    EXPECT_EQ(Count(*s.conf->StatisticsDb(), QStringLiteral("SELECT count(*) FROM MusicOpt")), 1);
+    EXPECT_EQ(s.store->GetStatistic(dup->GetInfo()->Gid, st), -1);
+}
+
+TEST(MediaStore, MostPlayedCacheKeepsFiftyOneAndReplacesTheLeastPlayed)
+{
+    CQvMediaStore store;
+    std::vector<TrackRef> tracks;
+    auto add = [&](int totle) {
+        TrackRef t = MakeTrack(QStringLiteral("/m/%1.mp3").arg(tracks.size()));
+        PlayStatistic st;
+        st.Totle = totle;
+        store.PutStatistic(t->GetInfo()->Gid, st);
+        store.AddMostPlayed(t.get(), false);
+        tracks.push_back(t);
+        return t.get();
+    };
+    for (int i = 0; i < 51; ++i) add(i == 7 ? 2 : i == 9 ? 2 : i == 20 ? 5 : 20);
+    ASSERT_EQ(store.MostPlayed().size(), 51u);
+    // Not again, unless forced.
+    store.AddMostPlayed(tracks[0].get(), false);
+    EXPECT_EQ(store.MostPlayed().size(), 51u);
+
+    // Totle 3 against a smallest of 2 (the first such, entry 7): it replaces that entry.
+    CQvMusic* t52 = add(3);
+    ASSERT_EQ(store.MostPlayed().size(), 51u);
+    EXPECT_EQ(store.MostPlayed().back(), t52);
+    EXPECT_EQ(std::count(store.MostPlayed().begin(), store.MostPlayed().end(), tracks[7].get()), 0);
+    EXPECT_EQ(std::count(store.MostPlayed().begin(), store.MostPlayed().end(), tracks[9].get()), 1);
+    // Totle 1 is below the smallest left (2): refused.
+    CQvMusic* low = add(1);
+    EXPECT_EQ(std::count(store.MostPlayed().begin(), store.MostPlayed().end(), low), 0);
+    // With nothing below 10 left, a track with 10 or more replaces the first entry.
+    store.PutStatistic(tracks[9]->GetInfo()->Gid, PlayStatistic {0, 0, 0, 0, 0, 0, 30});
+    store.PutStatistic(tracks[20]->GetInfo()->Gid, PlayStatistic {0, 0, 0, 0, 0, 0, 30});
+    store.PutStatistic(t52->GetInfo()->Gid, PlayStatistic {0, 0, 0, 0, 0, 0, 30});
+    CQvMusic* first = store.MostPlayed().front();
+    EXPECT_EQ(std::count(store.MostPlayed().begin(), store.MostPlayed().end(), add(9)), 0);
+    CQvMusic* hot = add(12);
+    EXPECT_EQ(store.MostPlayed().back(), hot);
+    EXPECT_EQ(std::count(store.MostPlayed().begin(), store.MostPlayed().end(), first), 0);
+}
+
+TEST(MediaStore, DownloadDaySurvivesARestart)
+{
+    Session s;
+    s.conf->OpenAllMissing();
+    TrackRef t = MakeTrack(s.File(QStringLiteral("d.mp3")));
+    t->GetInfo()->AddDay = TodayDayNumber();
+    ASSERT_EQ(s.lib->AddTrack(t.get()), 1);
+    TrackRef scanned = MakeTrack(s.File(QStringLiteral("scan.mp3")));
+    ASSERT_EQ(s.lib->AddTrack(scanned.get()), 1);
+    EXPECT_EQ(Column(s.Library(), "AllMusic", "Default10", t->GetInfo()->Gid), QByteArray::number(TodayDayNumber()));
+    s.Reopen();
+    s.lib->LoadTracks();
+    EXPECT_EQ(s.store->FindTrack(t->GetInfo()->Gid, 0)->GetInfo()->AddDay, TodayDayNumber());
+    EXPECT_EQ(s.store->FindTrack(scanned->GetInfo()->Gid, 0)->GetInfo()->AddDay, 0);
+}
+
+TEST(MediaStore, SaveAllTracksWritesTheLibraryAndKeepsStoredRows)
+{
+    Session s;
+    // A first run: the store fills before "AllMusic2.db" exists; the tracks are written after.
+    std::vector<TrackRef> tracks;
+    for (int i = 0; i < 30; ++i) {
+        tracks.push_back(MakeTrack(s.File(QStringLiteral("f%1.mp3").arg(i))));
+        ASSERT_EQ(s.lib->AddTrack(tracks.back().get()), 1);
+    }
+    EXPECT_FALSE(QFileInfo::exists(s.home.Data("AllMusic2.db")));
+    EXPECT_EQ(s.lib->LoadTracks(), -1);
+    ASSERT_EQ(s.lib->SaveAllTracks(), 0);
+    EXPECT_EQ(Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic")), 30);
+    ASSERT_EQ(s.Library().Exec("UPDATE AllMusic SET AddTime='2001-01-01 00:00:00' WHERE rowid=1"), 0);
+    // Saving again adds nothing and leaves the stored rows as they were.
+    ASSERT_EQ(s.lib->SaveAllTracks(), 0);
+    EXPECT_EQ(Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic")), 30);
+    EXPECT_EQ(Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic WHERE AddTime LIKE '2001%'")), 1);
+    // The temporary connection came with it.
+    EXPECT_TRUE(s.conf->TempDb() && s.conf->TempDb()->IsOpen());
+    TrackRef played = MakeTrack(QStringLiteral("http://127.0.0.1/t.mp3"));
+    EXPECT_EQ(s.lib->InsertTempTrack(played.get()), 0);
+    played->GetInfo()->Song = QStringLiteral("it's");
+    EXPECT_EQ(s.lib->UpdateTrack(played.get()), 0);
+    EXPECT_EQ(Column(*s.conf->TempDb(), "TempMusic", "Song", played->GetInfo()->Gid), QByteArray("it^`^s"));
+
+    s.Reopen();
+    EXPECT_EQ(s.lib->LoadTracks(), 30);
+    EXPECT_NE(s.store->FindStoredTemp(played->GetInfo()->Gid), nullptr);
+}
+
+TEST(MediaStore, ListRowsMembersAndNodes)
+{
+    Session s;
+    s.conf->OpenAllMissing();
+    CQvMediaStore& st = *s.store;
+    auto top = std::make_unique<FakeNode>(QStringLiteral("我的音乐"), 0);
+    FakeNode* lists = top->Add(QStringLiteral("列表"), 0);
+    FakeNode* mine = lists->Add(QStringLiteral("Mine"), -1);
+    FakeNode* other = lists->Add(QStringLiteral("Other"), -1);
+    FakeNode* service = top->Add(QStringLiteral("在线"), 3);
+    FakeNode* serviceList = service->Add(QStringLiteral("Net"), -1);
+    FakeNode* topNode = top.get();
+    st.AppendTopNode(std::move(top));
+    EXPECT_EQ(NodeKey(topNode), QStringLiteral("根结点"));
+    EXPECT_EQ(ListKey(topNode), QStringLiteral("我的音乐+根结点"));
+    EXPECT_EQ(NodeKey(mine), QStringLiteral("列表+我的音乐"));
+    EXPECT_EQ(ListKey(mine), QStringLiteral("Mine+列表"));
+    EXPECT_EQ(st.FindTopNodeByName(QStringLiteral("我的音乐")), topNode);
+    EXPECT_EQ(st.FindTopNodeByType(0), topNode);
+    EXPECT_EQ(CQvMediaStore::FindDescendant(topNode, QStringLiteral("other")), other);
+    EXPECT_EQ(CQvMediaStore::FindDescendant(topNode, QStringLiteral("net")), serviceList);
+
+    std::vector<TrackRef> tr;
+    for (int i = 0; i < 4; ++i) {
+        tr.push_back(MakeTrack(s.File(QStringLiteral("l%1.mp3").arg(i))));
+        s.lib->AddTrack(tr.back().get());
+        mine->OfferTrack(tr.back().get(), 0);
+    }
+    other->OfferTrack(tr[0].get(), 0);
+    serviceList->OfferTrack(tr[0].get(), 0);
+    tr[3]->AddState(STATE_REMOVED);
+    CSqliteDb& tree = *s.conf->TreeDb();
+    auto rows = [&](const QString& where) {
+        return Count(tree, QStringLiteral("SELECT count(*) FROM TreeList WHERE ") + where);
+    };
+
+    // Saving twice gives each member one row; flag 2 is left out.
+    ASSERT_EQ(s.lib->SaveListMembers(mine), 0);
+    ASSERT_EQ(s.lib->SaveListMembers(mine), 0);
+    EXPECT_EQ(rows(QStringLiteral("Key='Mine+列表'")), 3);
+    ASSERT_EQ(s.lib->AddTrackToList(other, tr[0].get()), 0);
+    ASSERT_EQ(s.lib->AddTrackToList(serviceList, tr[0].get()), 0);
+    ASSERT_EQ(s.lib->AddTrackToList(mine, tr[3].get()), 0);
+
+    ASSERT_EQ(s.lib->RemoveTrackFromList(mine, tr[3].get()), 0);
+    EXPECT_EQ(rows(QStringLiteral("Key='Mine+列表'")), 3);
+    EXPECT_EQ(mine->TrackCount(), 3);
+    ASSERT_EQ(s.lib->RemoveTrackFromList(mine, tr[1].get()), 0);
+    EXPECT_EQ(rows(QStringLiteral("Key='Mine+列表'")), 2);
+
+    // Removing from all lists leaves the service list alone in memory.
+    ASSERT_EQ(s.lib->RemoveTrackFromAllLists(tr[0].get()), 0);
+    EXPECT_EQ(mine->TrackIndex().count(tr[0]->GetInfo()->Gid), 0u);
+    EXPECT_EQ(other->TrackCount(), 0);
+    EXPECT_EQ(serviceList->TrackCount(), 1);
+    EXPECT_EQ(rows(QStringLiteral("Gid='%1'").arg(tr[0]->GetInfo()->Gid)), 0);
+
+    // A node's row: inserted, then updated under the name it was stored with.
+    mine->SetId(QStringLiteral("id1"));
+    mine->SetIconId(4);
+    ASSERT_EQ(s.lib->SaveNode(mine, QString()), 0);
+    mine->SetName(QStringLiteral("MINE"));
+    mine->SetCondition(QStringLiteral("c'1"));
+    ASSERT_EQ(s.lib->SaveNode(mine, QStringLiteral("Renamed")), 0);
+    SqliteStatement q;
+    tree.Prepare("SELECT Key, Id, Name, Condition, IconId FROM TreeNode", q);
+    ASSERT_EQ(q.Step(), kSqliteRow);
+    EXPECT_EQ(q.ColumnText(0), QStringLiteral("列表+我的音乐"));
+    EXPECT_EQ(q.ColumnText(2), QStringLiteral("Renamed"));
+    EXPECT_EQ(q.ColumnText(3), QStringLiteral("c'1"));
+    EXPECT_EQ(q.ColumnInt(4), 4);
+    EXPECT_EQ(q.Step(), kSqliteDone);
+
+    // The node index.
+    EXPECT_EQ(s.lib->RegisterNode(other), 1);
+    EXPECT_EQ(s.lib->RegisterNode(other), 0);
+    EXPECT_EQ(s.lib->RenameNodeKey(QStringLiteral("nope"), QStringLiteral("x")), 0);
+    EXPECT_EQ(s.lib->RenameNodeKey(QStringLiteral("Other"), QStringLiteral("Fresh")), 1);
+    EXPECT_EQ(other->GetName(), QStringLiteral("Fresh"));
+    EXPECT_EQ(st.FindNode(QStringLiteral("Fresh")), other);
+    EXPECT_EQ(st.FindNode(QStringLiteral("Other")), nullptr);
+    EXPECT_EQ(s.lib->UnregisterNode(QStringLiteral("Fresh")), 1);
+    EXPECT_EQ(st.FindNode(QStringLiteral("Fresh")), nullptr);
+
+    RecordingHooks hooks;
+    EXPECT_EQ(s.lib->LoadTree(), -1);
+    s.lib->SetTreeHooks(&hooks);
+    EXPECT_EQ(s.lib->LoadTree(), 7);
+    EXPECT_EQ(s.lib->SaveTree(), 8);
+}
+
+TEST(MediaStore, NullArgumentsChangeNothing)
+{
+    Session s;
+    EXPECT_EQ(s.lib->AddTrack(nullptr), 0);
+    EXPECT_EQ(s.lib->RemoveTrack(nullptr), 0);
+    EXPECT_EQ(s.lib->RestoreTrack(nullptr), 0);
+    EXPECT_EQ(s.lib->RecordPlay(nullptr), -1);
+    EXPECT_EQ(s.lib->UpdateTrack(nullptr), -1);
+    EXPECT_EQ(s.lib->SaveListMembers(nullptr), -1);
+    EXPECT_EQ(s.lib->SaveNode(nullptr, QString()), -1);
+    EXPECT_EQ(s.lib->AddTrackToList(nullptr, nullptr), -1);
+    EXPECT_EQ(s.store->FindTrack(QString(), 0), nullptr);
+    EXPECT_EQ(s.store->FindStoredTemp(QString()), nullptr);
+    EXPECT_EQ(s.store->GetTopNode(0), nullptr);
+}

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int kDefaultPort = 8130;
+constexpr int kDefaultPort = 8080; // the port the shipped "server.xml" and "Info.ini" name
 
 CServiceServer* g_server = nullptr;
 

@@ -17,6 +17,8 @@ constexpr unsigned WM_ONLINE_CHANGED = 1582;  // online state changed (WM_USER+5
 
 // Lyrics protocol between the controller, the main window and the lyric views.
 constexpr unsigned WM_LRC_READY = 2133;       // WM_USER+1109, lParam = the track
+// Lyrics worker -> controller: the service has no lyrics for lParam's track (the panel says so).
+constexpr unsigned WM_LRC_NOT_FOUND = 2134;   // WM_USER+1110
 constexpr unsigned WM_LRC_LOADED = 1144;      // WM_USER+120
 constexpr unsigned WM_LRC_UNLOAD = 1145;      // WM_USER+121
 constexpr unsigned WM_LRC_PAUSE = 1146;       // WM_USER+122

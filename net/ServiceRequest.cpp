@@ -3,6 +3,7 @@
 #include "base/MessageIds.h"
 #include "base/MsgWindow.h"
 #include "net/CQvCINet.h"
+#include "net/CQvClientIdentity.h"
 #include "net/proto/RequestDocument.h"
 
 #include <atomic>
@@ -15,6 +16,7 @@ std::atomic<bool> g_shuttingDown {false};
 struct StatusWindow {
     std::mutex mutex;
     CMsgTarget target;
+    CMsgTarget controller;
 };
 
 StatusWindow& Status()
@@ -34,6 +36,25 @@ void SetServiceStatusWindow(const CMsgTarget& window)
     StatusWindow& s = Status();
     std::lock_guard lock(s.mutex);
     s.target = window;
+}
+
+void SetServiceControllerWindow(const CMsgTarget& controller)
+{
+    StatusWindow& s = Status();
+    std::lock_guard lock(s.mutex);
+    s.controller = controller;
+}
+
+CMsgTarget ServiceControllerWindow()
+{
+    StatusWindow& s = Status();
+    std::lock_guard lock(s.mutex);
+    return s.controller;
+}
+
+QString BuildRequestHeaders()
+{
+    return FormatRequestHeaders(CQvClientIdentity::Instance().RequestValues());
 }
 
 void NotifyServiceStatus(int status, int source)

@@ -36,6 +36,9 @@ bool IsShuttingDown();
 void SetServiceStatusWindow(const CMsgTarget& window);
 // Posts 3024 with `status` and `source`, unless shutting down.
 void NotifyServiceStatus(int status, int source);
+// The controller, which receives the results of service and media tasks (1609, lyrics ready).
+void SetServiceControllerWindow(const CMsgTarget& controller);
+CMsgTarget ServiceControllerWindow();
 
 // The header block of the next request, from the identity values of this run.
 QString BuildRequestHeaders();

@@ -1,11 +1,12 @@
 // Every service method against the reference service: what arrives, what is read back, and
 // how each failure is reported.
-#include "net/ClientIdentity.h"
+#include "net/CQvClientIdentity.h"
 #include "net/ServiceMethods.h"
 #include "net/ServiceRequest.h"
 #include "tests/common/TestUtil.h"
 #include "tests/net/ServiceProcess.h"
 #include "tests/net/StatusRecorder.h"
+#include "store/CQvConf.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -24,17 +25,20 @@ protected:
         svc().Reset();
         ClearShuttingDown();
         SetServiceStatusWindow(recorder.Target());
-        RequestIdentity id;
-        id.clientId = QStringLiteral("client-1");
-        id.instanceId = QStringLiteral("run-1");
-        id.mac = QStringLiteral("FF:10:21:32:43:54");
-        id.hostId = QStringLiteral("0123456789abcdef0123456789abcdef");
-        SetRequestIdentity(id);
+        ConfigSettings& s = CQvConf::Instance().Settings();
+        s.clientid = QStringLiteral("client-1");
+        s.mac = QStringLiteral("FF:10:21:32:43:54");
+        s.tpid.clear();
+        CQvClientIdentity& id = CQvClientIdentity::Instance();
+        id.Clear();
+        id.SetInstanceId(QStringLiteral("run-1"));
+        id.SetHostId(QStringLiteral("0123456789abcdef0123456789abcdef"));
     }
     void TearDown() override
     {
         SetServiceStatusWindow(CMsgTarget());
-        SetRequestIdentity(RequestIdentity());
+        CQvClientIdentity::Instance().Clear();
+        CQvConf::Instance().Settings() = ConfigSettings();
         ClearShuttingDown();
     }
     static ServiceProcess& svc() { return ServiceProcess::Shared(); }
@@ -121,9 +125,7 @@ TEST_F(ServiceMethods, EveryMethodSendsItsDocumentAndReadsItsReply)
 
     // Groups of a signed-in user: create, rename, fill, read, delete.
     const QString vuid = svc().Session();
-    RequestIdentity id = CurrentRequestIdentity();
-    id.vuid = vuid;
-    SetRequestIdentity(id);
+    CQvClientIdentity::Instance().SetVuid(vuid);
     ResultReply result;
     ASSERT_EQ(AddPlayGroup(url(), kHostile, result), REQUEST_OK);
     EXPECT_EQ(result.result, QStringLiteral("1"));

@@ -1,0 +1,57 @@
+#include "net/Cover.h"
+
+#include "model/CQvMusic.h"
+#include "model/TrackInfo.h"
+#include "net/CQvCINet.h"
+#include "net/ServiceAddress.h"
+#include "net/ServiceMethods.h"
+#include "net/ServiceRequest.h"
+#include "store/CQvConf.h"
+
+#include <QFileInfo>
+
+QString SafeCoverNamePart(const QString& text)
+{
+    QString out = text;
+    for (qsizetype i = 0; i < out.size() && out[i] == QLatin1Char('.'); ++i) out[i] = QLatin1Char('_');
+    for (QChar& c : out)
+        if (c == QLatin1Char('/') || c == QChar(0)) c = QLatin1Char('_');
+    return out;
+}
+
+QString CoverFilePath(const TrackInfo& info)
+{
+    return CQvConf::Instance().CoverDir() + SafeCoverNamePart(info.Artist) + QLatin1Char('-')
+        + SafeCoverNamePart(info.Song) + QStringLiteral(".bmp");
+}
+
+QString ExistingCoverFile(const TrackInfo& info)
+{
+    if (!info.PicFile.isEmpty() && QFileInfo(info.PicFile).isFile()) return info.PicFile;
+    const QString cover = CoverFilePath(info);
+    return QFileInfo(cover).isFile() ? cover : QString();
+}
+
+int FetchCoverPicture(CQvMusic* track, int pictureType)
+{
+    if (IsShuttingDown() || !track || !track->GetInfo()) return 0;
+    TrackInfo& info = *track->GetInfo();
+    const QString cover = CoverFilePath(info);
+    if (!(track->GetState() & STATE_REFETCH_COVER) && QFileInfo(cover).isFile()) return 1;
+
+    PictureQuery query;
+    query.typeId = info.CmsID;
+    query.picType = pictureType;
+    query.artist = info.Artist;
+    query.album = info.Album;
+    query.songName = info.Song;
+    query.fullPath = info.LSrc;
+    QString pictureUrl;
+    if (RequestPictureUrl(MetadataEntryUrl(), query, pictureUrl) != REQUEST_OK || pictureUrl.isEmpty())
+        return QFileInfo(cover).isFile() ? 1 : 0;
+    CQvCINet net;
+    qint64 received = 0;
+    const bool saved = net.DownLoad(pictureUrl, cover, &received) == 1;
+    info.Pic = saved ? 1 : 0;
+    return QFileInfo(cover).isFile() ? 1 : 0;
+}

@@ -22,6 +22,7 @@
 
 namespace {
 
+constexpr qsizetype kBodyBound = 64 * 1024 * 1024;
 constexpr const char* kXmlType = "text/xml; charset=utf-8";
 constexpr const char* kXmlHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 
@@ -163,20 +164,20 @@ struct CServiceServer::Impl {
         return d;
     }
 
-    void Record(const httplib::Request& req, const QString& method, const QJsonObject& document)
+    void Record(const httplib::Request& req, const QString& method, const QJsonObject& document, const QByteArray& body = QByteArray())
     {
         db.RecordRequest(QString::fromStdString(req.method), QString::fromStdString(req.path), method,
                          QJsonDocument(document).toJson(QJsonDocument::Compact),
-                         QJsonDocument(HeadersJson(req)).toJson(QJsonDocument::Compact), Bytes(req.body));
+                         QJsonDocument(HeadersJson(req)).toJson(QJsonDocument::Compact), body);
     }
 
     // The entry point: metadata methods, log records and usage events by their "m".
-    void Enter(const httplib::Request& req, httplib::Response& res)
+    void Enter(const httplib::Request& req, httplib::Response& res, const QByteArray& body)
     {
         const QByteArray target = Bytes(req.target);
         const qsizetype q = target.indexOf('?');
         const FormFields query = q < 0 ? FormFields() : ParseForm(target.mid(q + 1));
-        const FormFields form = ParseForm(Bytes(req.body));
+        const FormFields form = ParseForm(body);
         QByteArray m = FormValue(form, "m");
         if (m.isEmpty()) m = FormValue(query, "m");
         const QString method = QString::fromUtf8(m);
@@ -197,11 +198,10 @@ struct CServiceServer::Impl {
         QJsonObject queryJson;
         for (const auto& [name, v] : query) queryJson[QString::fromUtf8(name)] = QString::fromUtf8(v);
         document[QStringLiteral("query")] = queryJson;
-        Record(req, method, document);
+        Record(req, method, document, body);
 
         const Switch sw = SwitchFor(method);
         const QString user = db.SessionUser(QString::fromStdString(req.get_header_value("vuid")));
-        std::string body;
         if (method == QLatin1String("optlog") || method == QLatin1String("bufferlog") || method == QLatin1String("log")
             || method == QLatin1String("searchlog") || method == QLatin1String("recommendlog")) {
             Answer(sw, res, "1", "text/plain");
@@ -212,13 +212,13 @@ struct CServiceServer::Impl {
             res.set_content("bad document", "text/plain");
             return;
         }
-        body = Reply(method, content, user);
-        if (body.empty()) {
+        const std::string reply = Reply(method, content, user);
+        if (reply.empty()) {
             res.status = 404;
             res.set_content("unknown method", "text/plain");
             return;
         }
-        Answer(sw, res, body, kXmlType);
+        Answer(sw, res, reply, kXmlType);
     }
 
     static std::string Xml(const QString& inner)
@@ -362,25 +362,25 @@ struct CServiceServer::Impl {
             + Element("ValidType", type) + Element("Address", address) + QStringLiteral("</o>");
     }
 
-    void UserInfo(const httplib::Request& req, httplib::Response& res)
+    void UserInfo(const httplib::Request& req, httplib::Response& res, const QByteArray& body)
     {
-        const FormFields form = ParseForm(Bytes(req.body));
+        const FormFields form = ParseForm(body);
         QJsonObject doc;
         for (const auto& [name, v] : form) doc[QString::fromUtf8(name)] = QString::fromUtf8(v);
-        Record(req, QStringLiteral("getUserInfo"), QJsonObject {{QStringLiteral("form"), doc}});
+        Record(req, QStringLiteral("getUserInfo"), QJsonObject {{QStringLiteral("form"), doc}}, body);
         const QString user = db.SessionUser(QString::fromUtf8(FormValue(form, "id")));
-        const std::string body = user.isEmpty()
+        const std::string reply = user.isEmpty()
             ? std::string("1$$$$$$$")
             : Utf8(QStringLiteral("0$%1$%2@example.com$%3$%2@example.com$0$0$0").arg(QStringLiteral("10001"), user, QStringLiteral("演示用户")));
-        Answer(SwitchFor(QStringLiteral("/pcc/user/getUserInfo.do")), res, body, "text/plain; charset=utf-8");
+        Answer(SwitchFor(QStringLiteral("/pcc/user/getUserInfo.do")), res, reply, "text/plain; charset=utf-8");
     }
 
-    void Session(const httplib::Request& req, httplib::Response& res)
+    void Session(const httplib::Request& req, httplib::Response& res, const QByteArray& body)
     {
-        const FormFields form = ParseForm(Bytes(req.body));
+        const FormFields form = ParseForm(body);
         QJsonObject doc;
         for (const auto& [name, v] : form) doc[QString::fromUtf8(name)] = QString::fromUtf8(v);
-        Record(req, QStringLiteral("session"), QJsonObject {{QStringLiteral("form"), doc}});
+        Record(req, QStringLiteral("session"), QJsonObject {{QStringLiteral("form"), doc}}, body);
         Answer(SwitchFor(QStringLiteral("/pcc/user/session.do")), res, "1", "text/plain");
     }
 
@@ -414,12 +414,33 @@ struct CServiceServer::Impl {
 
 void CServiceServer::Impl::Routes()
 {
-    const auto enter = [this](const httplib::Request& req, httplib::Response& res) { Enter(req, res); };
-    server.Post("/metadata/enter.do", enter);
-    server.Get("/metadata/enter.do", enter);
-    server.Post("/log/enter.do", enter);
-    server.Post("/pcc/user/getUserInfo.do", [this](const httplib::Request& req, httplib::Response& res) { UserInfo(req, res); });
-    server.Post("/pcc/user/session.do", [this](const httplib::Request& req, httplib::Response& res) { Session(req, res); });
+    // Form bodies are read here: the server library refuses form bodies above 8 KiB itself,
+    // and a batch of log records is larger than that.
+    using BodyHandler = void (Impl::*)(const httplib::Request&, httplib::Response&, const QByteArray&);
+    const auto withBody = [this](BodyHandler handler) {
+        return [this, handler](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+            QByteArray body;
+            bool tooLarge = false;
+            reader([&](const char* data, size_t length) {
+                if (body.size() + static_cast<qsizetype>(length) > kBodyBound) {
+                    tooLarge = true;
+                    return false;
+                }
+                body.append(data, static_cast<qsizetype>(length));
+                return true;
+            });
+            if (tooLarge) {
+                res.status = 413;
+                return;
+            }
+            (this->*handler)(req, res, body);
+        };
+    };
+    server.Post("/metadata/enter.do", withBody(&Impl::Enter));
+    server.Get("/metadata/enter.do", [this](const httplib::Request& req, httplib::Response& res) { Enter(req, res, QByteArray()); });
+    server.Post("/log/enter.do", withBody(&Impl::Enter));
+    server.Post("/pcc/user/getUserInfo.do", withBody(&Impl::UserInfo));
+    server.Post("/pcc/user/session.do", withBody(&Impl::Session));
 
     server.Get(R"(/media/(\d+)\.mp3)", [this](const httplib::Request& req, httplib::Response& res) {
         const CatalogueSong* s = catalogue.FindById(QString::fromStdString(req.matches[1]));

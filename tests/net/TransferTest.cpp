@@ -68,6 +68,8 @@ public:
         });
         port = server.bind_to_any_port("127.0.0.1");
         thread = std::thread([this] { server.listen_after_bind(); });
+        // stop() before the loop runs would be lost and the join would wait for ever.
+        testutil::WaitUntil([this] { return server.is_running(); }, 10000);
     }
     ~AwkwardServer()
     {

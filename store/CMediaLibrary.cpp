@@ -15,6 +15,9 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <algorithm>
+#include <thread>
+
 #include <sys/stat.h>
 
 namespace {
@@ -64,6 +67,30 @@ bool FolderExists(const QString& path, QHash<QString, bool>& cache)
     const bool exists = ok && S_ISDIR(st.st_mode);
     cache.insert(folder, exists);
     return exists;
+}
+
+// Whether each track's local file exists (only asked for tracks without a network source).
+std::vector<char> LocalFilesPresent(const std::vector<TrackRef>& tracks)
+{
+    std::vector<char> present(tracks.size(), 0);
+    auto check = [&](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i) {
+            const TrackInfo& info = *tracks[i]->GetInfo();
+            if (info.NSrc.isEmpty() && !info.LSrc.isEmpty()) present[i] = FileExists(info.LSrc);
+        }
+    };
+    const size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
+    if (tracks.size() < 2000 || threads == 1) {
+        check(0, tracks.size());
+        return present;
+    }
+    std::vector<std::thread> workers;
+    const size_t chunk = (tracks.size() + threads - 1) / threads;
+    for (size_t t = 1; t < threads; ++t)
+        workers.emplace_back(check, std::min(tracks.size(), t * chunk), std::min(tracks.size(), (t + 1) * chunk));
+    check(0, std::min(tracks.size(), chunk));
+    for (std::thread& w : workers) w.join();
+    return present;
 }
 
 TrackRef TrackFromRow(const SqliteStatement& stmt)
@@ -126,33 +153,42 @@ int CMediaLibrary::LoadTracks()
     CSqliteDb* db = m_conf.LibraryDb();
     if (!IsOpen(db)) return -1;
 
-    std::vector<QString> purge;
-    QHash<QString, bool> folders;
+    // Read every row first, then look for the files on all cores at once (a large library is
+    // mostly waiting for the file system), then add them in row order.
+    std::vector<TrackRef> rows;
     {
         SqliteStatement stmt;
         if (db->Prepare(kSelectAllMusic, stmt) != kSqliteOk) return -1;
-        while (stmt.Step() == kSqliteRow) {
-            TrackRef track = TrackFromRow(stmt);
-            if (!track) continue;
-            const TrackInfo& info = *track->GetInfo();
-            bool gone = false;
-            if (!info.NSrc.isEmpty()) {
-                gone = track->GetState() & STATE_REMOVED;
-            } else if (info.LSrc.isEmpty()) {
-                gone = true;
-            } else if (!FileExists(info.LSrc)) {
-                // Kept in the file while its folder is away; it comes back with the folder.
-                if (!FolderExists(info.LSrc, folders)) continue;
-                gone = true;
-            }
-            if (gone) {
-                track->AddState(STATE_DELETED_WITH_FILE);
-                purge.push_back(info.Gid);
-                continue;
-            }
-            m_store.Add(track.get());
-        }
+        while (stmt.Step() == kSqliteRow)
+            if (TrackRef track = TrackFromRow(stmt)) rows.push_back(std::move(track));
     }
+    const std::vector<char> present = LocalFilesPresent(rows);
+
+    std::vector<QString> purge;
+    QHash<QString, bool> folders;
+    m_store.BeginLoad(rows.size());
+    for (size_t r = 0; r < rows.size(); ++r) {
+        CQvMusic* track = rows[r].get();
+        const TrackInfo& info = *track->GetInfo();
+        bool gone = false;
+        if (!info.NSrc.isEmpty()) {
+            gone = track->GetState() & STATE_REMOVED;
+        } else if (info.LSrc.isEmpty()) {
+            gone = true;
+        } else if (!present[r]) {
+            // Kept in the file while its folder is away; it comes back with the folder.
+            if (!FolderExists(info.LSrc, folders)) continue;
+            gone = true;
+        }
+        if (gone) {
+            track->AddState(STATE_DELETED_WITH_FILE);
+            purge.push_back(info.Gid);
+            continue;
+        }
+        m_store.Add(track);
+    }
+    m_store.EndLoad();
+    rows.clear();
     if (!purge.empty()) {
         SqliteTransaction tx(*db);
         for (const QString& gid : purge) db->Run(kDeleteAllMusic, gid);

@@ -142,7 +142,8 @@ int CQvMediaStore::Add(CQvMusic* track)
         return 1;
     }
     if (!m_libraryIndex.emplace(info->Gid, track).second) return 0;
-    m_library.insert(m_library.begin(), track);
+    if (m_bLoading) m_loading.push_back(track);
+    else m_library.insert(m_library.begin(), track);
     if (!key.isEmpty()) m_serviceIndex.emplace(key, track);
     Keep(track);
     return 1;
@@ -197,27 +198,33 @@ void CQvMediaStore::AddMostPlayed(CQvMusic* track, bool force)
 {
     if (!track || !track->GetInfo()) return;
     if (!force && std::find(m_mostPlayed.begin(), m_mostPlayed.end(), track) != m_mostPlayed.end()) return;
+    auto statisticOf = [this](const CQvMusic* t) -> const PlayStatistic* {
+        const auto it = m_statistics.find(t->GetInfo()->Gid);
+        return it == m_statistics.end() ? nullptr : &it->second;
+    };
     constexpr size_t kAppendUpTo = 50;
     if (m_mostPlayed.size() <= kAppendUpTo) {
         m_mostPlayed.push_back(track);
+        m_mostPlayedStats.push_back(statisticOf(track));
         return;
     }
-    auto totle = [this](const CQvMusic* t) {
-        const auto it = m_statistics.find(t->GetInfo()->Gid);
-        return it == m_statistics.end() ? 0 : it->second.Totle;
-    };
     int smallest = 10;
     size_t victim = 0;
     for (size_t i = 0; i < m_mostPlayed.size(); ++i) {
-        const int n = totle(m_mostPlayed[i]);
+        const PlayStatistic*& s = m_mostPlayedStats[i];
+        if (!s) s = statisticOf(m_mostPlayed[i]);
+        const int n = s ? s->Totle : 0;
         if (n < smallest) {
             smallest = n;
             victim = i;
         }
     }
-    if (totle(track) < smallest) return;
+    const PlayStatistic* own = statisticOf(track);
+    if ((own ? own->Totle : 0) < smallest) return;
     m_mostPlayed.erase(m_mostPlayed.begin() + static_cast<std::ptrdiff_t>(victim));
+    m_mostPlayedStats.erase(m_mostPlayedStats.begin() + static_cast<std::ptrdiff_t>(victim));
     m_mostPlayed.push_back(track);
+    m_mostPlayedStats.push_back(own);
 }
 
 bool CQvMediaStore::RegisterNode(IQvNode* node)
@@ -240,6 +247,23 @@ bool CQvMediaStore::RenameNode(const QString& oldName, const QString& newName)
     return true;
 }
 
+void CQvMediaStore::BeginLoad(size_t expected)
+{
+    m_bLoading = true;
+    m_loading.clear();
+    m_loading.reserve(expected);
+    m_libraryIndex.reserve(m_libraryIndex.size() + expected);
+    m_statistics.reserve(m_statistics.size() + expected);
+}
+
+void CQvMediaStore::EndLoad()
+{
+    m_bLoading = false;
+    m_library.insert(m_library.begin(), m_loading.rbegin(), m_loading.rend());
+    m_loading.clear();
+    m_loading.shrink_to_fit();
+}
+
 void CQvMediaStore::Clear()
 {
     m_topNodes.clear();
@@ -252,5 +276,6 @@ void CQvMediaStore::Clear()
     m_storedTemp.clear();
     m_statistics.clear();
     m_mostPlayed.clear();
+    m_mostPlayedStats.clear();
     m_kept.clear();
 }

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 // A track's play statistic, as its MusicOpt row holds it: two counters and the local time of
@@ -53,7 +54,7 @@ public:
     MemberList& LibraryTracks() { return m_library; }
     const MemberList& TempTracks() const { return m_temp; }
     const std::vector<CQvMusic*>& MostPlayed() const { return m_mostPlayed; }
-    const std::map<QString, PlayStatistic>& Statistics() const { return m_statistics; }
+    const std::unordered_map<QString, PlayStatistic>& Statistics() const { return m_statistics; }
 
     // The tree: top-level nodes are owned here; the root (a node without builder) is made by
     // the list tree and handed over.
@@ -92,6 +93,11 @@ public:
     bool RenameNode(const QString& oldName, const QString& newName);
     // Forgets every track, statistic and node; for a load that starts over.
     void Clear();
+    // While a load adds its rows (newest first, each in front), the library tracks it adds are
+    // gathered and put in front once at the end, in the same order.
+    // `expected` rows sizes the indexes (and the statistics) once.
+    void BeginLoad(size_t expected);
+    void EndLoad();
 
 private:
     // Keeps a reference to every track the store has held, so that no list ever holds a freed
@@ -101,14 +107,19 @@ private:
     std::vector<std::unique_ptr<IQvNode>> m_topNodes;
     std::unique_ptr<IQvNode> m_pRoot;
     MemberList m_library;
-    std::map<QString, CQvMusic*> m_libraryIndex;
-    std::map<QString, CQvMusic*> m_serviceIndex;
+    MemberList m_loading;
+    bool m_bLoading = false;
+    // Lookups only: hashed (none of these is ever walked in key order).
+    std::unordered_map<QString, CQvMusic*> m_libraryIndex;
+    std::unordered_map<QString, CQvMusic*> m_serviceIndex;
     MemberList m_temp;
-    std::map<QString, CQvMusic*> m_tempIndex;
-    std::map<QString, CQvMusic*> m_storedTemp;
+    std::unordered_map<QString, CQvMusic*> m_tempIndex;
+    std::unordered_map<QString, CQvMusic*> m_storedTemp;
     std::map<QString, IQvNode*> m_nodes;
-    std::map<QString, PlayStatistic> m_statistics;
+    std::unordered_map<QString, PlayStatistic> m_statistics;
     std::vector<CQvMusic*> m_mostPlayed;
+    // Each entry's statistic (null while it has none); the map's entries never move.
+    std::vector<const PlayStatistic*> m_mostPlayedStats;
     std::vector<TrackRef> m_kept;
     int m_nStatusFlag = 0;
     int m_nSecondValue = 0;

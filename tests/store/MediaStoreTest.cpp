@@ -447,9 +447,16 @@ TEST(MediaStore, SaveAllTracksWritesTheLibraryAndKeepsStoredRows)
     EXPECT_EQ(s.lib->UpdateTrack(played.get()), 0);
     EXPECT_EQ(Column(*s.conf->TempDb(), "TempMusic", "Song", played->GetInfo()->Gid), QByteArray("it^`^s"));
 
+    // Rows come newest first and each goes in front: the library ends oldest first.
+    ASSERT_EQ(s.Library().Exec("UPDATE AllMusic SET AddTime=printf('2020-01-01 00:%02d:00', 60 - rowid)"), 0);
     s.Reopen();
     EXPECT_EQ(s.lib->LoadTracks(), 30);
     EXPECT_NE(s.store->FindStoredTemp(played->GetInfo()->Gid), nullptr);
+    // The first track was added first and so stored last (the sequence had it at the back).
+    const MemberList& order = s.store->LibraryTracks();
+    ASSERT_EQ(order.size(), 30u);
+    EXPECT_EQ(order.front()->GetInfo()->Gid, tracks.front()->GetInfo()->Gid);
+    EXPECT_EQ(order.back()->GetInfo()->Gid, tracks.back()->GetInfo()->Gid);
 }
 
 TEST(MediaStore, ListRowsMembersAndNodes)

@@ -6,25 +6,19 @@
 
 #include <sqlite3.h>
 
-const char* const kInsertAllMusic =
-    "INSERT INTO AllMusic (Gid, AddTime, "
-    "ArtistSex,Frequency,TotleTime,BitRate,TrackNum,PlayCount,State,Lrc,Pic,Default1,Default2,"
-    "Default3,Default4,Default5,Default6,Default7,Default8,Default9,Default10,AlbumID,Song,Artist,"
-    "Sysid,CmsID,LSrc,NSrc,Album,Genre,ReleaseTime,DownloadID,Stereo,ArtistSpell,ArtistZone,"
-    "AlbumType,AlbumSpell,SongZone,SongType,SongSort,SongNation,SongSpell,SongShort,AlbumShort,"
-    "ArtistShort,TagInfo,Topic,PicFile,LrcFile) VALUES (?, datetime('now','localtime'), ?, ?, ?, "
-    "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,  ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-    "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+// The same statement for both tables, only the table name differs.
+#define ORDEL_TRACK_INSERT(table)                                                                 \
+    "INSERT INTO " table " (Gid, AddTime, "                                                       \
+    "ArtistSex,Frequency,TotleTime,BitRate,TrackNum,PlayCount,State,Lrc,Pic,Default1,Default2,"   \
+    "Default3,Default4,Default5,Default6,Default7,Default8,Default9,Default10,AlbumID,Song,"      \
+    "Artist,Sysid,CmsID,LSrc,NSrc,Album,Genre,ReleaseTime,DownloadID,Stereo,ArtistSpell,"         \
+    "ArtistZone,AlbumType,AlbumSpell,SongZone,SongType,SongSort,SongNation,SongSpell,SongShort,"  \
+    "AlbumShort,ArtistShort,TagInfo,Topic,PicFile,LrcFile) VALUES (?, "                            \
+    "datetime('now','localtime'), ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,  ?, ?, " \
+    "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
 
-const char* const kInsertTempMusic =
-    "INSERT INTO TempMusic (Gid, AddTime, "
-    "ArtistSex,Frequency,TotleTime,BitRate,TrackNum,PlayCount,State,Lrc,Pic,Default1,Default2,"
-    "Default3,Default4,Default5,Default6,Default7,Default8,Default9,Default10,AlbumID,Song,Artist,"
-    "Sysid,CmsID,LSrc,NSrc,Album,Genre,ReleaseTime,DownloadID,Stereo,ArtistSpell,ArtistZone,"
-    "AlbumType,AlbumSpell,SongZone,SongType,SongSort,SongNation,SongSpell,SongShort,AlbumShort,"
-    "ArtistShort,TagInfo,Topic,PicFile,LrcFile) VALUES (?, datetime('now','localtime'), ?, ?, ?, "
-    "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,  ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-    "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+const char* const kInsertAllMusic = ORDEL_TRACK_INSERT("AllMusic");
+const char* const kInsertTempMusic = ORDEL_TRACK_INSERT("TempMusic");
 
 #define ORDEL_TRACK_SET                                                                           \
     "ArtistSex=?,Frequency=?,TotleTime=?,BitRate=?,TrackNum=?,PlayCount=?,State=?,Lrc=?,Pic=?,"   \

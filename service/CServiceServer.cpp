@@ -6,6 +6,7 @@
 #include "service/Catalogue.h"
 #include "service/ServiceDb.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QHash>
 #include <QJsonArray>
@@ -88,6 +89,7 @@ struct CServiceServer::Impl {
     QString validType;   // empty: "1" when the client is current, else "2"
     QString updateResult = QStringLiteral("1");
     QString updateAddress;
+    QString capacity = QStringLiteral("1073741824"); // free bytes on a user's cloud drive
 
     Impl(const QString& dir, const CCatalogue& c, CServiceDb& d) : dataDir(dir), catalogue(c), db(d) {}
 
@@ -195,9 +197,7 @@ struct CServiceServer::Impl {
         for (const auto& [name, v] : form)
             formJson[QString::fromUtf8(name)] = name == "r" ? FromAnsi(v) : QString::fromUtf8(v);
         document[QStringLiteral("form")] = formJson;
-        QJsonObject queryJson;
-        for (const auto& [name, v] : query) queryJson[QString::fromUtf8(name)] = QString::fromUtf8(v);
-        document[QStringLiteral("query")] = queryJson;
+        document[QStringLiteral("query")] = QueryJson(req);
         Record(req, method, document, body);
 
         const Switch sw = SwitchFor(method);
@@ -404,6 +404,17 @@ struct CServiceServer::Impl {
         res.set_content(std::string(text.constData(), static_cast<size_t>(text.size())), "application/json");
     }
 
+    // The query of the request target, decoded as the protocol encodes it.
+    static QJsonObject QueryJson(const httplib::Request& req)
+    {
+        const QByteArray target = Bytes(req.target);
+        const qsizetype q = target.indexOf('?');
+        QJsonObject out;
+        if (q >= 0)
+            for (const auto& [name, v] : ParseForm(target.mid(q + 1))) out[QString::fromUtf8(name)] = QString::fromUtf8(v);
+        return out;
+    }
+
     static QString Param(const httplib::Request& req, const char* name)
     {
         return req.has_param(name) ? QString::fromStdString(req.get_param_value(name)) : QString();
@@ -441,6 +452,36 @@ void CServiceServer::Impl::Routes()
     server.Post("/log/enter.do", withBody(&Impl::Enter));
     server.Post("/pcc/user/getUserInfo.do", withBody(&Impl::UserInfo));
     server.Post("/pcc/user/session.do", withBody(&Impl::Session));
+
+    // Uploads to the cloud drive: the free capacity, and the file itself, streamed and only
+    // measured (length and MD5 are kept, not the bytes).
+    server.Post("/up/getTempCapacity.do", [this](const httplib::Request& req, httplib::Response& res) {
+        Record(req, QStringLiteral("getTempCapacity"), QJsonObject {{QStringLiteral("query"), QueryJson(req)}});
+        std::string answer;
+        {
+            std::lock_guard lock(mutex);
+            answer = Utf8(capacity);
+        }
+        Answer(SwitchFor(QStringLiteral("/up/getTempCapacity.do")), res, answer, "text/plain");
+    });
+    server.Post("/up/upload.do", [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+        QCryptographicHash md5(QCryptographicHash::Md5);
+        qint64 size = 0;
+        reader([&](const char* data, size_t length) {
+            md5.addData(QByteArrayView(data, static_cast<qsizetype>(length)));
+            size += static_cast<qint64>(length);
+            return true;
+        });
+        Record(req, QStringLiteral("upload"),
+               QJsonObject {{QStringLiteral("query"), QueryJson(req)}, {QStringLiteral("size"), size},
+                            {QStringLiteral("md5"), QString::fromLatin1(md5.result().toHex())}});
+        Answer(SwitchFor(QStringLiteral("/up/upload.do")), res, "0", "text/plain");
+    });
+    server.Post("/_state/upload", [this](const httplib::Request& req, httplib::Response& res) {
+        std::lock_guard lock(mutex);
+        if (req.has_param("capacity")) capacity = Param(req, "capacity");
+        res.set_content("{}", "application/json");
+    });
 
     server.Get(R"(/media/(\d+)\.mp3)", [this](const httplib::Request& req, httplib::Response& res) {
         const CatalogueSong* s = catalogue.FindById(QString::fromStdString(req.matches[1]));
@@ -487,6 +528,7 @@ void CServiceServer::Impl::Routes()
         std::lock_guard lock(mutex);
         switches.clear();
         latestVersion = QStringLiteral("1.0");
+        capacity = QStringLiteral("1073741824");
         validType.clear();
         updateResult = QStringLiteral("1");
         updateAddress.clear();

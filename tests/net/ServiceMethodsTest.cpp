@@ -9,7 +9,10 @@
 #include "store/CQvConf.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QJsonArray>
+
+#include <httplib.h>
 
 #include <gtest/gtest.h>
 
@@ -290,4 +293,22 @@ TEST_F(ServiceMethods, ShuttingDownSendsNothing)
     QCoreApplication::processEvents();
     EXPECT_TRUE(svc().Requests().isEmpty());
     EXPECT_TRUE(recorder.Statuses().isEmpty());
+}
+
+TEST_F(ServiceMethods, TheServiceMeasuresUploadsAndAnswersTheCapacity)
+{
+    httplib::Client c("127.0.0.1", svc().Port());
+    auto cap = c.Post("/up/getTempCapacity.do?orgin=2&vuid=v1", "", "text/plain");
+    ASSERT_TRUE(cap);
+    EXPECT_EQ(cap->body, "1073741824");
+    const std::string file(300 * 1024, 'q');
+    auto up = c.Post("/up/upload.do?orgin=2&song=%E6%AD%8C&vuid=v1", file, "application/octet-stream");
+    ASSERT_TRUE(up);
+    EXPECT_EQ(up->body, "0");
+    const QJsonObject doc = svc().Requests(QStringLiteral("upload")).last().toObject()[QStringLiteral("document")].toObject();
+    EXPECT_EQ(doc[QStringLiteral("size")].toInteger(), 300 * 1024);
+    EXPECT_EQ(doc[QStringLiteral("md5")].toString(),
+              QString::fromLatin1(QCryptographicHash::hash(QByteArray::fromStdString(file), QCryptographicHash::Md5).toHex()));
+    EXPECT_EQ(doc[QStringLiteral("query")].toObject()[QStringLiteral("song")].toString(), QStringLiteral("歌"));
+    EXPECT_EQ(svc().Requests(QStringLiteral("getTempCapacity")).size(), 1);
 }

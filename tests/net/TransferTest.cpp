@@ -1,5 +1,6 @@
 // The HTTP layer against a small server of the test's own that answers in the awkward ways a
 // real server may: no length, short bodies, dropped connections, odd replies.
+#include "base/PrivateDir.h"
 #include "base/Worker.h"
 #include "net/CQvCINet.h"
 #include "tests/common/TestUtil.h"
@@ -112,6 +113,10 @@ TEST(Transfer, GetToFileMendsAndRefusals)
     const QString dropped = dir.filePath(QStringLiteral("d.bin"));
     EXPECT_EQ(net.DownLoad(srv.Url("/short"), dropped, &got), 0);
     EXPECT_FALSE(QFile::exists(dropped));
+    // The failing step is named in the wide debug log.
+    EXPECT_TRUE(testutil::ReadFile(PrivateDir() + QStringLiteral("/quarvelW.log")).contains("CQvCINet::DownLoad() InternetReadFile Error: 0x"));
+    EXPECT_EQ(net.DownLoad(QStringLiteral("http://127.0.0.1:1/x"), dropped, &got), 0);
+    EXPECT_TRUE(testutil::ReadFile(PrivateDir() + QStringLiteral("/quarvelW.log")).contains("CQvCINet::DownLoad() InternetConnect Error: 0x7"));
 
     // Over the 32 MiB bound: refused.
     EXPECT_EQ(net.DownLoad(srv.Url("/huge"), dropped, &got), 0);

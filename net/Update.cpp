@@ -106,3 +106,16 @@ bool LaunchUpdater(const QString& latestVersion, const QString& packageAddress)
     return QProcess::startDetached(program, {QStringLiteral("parity|") + latestVersion + QLatin1Char('|') + packageAddress},
                                    conf.ProgramDir());
 }
+
+bool TakeUpdateSuccess()
+{
+    CQvConf& conf = CQvConf::Instance();
+    if (conf.Info().updateCount != 0) return false;
+    conf.SaveInfoUpdateCount(1);
+    return true;
+}
+
+void MarkUpdateSeen()
+{
+    CQvConf::Instance().SaveInfoUpdateCount(1);
+}

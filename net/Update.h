@@ -30,3 +30,9 @@ int CheckUpdateOnDemand();
 // folder as working folder — unless the update counter is between 1 and 5, which only counts
 // up. Nothing happens when the updater is missing. True when it was started.
 bool LaunchUpdater(const QString& latestVersion, const QString& packageAddress);
+
+// Start-up: true once after an installation or update (the counter is 0), and the counter
+// becomes 1; the window layer then shows its update-success window.
+bool TakeUpdateSuccess();
+// Message 1592: the counter becomes 1.
+void MarkUpdateSeen();

@@ -207,6 +207,19 @@ struct CServiceServer::Impl {
             Answer(sw, res, "1", "text/plain");
             return;
         }
+        if (method == QLatin1String("search")) {
+            QByteArray text = FormValue(query, "value");
+            bool utf8 = true;
+            QString needle = QString::fromUtf8(text);
+            if (needle.contains(QChar::ReplacementCharacter)) needle = FromAnsi(text, &utf8);
+            QList<CatalogueSong> found;
+            for (const CatalogueSong& song : catalogue.Songs())
+                if (needle.isEmpty() || song.title.contains(needle, Qt::CaseInsensitive)
+                    || song.artist.contains(needle, Qt::CaseInsensitive))
+                    found.append(song);
+            res.set_content(Utf8(PageHtml(QStringLiteral("搜索: ") + needle, found)), "text/html; charset=utf-8");
+            return;
+        }
         if (!value.isEmpty() && !valid) {
             res.status = 400;
             res.set_content("bad document", "text/plain");
@@ -420,6 +433,29 @@ struct CServiceServer::Impl {
         return req.has_param(name) ? QString::fromStdString(req.get_param_value(name)) : QString();
     }
 
+    // One group of the player's page links: {action^song|..^artist|..^album|..^url|..^id|..}.
+    QString PlayLink(const char* action, const CatalogueSong& song) const
+    {
+        const auto field = [](QString v) { return v.replace(QLatin1Char(' '), QLatin1String("%20")); };
+        return QStringLiteral("selfopt://{%1^song|%2^artist|%3^album|%4^url|%5^id|%6^star|%7}")
+            .arg(QLatin1String(action), field(song.title), field(song.artist), field(song.album),
+                 Base() + QStringLiteral("/media/") + song.id + QStringLiteral(".mp3"), song.id, QString::number(song.star));
+    }
+
+    // A page of songs with play and add links, and the search box.
+    QString PageHtml(const QString& title, const QList<CatalogueSong>& songs) const
+    {
+        QString rows;
+        for (const CatalogueSong& s : songs)
+            rows += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td><a href=\"%4\">播放</a> <a href=\"%5\">添加</a></td></tr>")
+                        .arg(Escape(s.title), Escape(s.artist), Escape(s.album), Escape(PlayLink("play", s)), Escape(PlayLink("add", s)));
+        return QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>%1</title></head><body>"
+                              "<form method=\"get\" action=\"/metadata/enter.do\"><input type=\"hidden\" name=\"m\" value=\"search\">"
+                              "<input name=\"value\"><button type=\"submit\">搜索</button></form>"
+                              "<h1>%1</h1><table>%2</table></body></html>")
+            .arg(Escape(title), rows);
+    }
+
     void Routes();
 };
 
@@ -512,7 +548,10 @@ void CServiceServer::Impl::Routes()
         res.set_content("<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body>登录成功</body></html>",
                         "text/html; charset=utf-8");
     });
-    for (const char* page : {"/pages/recommend.html", "/pages/search.html", "/pc/tosongsroom.do", "/ad.html"}) {
+    server.Get("/pages/recommend.html", [this](const httplib::Request&, httplib::Response& res) {
+        res.set_content(Utf8(PageHtml(QStringLiteral("音乐推荐"), catalogue.Songs())), "text/html; charset=utf-8");
+    });
+    for (const char* page : {"/pages/search.html", "/pc/tosongsroom.do", "/ad.html", "/pcc/ad.do"}) {
         server.Get(page, [](const httplib::Request& req, httplib::Response& res) {
             res.set_content("<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body>" + req.path + "</body></html>",
                             "text/html; charset=utf-8");

@@ -422,6 +422,39 @@ TEST_F(Client, FetchedLyricsAreStoredAndAnnounced)
     EXPECT_EQ(window.Count(WM_LRC_NOT_FOUND), 1);
     EXPECT_EQ(window.Count(WM_LRC_READY), 1);
 
+    // Forced by bit 6 while a row exists: fetched and shown, the stored row stays.
+    conf.LyricsDb()->Run("UPDATE Lyrics SET Lrc = ? WHERE Gid = ?", ToAnsi(QStringLiteral("[00:01.00]old")), t->GetInfo()->Gid);
+    t->SetLyricsText(QStringLiteral("[00:01.00]cached"));
+    t->AddState(STATE_REFETCH_COVER);
+    const int asked = static_cast<int>(svc().Requests(QStringLiteral("lrc")).size());
+    EXPECT_EQ(FetchLyrics(t.get(), false, &library), 1);
+    EXPECT_EQ(svc().Requests(QStringLiteral("lrc")).size(), asked + 1);
+    t->GetLyricsText(text);
+    EXPECT_EQ(text, NormaliseServiceLyrics(song[QStringLiteral("lyrics")].toString()));
+    SqliteStatement again;
+    ASSERT_EQ(conf.LyricsDb()->Prepare("SELECT Lrc FROM Lyrics WHERE Gid = ?", again), 0);
+    ASSERT_EQ(Bind(again, t->GetInfo()->Gid), 0);
+    ASSERT_EQ(again.Step(), kSqliteRow);
+    EXPECT_EQ(FromAnsi(again.ColumnBytes(0)), QStringLiteral("[00:01.00]old"));
+
+    // A readable lyrics file: the service is not asked.
+    const QString lrcFile = home->home + QStringLiteral("song.lrc");
+    testutil::WriteFile(lrcFile, ToAnsi(QStringLiteral("[00:02.00]文件")));
+    TrackRef local = MakeTrack(QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("/m/local.mp3"));
+    local->GetInfo()->LrcFile = lrcFile;
+    EXPECT_EQ(FetchLyrics(local.get(), true, &library), 1);
+    EXPECT_EQ(svc().Requests(QStringLiteral("lrc")).size(), asked + 1);
+    ASSERT_TRUE(testutil::WaitUntil([&] { return window.Count(WM_LRC_READY) == 2; }));
+    local->GetLyricsText(text);
+    EXPECT_EQ(text, QStringLiteral("[00:02.00]文件"));
+
+    // The service away: 1, nothing posted.
+    {
+        NetTestHome away(svc(), false);
+        TrackRef off = MakeTrack(QStringLiteral("o"), QStringLiteral("p"), QStringLiteral("/m/off.mp3"));
+        EXPECT_EQ(FetchLyrics(off.get(), true, nullptr), 1);
+    }
+
     SetMediaTaskLibrary(nullptr);
     {
         std::lock_guard lock(library.Mutex());
@@ -487,6 +520,12 @@ TEST_F(Client, UpdateChecksAskAndLaunchTheUpdater)
     EXPECT_EQ(CheckUpdateSilently(), 1);
     ASSERT_TRUE(testutil::WaitUntil([&] { return QFile::exists(marker) && !testutil::ReadFile(marker).isEmpty(); }, 10000));
     EXPECT_EQ(testutil::ReadFile(marker), (QStringLiteral("parity|2.0|http://pkg/o.tgz|") + conf.ProgramDir().chopped(1)).toUtf8());
+
+    // The first start after the update says so once.
+    conf.SaveInfoUpdateCount(0);
+    EXPECT_TRUE(TakeUpdateSuccess());
+    EXPECT_FALSE(TakeUpdateSuccess());
+    EXPECT_EQ(conf.Info().updateCount, 1);
 
     // No updater: nothing happens.
     QFile::remove(updater);

@@ -311,4 +311,14 @@ TEST_F(ServiceMethods, TheServiceMeasuresUploadsAndAnswersTheCapacity)
               QString::fromLatin1(QCryptographicHash::hash(QByteArray::fromStdString(file), QCryptographicHash::Md5).toHex()));
     EXPECT_EQ(doc[QStringLiteral("query")].toObject()[QStringLiteral("song")].toString(), QStringLiteral("歌"));
     EXPECT_EQ(svc().Requests(QStringLiteral("getTempCapacity")).size(), 1);
+
+    // The pages the player embeds carry its play and add links.
+    auto page = c.Get("/metadata/enter.do?m=search&value=%E6%98%9F");
+    ASSERT_TRUE(page);
+    const QString html = QString::fromStdString(page->body);
+    EXPECT_TRUE(html.contains(QStringLiteral("selfopt://{play^song|星空下的约定^artist|李星^album|星空^url|") + svc().Base()));
+    EXPECT_FALSE(html.contains(QStringLiteral("Morning")));
+    auto recommend = c.Get("/pages/recommend.html");
+    ASSERT_TRUE(recommend);
+    EXPECT_EQ(QString::fromStdString(recommend->body).count(QStringLiteral("selfopt://{add^")), 32);
 }

@@ -47,7 +47,9 @@ struct CStreamDecoder::Impl {
     ffmpeg::Packet packet;
     IByteSource* source = nullptr;
     AVStream* stream = nullptr;
-    std::int64_t startTs = 0; // the stream's start time in its time base
+    // The timestamp of the first decoded frame, which is frame 0 of the output: some codecs leave
+    // out a first block of their own, and their timestamps do not say so.
+    std::int64_t startTs = AV_NOPTS_VALUE;
     // The input format the resampler was made for.
     AVChannelLayout inLayout {};
     int inRate = 0;
@@ -133,6 +135,12 @@ AudioError CStreamDecoder::Open(const QString& name, IByteSource* source)
         return source ? AudioError::Format : (QFile::exists(name) ? AudioError::Format : AudioError::FileOpen);
     }
     d.format.reset(fmt);
+    // A weak guess on data that is not audio (a web page, a text file) would decode noise; a
+    // weak guess is taken only when the name agrees with it.
+    if (fmt->probe_score < AVPROBE_SCORE_EXTENSION
+        && !(fmt->iformat->extensions && av_match_ext(url.constData(), fmt->iformat->extensions))) {
+        return AudioError::Format;
+    }
     if (avformat_find_stream_info(fmt, nullptr) < 0) return AudioError::Format;
 
     const AVCodec* codec = nullptr;
@@ -150,7 +158,6 @@ AudioError CStreamDecoder::Open(const QString& name, IByteSource* source)
     d.packet.reset(av_packet_alloc());
     if (!d.frame || !d.packet) return AudioError::Unknown;
 
-    d.startTs = d.stream->start_time != AV_NOPTS_VALUE ? d.stream->start_time : 0;
     if (d.stream->duration > 0) {
         m_lengthMs = av_rescale_q(d.stream->duration, d.stream->time_base, AVRational {1, 1000});
     } else if (fmt->duration > 0) {
@@ -231,9 +238,10 @@ int CStreamDecoder::Convert(std::vector<float>& out)
     }
     out.resize(static_cast<size_t>(got) * kChannels);
 
+    const std::int64_t ts = f->best_effort_timestamp;
+    if (d.startTs == AV_NOPTS_VALUE) d.startTs = ts != AV_NOPTS_VALUE ? ts : 0;
     if (m_skipTo >= 0) {
         // The first block after a seek: drop what lies before the target.
-        const std::int64_t ts = f->best_effort_timestamp;
         std::int64_t start = m_skipTo;
         if (ts != AV_NOPTS_VALUE) start = av_rescale_q(ts - d.startTs, d.stream->time_base, AVRational {1, kRate});
         const std::int64_t drop = std::clamp<std::int64_t>(m_skipTo - start, 0, got);
@@ -257,7 +265,8 @@ bool CStreamDecoder::Seek(std::int64_t ms)
     if (m_lengthMs >= 0 && ms > m_lengthMs) return false;
     Impl& d = *m_impl;
     const std::int64_t from = std::max<std::int64_t>(0, ms - kPrerollMs);
-    const std::int64_t ts = d.startTs + av_rescale_q(from, AVRational {1, 1000}, d.stream->time_base);
+    const std::int64_t base = d.startTs != AV_NOPTS_VALUE ? d.startTs : 0;
+    const std::int64_t ts = base + av_rescale_q(from, AVRational {1, 1000}, d.stream->time_base);
     if (av_seek_frame(d.format.get(), d.stream->index, ts, AVSEEK_FLAG_BACKWARD) < 0) {
         // Containers without timestamps to seek by still go back to their start by bytes.
         if (ms != 0 || avformat_seek_file(d.format.get(), -1, INT64_MIN, 0, 0, AVSEEK_FLAG_BYTE) < 0) return false;

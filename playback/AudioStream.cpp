@@ -75,7 +75,9 @@ ChannelActivity CAudioStream::Activity() const
     case State::Paused: return ChannelActivity::Paused;
     case State::Playing: break;
     }
-    if (!m_seekPending && m_ringCount == 0 && !m_decoderEnded) return ChannelActivity::Stalled;
+    // Only the network makes a stream wait: a local file's decoder that is a moment late is not a
+    // stall the player should show.
+    if (m_net && !m_seekPending && m_ringCount == 0 && !m_decoderEnded) return ChannelActivity::Stalled;
     return ChannelActivity::Playing;
 }
 

@@ -57,9 +57,11 @@ void CNetSource::SetReadInterrupt(std::function<bool()> interrupt)
     m_readInterrupt = std::move(interrupt);
 }
 
-std::unique_ptr<CNetSource> CNetSource::Connect(const QString& url, const CancelCheck& cancelled, AudioError* error)
+std::unique_ptr<CNetSource> CNetSource::Connect(const QString& url, const CancelCheck& cancelled, AudioError* error,
+                                               std::chrono::milliseconds stallTimeout)
 {
     std::unique_ptr<CNetSource> self(new CNetSource());
+    self->m_stallTimeout = stallTimeout;
     self->SetCancel(&cancelled);
     self->m_deadlineNs = NowNs() + std::chrono::nanoseconds(kConnectTimeout).count();
 
@@ -120,7 +122,7 @@ void CNetSource::Download()
             }
         }
         if (m_abort.load()) break;
-        m_deadlineNs = NowNs() + std::chrono::nanoseconds(kStallTimeout).count();
+        m_deadlineNs = NowNs() + m_stallTimeout.count();
         const int n = avio_read_partial(io, chunk.data(), room);
         if (n < 0) break; // end, error, stall or abort
         if (n == 0) {

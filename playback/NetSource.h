@@ -28,8 +28,9 @@ public:
 
     // Connects to `url` (any protocol FFmpeg speaks among http, https, mmsh and mmst) and starts
     // the download. Null on failure, with the reason in `error`. `cancelled` is asked while this
-    // call waits; it is not kept.
-    static std::unique_ptr<CNetSource> Connect(const QString& url, const CancelCheck& cancelled, AudioError* error);
+    // call waits; it is not kept. `stallTimeout`: how long the download waits for a byte.
+    static std::unique_ptr<CNetSource> Connect(const QString& url, const CancelCheck& cancelled, AudioError* error,
+                                               std::chrono::milliseconds stallTimeout = kStallTimeout);
 
     ~CNetSource() override;
 
@@ -54,6 +55,7 @@ private:
     static int InterruptCallback(void* self);
 
     std::unique_ptr<Url> m_url;
+    std::chrono::nanoseconds m_stallTimeout = kStallTimeout;
     std::int64_t m_total = -1;
     bool m_whole = false;
 

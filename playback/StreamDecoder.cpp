@@ -13,7 +13,7 @@ namespace {
 constexpr int kIoBufferSize = 32 * 1024;
 // Enough to find the format of anything we play, small enough that a slow stream starts soon.
 constexpr const char* kProbeSize = "524288";
-constexpr const char* kAnalyzeMicroseconds = "1000000";
+constexpr const char* kAnalyzeMicroseconds = "200000";
 // Seeks land this far before their target and decode up to it: the decoders need the frames
 // before (MP3's bit reservoir, the overlap of WMA's transform) to get the target frame right.
 constexpr std::int64_t kPrerollMs = 200;

@@ -75,9 +75,11 @@ ChannelActivity CAudioStream::Activity() const
     case State::Paused: return ChannelActivity::Paused;
     case State::Playing: break;
     }
-    // Only the network makes a stream wait: a local file's decoder that is a moment late is not a
-    // stall the player should show.
-    if (m_net && !m_seekPending && m_ringCount == 0 && !m_decoderEnded) return ChannelActivity::Stalled;
+    // Stalled: nothing left to play because the decoder waits for the network. A decoder that
+    // is only a moment late (a local file, a busy machine) is not a stall the player should show.
+    if (m_net && !m_seekPending && m_ringCount == 0 && !m_decoderEnded && m_net->ReaderWaiting()) {
+        return ChannelActivity::Stalled;
+    }
     return ChannelActivity::Playing;
 }
 

@@ -159,6 +159,10 @@ void CNetSource::Download()
 int CNetSource::Read(std::uint8_t* buffer, int size)
 {
     if (size <= 0) return 0;
+    struct Done {
+        std::atomic<bool>& waiting;
+        ~Done() { waiting = false; }
+    } done {m_readerWaiting};
     std::unique_lock lock(m_mutex);
     for (;;) {
         if (m_abort.load()) return -1;
@@ -183,6 +187,7 @@ int CNetSource::Read(std::uint8_t* buffer, int size)
         }
         if (m_ended.load()) return 0;
         if (m_readInterrupt && m_readInterrupt()) return -1;
+        m_readerWaiting = true;
         m_changed.wait_for(lock, kReaderPoll);
     }
 }

@@ -46,6 +46,8 @@ public:
 
     std::int64_t Buffered() const;
     bool Connected() const { return !m_ended.load(); }
+    // A reader is waiting for bytes that have not arrived: the stream is starved by the network.
+    bool ReaderWaiting() const { return m_readerWaiting.load(); }
 
 private:
     struct Url;
@@ -72,6 +74,7 @@ private:
     const CancelCheck* m_cancel = nullptr;
     std::atomic<bool> m_abort {false};
     std::atomic<bool> m_ended {false};
+    std::atomic<bool> m_readerWaiting {false};
     std::atomic<std::int64_t> m_deadlineNs {0}; // steady clock; 0 = none
     std::thread m_thread;
 };

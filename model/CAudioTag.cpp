@@ -293,7 +293,7 @@ QString StripTimeTags(const QString& lyrics)
 
 int ReadAudioTags(const QString& path, AudioTagFields& f)
 {
-    if (path.isEmpty() || !QFileInfo(path).isFile()) return 0;
+    // Open refuses an empty path and a missing file.
     try {
         CAudioTag tag;
         if (!tag.Open(path)) return 0;

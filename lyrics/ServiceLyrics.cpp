@@ -1,0 +1,9 @@
+#include "lyrics/ServiceLyrics.h"
+
+QString ServiceLyricsToLrc(QByteArrayView utf8Content)
+{
+    QString text = QString::fromUtf8(utf8Content);
+    text.replace(QStringLiteral("[["), QStringLiteral("["));
+    text.replace(u'[', QStringLiteral("\n["));
+    return text;
+}

@@ -1,9 +1,12 @@
 // Parsing a song's lyrics and finding the line for a play position.
 #include "lyrics/CLyrics.h"
+#include "lyrics/ServiceLyrics.h"
 
 #include <QString>
 
 #include <benchmark/benchmark.h>
+
+#include <cstring>
 
 namespace {
 
@@ -31,6 +34,47 @@ void BM_Parse(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * text.size() * 2);
 }
 BENCHMARK(BM_Parse)->Arg(500);
+
+// The largest text a reply may hold (4 MiB as UTF-8), in the shapes that cost most: many short
+// lines, unsorted lines, one line of many tags, and a reply's content that is all brackets.
+QString MakeLargest(int shape)
+{
+    constexpr int kBytes = 4 * 1024 * 1024;
+    auto repeat = [](const char* unit, int bytes) { return QString::fromUtf8(QByteArray(unit).repeated(bytes / int(strlen(unit)))); };
+    switch (shape) {
+    case 0: return repeat("[00:01.00]a\n", kBytes);
+    case 1: return repeat("[00:09.00]late\n[00:01.00]b\n", kBytes);
+    case 2: return repeat("[00:00]", kBytes / 2) + repeat("text", kBytes / 2);
+    default: return ServiceLyricsToLrc(QByteArray(kBytes, '['));
+    }
+}
+
+void BM_ParseLargest(benchmark::State& state)
+{
+    const QString text = MakeLargest(int(state.range(0)));
+    CLyrics lyrics;
+    for (auto _ : state) {
+        lyrics.Parse(text);
+        benchmark::DoNotOptimize(lyrics.LineCount());
+    }
+    state.counters["lines"] = lyrics.LineCount();
+}
+BENCHMARK(BM_ParseLargest)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+
+// The stored form of a big text, which must stay bounded however many tags share a line.
+void BM_SerialiseLargest(benchmark::State& state)
+{
+    const QString text = MakeLargest(int(state.range(0)));
+    CLyrics lyrics;
+    for (auto _ : state) {
+        state.PauseTiming();
+        lyrics.Parse(text);
+        lyrics.Shift(500, 0);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(lyrics.Serialise());
+    }
+}
+BENCHMARK(BM_SerialiseLargest)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 // Locating a sweep of positions over the whole song, as seeks and shifts do.
 void BM_Locate(benchmark::State& state)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -18,15 +19,16 @@ quint32 ClampToTime(qint64 v)
     return quint32(std::clamp<qint64>(v, 0, std::numeric_limits<quint32>::max()));
 }
 
-bool IsDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 // The leading decimal digits of up to `count` characters from `pos`; a non-digit or the end of
 // the line stops the conversion.
 int DigitsAt(QStringView line, qsizetype pos, int count)
 {
+    const char16_t* const s = line.utf16();
+    const qsizetype end = std::min(pos + count, line.size());
     int value = 0;
-    for (qsizetype i = pos; i < pos + count && i < line.size() && IsDigit(line[i]); ++i)
-        value = value * 10 + (line[i].unicode() - u'0');
+    for (qsizetype i = pos; i < end && IsDigit(s[i]); ++i) value = value * 10 + (s[i] - u'0');
     return value;
 }
 
@@ -34,13 +36,15 @@ int DigitsAt(QStringView line, qsizetype pos, int count)
 // value beyond the int range saturates instead of being undefined.
 int ToInt(QStringView text)
 {
+    const char16_t* const s = text.utf16();
+    const qsizetype n = text.size();
     qsizetype i = 0;
-    while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r'))) ++i;
+    while (i < n && (s[i] == u' ' || (s[i] >= u'\t' && s[i] <= u'\r'))) ++i;
     bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+    if (i < n && (s[i] == u'+' || s[i] == u'-')) negative = s[i++] == u'-';
     qint64 value = 0;
-    for (; i < text.size() && IsDigit(text[i]); ++i) {
-        value = value * 10 + (text[i].unicode() - u'0');
+    for (; i < n && IsDigit(s[i]); ++i) {
+        value = value * 10 + (s[i] - u'0');
         if (value > qint64(std::numeric_limits<int>::max()) + 1) break;
     }
     return ClampToInt(negative ? -value : value);
@@ -95,13 +99,15 @@ void CLyrics::Parse(QStringView text)
 
 qsizetype CLyrics::ReadLine(QStringView text, qsizetype start, QStringView& line)
 {
-    qsizetype end = start;
-    while (end < text.size() && text[end] != u'\r' && text[end] != u'\n' && text[end] != u'\0') ++end;
-    line = text.sliced(start, end - start);
-    qsizetype advance = end - start;
-    if (end < text.size()) {
+    const char16_t* const begin = text.utf16() + start;
+    const char16_t* const stop = text.utf16() + text.size();
+    const char16_t* end = begin;
+    while (end < stop && *end != u'\r' && *end != u'\n' && *end != u'\0') ++end;
+    line = QStringView(begin, end);
+    qsizetype advance = end - begin;
+    if (end < stop) {
         // CR LF is one stop; a lone CR or NUL is a stop of its own and takes nothing after it.
-        if (text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n') advance += 2;
+        if (*end == u'\r' && end + 1 < stop && end[1] == u'\n') advance += 2;
         else advance += 1;
     }
     return advance;
@@ -109,20 +115,22 @@ qsizetype CLyrics::ReadLine(QStringView text, qsizetype start, QStringView& line
 
 void CLyrics::ParseLine(QStringView line)
 {
-    if (line.size() < 6) return;
+    const qsizetype n = line.size();
+    if (n < 6) return;
+    const char16_t* const s = line.utf16();
 
     if (line.sliced(1).startsWith(kOffsetTag)) {
         const qsizetype colon = line.lastIndexOf(u':');
         qsizetype end = line.lastIndexOf(u']');
-        if (end < 0) end = line.size();
+        if (end < 0) end = n;
         const qsizetype from = colon + 1;
         m_nOffset = end > from ? ToInt(line.sliced(from, end - from)) : 0;
         return;
     }
 
-    if (line[3] != u':' || !IsDigit(line[2])) {
+    if (s[3] != u':' || !IsDigit(s[2])) {
         // An ID tag: not used, but kept for the stored text.
-        if (line[0] == u'[' && line.contains(u']')) m_idTags.append(line.toString());
+        if (s[0] == u'[' && line.contains(u']')) m_idTags.append(line.toString());
         return;
     }
 
@@ -132,10 +140,10 @@ void CLyrics::ParseLine(QStringView line)
 
     // All tags of a line share the text after its last tag.
     const QString text = line.sliced(line.lastIndexOf(u']') + 1).toString();
-    for (qsizetype p = 0; p + 6 < line.size(); p += width) {
-        if (line[p] != u'[' || line[p + 3] != u':') break;
+    for (qsizetype p = 0; p + 6 < n; p += width) {
+        if (s[p] != u'[' || s[p + 3] != u':') break;
         quint32 time = quint32(DigitsAt(line, p + 4, 2)) * 1000 + quint32(DigitsAt(line, p + 1, 2)) * 60000;
-        if (width == 10 && line[p + 6] == u'.') time += quint32(DigitsAt(line, p + 7, 2)) * 10;
+        if (width == 10 && s[p + 6] == u'.') time += quint32(DigitsAt(line, p + 7, 2)) * 10;
         m_lines.append(CLyrics_Struct {time, text});
         ++m_nLastIndex;
         if (text.size() > m_strScratchText.size()) m_strScratchText = text;
@@ -149,9 +157,19 @@ void CLyrics::Finish()
         m_strTitle = NoLyricsText();
         return;
     }
-    // Stable: lines with equal times keep the order of the text.
-    std::stable_sort(m_lines.begin(), m_lines.end(),
-                     [](const CLyrics_Struct& a, const CLyrics_Struct& b) { return a.time < b.time; });
+    // Stable: lines with equal times keep the order of the text. Most texts come sorted; the
+    // others are sorted as (time, position) keys, which moves no text until the end.
+    const auto byTime = [](const CLyrics_Struct& a, const CLyrics_Struct& b) { return a.time < b.time; };
+    if (!std::is_sorted(m_lines.cbegin(), m_lines.cend(), byTime)) {
+        std::vector<quint64> keys;
+        keys.reserve(size_t(m_lines.size()));
+        for (qsizetype i = 0; i < m_lines.size(); ++i) keys.push_back(quint64(m_lines.at(i).time) << 32 | quint64(i));
+        std::sort(keys.begin(), keys.end());
+        QList<CLyrics_Struct> sorted;
+        sorted.reserve(m_lines.size() + 3);
+        for (const quint64 key : keys) sorted.append(std::move(m_lines[qsizetype(key & 0xFFFFFFFFu)]));
+        m_lines = std::move(sorted);
+    }
     if (m_lines.first().time > 2000) m_lines.prepend(CLyrics_Struct {0, QString()});
     m_lines.append(CLyrics_Struct {kEndLineTime, QString()});
     m_lines.append(CLyrics_Struct {kTrailerTime, TrailerText()});
@@ -161,16 +179,17 @@ void CLyrics::Finish()
 int CLyrics::Locate(qint64 position)
 {
     if (m_lines.isEmpty()) return -1;
-    if (position <= qint64(m_lines.first().time)) {
+    const CLyrics_Struct* const lines = m_lines.constData();
+    if (position <= qint64(lines[0].time)) {
         m_nCurrent = 0;
         return 0;
     }
-    if (position > qint64(m_lines.at(m_nLastIndex).time)) {
+    if (position > qint64(lines[m_nLastIndex].time)) {
         m_nCurrent = m_nLastIndex;
         return 0;
     }
     for (int i = 0; i < m_nLastIndex; ++i) {
-        if (qint64(m_lines.at(i).time) < position && position <= qint64(m_lines.at(i + 1).time)) {
+        if (qint64(lines[i].time) < position && position <= qint64(lines[i + 1].time)) {
             m_nCurrent = i;
             return 1;
         }
@@ -181,8 +200,9 @@ int CLyrics::Locate(qint64 position)
 void CLyrics::MoveLines(qint64 delta)
 {
     // The trailer stays where it is; the leading blank stays at 0.
+    CLyrics_Struct* const lines = m_lines.data();
     for (int i = 0; i < m_nLastIndex; ++i) {
-        CLyrics_Struct& line = m_lines[i];
+        CLyrics_Struct& line = lines[i];
         if (line.time == 0 && line.text.isEmpty()) continue;
         line.time = ClampToTime(qint64(line.time) - delta);
     }
@@ -207,16 +227,19 @@ void CLyrics::Shift(int delta, qint64 position)
 
 QString CLyrics::Serialise()
 {
-    if (!HasTimedLines()) {
-        m_nTotalShift = 0;
-        m_nOffset = 0;
-        return QString();
-    }
+    if (!HasTimedLines()) return QString();
+    // Several tags of a line share its text in memory but each writes it out: a hostile text can
+    // ask for far more than any lyrics text. Such a text is not stored (the old one stays).
+    qint64 size = 32;
+    for (const QString& tag : std::as_const(m_idTags)) size += tag.size() + 1;
+    for (int i = 0; i + 1 < m_nLastIndex; ++i) size += m_lines.at(i).text.size() + 14;
+    if (size > kMaxTextChars) return QString();
+
     ApplyStoredOffset();
     const qint64 total = ClampToInt(qint64(m_nTotalShift) + m_nOffset);
 
     QString out;
-    out.reserve(m_lines.size() * 24);
+    out.reserve(size);
     out += u'[';
     out += kOffsetTag;
     out += QString::number(total);
@@ -256,6 +279,7 @@ QString CLyrics::CopyText() const
     for (int i = 0; i <= m_nLastIndex && i < m_lines.size(); ++i) {
         const QString& text = m_lines.at(i).text;
         if (text == kDotsText) continue;
+        if (out.size() + text.size() + 2 > kMaxTextChars) break;
         out += text;
         out += u"\r\n";
     }

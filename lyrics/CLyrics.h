@@ -9,6 +9,7 @@ struct CLyrics_Struct {
     quint32 time = 0;   // ms from the start of the track; compared unsigned
     QString text;       // may be empty
 };
+Q_DECLARE_TYPEINFO(CLyrics_Struct, Q_RELOCATABLE_TYPE);
 
 // The lyrics of the playing track as timed lines, parsed from LRC text. The program keeps one
 // of these for its whole life; the lyric views hold plain pointers to it.
@@ -26,6 +27,8 @@ public:
     // The blank end line and the trailer that frame every parsed text.
     static constexpr quint32 kEndLineTime = 5990000;
     static constexpr quint32 kTrailerTime = 5999999;
+    // The most characters Serialise and CopyText produce, as large as the largest reply.
+    static constexpr qsizetype kMaxTextChars = 4 * 1024 * 1024;
     static QString NoLyricsText();
     static QString TrailerText();
 
@@ -47,10 +50,11 @@ public:
     // Moves the lines by the stored offset once per parse; true when this call applied it.
     bool ApplyStoredOffset();
     // The LRC text to store for the shifted lines: the original time tags with the running total
-    // and the stored offset carried in the first line, "[DeltalTime:n]". Resets both to 0. Empty
-    // when the text held no timed line (there is nothing to store then).
+    // and the stored offset carried in the first line, "[DeltalTime:n]". Resets both to 0. Empty,
+    // with nothing changed, when the text held no timed line (there is nothing to store then) or
+    // when the result would exceed kMaxTextChars.
     QString Serialise();
-    // The texts of all lines for the clipboard, each followed by CR LF.
+    // The texts of all lines for the clipboard, each followed by CR LF (at most kMaxTextChars).
     QString CopyText() const;
 
     int Offset() const { return m_nOffset; }

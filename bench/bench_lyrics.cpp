@@ -1,6 +1,6 @@
 // Parsing a song's lyrics and finding the line for a play position.
 #include "lyrics/CLyrics.h"
-#include "lyrics/ServiceLyrics.h"
+#include "net/proto/ServiceReplies.h"
 
 #include <QString>
 
@@ -45,7 +45,7 @@ QString MakeLargest(int shape)
     case 0: return repeat("[00:01.00]a\n", kBytes);
     case 1: return repeat("[00:09.00]late\n[00:01.00]b\n", kBytes);
     case 2: return repeat("[00:00]", kBytes / 2) + repeat("text", kBytes / 2);
-    default: return ServiceLyricsToLrc(QByteArray(kBytes, '['));
+    default: return NormaliseServiceLyrics(QString(kBytes, u'['));
     }
 }
 

@@ -1,34 +1,20 @@
 #include "model/CQvMusic.h"
 
 #include "model/AudioTag.h"
+#include "model/LyricsFile.h"
 #include "model/LyricsLookup.h"
 #include "model/TrackInfo.h"
 #include "model/TrackUtil.h"
-#include "base/CodePage.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QObject>
-#include <QStringDecoder>
 
 namespace {
 
 ILyricsLookup* g_lyricsLookup = nullptr;
 
 bool FileExists(const QString& path) { return !path.isEmpty() && QFileInfo(path).isFile(); }
-
-// Lyrics files written here and by most tools today are UTF-8; older ones hold code-page text,
-// and some editors save UTF-16 with a byte order mark.
-QString DecodeLyricsFile(const QByteArray& bytes)
-{
-    if (bytes.startsWith("\xEF\xBB\xBF")) return QString::fromUtf8(bytes.mid(3));
-    if (bytes.startsWith("\xFF\xFE")) return QStringDecoder(QStringDecoder::Utf16LE).decode(bytes.mid(2));
-    if (bytes.startsWith("\xFE\xFF")) return QStringDecoder(QStringDecoder::Utf16BE).decode(bytes.mid(2));
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError()) return text;
-    return FromAnsi(bytes);
-}
 
 } // namespace
 

@@ -1,7 +1,7 @@
 // Any text, as LRC or as a service reply's lyric content, parses without a crash or a hang, and
 // the model it gives keeps its shape through locating, shifting and storing.
 #include "lyrics/CLyrics.h"
-#include "lyrics/ServiceLyrics.h"
+#include "net/proto/ServiceReplies.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     QString text;
     if (mode & 1) {
-        text = ServiceLyricsToLrc(bytes);
+        text = NormaliseServiceLyrics(QString::fromUtf8(bytes));
     } else if (mode & 2) {
         text = QString::fromUtf8(bytes);
     } else {

@@ -1,5 +1,5 @@
 #include "lyrics/CLyrics.h"
-#include "lyrics/ServiceLyrics.h"
+#include "net/proto/ServiceReplies.h"
 
 #include <gtest/gtest.h>
 
@@ -308,11 +308,10 @@ TEST(LyricsSerialise, LeadingBlankLateLinesAndNegativeTotals)
 TEST(LyricsText, ServiceFormAndCopyText)
 {
     CLyrics lyrics;
-    lyrics.Parse(ServiceLyricsToLrc("[00:01.00][00:05.00]la"));
+    lyrics.Parse(NormaliseServiceLyrics(QStringLiteral("[00:01.00][00:05.00]la")));
     EXPECT_EQ(Body(lyrics), (std::vector<Line> {{1000, ""}, {5000, "la"}}));
-    lyrics.Parse(ServiceLyricsToLrc("[[00:01.00]x"));
+    lyrics.Parse(NormaliseServiceLyrics(QStringLiteral("[[00:01.00]x")));
     EXPECT_EQ(Body(lyrics), (std::vector<Line> {{1000, "x"}}));
-    EXPECT_EQ(ServiceLyricsToLrc("[ti:\xe6\xad\x8c][00:01.00]a"), QStringLiteral("\n[ti:歌]\n[00:01.00]a"));
 
     lyrics.Parse(QStringLiteral("[00:03.00]a\n[00:04.00].  .  .  .  .  .\n[00:05.00]\n[00:06.00]b"));
     EXPECT_EQ(lyrics.CopyText(), QStringLiteral("\r\na\r\n\r\nb\r\n\r\n本歌词来源于互联网\r\n"));

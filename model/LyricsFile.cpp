@@ -1,0 +1,44 @@
+#include "model/LyricsFile.h"
+
+#include "base/CodePage.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+QString DecodeLyricsFile(const QByteArray& bytes, LyricsFileEncoding* encoding)
+{
+    LyricsFileEncoding found;
+    QString text;
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        found = LyricsFileEncoding::Utf8Bom;
+        text = QString::fromUtf8(bytes.mid(3));
+    } else if (bytes.startsWith("\xFF\xFE")) {
+        found = LyricsFileEncoding::Utf16LeBom;
+        text = QStringDecoder(QStringDecoder::Utf16LE).decode(bytes.mid(2));
+    } else if (bytes.startsWith("\xFE\xFF")) {
+        found = LyricsFileEncoding::Utf16BeBom;
+        text = QStringDecoder(QStringDecoder::Utf16BE).decode(bytes.mid(2));
+    } else {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        text = utf8.decode(bytes);
+        found = LyricsFileEncoding::Utf8;
+        if (utf8.hasError()) {
+            found = LyricsFileEncoding::CodePage;
+            text = FromAnsi(bytes);
+        }
+    }
+    if (encoding) *encoding = found;
+    return text;
+}
+
+QByteArray EncodeLyricsFile(const QString& text, LyricsFileEncoding encoding)
+{
+    switch (encoding) {
+    case LyricsFileEncoding::Utf8: return text.toUtf8();
+    case LyricsFileEncoding::Utf8Bom: return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+    case LyricsFileEncoding::Utf16LeBom: return QByteArray("\xFF\xFE") + QStringEncoder(QStringEncoder::Utf16LE).encode(text);
+    case LyricsFileEncoding::Utf16BeBom: return QByteArray("\xFE\xFF") + QStringEncoder(QStringEncoder::Utf16BE).encode(text);
+    case LyricsFileEncoding::CodePage: break;
+    }
+    return ToAnsi(text);
+}

@@ -212,10 +212,21 @@ int ParseLyricsReply(const QByteArray& reply, QString& content)
 
 QString NormaliseServiceLyrics(const QString& content)
 {
-    QString text = content;
-    text.replace(QLatin1String("[["), QLatin1String("["));
-    text.replace(QLatin1String("["), QLatin1String("\n["));
-    return text;
+    // One pass for both replacements ("[[" first becomes "[", then every "[" starts a line):
+    // replacing in place moves the rest of the text at each of up to millions of brackets.
+    const QStringView view(content);
+    QString out;
+    out.reserve(content.size() + content.count(u'['));
+    qsizetype from = 0;
+    for (qsizetype i = view.indexOf(u'['); i >= 0; i = view.indexOf(u'[', from)) {
+        out += view.sliced(from, i - from);
+        out += u'\n';
+        out += u'[';
+        from = i + 1;
+        if (from < view.size() && view[from] == u'[') ++from;
+    }
+    out += view.sliced(from);
+    return out;
 }
 
 void ParseUserInfoReply(const QByteArray& reply, UserInfoReply& info)

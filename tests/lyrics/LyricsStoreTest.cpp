@@ -102,18 +102,31 @@ struct Session {
     }
 };
 
+// The track's lyrics from its sources, parsed, with the stored offset applied as on show.
+void LoadAndShow(CQvMusic* track, CLyrics& lyrics)
+{
+    EXPECT_EQ(track->LoadLyrics(), 1);
+    QString text;
+    track->GetLyricsText(text);
+    lyrics.Parse(text);
+    lyrics.ApplyStoredOffset();
+}
+
+Lines LoadAndShow(CQvMusic* track)
+{
+    CLyrics lyrics;
+    LoadAndShow(track, lyrics);
+    return LinesOf(lyrics);
+}
+
 // What the player does with a track's lyrics from start to end of playing: load and parse them,
 // apply their stored offset (the panel's load message, twice: once more on a resume), then two
 // presses of "歌词前进0.5秒" and one of "歌词后退0.5秒", and the unload that stores the result.
 // The lines as the user left them.
 Lines PlayAndRetime(CMediaLibrary& lib, CQvMusic* track, QString* stored = nullptr)
 {
-    EXPECT_EQ(track->LoadLyrics(), 1);
-    QString text;
-    track->GetLyricsText(text);
     CLyrics lyrics;
-    lyrics.Parse(text);
-    lyrics.ApplyStoredOffset();
+    LoadAndShow(track, lyrics);
     lyrics.Shift(500, 5000);
     lyrics.ApplyStoredOffset();
     lyrics.Shift(500, 5000);
@@ -127,17 +140,6 @@ Lines PlayAndRetime(CMediaLibrary& lib, CQvMusic* track, QString* stored = nullp
     track->GetLyricsText(now);
     EXPECT_EQ(now, out);
     return left;
-}
-
-Lines LoadAndShow(CQvMusic* track)
-{
-    EXPECT_EQ(track->LoadLyrics(), 1);
-    QString text;
-    track->GetLyricsText(text);
-    CLyrics lyrics;
-    lyrics.Parse(text);
-    lyrics.ApplyStoredOffset();
-    return LinesOf(lyrics);
 }
 
 } // namespace

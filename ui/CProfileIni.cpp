@@ -1,9 +1,10 @@
 #include "ui/CProfileIni.h"
 
+#include "base/WholeFile.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -37,10 +38,7 @@ bool CProfileIni::Save(const QString& path) const
         for (const QString& line : s.lines) text += line + QLatin1Char('\n');
     }
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    file.write(text.toUtf8());
-    return file.commit();
+    return WriteFileWhole(path, text.toUtf8());
 }
 
 CProfileIni::Section* CProfileIni::Find(const QString& section)

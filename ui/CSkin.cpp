@@ -1,14 +1,13 @@
 #include "ui/CSkin.h"
 
 #include "ui/SkinScheme.h"
+#include "ui/XmlFile.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QFont>
 #include <QImage>
 #include <QPalette>
 
-#include <tinyxml2.h>
 
 namespace {
 
@@ -94,12 +93,8 @@ bool CSkin::Load(const QString& skinDir)
     m_filter.reset();
     CaptureFallbackColors();
 
-    QFile file(m_dir + QStringLiteral("ordel.skin"));
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray bytes = file.readAll();
     tinyxml2::XMLDocument doc;
-    if (doc.Parse(bytes.constData(), size_t(bytes.size())) != tinyxml2::XML_SUCCESS) return false;
-    const tinyxml2::XMLElement* root = doc.RootElement();
+    const tinyxml2::XMLElement* root = ReadXmlRoot(m_dir + QStringLiteral("ordel.skin"), doc);
     if (!root) return false;
 
     if (const char* font = root->Attribute("font")) {

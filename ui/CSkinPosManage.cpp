@@ -1,10 +1,9 @@
 #include "ui/CSkinPosManage.h"
 
 #include "base/CodePage.h"
+#include "ui/XmlFile.h"
 
-#include <QFile>
 
-#include <tinyxml2.h>
 
 #include <algorithm>
 #include <climits>
@@ -79,12 +78,8 @@ void CSkinPosManage::Clear()
 bool CSkinPosManage::Load(const QString& path)
 {
     Clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray bytes = file.readAll();
     tinyxml2::XMLDocument doc;
-    if (doc.Parse(bytes.constData(), size_t(bytes.size())) != tinyxml2::XML_SUCCESS) return false;
-    const tinyxml2::XMLElement* root = doc.RootElement();
+    const tinyxml2::XMLElement* root = ReadXmlRoot(path, doc);
     if (!root) return false;
     for (auto* wnd = root->FirstChildElement("wnd"); wnd; wnd = wnd->NextSiblingElement("wnd")) {
         const int wndId = AttrInt(wnd, "id");

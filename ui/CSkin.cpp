@@ -254,6 +254,7 @@ bool StartSkin(const QString& skinDir, int storedScheme)
 {
     CSkin& skin = CSkin::Instance();
     const bool loaded = skin.Load(skinDir);
-    skin.ApplyColorScheme(storedScheme > 2 ? storedScheme % 3 : storedScheme);
+    // A negative stored value would equal "no scheme yet" and leave the skin unapplied.
+    skin.ApplyColorScheme(storedScheme > 2 ? storedScheme % 3 : std::max(storedScheme, 0));
     return loaded;
 }

@@ -97,5 +97,5 @@ private:
 };
 
 // Skin start-up: loads the program's skin from `skinDir` and applies the stored scheme (values
-// above 2 are taken modulo 3).
+// above 2 are taken modulo 3, negative ones as 0).
 bool StartSkin(const QString& skinDir, int storedScheme);

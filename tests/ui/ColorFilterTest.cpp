@@ -4,7 +4,9 @@
 
 #include "tests/common/TestUtil.h"
 
+#include <QApplication>
 #include <QImage>
+#include <QPalette>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -208,6 +210,7 @@ TEST(Skin, WithoutASkinFileColoursComeFromThePaletteAndStartSkinReducesTheScheme
     SkinDir dir;
     EXPECT_TRUE(StartSkin(dir.path(), 5));
     EXPECT_EQ(CSkin::Instance().CurrentScheme(), 2);
-    EXPECT_TRUE(StartSkin(dir.path(), 0));
+    EXPECT_TRUE(StartSkin(dir.path(), -3));
     EXPECT_EQ(CSkin::Instance().CurrentScheme(), 0);
+    EXPECT_EQ(QApplication::palette().color(QPalette::Highlight), CSkin::Instance().Color(13));
 }

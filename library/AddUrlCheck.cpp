@@ -1,0 +1,18 @@
+#include "library/AddUrlCheck.h"
+
+#include <QRegularExpression>
+
+const char16_t* const kInvalidUrlText = u"网络链接为无效地址！";
+const char16_t* const kInvalidUrlCaption = u"错误!";
+
+AddUrlCheck CheckAddUrl(const QString& address)
+{
+    const QString scheme = address.section(QLatin1Char(':'), 0, 0);
+    if (scheme.compare(QLatin1String("http"), Qt::CaseInsensitive) == 0) {
+        static const QRegularExpression kHttp(QStringLiteral("^[a-zA-Z0-9].*[.](mp3|wma)$"));
+        return kHttp.match(address).hasMatch() ? AddUrlCheck::Valid : AddUrlCheck::Invalid;
+    }
+    if (scheme == QLatin1String("mms"))
+        return address.size() >= 10 ? AddUrlCheck::Valid : AddUrlCheck::Invalid;
+    return AddUrlCheck::Ignored;
+}

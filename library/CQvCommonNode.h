@@ -1,0 +1,78 @@
+#pragma once
+#include "library/IQvDataBuilder.h"
+#include "library/IQvNode.h"
+
+#include <map>
+#include <memory>
+
+// The one node class. A node owns its children and its builder; its members are references to
+// tracks the store owns, in a sequence of its own or, after SetTracks, in the library's.
+class CQvCommonNode final : public IQvNode {
+public:
+    // With a builder the node starts as a user list (Type -1), without one as Type -2.
+    explicit CQvCommonNode(std::unique_ptr<IQvDataBuilder> builder = nullptr);
+    ~CQvCommonNode() override;
+    CQvCommonNode(const CQvCommonNode&) = delete;
+    CQvCommonNode& operator=(const CQvCommonNode&) = delete;
+
+    int ChildCount() const override { return static_cast<int>(m_children.size()); }
+    int TrackCount() const override { return static_cast<int>(m_pTracks->size()); }
+    IQvNode* GetChild(int index) const override;
+    CQvMusic* GetTrack(int index) const override;
+    CQvMusic* GetBuilderTrack(int index) const override;
+    IQvNode* GetParent() const override { return m_pParent; }
+    void SetParent(IQvNode* parent) override { m_pParent = parent; }
+    IQvNode* InsertChild(std::unique_ptr<IQvNode> node, int index) override;
+    IQvNode* AppendChild(std::unique_ptr<IQvNode> node) override;
+    bool OfferTrack(CQvMusic* track, int force) override;
+    void AppendTrack(CQvMusic* track) override;
+    void RemoveChild(IQvNode* node) override;
+    void RemoveTrack(CQvMusic* track) override;
+    IQvNode* FindChild(const QString& name) const override;
+    const NodeList& Children() const override { return m_children; }
+    TrackList& Tracks() override { return *m_pTracks; }
+    const TrackList& Tracks() const override { return *m_pTracks; }
+    void SetTracks(TrackList* shared) override;
+    TrackIndex& GetTrackIndex() override { return m_index; }
+    int CountWithPicture() const override;
+    int CountWithLyrics() const override;
+    QString GetId() const override { return m_strId; }
+    void SetId(const QString& id) override { m_strId = id; }
+    QString GetName() const override { return m_strName; }
+    void SetName(const QString& name) override;
+    void SetCondition(const QString& condition) override { m_strCondition = condition; }
+    QString GetCondition() const override { return m_strCondition; }
+    void SetDisplayType(const QString& type) override { m_strDisplayType = type; }
+    QString GetDisplayType() const override { return m_strDisplayType; }
+    int GetEdit() const override { return m_nEdit; }
+    void SetEdit(int edit) override { m_nEdit = edit; }
+    int GetType() const override { return m_nType; }
+    void SetType(int type) override { m_nType = type; }
+    int GetIconId() const override { return m_nIconId; }
+    void SetIconId(int id) override { m_nIconId = id; }
+    NodeListInfo& GetListInfo() override { return m_listInfo; }
+    NodeShareInfo& GetShareInfo() override { return m_shareInfo; }
+    int OnChildRenamed(IQvNode* child, const QString& oldName) override;
+
+    bool SharesMembers() const { return m_bSharesMembers; }
+    IQvDataBuilder* Builder() const { return m_pBuilder.get(); }
+
+private:
+    std::unique_ptr<IQvDataBuilder> m_pBuilder;
+    int m_nEdit = 0;
+    int m_nType;
+    QString m_strId;
+    int m_nIconId = -1;
+    QString m_strCondition;
+    QString m_strDisplayType;
+    QString m_strName;
+    NodeList m_children;
+    std::map<QString, IQvNode*> m_childrenByName;
+    TrackList m_ownTracks;
+    TrackList* m_pTracks = &m_ownTracks;
+    TrackIndex m_index;
+    IQvNode* m_pParent = nullptr;
+    bool m_bSharesMembers = false;
+    NodeListInfo m_listInfo;
+    NodeShareInfo m_shareInfo;
+};

@@ -1,0 +1,125 @@
+#include "library/DataBuilders.h"
+
+#include "model/TrackInfo.h"
+#include "model/TrackUtil.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+void AddMember(CQvMusic* track, const QString& key, std::map<QString, CQvMusic*>& keys, TrackList& members,
+               TrackIndex& index)
+{
+    if (!key.isEmpty()) keys[key] = track;
+    members.push_back(TrackRef(track));
+    index[track->GetInfo()->Gid] = track;
+}
+
+void EraseMember(CQvMusic* track, TrackList& members, TrackIndex& index)
+{
+    index.erase(track->GetInfo()->Gid);
+    const auto it = std::find_if(members.begin(), members.end(), [track](const TrackRef& t) { return t.get() == track; });
+    if (it != members.end()) members.erase(it);
+}
+
+void ForgetKey(CQvMusic* track, std::map<QString, CQvMusic*>& keys)
+{
+    const QString key = ServiceKey(*track->GetInfo());
+    if (!key.isEmpty()) keys.erase(key);
+}
+
+} // namespace
+
+QString ServiceKey(const TrackInfo& info)
+{
+    return info.Sysid.isEmpty() ? info.CmsID : info.Sysid;
+}
+
+// ---- plain lists ------------------------------------------------------------------------
+
+int CNormalDataBuilder::Accept(CQvMusic* track, TrackList& members, TrackIndex& index, int)
+{
+    const TrackInfo* info = track ? track->GetInfo() : nullptr;
+    if (!info) return 0;
+    const QString key = ServiceKey(*info);
+    if (index.count(info->Gid) || (!key.isEmpty() && m_keys.count(key))) return 0;
+    if (m_pNode && m_pNode->GetType() == 21) {
+        if (!info->LSrc.isEmpty()) AddMember(track, key, m_keys, members, index);
+        return 1;
+    }
+    AddMember(track, key, m_keys, members, index);
+    return 1;
+}
+
+void CNormalDataBuilder::Forget(CQvMusic* track, TrackList&, TrackIndex&)
+{
+    if (track && track->GetInfo()) ForgetKey(track, m_keys);
+}
+
+// ---- smart lists ------------------------------------------------------------------------
+
+int PlayAge(const PlayFacts& facts, int downloadDay, const QDate& today)
+{
+    if (facts.rank > 0) {
+        const double age = (today.year() - facts.lastPlay.year()) * 365.0 +
+                           (today.month() - facts.lastPlay.month()) * 30.5 + (today.day() - facts.lastPlay.day());
+        return static_cast<int>(std::trunc(age));
+    }
+    return DayNumber(today) - downloadDay;
+}
+
+bool SmartListTakes(const QString& condition, const TrackInfo& info, std::optional<int> age, const QDate& today)
+{
+    if (condition == QLatin1String("recentplay")) return age && *age < 15;
+    if (condition == QLatin1String("hotplay")) return info.PlayCount > 9;
+    if (condition == QLatin1String("recentdownload")) return info.AddDay > 0 && DayNumber(today) - info.AddDay < 15;
+    if (condition == QLatin1String("favorite")) return info.Default1 != 0;
+    if (condition == QLatin1String("urllist")) return !info.NSrc.isEmpty();
+    return false;
+}
+
+bool SmartListDrops(const QString& condition, const TrackInfo& info, std::optional<int> age, const QDate& today)
+{
+    if (condition == QLatin1String("recentplay")) return age && *age > 14;
+    if (condition == QLatin1String("recentdownload")) return info.AddDay > 0 && DayNumber(today) - info.AddDay > 14;
+    if (condition == QLatin1String("favorite")) return info.Default1 == 0;
+    return false;
+}
+
+int CLocalDataBuilder::Accept(CQvMusic* track, TrackList& members, TrackIndex& index, int)
+{
+    const TrackInfo* info = track ? track->GetInfo() : nullptr;
+    if (!info || !m_pNode) return 0;
+    const QString condition = m_pNode->GetCondition();
+    const QDate today = QDate::currentDate();
+    std::optional<int> age;
+    if (m_statistics) {
+        if (const std::optional<PlayFacts> facts = m_statistics(info->Gid)) age = PlayAge(*facts, info->AddDay, today);
+    }
+
+    const QString key = ServiceKey(*info);
+    const bool member = index.count(info->Gid) != 0;
+    const bool songPresent = !key.isEmpty() && m_keys.count(key) != 0;
+    const bool streamOfService = !info->NSrc.isEmpty() && !info->CmsID.isEmpty();
+    if (!member && (!songPresent || streamOfService)) {
+        if (!SmartListTakes(condition, *info, age, today)) return 0;
+        AddMember(track, key, m_keys, members, index);
+        return 1;
+    }
+    if (SmartListDrops(condition, *info, age, today)) {
+        EraseMember(track, members, index);
+        // The song is gone from the list, so it may come back when it qualifies again; an entry
+        // left behind would keep it out for the rest of the session.
+        if (!key.isEmpty()) {
+            const auto it = m_keys.find(key);
+            if (it != m_keys.end() && it->second == track) m_keys.erase(it);
+        }
+    }
+    return 0;
+}
+
+void CLocalDataBuilder::Forget(CQvMusic* track, TrackList&, TrackIndex&)
+{
+    if (track && track->GetInfo()) ForgetKey(track, m_keys);
+}

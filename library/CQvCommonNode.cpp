@@ -1,5 +1,6 @@
 #include "library/CQvCommonNode.h"
 
+#include "model/CQvMusic.h"
 #include "model/TrackInfo.h"
 
 #include <algorithm>
@@ -14,12 +15,12 @@ CQvCommonNode::~CQvCommonNode() = default;
 
 IQvNode* CQvCommonNode::GetChild(int index) const
 {
-    return index >= 0 && index < ChildCount() ? m_children[size_t(index)].get() : nullptr;
+    return index >= 0 && index < ChildCount() ? m_children[size_t(index)] : nullptr;
 }
 
 CQvMusic* CQvCommonNode::GetTrack(int index) const
 {
-    return index >= 0 && index < TrackCount() ? (*m_pTracks)[size_t(index)].get() : nullptr;
+    return index >= 0 && index < TrackCount() ? (*m_pTracks)[size_t(index)] : nullptr;
 }
 
 CQvMusic* CQvCommonNode::GetBuilderTrack(int index) const
@@ -28,44 +29,41 @@ CQvMusic* CQvCommonNode::GetBuilderTrack(int index) const
     return m_pBuilder->GetItem(index, *m_pTracks);
 }
 
-IQvNode* CQvCommonNode::InsertChild(std::unique_ptr<IQvNode> node, int index)
+int CQvCommonNode::InsertChild(IQvNode* node, int index)
 {
-    if (!node || index < 0 || index > ChildCount()) return nullptr;
+    if (!node || node == this || index < 0 || index > ChildCount()) return 0;
     const QString name = node->GetName();
-    if (m_childrenByName.count(name)) return nullptr;
-    IQvNode* child = node.get();
-    child->SetParent(this);
-    m_children.insert(m_children.begin() + index, std::move(node));
-    m_childrenByName.emplace(name, child);
-    return child;
+    if (m_childrenByName.count(name)) return 0;
+    node->SetParent(this);
+    m_children.insert(m_children.begin() + index, node);
+    m_owned.emplace_back(node);
+    m_childrenByName.emplace(name, node);
+    return 1;
 }
 
-IQvNode* CQvCommonNode::AppendChild(std::unique_ptr<IQvNode> node)
-{
-    return InsertChild(std::move(node), ChildCount());
-}
+int CQvCommonNode::AppendChild(IQvNode* node) { return InsertChild(node, ChildCount()); }
 
 bool CQvCommonNode::OfferTrack(CQvMusic* track, int force)
 {
-    return track && m_pBuilder && m_pBuilder->Accept(track, *m_pTracks, m_index, force) == 1;
+    return track && track->GetInfo() && m_pBuilder && m_pBuilder->Accept(track, *m_pTracks, m_index, force) == 1;
 }
 
 void CQvCommonNode::AppendTrack(CQvMusic* track)
 {
-    if (!track) return;
-    if (std::any_of(m_pTracks->begin(), m_pTracks->end(), [track](const TrackRef& t) { return t.get() == track; }))
-        return;
-    m_pTracks->push_back(TrackRef(track));
+    if (track && std::find(m_pTracks->begin(), m_pTracks->end(), track) == m_pTracks->end())
+        m_pTracks->push_back(track);
 }
 
 void CQvCommonNode::RemoveChild(IQvNode* node)
 {
-    const auto it = std::find_if(m_children.begin(), m_children.end(),
-                                 [node](const std::unique_ptr<IQvNode>& c) { return c.get() == node; });
+    const auto it = std::find(m_children.begin(), m_children.end(), node);
     if (it == m_children.end()) return;
+    m_children.erase(it);
     const auto named = m_childrenByName.find(node->GetName());
     if (named != m_childrenByName.end() && named->second == node) m_childrenByName.erase(named);
-    m_children.erase(it); // deletes the child and its subtree
+    // Deletes the child and its subtree.
+    m_owned.erase(std::find_if(m_owned.begin(), m_owned.end(),
+                               [node](const std::unique_ptr<IQvNode>& n) { return n.get() == node; }));
 }
 
 void CQvCommonNode::RemoveTrack(CQvMusic* track)
@@ -73,8 +71,7 @@ void CQvCommonNode::RemoveTrack(CQvMusic* track)
     if (!track) return;
     if (m_pBuilder) m_pBuilder->Forget(track, *m_pTracks, m_index);
     if (const TrackInfo* info = track->GetInfo()) m_index.erase(info->Gid);
-    const auto it = std::find_if(m_pTracks->begin(), m_pTracks->end(),
-                                 [track](const TrackRef& t) { return t.get() == track; });
+    const auto it = std::find(m_pTracks->begin(), m_pTracks->end(), track);
     if (it != m_pTracks->end()) m_pTracks->erase(it);
 }
 
@@ -84,7 +81,7 @@ IQvNode* CQvCommonNode::FindChild(const QString& name) const
     return it == m_childrenByName.end() ? nullptr : it->second;
 }
 
-void CQvCommonNode::SetTracks(TrackList* shared)
+void CQvCommonNode::SetTracks(MemberList* shared)
 {
     if (!shared) return;
     m_ownTracks.clear();
@@ -92,20 +89,25 @@ void CQvCommonNode::SetTracks(TrackList* shared)
     m_bSharesMembers = true;
 }
 
+namespace {
+template <class Pred>
+int CountLocal(const MemberList& tracks, Pred flag)
+{
+    return int(std::count_if(tracks.begin(), tracks.end(), [&](const CQvMusic* t) {
+        const TrackInfo* info = t ? t->GetInfo() : nullptr;
+        return info && !info->LSrc.isEmpty() && flag(*info);
+    }));
+}
+} // namespace
+
 int CQvCommonNode::CountWithPicture() const
 {
-    return int(std::count_if(m_pTracks->begin(), m_pTracks->end(), [](const TrackRef& t) {
-        const TrackInfo* info = t ? t->GetInfo() : nullptr;
-        return info && !info->LSrc.isEmpty() && info->Pic != 0;
-    }));
+    return CountLocal(*m_pTracks, [](const TrackInfo& i) { return i.Pic != 0; });
 }
 
 int CQvCommonNode::CountWithLyrics() const
 {
-    return int(std::count_if(m_pTracks->begin(), m_pTracks->end(), [](const TrackRef& t) {
-        const TrackInfo* info = t ? t->GetInfo() : nullptr;
-        return info && !info->LSrc.isEmpty() && info->Lrc != 0;
-    }));
+    return CountLocal(*m_pTracks, [](const TrackInfo& i) { return i.Lrc != 0; });
 }
 
 void CQvCommonNode::SetName(const QString& name)
@@ -122,4 +124,12 @@ int CQvCommonNode::OnChildRenamed(IQvNode* child, const QString& oldName)
     m_childrenByName.erase(it);
     m_childrenByName.emplace(child->GetName(), child);
     return 1;
+}
+
+IQvNode* AdoptChild(IQvNode& parent, std::unique_ptr<IQvNode> node, int index)
+{
+    if (!node) return nullptr;
+    if (index < 0) index = parent.ChildCount();
+    if (!parent.InsertChild(node.get(), index)) return nullptr;
+    return node.release();
 }

@@ -1,12 +1,13 @@
 #pragma once
 #include "library/IQvDataBuilder.h"
-#include "library/IQvNode.h"
+#include "library/ListInfo.h"
 
 #include <map>
 #include <memory>
+#include <vector>
 
-// The one node class. A node owns its children and its builder; its members are references to
-// tracks the store owns, in a sequence of its own or, after SetTracks, in the library's.
+// The one node class. A node owns its children and its builder; its members are tracks the store
+// owns, in a sequence of its own or, after SetTracks, in the library's.
 class CQvCommonNode final : public IQvNode {
 public:
     // With a builder the node starts as a user list (Type -1), without one as Type -2.
@@ -22,18 +23,19 @@ public:
     CQvMusic* GetBuilderTrack(int index) const override;
     IQvNode* GetParent() const override { return m_pParent; }
     void SetParent(IQvNode* parent) override { m_pParent = parent; }
-    IQvNode* InsertChild(std::unique_ptr<IQvNode> node, int index) override;
-    IQvNode* AppendChild(std::unique_ptr<IQvNode> node) override;
+    // On success the node belongs to this one (and this is its parent); on failure (0: index
+    // beyond the end, or a child of that Name exists) it stays the caller's.
+    int InsertChild(IQvNode* node, int index) override;
+    int AppendChild(IQvNode* node) override;
     bool OfferTrack(CQvMusic* track, int force) override;
     void AppendTrack(CQvMusic* track) override;
     void RemoveChild(IQvNode* node) override;
     void RemoveTrack(CQvMusic* track) override;
     IQvNode* FindChild(const QString& name) const override;
-    const NodeList& Children() const override { return m_children; }
-    TrackList& Tracks() override { return *m_pTracks; }
-    const TrackList& Tracks() const override { return *m_pTracks; }
-    void SetTracks(TrackList* shared) override;
-    TrackIndex& GetTrackIndex() override { return m_index; }
+    const std::vector<IQvNode*>& Children() const override { return m_children; }
+    MemberList& Tracks() override { return *m_pTracks; }
+    void SetTracks(MemberList* shared) override;
+    MemberIndex& TrackIndex() override { return m_index; }
     int CountWithPicture() const override;
     int CountWithLyrics() const override;
     QString GetId() const override { return m_strId; }
@@ -50,12 +52,11 @@ public:
     void SetType(int type) override { m_nType = type; }
     int GetIconId() const override { return m_nIconId; }
     void SetIconId(int id) override { m_nIconId = id; }
-    NodeListInfo& GetListInfo() override { return m_listInfo; }
-    NodeShareInfo& GetShareInfo() override { return m_shareInfo; }
+    ListInfo* GetListInfo() override { return &m_listInfo; }
+    ShareInfo* GetShareInfo() override { return &m_shareInfo; }
     int OnChildRenamed(IQvNode* child, const QString& oldName) override;
 
     bool SharesMembers() const { return m_bSharesMembers; }
-    IQvDataBuilder* Builder() const { return m_pBuilder.get(); }
 
 private:
     std::unique_ptr<IQvDataBuilder> m_pBuilder;
@@ -66,13 +67,18 @@ private:
     QString m_strCondition;
     QString m_strDisplayType;
     QString m_strName;
-    NodeList m_children;
+    std::vector<IQvNode*> m_children;           // in order; each owned through m_owned
+    std::vector<std::unique_ptr<IQvNode>> m_owned;
     std::map<QString, IQvNode*> m_childrenByName;
-    TrackList m_ownTracks;
-    TrackList* m_pTracks = &m_ownTracks;
-    TrackIndex m_index;
+    MemberList m_ownTracks;
+    MemberList* m_pTracks = &m_ownTracks;
+    MemberIndex m_index;
     IQvNode* m_pParent = nullptr;
     bool m_bSharesMembers = false;
-    NodeListInfo m_listInfo;
-    NodeShareInfo m_shareInfo;
+    ListInfo m_listInfo;
+    ShareInfo m_shareInfo;
 };
+
+// Gives `node` to `parent` at `index` (append when -1): the child, or null when the parent
+// refused it (the node is then deleted).
+IQvNode* AdoptChild(IQvNode& parent, std::unique_ptr<IQvNode> node, int index = -1);

@@ -1,5 +1,7 @@
 #include "library/DataBuilders.h"
 
+#include "store/CQvMediaStore.h"
+
 #include "model/TrackInfo.h"
 #include "model/TrackUtil.h"
 
@@ -8,41 +10,36 @@
 
 namespace {
 
-void AddMember(CQvMusic* track, const QString& key, std::map<QString, CQvMusic*>& keys, TrackList& members,
-               TrackIndex& index)
+void AddMember(CQvMusic* track, const QString& key, std::map<QString, CQvMusic*>& keys, MemberList& members,
+               MemberIndex& index)
 {
     if (!key.isEmpty()) keys[key] = track;
-    members.push_back(TrackRef(track));
+    members.push_back(track);
     index[track->GetInfo()->Gid] = track;
 }
 
-void EraseMember(CQvMusic* track, TrackList& members, TrackIndex& index)
+void EraseMember(CQvMusic* track, MemberList& members, MemberIndex& index)
 {
     index.erase(track->GetInfo()->Gid);
-    const auto it = std::find_if(members.begin(), members.end(), [track](const TrackRef& t) { return t.get() == track; });
+    const auto it = std::find(members.begin(), members.end(), track);
     if (it != members.end()) members.erase(it);
 }
 
 void ForgetKey(CQvMusic* track, std::map<QString, CQvMusic*>& keys)
 {
-    const QString key = ServiceKey(*track->GetInfo());
+    const QString key = ServiceKey(track);
     if (!key.isEmpty()) keys.erase(key);
 }
 
 } // namespace
 
-QString ServiceKey(const TrackInfo& info)
-{
-    return info.Sysid.isEmpty() ? info.CmsID : info.Sysid;
-}
-
 // ---- plain lists ------------------------------------------------------------------------
 
-int CNormalDataBuilder::Accept(CQvMusic* track, TrackList& members, TrackIndex& index, int)
+int CNormalDataBuilder::Accept(CQvMusic* track, MemberList& members, MemberIndex& index, int)
 {
     const TrackInfo* info = track ? track->GetInfo() : nullptr;
     if (!info) return 0;
-    const QString key = ServiceKey(*info);
+    const QString key = ServiceKey(track);
     if (index.count(info->Gid) || (!key.isEmpty() && m_keys.count(key))) return 0;
     if (m_pNode && m_pNode->GetType() == 21) {
         if (!info->LSrc.isEmpty()) AddMember(track, key, m_keys, members, index);
@@ -52,18 +49,17 @@ int CNormalDataBuilder::Accept(CQvMusic* track, TrackList& members, TrackIndex& 
     return 1;
 }
 
-void CNormalDataBuilder::Forget(CQvMusic* track, TrackList&, TrackIndex&)
+void CNormalDataBuilder::Forget(CQvMusic* track, MemberList&, MemberIndex&)
 {
     if (track && track->GetInfo()) ForgetKey(track, m_keys);
 }
 
 // ---- smart lists ------------------------------------------------------------------------
 
-int PlayAge(const PlayFacts& facts, int downloadDay, const QDate& today)
+int PlayAge(const PlayStatistic& s, int downloadDay, const QDate& today)
 {
-    if (facts.rank > 0) {
-        const double age = (today.year() - facts.lastPlay.year()) * 365.0 +
-                           (today.month() - facts.lastPlay.month()) * 30.5 + (today.day() - facts.lastPlay.day());
+    if (s.Rank > 0) {
+        const double age = (today.year() - s.Year) * 365.0 + (today.month() - s.Month) * 30.5 + (today.day() - s.Day);
         return static_cast<int>(std::trunc(age));
     }
     return DayNumber(today) - downloadDay;
@@ -87,18 +83,17 @@ bool SmartListDrops(const QString& condition, const TrackInfo& info, std::option
     return false;
 }
 
-int CLocalDataBuilder::Accept(CQvMusic* track, TrackList& members, TrackIndex& index, int)
+int CLocalDataBuilder::Accept(CQvMusic* track, MemberList& members, MemberIndex& index, int)
 {
     const TrackInfo* info = track ? track->GetInfo() : nullptr;
     if (!info || !m_pNode) return 0;
     const QString condition = m_pNode->GetCondition();
     const QDate today = QDate::currentDate();
     std::optional<int> age;
-    if (m_statistics) {
-        if (const std::optional<PlayFacts> facts = m_statistics(info->Gid)) age = PlayAge(*facts, info->AddDay, today);
-    }
+    PlayStatistic statistic;
+    if (m_pStore && m_pStore->GetStatistic(info->Gid, statistic) == 1) age = PlayAge(statistic, info->AddDay, today);
 
-    const QString key = ServiceKey(*info);
+    const QString key = ServiceKey(track);
     const bool member = index.count(info->Gid) != 0;
     const bool songPresent = !key.isEmpty() && m_keys.count(key) != 0;
     const bool streamOfService = !info->NSrc.isEmpty() && !info->CmsID.isEmpty();
@@ -119,7 +114,7 @@ int CLocalDataBuilder::Accept(CQvMusic* track, TrackList& members, TrackIndex& i
     return 0;
 }
 
-void CLocalDataBuilder::Forget(CQvMusic* track, TrackList&, TrackIndex&)
+void CLocalDataBuilder::Forget(CQvMusic* track, MemberList&, MemberIndex&)
 {
     if (track && track->GetInfo()) ForgetKey(track, m_keys);
 }

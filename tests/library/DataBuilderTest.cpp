@@ -1,6 +1,8 @@
 #include "library/CQvCommonNode.h"
 #include "library/DataBuilders.h"
 
+#include "store/CQvMediaStore.h"
+
 #include "model/TrackUtil.h"
 #include "tests/library/LibraryTestUtil.h"
 
@@ -12,18 +14,24 @@ using librarytest::MakeTrack;
 
 namespace {
 
-std::unique_ptr<CQvCommonNode> SmartList(const QString& condition, PlayFactsLookup lookup = {})
+std::unique_ptr<CQvCommonNode> SmartList(const QString& condition, const CQvMediaStore* store = nullptr)
 {
-    auto n = std::make_unique<CQvCommonNode>(std::make_unique<CLocalDataBuilder>(std::move(lookup)));
+    auto n = std::make_unique<CQvCommonNode>(std::make_unique<CLocalDataBuilder>(store));
     n->SetType(4);
     n->SetCondition(condition);
     n->SetName(condition);
     return n;
 }
 
-bool Has(const IQvNode& n, const QString& gid)
+PlayStatistic Played(int rank, const QDate& day)
 {
-    return const_cast<IQvNode&>(n).GetTrackIndex().count(gid) != 0;
+    PlayStatistic s;
+    s.Rank = rank;
+    s.Totle = rank;
+    s.Year = day.year();
+    s.Month = day.month();
+    s.Day = day.day();
+    return s;
 }
 
 } // namespace
@@ -71,8 +79,8 @@ TEST(SmartRules, DayBoundariesFourteenAndFifteen)
     TrackInfo info;
 
     // Played 14 day units ago: still recent; 15: not, and a member leaves.
-    EXPECT_EQ(PlayAge({1, QDate(2024, 3, 6)}, 0, today), 14);
-    EXPECT_EQ(PlayAge({1, QDate(2024, 3, 5)}, 0, today), 15);
+    EXPECT_EQ(PlayAge(Played(1, QDate(2024, 3, 6)), 0, today), 14);
+    EXPECT_EQ(PlayAge(Played(1, QDate(2024, 3, 5)), 0, today), 15);
     EXPECT_TRUE(SmartListTakes("recentplay", info, 14, today));
     EXPECT_FALSE(SmartListTakes("recentplay", info, 15, today));
     EXPECT_FALSE(SmartListDrops("recentplay", info, 14, today));
@@ -82,12 +90,12 @@ TEST(SmartRules, DayBoundariesFourteenAndFifteen)
     EXPECT_FALSE(SmartListDrops("recentplay", info, std::nullopt, today));
 
     // Months are 30.5 days: from 15 February to 1 March is 16.5 units, truncated to 16.
-    EXPECT_EQ(PlayAge({1, QDate(2024, 2, 15)}, 0, QDate(2024, 3, 1)), 16);
+    EXPECT_EQ(PlayAge(Played(1, QDate(2024, 2, 15)), 0, QDate(2024, 3, 1)), 16);
     // A year back across New Year: (1 * 365) + (1 - 12) * 30.5 + (2 - 31) = 0.5 -> 0.
-    EXPECT_EQ(PlayAge({1, QDate(2023, 12, 31)}, 0, QDate(2024, 1, 2)), 0);
+    EXPECT_EQ(PlayAge(Played(1, QDate(2023, 12, 31)), 0, QDate(2024, 1, 2)), 0);
     // Without a positive rank the age runs from the download day.
-    EXPECT_EQ(PlayAge({0, QDate(2020, 1, 1)}, DayNumber(today) - 3, today), 3);
-    EXPECT_EQ(PlayAge({-1, QDate(2020, 1, 1)}, DayNumber(today) - 20, today), 20);
+    EXPECT_EQ(PlayAge(Played(0, QDate(2020, 1, 1)), DayNumber(today) - 3, today), 3);
+    EXPECT_EQ(PlayAge(Played(-1, QDate(2020, 1, 1)), DayNumber(today) - 20, today), 20);
 
     info.AddDay = DayNumber(today) - 14;
     EXPECT_TRUE(SmartListTakes("recentdownload", info, std::nullopt, today));
@@ -137,19 +145,15 @@ TEST(LocalBuilder, HotplayTakesATrackAtItsTenthPlayAndKeepsIt)
 
 TEST(LocalBuilder, RecentPlayFollowsTheStatistics)
 {
-    std::map<QString, PlayFacts> stats;
-    auto recent = SmartList("recentplay", [&](const QString& gid) -> std::optional<PlayFacts> {
-        const auto it = stats.find(gid);
-        if (it == stats.end()) return std::nullopt;
-        return it->second;
-    });
+    CQvMediaStore store;
+    auto recent = SmartList("recentplay", &store);
     TrackRef t = MakeTrack("t");
     EXPECT_FALSE(recent->OfferTrack(t.get(), 0)); // never played
-    stats["t"] = {1, QDate::currentDate()};
+    store.PutStatistic("t", Played(1, QDate::currentDate()));
     EXPECT_TRUE(recent->OfferTrack(t.get(), 0));
-    stats["t"] = {1, QDate::currentDate().addDays(-40)};
+    store.PutStatistic("t", Played(1, QDate::currentDate().addDays(-40)));
     EXPECT_FALSE(recent->OfferTrack(t.get(), 0));
-    EXPECT_FALSE(Has(*recent, "t"));
+    EXPECT_EQ(recent->TrackIndex().count("t"), 0u);
     EXPECT_EQ(recent->TrackCount(), 0);
 }
 

@@ -1,6 +1,6 @@
 #include "library/CQvCommonNode.h"
 #include "library/DataBuilders.h"
-#include "library/NodeKeys.h"
+#include "store/CQvMediaStore.h"
 
 #include "tests/library/LibraryTestUtil.h"
 
@@ -17,6 +17,11 @@ std::unique_ptr<CQvCommonNode> Node(const QString& name, bool withBuilder = true
     return n;
 }
 
+IQvNode* Add(IQvNode* parent, const QString& name, int index = -1)
+{
+    return AdoptChild(*parent, Node(name), index);
+}
+
 } // namespace
 
 TEST(Node, KeysNameTheParentAndGrandparent)
@@ -25,29 +30,31 @@ TEST(Node, KeysNameTheParentAndGrandparent)
     EXPECT_EQ(top->GetType(), -2);
     EXPECT_EQ(top->GetIconId(), -1);
     EXPECT_EQ(top->GetEdit(), 0);
-    IQvNode* group = top->AppendChild(Node("播放列表"));
-    IQvNode* list = group->AppendChild(Node("摇滚"));
+    IQvNode* group = Add(top.get(), "播放列表");
+    IQvNode* list = Add(group, "摇滚");
     ASSERT_TRUE(list);
     EXPECT_EQ(list->GetParent(), group);
     EXPECT_EQ(list->GetType(), -1);
 
-    EXPECT_EQ(StoredKey(*top), "根结点");
-    EXPECT_EQ(ListKey(*top), "我的音乐+根结点");
-    EXPECT_EQ(StoredKey(*group), "我的音乐+根结点");
-    EXPECT_EQ(ListKey(*group), "播放列表+我的音乐");
-    EXPECT_EQ(StoredKey(*list), "播放列表+我的音乐");
-    EXPECT_EQ(ListKey(*list), "摇滚+播放列表");
+    EXPECT_EQ(NodeKey(top.get()), "根结点");
+    EXPECT_EQ(ListKey(top.get()), "我的音乐+根结点");
+    EXPECT_EQ(NodeKey(group), "我的音乐+根结点");
+    EXPECT_EQ(ListKey(group), "播放列表+我的音乐");
+    EXPECT_EQ(NodeKey(list), "播放列表+我的音乐");
+    EXPECT_EQ(ListKey(list), "摇滚+播放列表");
 }
 
 TEST(Node, ChildrenAreUniqueByNameAndFollowRenames)
 {
     auto group = Node("group", false);
-    ASSERT_TRUE(group->AppendChild(Node("a")));
-    ASSERT_TRUE(group->AppendChild(Node("b")));
-    ASSERT_TRUE(group->AppendChild(Node("last")));
-    EXPECT_EQ(group->AppendChild(Node("a")), nullptr);
-    EXPECT_EQ(group->InsertChild(Node("x"), 4), nullptr); // beyond the end
-    IQvNode* before = group->InsertChild(Node("new"), group->ChildCount() - 1);
+    ASSERT_TRUE(Add(group.get(), "a"));
+    ASSERT_TRUE(Add(group.get(), "b"));
+    ASSERT_TRUE(Add(group.get(), "last"));
+    EXPECT_EQ(Add(group.get(), "a"), nullptr);
+    auto refused = Node("x");
+    EXPECT_EQ(group->InsertChild(refused.get(), 4), 0); // beyond the end: still the caller's
+    EXPECT_EQ(refused->GetParent(), nullptr);
+    IQvNode* before = Add(group.get(), "new", group->ChildCount() - 1);
     ASSERT_TRUE(before);
     EXPECT_EQ(group->GetChild(2), before);
     EXPECT_EQ(group->GetChild(3)->GetName(), "last");
@@ -58,8 +65,8 @@ TEST(Node, ChildrenAreUniqueByNameAndFollowRenames)
     EXPECT_EQ(group->FindChild("renamed"), before);
     EXPECT_EQ(group->FindChild("new"), nullptr);
     // The old name is free again; a taken one is still refused.
-    EXPECT_TRUE(group->AppendChild(Node("new")));
-    EXPECT_EQ(group->AppendChild(Node("renamed")), nullptr);
+    EXPECT_TRUE(Add(group.get(), "new"));
+    EXPECT_EQ(Add(group.get(), "renamed"), nullptr);
     EXPECT_EQ(group->OnChildRenamed(before, "nothing"), 0);
 
     group->RemoveChild(group->FindChild("a"));
@@ -71,7 +78,7 @@ TEST(Node, ChildrenAreUniqueByNameAndFollowRenames)
     EXPECT_EQ(group->ChildCount(), 4);
 }
 
-TEST(Node, MembersAreKeptByReferenceAndCounted)
+TEST(Node, MembersAreCountedAndForgotten)
 {
     auto list = Node("list");
     TrackRef a = MakeTrack("a", [](TrackInfo& i) { i.Pic = 1; i.Lrc = 1; });
@@ -87,15 +94,9 @@ TEST(Node, MembersAreKeptByReferenceAndCounted)
     EXPECT_EQ(list->GetBuilderTrack(0), nullptr);
     EXPECT_EQ(list->GetTrack(3), nullptr);
 
-    // The list holds its own reference: the track outlives the caller's.
-    CQvMusic* raw = c.get();
-    c = TrackRef();
-    EXPECT_EQ(list->GetTrack(2), raw);
-    EXPECT_EQ(raw->GetInfo()->Gid, "c");
-
     list->RemoveTrack(a.get());
     EXPECT_EQ(list->TrackCount(), 2);
-    EXPECT_EQ(list->GetTrackIndex().count("a"), 0u);
+    EXPECT_EQ(list->TrackIndex().count("a"), 0u);
     EXPECT_TRUE(list->OfferTrack(a.get(), 0)); // gone, so it may come back
 
     list->AppendTrack(b.get()); // already there: not twice
@@ -107,13 +108,13 @@ TEST(Node, MembersAreKeptByReferenceAndCounted)
 
 TEST(Node, SharedMembersFollowTheLibrarySequence)
 {
-    TrackList library;
-    library.push_back(MakeTrack("a"));
+    TrackRef a = MakeTrack("a"), b = MakeTrack("b");
+    MemberList library {a.get()};
     CQvCommonNode local;
     local.SetType(21);
     local.SetTracks(&library);
     EXPECT_TRUE(local.SharesMembers());
-    library.insert(library.begin(), MakeTrack("b"));
+    library.insert(library.begin(), b.get());
     EXPECT_EQ(local.TrackCount(), 2);
     EXPECT_EQ(local.GetTrack(0)->GetInfo()->Gid, "b");
 }

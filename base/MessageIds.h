@@ -37,6 +37,9 @@ constexpr unsigned WM_ADD_NET_TRACK = 1563;   // WM_USER+539
 // Scan workers -> controller.
 constexpr unsigned WM_IMPORT_DONE = 1526;     // import complete
 constexpr unsigned WM_DISK_SCAN_PROGRESS = 1606;
+// Scan workers -> main window: what the progress window and the tree show; wParam is one of
+// the ScanStatus values (library/LibraryScan.h), lParam the count where the text has one.
+constexpr unsigned WM_SCAN_STATUS = 1527;     // WM_USER+503
 
 // Start-up.
 constexpr unsigned WM_FIRST_RUN = 1525;       // WM_USER+501, show the first-run dialog

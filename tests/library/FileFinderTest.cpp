@@ -1,5 +1,7 @@
 #include "library/CFileFinder.h"
 
+#include "tests/fixtures/Fixtures.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -10,13 +12,11 @@
 
 namespace {
 
-// A file of `size` bytes (sparse: the finder looks at sizes only).
+// A file of exactly `size` bytes (the finder looks at sizes only).
 void MakeSized(const QString& path, qint64 size)
 {
     QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(f.resize(size));
+    ASSERT_TRUE(fixtures::WriteSizedFile(path, size));
 }
 
 constexpr qint64 kMb3 = 3 * 1024 * 1024;

@@ -1,0 +1,277 @@
+#include "library/LibraryScan.h"
+
+#include "store/CSqliteDb.h"
+#include "store/Schema.h"
+
+#include "base/MessageIds.h"
+#include "base/Worker.h"
+#include "tests/fixtures/Fixtures.h"
+#include "tests/library/LibraryTestUtil.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+using librarytest::Session;
+
+namespace {
+
+// Stands in for the main window and the controller: records what the workers tell them.
+class Window : public CMsgWindow {
+public:
+    struct Msg {
+        unsigned msg;
+        quintptr w;
+        qintptr l;
+    };
+    std::vector<Msg> messages;
+    std::function<void(const Msg&)> onMessage;
+
+    qintptr OnMessage(unsigned msg, quintptr w, qintptr l) override
+    {
+        messages.push_back({msg, w, l});
+        if (onMessage) onMessage(messages.back());
+        return 0;
+    }
+    std::vector<Msg> Of(unsigned msg) const
+    {
+        std::vector<Msg> out;
+        for (const Msg& m : messages)
+            if (m.msg == msg) out.push_back(m);
+        return out;
+    }
+    int Count(unsigned msg, qintptr l) const
+    {
+        int n = 0;
+        for (const Msg& m : messages) n += m.msg == msg && m.l == l;
+        return n;
+    }
+};
+
+// `count` tagged MP3s of 600 KB in folders of 100, as a music folder holds them.
+QStringList MakeMusic(const QString& base, int count)
+{
+    const QString folder = QDir::cleanPath(base);
+    fixtures::Mp3Options audio;
+    audio.seconds = 0.2;
+    QStringList paths;
+    for (int i = 0; i < count; ++i) {
+        const QString dir = QStringLiteral("%1/Artist %2/Album").arg(folder).arg(i / 100);
+        QDir().mkpath(dir);
+        const QString path = QStringLiteral("%1/track %2.mp3").arg(dir).arg(i);
+        if (!fixtures::WriteMp3OfSize(path, 600 * 1024, audio, fixtures::Tags::Id3v2(QStringLiteral("歌 %1").arg(i))))
+            return {};
+        paths.append(path);
+    }
+    return paths;
+}
+
+int Rows(Session& s, const char* sql)
+{
+    SqliteStatement st;
+    if (s.conf->LibraryDb()->Prepare(sql, st) != kSqliteOk) return -1;
+    return st.Step() == kSqliteRow ? st.ColumnInt(0) : -1;
+}
+
+struct ScanEnv {
+    Session s;
+    Window mainWindow;
+    Window controller;
+    std::shared_ptr<ScanControl> control = std::make_shared<ScanControl>();
+
+    ScanJob Job(const QStringList& roots = {})
+    {
+        ScanJob job;
+        job.library = s.lib.get();
+        job.mainWindow = mainWindow.Target();
+        job.controller = controller.Target();
+        job.control = control;
+        job.roots = roots;
+        return job;
+    }
+};
+
+} // namespace
+
+TEST(StartupScan, FirstRunImportsEveryFileOnceAndTheNextStartAddsNoDuplicates)
+{
+    ScanEnv e;
+    const QString music = e.s.MusicDir();
+    const QStringList files = MakeMusic(music, 2000);
+    ASSERT_EQ(files.size(), 2000);
+    fixtures::WriteMp3OfSize(music + "small.mp3", 400 * 1024, fixtures::Mp3Options {});
+    ASSERT_EQ(e.s.Load(), 0);
+    e.s.conf->Settings().autoScanPaths = {music};
+
+    RunStartupScan(e.Job());
+    EXPECT_EQ(e.s.store->LibraryTracks().size(), 2000u);
+    EXPECT_EQ(Rows(e.s, "SELECT count(*) FROM AllMusic"), 2000);
+    EXPECT_EQ(Rows(e.s, "SELECT count(DISTINCT LSrc) FROM AllMusic"), 2000);
+    for (const QString& f : {files.front(), files.back()}) {
+        CQvMusic* t = e.s.store->FindTrack(MakeGid(f), 0);
+        ASSERT_TRUE(t) << f.toStdString();
+        EXPECT_EQ(t->GetInfo()->AddDay, 0); // found by a scan, not added by the user
+    }
+    EXPECT_EQ(e.s.store->FindTrack(MakeGid(files[7]), 0)->GetInfo()->Song, "歌 7");
+    // The first scan is quiet: the lists are not told, the library view shows the library.
+    EXPECT_EQ(e.s.store->FindNode("最近添加")->TrackCount(), 0);
+    EXPECT_EQ(e.s.store->FindNode("本地音乐")->TrackCount(), 2000);
+
+    const std::vector<Window::Msg> status = e.mainWindow.Of(WM_SCAN_STATUS);
+    ASSERT_GE(status.size(), 2003u);
+    EXPECT_EQ(status[0].w, kScanShowSearching);
+    EXPECT_EQ(status[1].w, kScanSelectLocal);
+    EXPECT_EQ(status[2].w, kScanFound);
+    EXPECT_EQ(status[2].l, 1);
+    EXPECT_EQ(status[2001].l, 2000);
+    EXPECT_EQ(status.back().w, kScanDone);
+    EXPECT_EQ(ScanStatusText(kScanDone, 2000), "完成，共找到2000首歌曲");
+    EXPECT_EQ(ScanStatusText(kScanFound, 3), "已找到3首歌曲");
+    const std::vector<Window::Msg> done = e.mainWindow.Of(WM_IMPORT_DONE);
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(done[0].w, 1u);
+    EXPECT_EQ(done[0].l, 2000);
+    EXPECT_EQ(e.s.conf->Settings().search, 2);
+    EXPECT_TRUE(QFileInfo::exists(e.s.conf->DataDir() + "Config.xml"));
+    EXPECT_TRUE(e.controller.HasTimer(12));
+    EXPECT_TRUE(e.controller.HasTimer(23));
+
+    // The next start: the same files, one of them new.
+    e.s.Reopen();
+    ASSERT_EQ(e.s.conf->LoadConfig(e.s.conf->DataDir()), 0);
+    ASSERT_EQ(e.s.Load(), 0);
+    EXPECT_EQ(e.s.store->LibraryTracks().size(), 2000u);
+    const QString fresh = music + "new/fresh.mp3";
+    QDir().mkpath(music + "new");
+    ASSERT_TRUE(fixtures::WriteMp3OfSize(fresh, 600 * 1024, fixtures::Mp3Options {}));
+    e.mainWindow.messages.clear();
+    RunStartupScan(e.Job());
+    EXPECT_EQ(e.s.store->LibraryTracks().size(), 2001u);
+    EXPECT_EQ(Rows(e.s, "SELECT count(*) FROM AllMusic"), 2001);
+    // Files new since the last start count as additions.
+    CQvMusic* t = e.s.store->FindTrack(MakeGid(fresh), 0);
+    ASSERT_TRUE(t);
+    EXPECT_GT(t->GetInfo()->AddDay, 0);
+    EXPECT_EQ(e.s.store->FindNode("最近添加")->TrackCount(), 1);
+    EXPECT_TRUE(e.mainWindow.Of(WM_SCAN_STATUS).empty());
+    ASSERT_EQ(e.mainWindow.Of(WM_IMPORT_DONE).size(), 1u);
+    EXPECT_EQ(e.mainWindow.Of(WM_IMPORT_DONE)[0].w, 0u);
+}
+
+TEST(StartupScan, AStopRequestEndsTheWorkerWithinASecond)
+{
+    ScanEnv e;
+    ASSERT_EQ(MakeMusic(e.s.MusicDir(), 2000).size(), 2000);
+    ASSERT_EQ(e.s.Load(), 0);
+    e.s.conf->Settings().autoScanPaths = {e.s.MusicDir()};
+
+    QElapsedTimer sinceStop;
+    std::atomic<bool> finished {false};
+    e.mainWindow.onMessage = [&](const Window::Msg& m) {
+        if (m.msg == WM_SCAN_STATUS && m.w == kScanFound && m.l == 50) {
+            e.control->stop = true;
+            sinceStop.start();
+        }
+    };
+    ScanJob job = e.Job();
+    ASSERT_TRUE(StartWorker([job, &finished] {
+        RunStartupScan(job);
+        finished = true;
+    }));
+    ASSERT_TRUE(testutil::WaitUntil([&] { return finished.load(); }, 120000));
+    ASSERT_TRUE(sinceStop.isValid());
+    EXPECT_LT(sinceStop.elapsed(), 1000);
+    EXPECT_LT(e.s.store->LibraryTracks().size(), 60u);
+    ASSERT_EQ(e.mainWindow.Of(WM_IMPORT_DONE).size(), 1u); // a user stop still completes
+    EXPECT_TRUE(WaitForWorkers(5000));
+}
+
+TEST(StartupScan, WithoutTheScanSettingTheChartIsShown)
+{
+    ScanEnv e;
+    ASSERT_EQ(MakeMusic(e.s.MusicDir(), 3).size(), 3);
+    ASSERT_EQ(e.s.Load(), 0);
+    e.s.conf->Settings().showsearch = 0;
+    e.s.conf->Settings().autoScanPaths = {e.s.MusicDir()};
+    RunStartupScan(e.Job());
+    EXPECT_TRUE(e.s.store->LibraryTracks().empty());
+    const std::vector<Window::Msg> status = e.mainWindow.Of(WM_SCAN_STATUS);
+    ASSERT_EQ(status.size(), 1u);
+    EXPECT_EQ(status[0].w, kScanSelectChart);
+    EXPECT_TRUE(e.mainWindow.Of(WM_IMPORT_DONE).empty());
+    EXPECT_EQ(e.s.conf->Settings().search, 2);
+    EXPECT_TRUE(e.controller.HasTimer(12));
+}
+
+TEST(DiskScan, ReportsEachTrackAndHonoursIgnoreDeleted)
+{
+    ScanEnv e;
+    const QStringList files = MakeMusic(e.s.MusicDir(), 3);
+    ASSERT_EQ(files.size(), 3);
+    ASSERT_EQ(e.s.Load(), 0);
+    const QStringList roots {e.s.MusicDir()};
+
+    e.control->running = true; // as StartDiskScan leaves it for its worker
+    RunDiskScan(e.Job(roots), 1);
+    EXPECT_FALSE(e.control->running);
+    testutil::WaitUntil([&] { return e.mainWindow.Count(WM_DISK_SCAN_PROGRESS, kDiskScanFinished) == 1; });
+    const std::vector<Window::Msg> progress = e.mainWindow.Of(WM_DISK_SCAN_PROGRESS);
+    ASSERT_EQ(progress.size(), 6u);
+    EXPECT_EQ(progress[0].l, kDiskScanStarted);
+    EXPECT_EQ(progress[1].l, kDiskScanSearched);
+    for (int i = 2; i < 5; ++i) {
+        EXPECT_EQ(progress[i].l, kDiskScanTrack);
+        EXPECT_NE(progress[i].w, 0u);
+    }
+    EXPECT_EQ(progress[5].l, kDiskScanFinished);
+    EXPECT_EQ(progress[5].w, 1u);
+    EXPECT_EQ(e.control->imported, 3);
+    EXPECT_EQ(e.s.store->FindNode("最近添加")->TrackCount(), 3);
+
+    // The user removes one track; a scan that ignores deleted music leaves it out.
+    CQvMusic* removed = e.s.store->FindTrack(MakeGid(files[1]), 0);
+    ASSERT_EQ(e.s.lib->RemoveTrack(removed), 1);
+    e.s.lib->OfferToLists(removed, -1);
+    e.control->imported = 0;
+    e.control->ignoreDeleted = true;
+    RunDiskScan(e.Job(roots), 1);
+    EXPECT_EQ(e.control->imported, 2);
+    EXPECT_TRUE(removed->GetState() & STATE_REMOVED);
+    EXPECT_EQ(e.s.store->LibraryTracks().size(), 2u);
+
+    // Unchecked, it comes back.
+    e.control->imported = 0;
+    e.control->ignoreDeleted = false;
+    RunDiskScan(e.Job(roots), 1);
+    EXPECT_EQ(e.control->imported, 3);
+    EXPECT_FALSE(removed->GetState() & STATE_REMOVED);
+    EXPECT_EQ(e.s.store->LibraryTracks().size(), 3u);
+    EXPECT_EQ(e.s.store->FindNode("本地音乐")->TrackCount(), 3);
+}
+
+TEST(DiskScan, AStoppedScanSaysSoAndOnlyOneRunsAtATime)
+{
+    ScanEnv e;
+    ASSERT_EQ(MakeMusic(e.s.MusicDir(), 3).size(), 3);
+    ASSERT_EQ(e.s.Load(), 0);
+    e.control->stop = true;
+    RunDiskScan(e.Job({e.s.MusicDir()}), 1);
+    const std::vector<Window::Msg> progress = e.mainWindow.Of(WM_DISK_SCAN_PROGRESS);
+    ASSERT_EQ(progress.size(), 2u);
+    EXPECT_EQ(progress[0].l, kDiskScanStarted);
+    EXPECT_EQ(progress[1].l, kDiskScanStopped);
+    EXPECT_TRUE(e.s.store->LibraryTracks().empty());
+
+    e.control->stop = false;
+    e.control->running = true;
+    EXPECT_FALSE(StartDiskScan(e.Job({e.s.MusicDir()})));
+    e.control->running = false;
+    e.control->imported = 7;
+    ASSERT_TRUE(StartDiskScan(e.Job({e.s.MusicDir()})));
+    EXPECT_TRUE(e.control->running || e.control->imported > 0);
+    ASSERT_TRUE(testutil::WaitUntil([&] { return e.mainWindow.Count(WM_DISK_SCAN_PROGRESS, kDiskScanFinished) == 1; }, 60000));
+    EXPECT_TRUE(WaitForWorkers(5000));
+    EXPECT_FALSE(e.control->running);
+    EXPECT_EQ(e.control->imported, 3);
+}

@@ -37,9 +37,21 @@ TrackRef Store(CMediaLibrary& library, TrackRef track, const TrackBuildOptions& 
 TrackRef BuildTrackFromFile(CMediaLibrary& library, const QString& path, const TrackBuildOptions& options)
 {
     if (path.isEmpty() || !QFileInfo(path).isFile()) return TrackRef();
-    const QString gid = MakeGid(path);
-    if (TrackRef known = Known(library, gid)) return known;
+    if (TrackRef known = Known(library, MakeGid(path))) return known;
+    TrackRef track = ReadTrackFromFile(path, options);
+    return track ? Store(library, std::move(track), options) : track;
+}
 
+TrackRef StoreBuiltTrack(CMediaLibrary& library, TrackRef track, const TrackBuildOptions& options)
+{
+    if (!track || !track->GetInfo()) return TrackRef();
+    return Store(library, std::move(track), options);
+}
+
+TrackRef ReadTrackFromFile(const QString& path, const TrackBuildOptions& options)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile()) return TrackRef();
+    const QString gid = MakeGid(path);
     auto* info = new TrackInfo;
     info->Gid = gid;
     info->LSrc = path;
@@ -55,7 +67,7 @@ TrackRef BuildTrackFromFile(CMediaLibrary& library, const QString& path, const T
     if (info->Song.isEmpty()) info->Song = QFileInfo(path).completeBaseName();
     track->AttachInfo(info, options.owner);
     if (options.userAddition) info->AddDay = TodayDayNumber();
-    return Store(library, std::move(track), options);
+    return track;
 }
 
 TrackRef BuildTrackFromUrl(CMediaLibrary& library, const UrlTrackFields& fields, const TrackBuildOptions& options)

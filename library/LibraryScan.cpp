@@ -6,17 +6,23 @@
 #include "store/CMediaLibrary.h"
 #include "store/CQvConf.h"
 #include "store/CQvMediaStore.h"
+#include "store/CSqliteDb.h"
 #include "store/Schema.h"
 #include "store/TrackBuilder.h"
 
+#include "base/DebugLog.h"
 #include "base/MessageIds.h"
 #include "base/Worker.h"
 #include "model/TrackInfo.h"
+#include "model/TrackUtil.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSet>
 
+#include <optional>
 #include <thread>
+#include <vector>
 
 const char16_t* const kLocalMusicNode = u"本地音乐";
 const char16_t* const kChartNode = u"试听风向标";
@@ -75,6 +81,64 @@ TrackRef ImportFile(CMediaLibrary& library, const QString& path, bool quiet, boo
     return BuildTrackFromFile(library, path, options);
 }
 
+int ImportFiles(CMediaLibrary& library, const QStringList& paths, bool quiet, bool downloaded, QObject* owner,
+                const ImportedTrack& onTrack, const std::function<bool()>& stop)
+{
+    // A batch ends after this many files or this long of reading, whichever comes first: the
+    // window thread waits at most one batch's inserts, never its reading.
+    constexpr size_t kBatchFiles = 64;
+    constexpr qint64 kBatchMs = 20;
+    TrackBuildOptions options;
+    options.owner = owner;
+    options.userAddition = downloaded;
+    options.quiet = quiet;
+
+    const int total = int(paths.size());
+    int handled = 0;
+    bool stopped = false;
+    while (handled < total && !stopped) {
+        std::vector<TrackRef> batch; // null where a path gave nothing
+        QElapsedTimer reading;
+        reading.start();
+        while (handled + int(batch.size()) < total && batch.size() < kBatchFiles &&
+               (batch.empty() || reading.elapsed() < kBatchMs)) {
+            if (stop && stop()) {
+                stopped = true;
+                break;
+            }
+            const QString& path = paths[handled + int(batch.size())];
+            TrackRef track;
+            if (QFileInfo(path).isFile()) {
+                {
+                    std::lock_guard lock(library.Mutex());
+                    track = TrackRef(library.Store().FindTrack(MakeGid(path), 0));
+                }
+                if (!track) track = ReadTrackFromFile(path, options);
+            }
+            batch.push_back(std::move(track));
+        }
+
+        std::vector<std::pair<TrackRef, int>> stored;
+        {
+            std::lock_guard lock(library.Mutex());
+            CSqliteDb* db = library.Conf().LibraryDb();
+            std::optional<SqliteTransaction> tx;
+            if (db && db->IsOpen()) tx.emplace(*db);
+            for (TrackRef& track : batch) {
+                if (!track) continue;
+                TrackRef kept = StoreBuiltTrack(library, std::move(track), options);
+                stored.emplace_back(std::move(kept), int(library.Store().LibraryTracks().size()));
+            }
+            if (tx && tx->Commit() != kSqliteOk)
+                WriteDebugLogA("ImportFiles: %d library rows not written", int(stored.size()));
+        }
+        handled += int(batch.size());
+        for (const auto& [track, count] : stored)
+            if (track && onTrack && !onTrack(track.get(), count)) return handled;
+    }
+    return handled;
+}
+
 QString ScanStatusText(unsigned status, int count)
 {
     switch (status) {
@@ -113,20 +177,16 @@ void RunStartupScan(const ScanJob& job)
         const QStringList found = Search(job, !scanPaths.isEmpty() ? scanPaths : Roots(job));
         if (StopRequested(job)) Status(job, kScanHideProgress);
 
+        auto stop = [&job] { return IsExiting() || StopRequested(job); };
         if (search == 0) {
             Status(job, kScanSelectLocal);
-            for (const QString& path : found) {
-                if (IsExiting() || StopRequested(job)) break;
-                if (ImportFile(library, path, true, false, job.owner)) Status(job, kScanFound, LibraryCount(library));
-                std::this_thread::yield();
-            }
+            ImportFiles(library, found, true, false, job.owner, [&](CQvMusic*, int count) {
+                Status(job, kScanFound, count);
+                return !stop();
+            }, stop);
             if (!IsExiting()) Status(job, kScanDone, LibraryCount(library));
         } else if (search == 2) {
-            for (const QString& path : found) {
-                if (IsExiting() || StopRequested(job)) break;
-                ImportFile(library, path, false, true, job.owner);
-                std::this_thread::yield();
-            }
+            ImportFiles(library, found, false, true, job.owner, {}, stop);
         }
         // The first scan asks for the import-complete dialog.
         if (!IsExiting())
@@ -177,24 +237,26 @@ void RunDiskScan(const ScanJob& job, int downloaded)
         return;
     }
 
-    for (const QString& path : found) {
-        if (IsExiting()) return;
-        if (StopRequested(job)) break;
-        TrackRef track = ImportFile(library, path, false, downloaded != 0, job.owner);
-        if (!track) continue;
-        window.SendMessage(WM_DISK_SCAN_PROGRESS, reinterpret_cast<quintptr>(track.get()), kDiskScanTrack);
+    bool shutdown = false;
+    auto stop = [&job] { return IsExiting() || StopRequested(job); };
+    ImportFiles(library, found, false, downloaded != 0, job.owner, [&](CQvMusic* track, int) {
+        window.SendMessage(WM_DISK_SCAN_PROGRESS, reinterpret_cast<quintptr>(track), kDiskScanTrack);
         std::this_thread::yield();
         if (track->GetState() & STATE_REMOVED) {
             // A track the user removed earlier comes back only when asked for.
-            if (!job.control || job.control->ignoreDeleted) continue;
-            library.RestoreTrack(track.get());
-            library.OfferToLists(track.get(), -2);
+            if (!job.control || job.control->ignoreDeleted) return !stop();
+            library.RestoreTrack(track);
+            library.OfferToLists(track, -2);
         }
         if (job.control) ++job.control->imported;
-        if (IsExiting()) return;
-        if (StopRequested(job)) break;
-        library.OfferToLists(track.get(), 4);
-    }
+        if (stop()) {
+            shutdown = IsExiting();
+            return false;
+        }
+        library.OfferToLists(track, 4);
+        return true;
+    }, stop);
+    if (shutdown || IsExiting()) return;
     window.PostMessage(WM_DISK_SCAN_PROGRESS, quintptr(downloaded), kDiskScanFinished);
 }
 

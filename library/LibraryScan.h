@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class CMediaLibrary;
@@ -16,6 +17,16 @@ class QObject;
 // today's download day, so it shows in the recent additions. Null for a missing file or a track
 // the store refused.
 TrackRef ImportFile(CMediaLibrary& library, const QString& path, bool quiet, bool downloaded, QObject* owner = nullptr);
+
+// ImportFile for many paths, in order, as a scan imports them: the tags of a few dozen files
+// are read without the lock, then those tracks are stored under the lock in one transaction, so
+// the window thread never waits long and the rows cost one commit per batch. `onTrack` gets
+// each track (new or already known) with the library's track count after it was stored, once
+// its batch is stored; it returns false to end the import. `stop` is asked before each file.
+// The number of paths handled.
+using ImportedTrack = std::function<bool(CQvMusic* track, int libraryCount)>;
+int ImportFiles(CMediaLibrary& library, const QStringList& paths, bool quiet, bool downloaded, QObject* owner,
+                const ImportedTrack& onTrack, const std::function<bool()>& stop);
 
 // What a scan shows through WM_SCAN_STATUS (the main window's handler turns it into its texts).
 enum ScanStatus : unsigned {

@@ -1,9 +1,17 @@
 #include "library/CChangeNotifier.h"
 
+#include "store/CMediaLibrary.h"
+#include "store/CQvConf.h"
+#include "store/CQvMediaStore.h"
+
 #include "base/DebugLog.h"
+#include "model/TrackInfo.h"
 #include "base/MessageIds.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSet>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,6 +24,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -288,4 +297,33 @@ int CChangeNotifier::PendingWatchRequests() const
 {
     std::lock_guard lock(m_state->mutex);
     return static_cast<int>(m_state->requests.size()) + m_state->applying;
+}
+
+QStringList LibraryWatchFolders(CMediaLibrary& library)
+{
+    QStringList folders;
+    {
+        std::lock_guard lock(library.Mutex());
+        for (const QString& f : library.Conf().Settings().autoScanPaths) folders.append(QDir::cleanPath(f));
+        for (const CQvMusic* track : library.Store().LibraryTracks()) {
+            const TrackInfo* info = track->GetInfo();
+            if (info && !info->LSrc.isEmpty()) folders.append(QFileInfo(info->LSrc).path());
+        }
+    }
+    // Shorter paths first, so a folder is looked at after every folder that may hold it.
+    std::sort(folders.begin(), folders.end(),
+              [](const QString& a, const QString& b) { return a.size() != b.size() ? a.size() < b.size() : a < b; });
+    QStringList kept;
+    QSet<QString> keptSet;
+    for (const QString& f : folders) {
+        if (f.isEmpty() || keptSet.contains(f)) continue;
+        bool inside = false;
+        for (QString up = f, parent = QFileInfo(f).path(); !inside && parent != up; up = parent, parent = QFileInfo(up).path())
+            inside = keptSet.contains(parent);
+        if (inside) continue;
+        kept.append(f);
+        keptSet.insert(f);
+    }
+    std::sort(kept.begin(), kept.end());
+    return kept;
 }

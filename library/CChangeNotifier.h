@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+class CMediaLibrary;
+
 // Event codes of a change, as the controller's handler of WM_SHELL_CHANGE tests them.
 constexpr int kShellItemCreated = 0x2;
 constexpr int kShellItemDeleted = 0x4;
@@ -47,3 +49,7 @@ private:
     struct State;
     std::unique_ptr<State> m_state;
 };
+
+// The folders whose changes concern the library: the auto-scan folders and every folder that
+// holds a library track's file, each once and without folders inside another of them.
+QStringList LibraryWatchFolders(CMediaLibrary& library);

@@ -2,6 +2,7 @@
 
 #include "base/MessageIds.h"
 #include "tests/common/TestUtil.h"
+#include "tests/library/LibraryTestUtil.h"
 
 #include <QDir>
 #include <QFile>
@@ -121,4 +122,19 @@ TEST(ChangeNotifier, NestedFoldersAreWatchedOnceAndTheWindowMayGoFirst)
         const std::vector<ShellChange> c = notifier.TakeChanges();
         return !c.empty() && c.front().path == lib + "/a/x.mp3";
     }));
+}
+
+TEST(ChangeNotifier, WatchesTheScanFoldersAndTheFoldersOfLibraryTracks)
+{
+    librarytest::Session s;
+    ASSERT_EQ(s.Load(), 0);
+    const QString music = QDir::cleanPath(s.MusicDir());
+    s.conf->Settings().autoScanPaths = {music + "/Scan/", music + "/Scan/Inner"};
+    s.AddFileTrack("A/1.mp3");
+    s.AddFileTrack("A/2.mp3");
+    s.AddFileTrack("A/Sub/3.mp3");
+    s.AddFileTrack("Scan/Inner/4.mp3");
+    s.AddFileTrack("AB/5.mp3"); // a name that starts like another folder is not inside it
+    s.AddFileTrack("A-x/6.mp3");
+    EXPECT_EQ(LibraryWatchFolders(*s.lib), (QStringList {music + "/A", music + "/A-x", music + "/AB", music + "/Scan"}));
 }

@@ -5,6 +5,7 @@
 #include "library/CFileFinder.h"
 #include "library/CQvNodeTree.h"
 #include "library/LibraryScan.h"
+#include "library/PosixHandles.h"
 
 #include "store/CMediaLibrary.h"
 #include "store/CQvConf.h"
@@ -21,8 +22,6 @@
 #include <taglib/tag.h>
 
 #include <benchmark/benchmark.h>
-
-#include <dirent.h>
 
 #include <cstdlib>
 #include <memory>
@@ -99,9 +98,9 @@ void BM_ScanImport(benchmark::State& state)
 
 void Walk(const std::string& folder, size_t& titles)
 {
-    DIR* dir = opendir(folder.c_str());
+    DirHandle dir(folder.c_str());
     if (!dir) return;
-    while (dirent* d = readdir(dir)) {
+    while (dirent* d = readdir(dir.get())) {
         if (d->d_name[0] == '.') continue;
         const std::string path = folder + "/" + d->d_name;
         if (d->d_type == DT_DIR) {
@@ -111,7 +110,6 @@ void Walk(const std::string& folder, size_t& titles)
             if (!file.isNull() && file.tag() && !file.tag()->title().isEmpty()) ++titles;
         }
     }
-    closedir(dir);
 }
 
 void BM_Floor_WalkAndTag(benchmark::State& state)

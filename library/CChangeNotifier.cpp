@@ -1,5 +1,7 @@
 #include "library/CChangeNotifier.h"
 
+#include "library/PosixHandles.h"
+
 #include "store/CMediaLibrary.h"
 #include "store/CQvConf.h"
 #include "store/CQvMediaStore.h"
@@ -30,39 +32,6 @@
 #include <thread>
 
 namespace {
-
-// Owns one file descriptor (the inotify queue, the wake-up event).
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd() { if (m_fd >= 0) ::close(m_fd); }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    UniqueFd(UniqueFd&& o) noexcept : m_fd(o.m_fd) { o.m_fd = -1; }
-    UniqueFd& operator=(UniqueFd&& o) noexcept
-    {
-        std::swap(m_fd, o.m_fd);
-        return *this;
-    }
-    int get() const { return m_fd; }
-    explicit operator bool() const { return m_fd >= 0; }
-
-private:
-    int m_fd = -1;
-};
-
-class DirStream {
-public:
-    explicit DirStream(const char* path) : m_dir(opendir(path)) {}
-    ~DirStream() { if (m_dir) closedir(m_dir); }
-    DirStream(const DirStream&) = delete;
-    DirStream& operator=(const DirStream&) = delete;
-    DIR* get() const { return m_dir; }
-
-private:
-    DIR* m_dir;
-};
 
 constexpr uint32_t kWatchMask = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_CREATE |
                                 IN_DELETE_SELF | IN_DONT_FOLLOW | IN_ONLYDIR | IN_EXCL_UNLINK;
@@ -140,7 +109,7 @@ void CChangeNotifier::State::WatchTree(const QByteArray& folder, int depth, bool
         std::lock_guard lock(mutex);
         folders[wd] = folder;
     }
-    DirStream dir(folder.constData());
+    DirHandle dir(folder.constData());
     if (!dir.get()) return;
     std::vector<QByteArray> subfolders;
     while (dirent* d = readdir(dir.get())) {

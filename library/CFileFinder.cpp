@@ -1,5 +1,7 @@
 #include "library/CFileFinder.h"
 
+#include "library/PosixHandles.h"
+
 #include <QFile>
 
 #include <dirent.h>
@@ -15,26 +17,6 @@
 const char* const kMusicMasks = "*.mp3|*.wma";
 
 namespace {
-
-// Owns one open directory stream.
-class DirHandle {
-public:
-    explicit DirHandle(const char* path) : m_dir(opendir(path)) {}
-    ~DirHandle() { if (m_dir) closedir(m_dir); }
-    DirHandle(const DirHandle&) = delete;
-    DirHandle& operator=(const DirHandle&) = delete;
-    DirHandle(DirHandle&& o) noexcept : m_dir(o.m_dir) { o.m_dir = nullptr; }
-    DirHandle& operator=(DirHandle&& o) noexcept
-    {
-        std::swap(m_dir, o.m_dir);
-        return *this;
-    }
-    DIR* get() const { return m_dir; }
-    explicit operator bool() const { return m_dir != nullptr; }
-
-private:
-    DIR* m_dir;
-};
 
 struct Exclusions {
     std::mutex mutex;

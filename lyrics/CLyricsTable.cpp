@@ -18,12 +18,20 @@
 
 namespace {
 
-constexpr unsigned kNotCached = 0x2;
+const char* const kInsertLyrics = "INSERT INTO Lyrics (Gid, Lrc) VALUES (?, ?)";
 
 CSqliteDb* OpenLyricsDb(CMediaLibrary& library)
 {
     CSqliteDb* db = library.Conf().LyricsDb();
     return db && db->IsOpen() ? db : nullptr;
+}
+
+// The library's record of `gid` when its lyrics may be cached: a track marked removed keeps
+// none. Called under the library lock.
+CQvMusic* CachingRecord(CMediaLibrary& library, const QString& gid)
+{
+    CQvMusic* stored = library.Store().FindTrack(gid, 0);
+    return stored && !(stored->GetState() & STATE_REMOVED) ? stored : nullptr;
 }
 
 // Rewrites the track's lyrics file when the lyrics on show came from it (its text is still the
@@ -70,7 +78,26 @@ int CLyricsTable::StoreLyrics(const QString& gid, const QString& lyrics)
     int rc = db->Run("UPDATE Lyrics SET Lrc=? WHERE Gid=?", lyrics, gid);
     if (rc != kSqliteOk || sqlite3_changes(db->get()) > 0) return rc;
     // A track that had no row yet (lyrics from the service that were not cached).
-    return db->Run("INSERT INTO Lyrics (Gid, Lrc) VALUES (?, ?)", gid, lyrics);
+    return db->Run(kInsertLyrics, gid, lyrics);
+}
+
+int CLyricsTable::AddLyrics(const QString& gid, const QString& lyrics)
+{
+    std::lock_guard lock(m_library.Mutex());
+    CSqliteDb* db = OpenLyricsDb(m_library);
+    return db ? db->Run(kInsertLyrics, gid, lyrics) : kSqliteError;
+}
+
+void StoreFetchedLyrics(CMediaLibrary& library, const QString& gid, const QString& text)
+{
+    std::lock_guard lock(library.Mutex());
+    CQvMusic* stored = CachingRecord(library, gid);
+    if (!stored) return;
+    // A row already there (a forced fetch) is not an error: the track shows the new text.
+    CLyricsTable(library).AddLyrics(gid, text);
+    stored->SetHasLyrics(1);
+    if (stored->GetInfo()) stored->GetInfo()->Lrc = 1;
+    library.UpdateTrack(stored);
 }
 
 int StoreAdjustedLyrics(CMediaLibrary& library, CQvMusic* track, const QString& text)
@@ -86,8 +113,8 @@ int StoreAdjustedLyrics(CMediaLibrary& library, CQvMusic* track, const QString& 
     if (written >= 0) return written;
 
     std::lock_guard lock(library.Mutex());
-    CQvMusic* stored = library.Store().FindTrack(info.Gid, 0);
-    if (!stored || (stored->GetState() & kNotCached)) return 0;
+    CQvMusic* stored = CachingRecord(library, info.Gid);
+    if (!stored) return 0;
     if (CLyricsTable(library).StoreLyrics(info.Gid, text) != kSqliteOk) return 0;
     if (TrackInfo* record = stored->GetInfo(); record && record->Lrc == 0) {
         record->Lrc = 1;

@@ -17,10 +17,18 @@ public:
     bool FindLyrics(const QString& gid, QString& lyrics) override;
     // Replaces the row's text, or adds the row when there is none: 0, or the SQLite error.
     int StoreLyrics(const QString& gid, const QString& lyrics);
+    // Adds the row only: a row already there keeps its text (0, or the SQLite error).
+    int AddLyrics(const QString& gid, const QString& lyrics);
 
 private:
     CMediaLibrary& m_library;
 };
+
+// Caches lyrics fetched from the service for the library's record of `gid` (not for a track
+// outside the library or marked removed): the row is added unless one is there already (a fetch
+// forced past stored lyrics shows the new text without storing it) and the record is marked as
+// having lyrics.
+void StoreFetchedLyrics(CMediaLibrary& library, const QString& gid, const QString& text);
 
 // Keeps re-timed lyrics (the model's stored form) for `track`, the track they were loaded for:
 // the text becomes the track's lyrics. Lyrics that were read from the track's lyrics file are

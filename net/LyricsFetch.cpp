@@ -1,8 +1,8 @@
 #include "net/LyricsFetch.h"
 
-#include "base/CodePage.h"
 #include "base/MessageIds.h"
 #include "base/MsgWindow.h"
+#include "lyrics/CLyricsTable.h"
 #include "model/CQvMusic.h"
 #include "model/TrackInfo.h"
 #include "net/CQvCINet.h"
@@ -10,31 +10,10 @@
 #include "net/ServiceAddress.h"
 #include "net/ServiceMethods.h"
 #include "net/ServiceRequest.h"
-#include "store/CMediaLibrary.h"
-#include "store/CQvConf.h"
-#include "store/CQvMediaStore.h"
-#include "store/CSqliteDb.h"
-
-#include <mutex>
 
 namespace {
 
 constexpr unsigned kForceFetch = 0x40;
-constexpr unsigned kNotCached = 0x2;
-
-// Caches fetched lyrics for the library's record of the track; the statement's failure (a
-// row already there) is not reported.
-void StoreFetchedLyrics(CMediaLibrary& library, const QString& gid, const QString& text)
-{
-    std::lock_guard lock(library.Mutex());
-    CQvMusic* stored = library.Store().FindTrack(gid, 0);
-    if (!stored || (stored->GetState() & kNotCached)) return;
-    if (CSqliteDb* db = library.Conf().LyricsDb(); db && db->IsOpen())
-        db->Run("INSERT INTO Lyrics (Gid, Lrc) VALUES (?, ?)", gid, ToAnsi(text));
-    stored->SetHasLyrics(1);
-    if (stored->GetInfo()) stored->GetInfo()->Lrc = 1;
-    library.UpdateTrack(stored);
-}
 
 } // namespace
 

@@ -163,6 +163,13 @@ TEST(LyricsTable, QuotesAndChineseStoreAndReadBackUnchanged)
     EXPECT_EQ(text, QStringLiteral("[00:01.00]'"));
     EXPECT_FALSE(s.table->FindLyrics(QStringLiteral("it's"), text));
 
+    // Adding keeps a row that is there; a new Gid gets its row.
+    EXPECT_NE(s.table->AddLyrics(gid, kLoaded), kSqliteOk);
+    ASSERT_TRUE(s.table->FindLyrics(gid, text));
+    EXPECT_EQ(text, QStringLiteral("[00:01.00]'"));
+    EXPECT_EQ(s.table->AddLyrics(QStringLiteral("it's"), kLoaded), kSqliteOk);
+    EXPECT_EQ(s.RawRow(QStringLiteral("it's")), ToAnsi(kLoaded));
+
     // Without a connection nothing is found or stored.
     s.conf->CloseAll();
     EXPECT_FALSE(s.table->FindLyrics(gid, text));

@@ -8,11 +8,10 @@
 #include "store/CSqliteDb.h"
 #include "store/Schema.h"
 
-#include "base/CodePage.h"
 #include "base/Worker.h"
+#include "base/XmlFile.h"
 #include "model/TrackInfo.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <tinyxml2.h>
@@ -213,22 +212,15 @@ int CQvNodeTree::LoadFromXml(const QString& path)
     std::lock_guard lock(m_library.Mutex());
     CQvMediaStore& store = m_library.Store();
     if (store.TopNodeCount() > 0) return 0;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return -1;
-    const QByteArray bytes = file.readAll();
     tinyxml2::XMLDocument doc;
-    if (doc.Parse(bytes.constData(), size_t(bytes.size())) != tinyxml2::XML_SUCCESS) return -1;
+    if (ReadXmlFile(path, doc) != XmlFileRead::Parsed) return -1;
 
-    auto text = [](const tinyxml2::XMLElement* e, const char* name) {
-        const char* v = e->Attribute(name);
-        return v ? FromAnsi(QByteArray(v)) : QString();
-    };
     auto rowOf = [&](const tinyxml2::XMLElement* e) {
         NodeRow row;
         row.type = e->IntAttribute("type", 0);
-        row.id = text(e, "id");
-        row.name = text(e, "name");
-        row.condition = text(e, "condition");
+        row.id = XmlAttrText(e, "id");
+        row.name = XmlAttrText(e, "name");
+        row.condition = XmlAttrText(e, "condition");
         row.edit = e->IntAttribute("edit", 0);
         e->QueryIntAttribute("img", &row.iconId);
         return row;
@@ -237,7 +229,7 @@ int CQvNodeTree::LoadFromXml(const QString& path)
         for (const tinyxml2::XMLElement* c = e->FirstChildElement("child"); c; c = c->NextSiblingElement("child")) {
             const NodeRow row = rowOf(c);
             std::unique_ptr<CQvCommonNode> node = MakeNode(row, false, true, store);
-            node->SetDisplayType(text(c, "displaytype"));
+            node->SetDisplayType(XmlAttrText(c, "displaytype"));
             if (row.type == 21) node->SetTracks(&store.LibraryTracks());
             node->GetListInfo()->displayName = row.name;
             node->GetListInfo()->stored = true;
@@ -249,7 +241,7 @@ int CQvNodeTree::LoadFromXml(const QString& path)
     };
     for (const tinyxml2::XMLElement* e = doc.FirstChildElement("root"); e; e = e->NextSiblingElement("root")) {
         std::unique_ptr<CQvCommonNode> node = MakeNode(rowOf(e), true, true, store);
-        node->SetDisplayType(text(e, "displaytype"));
+        node->SetDisplayType(XmlAttrText(e, "displaytype"));
         children(children, node.get(), e);
         store.RegisterNode(node.get());
         store.AppendTopNode(std::move(node));

@@ -5,7 +5,9 @@
 
 #include "base/CodePage.h"
 #include "base/DebugLog.h"
+#include "base/IniFile.h"
 #include "base/WholeFile.h"
+#include "base/XmlFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -100,127 +102,8 @@ const ConfigAttr kConfigAttrs[] = {
     {"macuserid", AttrKind::MacUserId, nullptr, &ConfigSettings::macuserid},
 };
 
-QString AttrText(const tinyxml2::XMLElement* e, const char* name, bool* present = nullptr)
-{
-    const char* v = e->Attribute(name);
-    if (present) *present = v != nullptr;
-    return v ? FromAnsi(QByteArray(v)) : QString();
-}
-
-void SetAttrText(tinyxml2::XMLElement* e, const char* name, const QString& value)
-{
-    e->SetAttribute(name, ToAnsi(value).constData());
-}
-
-// Parses a whole file; false when it is missing or unreadable.
-bool ReadXml(const QString& path, tinyxml2::XMLDocument& doc, bool* parsed = nullptr)
-{
-    if (parsed) *parsed = false;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return false;
-    const QByteArray bytes = f.readAll();
-    const bool ok = doc.Parse(bytes.constData(), static_cast<size_t>(bytes.size())) == tinyxml2::XML_SUCCESS;
-    if (parsed) *parsed = ok;
-    return true;
-}
-
-// ---- "Info.ini" ----
-
-// Lines of the file and where section "info" is; the platform's profile calls compare
-// section and key names without regard to case and strip one pair of quotes around values.
-struct IniFile {
-    QList<QByteArray> lines;
-
-    bool Load(const QString& path)
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::ReadOnly)) return false;
-        lines = f.readAll().split('\n');
-        for (QByteArray& l : lines)
-            if (l.endsWith('\r')) l.chop(1);
-        if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-        return true;
-    }
-
-    static bool IsSection(const QByteArray& line, QByteArray* name = nullptr)
-    {
-        const QByteArray t = line.trimmed();
-        if (!t.startsWith('[') || !t.contains(']')) return false;
-        if (name) *name = t.mid(1, t.indexOf(']') - 1).trimmed();
-        return true;
-    }
-
-    // Index of the key's line in `section`, or -1; `sectionEnd` is where a new key would go
-    // (-1 when the section is missing).
-    int Find(const char* section, const char* key, int* sectionEnd = nullptr) const
-    {
-        int in = -1;
-        if (sectionEnd) *sectionEnd = -1;
-        for (int i = 0; i < lines.size(); ++i) {
-            QByteArray name;
-            if (IsSection(lines[i], &name)) {
-                if (in >= 0) break;
-                if (name.compare(section, Qt::CaseInsensitive) == 0) {
-                    in = i;
-                    if (sectionEnd) *sectionEnd = i + 1;
-                }
-                continue;
-            }
-            if (in < 0) continue;
-            const int eq = lines[i].indexOf('=');
-            if (eq < 0) continue;
-            if (sectionEnd && !lines[i].trimmed().isEmpty()) *sectionEnd = i + 1;
-            if (lines[i].left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0) return i;
-        }
-        return -1;
-    }
-
-    bool Value(const char* section, const char* key, QString& out) const
-    {
-        const int i = Find(section, key);
-        if (i < 0) return false;
-        QByteArray v = lines[i].mid(lines[i].indexOf('=') + 1).trimmed();
-        if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) v = v.mid(1, v.size() - 2);
-        out = FromAnsi(v);
-        return true;
-    }
-
-    void SetValue(const char* section, const char* key, const QString& value)
-    {
-        int end = -1;
-        const int i = Find(section, key, &end);
-        const QByteArray line = QByteArray(key) + '=' + ToAnsi(value);
-        if (i >= 0) {
-            lines[i] = line;
-        } else if (end >= 0) {
-            lines.insert(end, line);
-        } else {
-            lines.append(QByteArray("[") + section + ']');
-            lines.append(line);
-        }
-    }
-
-    bool Save(const QString& path) const
-    {
-        QByteArray bytes;
-        for (const QByteArray& l : lines) bytes += l + "\r\n";
-        return WriteFileWhole(path, bytes);
-    }
-};
-
-// The platform's profile integer: the leading decimal number, the default when there is none.
-int ProfileInt(const QString& text, int fallback)
-{
-    const QString t = text.trimmed();
-    int i = 0;
-    const bool negative = t.startsWith(QLatin1Char('-'));
-    if (negative) ++i;
-    long long v = 0;
-    const int start = i;
-    while (i < t.size() && t[i].isDigit() && i - start < 10) v = v * 10 + t[i++].digitValue();
-    if (i == start) return fallback;
-    return static_cast<int>(negative ? -v : v);
-}
+// "Info.ini" is code-page text with the line ends of the platform it came from.
+IniFile InfoIni() { return IniFile(IniFile::Encoding::CodePage, "\r\n"); }
 
 QString ExecutableDir()
 {
@@ -322,8 +205,9 @@ int CQvConf::LoadConfig(const QString& dataDir)
 
     const QString path = dir + QStringLiteral("Config.xml");
     tinyxml2::XMLDocument doc;
-    bool parsed = false;
-    if (!ReadXml(path, doc, &parsed)) return -1;
+    const XmlFileRead read = ReadXmlFile(path, doc);
+    if (read == XmlFileRead::Missing) return -1;
+    const bool parsed = read == XmlFileRead::Parsed;
     const tinyxml2::XMLElement* root = parsed ? doc.FirstChildElement("root") : nullptr;
     const tinyxml2::XMLElement* config = root ? root->FirstChildElement("config") : nullptr;
     if (!config) {
@@ -344,7 +228,7 @@ int CQvConf::LoadConfig(const QString& dataDir)
         case AttrKind::CurList:
         case AttrKind::MacUserId: {
             bool present = false;
-            const QString v = AttrText(config, a.name, &present);
+            const QString v = XmlAttrText(config, a.name, &present);
             if (present) s.*a.textField = v;
             break;
         }
@@ -356,8 +240,8 @@ int CQvConf::LoadConfig(const QString& dataDir)
     s.autoScanPaths.clear();
     for (const tinyxml2::XMLElement* e = config->FirstChildElement(); e; e = e->NextSiblingElement()) {
         const char* name = e->Name();
-        if (qstrcmp(name, "picfolder") == 0) s.picFolders.append(AttrText(e, "value"));
-        else if (qstrcmp(name, "autoscanpath") == 0) s.autoScanPaths.append(AttrText(e, "value"));
+        if (qstrcmp(name, "picfolder") == 0) s.picFolders.append(XmlAttrText(e, "value"));
+        else if (qstrcmp(name, "autoscanpath") == 0) s.autoScanPaths.append(XmlAttrText(e, "value"));
     }
     return 0;
 }
@@ -381,13 +265,13 @@ int CQvConf::SaveConfig()
             break;
         case AttrKind::Text:
         case AttrKind::CurList:
-            SetAttrText(config, a.name, s.*a.textField);
+            SetXmlAttrText(config, a.name, s.*a.textField);
             break;
         case AttrKind::MacUserId:
-            SetAttrText(config, a.name, s.macuserid.isEmpty() ? s.macuseridFallback : s.macuserid);
+            SetXmlAttrText(config, a.name, s.macuserid.isEmpty() ? s.macuseridFallback : s.macuserid);
             break;
         case AttrKind::Version:
-            SetAttrText(config, a.name, m_info.version.isEmpty() ? QStringLiteral("1.0") : m_info.version);
+            SetXmlAttrText(config, a.name, m_info.version.isEmpty() ? QStringLiteral("1.0") : m_info.version);
             break;
         case AttrKind::ReadOnlyInt:
             break;
@@ -396,17 +280,14 @@ int CQvConf::SaveConfig()
     auto writeList = [&](const char* name, const QStringList& list, qsizetype count) {
         for (qsizetype i = count - 1; i >= 0; --i) {
             tinyxml2::XMLElement* e = doc.NewElement(name);
-            SetAttrText(e, "value", list[i]);
+            SetXmlAttrText(e, "value", list[i]);
             config->InsertEndChild(e);
         }
     };
     writeList("picfolder", s.picFolders, s.picFolders.size());
     writeList("autoscanpath", s.autoScanPaths, std::min<qsizetype>(s.autoScanPaths.size(), kMaxAutoScanWritten));
 
-    tinyxml2::XMLPrinter printer;
-    doc.Print(&printer);
-    const QByteArray bytes(printer.CStr(), printer.CStrSize() > 0 ? printer.CStrSize() - 1 : 0);
-    if (!WriteFileWhole(m_strDataDir + QStringLiteral("Config.xml"), bytes)) {
+    if (!WriteFileWhole(m_strDataDir + QStringLiteral("Config.xml"), PrintXml(doc))) {
         WriteDebugLogA("cannot write Config.xml in %s", QFile::encodeName(m_strDataDir).constData());
         return -1;
     }
@@ -420,19 +301,18 @@ int CQvConf::LoadServerTable(const QString& path)
     m_servers.clear();
     for (QStringList& l : m_fallbacks) l.clear();
     tinyxml2::XMLDocument doc;
-    bool parsed = false;
-    if (!ReadXml(path, doc, &parsed) || !parsed) return -1;
+    if (ReadXmlFile(path, doc) != XmlFileRead::Parsed) return -1;
     for (const tinyxml2::XMLElement* e = doc.FirstChildElement("url"); e; e = e->NextSiblingElement("url")) {
         bool present = false;
-        const QString name = AttrText(e, "name", &present);
-        if (present) m_servers[name] = AttrText(e, "value");
+        const QString name = XmlAttrText(e, "name", &present);
+        if (present) m_servers[name] = XmlAttrText(e, "value");
     }
     for (int n = 1; n <= 6; ++n) {
         const QByteArray tag = "defaulturl" + QByteArray::number(n);
         const tinyxml2::XMLElement* list = doc.FirstChildElement(tag.constData());
         if (!list) continue;
         for (const tinyxml2::XMLElement* e = list->FirstChildElement("name"); e; e = e->NextSiblingElement("name"))
-            m_fallbacks[n - 1].append(AttrText(e, "value"));
+            m_fallbacks[n - 1].append(XmlAttrText(e, "value"));
     }
     return 0;
 }
@@ -453,11 +333,10 @@ QStringList CQvConf::LoadFilterMap() const
 {
     QStringList names;
     tinyxml2::XMLDocument doc;
-    bool parsed = false;
-    if (!ReadXml(m_strDataDir + QStringLiteral("filtermap.xml"), doc, &parsed) || !parsed) return names;
+    if (ReadXmlFile(m_strDataDir + QStringLiteral("filtermap.xml"), doc) != XmlFileRead::Parsed) return names;
     for (const tinyxml2::XMLElement* e = doc.FirstChildElement("type"); e; e = e->NextSiblingElement("type")) {
         bool present = false;
-        const QString name = AttrText(e, "name", &present);
+        const QString name = XmlAttrText(e, "name", &present);
         if (present) names.append(name);
     }
     return names;
@@ -471,7 +350,7 @@ void CQvConf::LoadInfoIni()
 {
     m_bInfoLoaded = true;
     m_info = InfoIniValues();
-    IniFile ini;
+    IniFile ini = InfoIni();
     if (!ini.Load(InfoIniPath())) return;
     QString v;
     if (ini.Value("info", "skin", v)) m_info.skin = ProfileInt(v, 0);
@@ -482,7 +361,7 @@ void CQvConf::LoadInfoIni()
 
 int CQvConf::SaveInfoSkin(int skin)
 {
-    IniFile ini;
+    IniFile ini = InfoIni();
     ini.Load(InfoIniPath());
     ini.SetValue("info", "skin", QString::number(skin));
     if (!ini.Save(InfoIniPath())) return -1;
@@ -492,7 +371,7 @@ int CQvConf::SaveInfoSkin(int skin)
 
 int CQvConf::SaveInfoUpdateCount(int count)
 {
-    IniFile ini;
+    IniFile ini = InfoIni();
     ini.Load(InfoIniPath());
     ini.SetValue("info", "updatecount", QString::number(count));
     if (!ini.Save(InfoIniPath())) return -1;

@@ -1,13 +1,14 @@
 #include "ui/CSkin.h"
 
 #include "ui/SkinScheme.h"
-#include "ui/XmlFile.h"
+#include "base/XmlFile.h"
 
 #include <QApplication>
 #include <QFont>
 #include <QImage>
 #include <QPalette>
 
+#include <tinyxml2.h>
 
 namespace {
 
@@ -94,7 +95,8 @@ bool CSkin::Load(const QString& skinDir)
     CaptureFallbackColors();
 
     tinyxml2::XMLDocument doc;
-    const tinyxml2::XMLElement* root = ReadXmlRoot(m_dir + QStringLiteral("ordel.skin"), doc);
+    if (ReadXmlFile(m_dir + QStringLiteral("ordel.skin"), doc) != XmlFileRead::Parsed) return false;
+    const tinyxml2::XMLElement* root = doc.RootElement();
     if (!root) return false;
 
     if (const char* font = root->Attribute("font")) {

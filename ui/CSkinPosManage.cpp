@@ -1,13 +1,12 @@
 #include "ui/CSkinPosManage.h"
 
-#include "base/CodePage.h"
-#include "ui/XmlFile.h"
-
-
+#include "base/XmlFile.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+
+#include <tinyxml2.h>
 
 namespace {
 
@@ -79,7 +78,8 @@ bool CSkinPosManage::Load(const QString& path)
 {
     Clear();
     tinyxml2::XMLDocument doc;
-    const tinyxml2::XMLElement* root = ReadXmlRoot(path, doc);
+    if (ReadXmlFile(path, doc) != XmlFileRead::Parsed) return false;
+    const tinyxml2::XMLElement* root = doc.RootElement();
     if (!root) return false;
     for (auto* wnd = root->FirstChildElement("wnd"); wnd; wnd = wnd->NextSiblingElement("wnd")) {
         const int wndId = AttrInt(wnd, "id");
@@ -93,7 +93,7 @@ bool CSkinPosManage::Load(const QString& path)
             r.height = AttrInt(ctrl, "height");
             r.alignType = AttrInt(ctrl, "aligntype");
             r.stretch = AttrInt(ctrl, "stretch");
-            if (const char* name = ctrl->Attribute("name")) r.name = FromAnsi(QByteArray(name));
+            r.name = XmlAttrText(ctrl, "name");
             if (!m_records.contains(r.ctrlId)) m_order.append(r.ctrlId);
             m_records.insert(r.ctrlId, r);
         }

@@ -1,6 +1,7 @@
 #include "net/proto/RequestDocument.h"
 
 #include "base/CodePage.h"
+#include "base/XmlFile.h"
 #include "net/proto/UrlEncode.h"
 
 #include <tinyxml2.h>
@@ -80,9 +81,7 @@ void CRequestDocument::AddSong(const XmlFields& fields)
 
 QByteArray CRequestDocument::Print() const
 {
-    tinyxml2::XMLPrinter printer;
-    m_impl->doc.Print(&printer);
-    return QByteArray(printer.CStr());
+    return PrintXml(m_impl->doc);
 }
 
 QByteArray EncodeRequestBody(const QByteArray& prefix, const QByteArray& printedDocument)

@@ -2,7 +2,7 @@
 
 #include "base/DebugLog.h"
 #include "base/Worker.h"
-#include "playback/FfmpegHandles.h"
+#include "base/FfmpegHandles.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "playback/StreamDecoder.h"
 
 #include "playback/ByteSource.h"
-#include "playback/FfmpegHandles.h"
+#include "base/FfmpegHandles.h"
 
 #include <QFile>
 

@@ -1,5 +1,7 @@
 #pragma once
-// One owning type per FFmpeg handle; private to playback/ (it pulls in the FFmpeg headers).
+// One owning type per FFmpeg handle, for the engine, the reference service and the test
+// fixtures. Header only: base itself links no FFmpeg; whoever includes this links the FFmpeg
+// libraries it calls. Include it only in source files (it pulls in the FFmpeg headers).
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>

@@ -19,6 +19,12 @@ struct FormatContextFree {
 };
 using FormatContext = std::unique_ptr<AVFormatContext, FormatContextFree>;
 
+// A muxer's context; its I/O context, when custom, is owned by the caller.
+struct OutputContextFree {
+    void operator()(AVFormatContext* p) const { avformat_free_context(p); }
+};
+using OutputContext = std::unique_ptr<AVFormatContext, OutputContextFree>;
+
 struct CodecContextFree {
     void operator()(AVCodecContext* p) const { avcodec_free_context(&p); }
 };

@@ -1,57 +1,17 @@
 #include "service/AudioEncoder.h"
 
+#include "base/FfmpegHandles.h"
+
 #include <QFile>
 #include <QSaveFile>
 
 extern "C" {
-#include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/frame.h>
 }
 
 #include <cmath>
-#include <utility>
 
 namespace {
-
-class CodecContext {
-public:
-    explicit CodecContext(const AVCodec* codec) : m_p(avcodec_alloc_context3(codec)) {}
-    ~CodecContext() { avcodec_free_context(&m_p); }
-    CodecContext(const CodecContext&) = delete;
-    CodecContext& operator=(const CodecContext&) = delete;
-    CodecContext(CodecContext&& o) noexcept : m_p(std::exchange(o.m_p, nullptr)) {}
-    AVCodecContext* get() const { return m_p; }
-
-private:
-    AVCodecContext* m_p;
-};
-
-class Frame {
-public:
-    Frame() : m_p(av_frame_alloc()) {}
-    ~Frame() { av_frame_free(&m_p); }
-    Frame(const Frame&) = delete;
-    Frame& operator=(const Frame&) = delete;
-    Frame(Frame&& o) noexcept : m_p(std::exchange(o.m_p, nullptr)) {}
-    AVFrame* get() const { return m_p; }
-
-private:
-    AVFrame* m_p;
-};
-
-class Packet {
-public:
-    Packet() : m_p(av_packet_alloc()) {}
-    ~Packet() { av_packet_free(&m_p); }
-    Packet(const Packet&) = delete;
-    Packet& operator=(const Packet&) = delete;
-    Packet(Packet&& o) noexcept : m_p(std::exchange(o.m_p, nullptr)) {}
-    AVPacket* get() const { return m_p; }
-
-private:
-    AVPacket* m_p;
-};
 
 // Takes every packet the encoder has ready into `out`.
 bool Drain(AVCodecContext* ctx, AVPacket* pkt, QSaveFile& out)
@@ -78,8 +38,8 @@ bool WriteToneMp3(const QString& path, double seconds, double hz)
 {
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MP3);
     if (!codec) return false;
-    CodecContext ctx(codec);
-    if (!ctx.get()) return false;
+    const ffmpeg::CodecContext ctx(avcodec_alloc_context3(codec));
+    if (!ctx) return false;
     AVCodecContext* c = ctx.get();
     c->bit_rate = 128000;
     c->sample_rate = 44100;
@@ -88,9 +48,9 @@ bool WriteToneMp3(const QString& path, double seconds, double hz)
     if (av_channel_layout_copy(&c->ch_layout, &stereo) < 0) return false;
     if (avcodec_open2(c, codec, nullptr) < 0) return false;
 
-    Frame frame;
-    Packet packet;
-    if (!frame.get() || !packet.get()) return false;
+    const ffmpeg::Frame frame(av_frame_alloc());
+    const ffmpeg::Packet packet(av_packet_alloc());
+    if (!frame || !packet) return false;
     AVFrame* f = frame.get();
     f->nb_samples = c->frame_size > 0 ? c->frame_size : 1152;
     f->format = c->sample_fmt;

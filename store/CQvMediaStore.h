@@ -40,6 +40,7 @@ public:
     CQvMusic* FindTrack(const QString& key, int kind) const;
     // The tracks read from TempMusic.
     CQvMusic* FindStoredTemp(const QString& gid) const;
+    size_t StoredTempCount() const { return m_storedTemp.size(); }
     IQvNode* FindNode(const QString& name) const;
     IQvNode* FindTopNodeByType(int type) const;
     // Names compared without regard to case.

@@ -390,8 +390,13 @@ int CPlayController::GetLengthSeconds()
     if (!m_pCurTrack) return 0;
     TrackInfo& info = *m_pCurTrack->GetInfo();
     if (info.TotleTime != 0) return info.TotleTime;
-    info.TotleTime = EngineLengthSeconds(m_pEngine->GetLength());
-    return info.TotleTime;
+    const int length = EngineLengthSeconds(m_pEngine->GetLength());
+    if (length != 0) {
+        // The lyrics task may be writing the track's row meanwhile.
+        std::lock_guard lock(m_library.Mutex());
+        info.TotleTime = length;
+    }
+    return length;
 }
 
 bool CPlayController::Seek(int ms) { return m_pEngine->Seek(ms); }

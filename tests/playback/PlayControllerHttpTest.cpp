@@ -97,6 +97,24 @@ TEST_F(PlayerHttpTest, AFinishedDownloadStartsAtOnceAndTheListGoesOn)
     EXPECT_EQ(records[0].completion, 2);
 }
 
+TEST_F(PlayerHttpTest, AStreamCutShortEndsWhereItStoppedAndTheListGoesOn)
+{
+    CQvConf::Instance().Settings().rolltype = CPlayController::kModeListLoop;
+    // The server announces the whole song and hangs up half-way: what came plays, then it ends.
+    const QByteArray cbr = Bytes(Kind::CbrMp3);
+    server.Partial("/half.mp3", cbr, cbr.size() / 2, false);
+    const TrackRef half = NetTrack(server.Url("/half.mp3"), QStringLiteral("half"));
+    const TrackRef local = FileTrack(Kind::ShortWma, QStringLiteral("then.wma"));
+    Show({half, local});
+    ASSERT_EQ(player->PlayDisplayedRow(0), 1);
+    ASSERT_TRUE(WaitPlaying(half));
+    ASSERT_TRUE(WaitPlaying(local, 2)) << "a stream that stopped at half its length has ended";
+    const std::vector<PlayRecord> records = WaitRecords(1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].completion, 1);
+    EXPECT_EQ(records[0].length, QStringLiteral("00:03"));
+}
+
 TEST_F(PlayerHttpTest, AStreamWithoutASizePlaysAsLiveAndItsEndStillMovesOn)
 {
     CQvConf::Instance().Settings().rolltype = CPlayController::kModeListLoop;

@@ -368,6 +368,23 @@ TEST_F(PlayerTest, WithoutAModeNothingMorePlaysAndTheButtonsDoNothing)
     EXPECT_EQ(engine->GetStatus(), CQvPlayCore::kStopped);
 }
 
+TEST_F(PlayerTest, AFileThatDoesNotOpenCountsAsEndedAndTheListGoesOn)
+{
+    CQvConf::Instance().Settings().rolltype = CPlayController::kModeListLoop;
+    const QString path = home + QStringLiteral("music/broken.mp3");
+    QDir().mkpath(home + QStringLiteral("music"));
+    ASSERT_TRUE(testutil::WriteFile(path, QByteArray(4096, 'x')));
+    const TrackRef broken = BuildTrackFromFile(*library, path, TrackBuildOptions {});
+    ASSERT_TRUE(broken);
+    ASSERT_EQ(broken->GetInfo()->TotleTime, 0) << "no length from its tags either";
+    const TrackRef good = FileTrack(Kind::ShortMp3, QStringLiteral("fine.mp3"));
+    Show({broken, good});
+    ASSERT_EQ(player->PlayDisplayedRow(0), 1);
+    ASSERT_TRUE(WaitPlaying(good));
+    EXPECT_EQ(player->started, (std::vector<CQvMusic*> {broken.get(), good.get()}));
+    EXPECT_EQ(listener.Count(WM_ENGINE_NOTIFY, CQvPlayCore::kNotifyOpenFailed), 0) << "a local file fails quietly";
+}
+
 TEST_F(PlayerTest, ChoosingAModeStoresItAndReportsIt)
 {
     CQvConf& conf = CQvConf::Instance();

@@ -1,0 +1,155 @@
+#include "app/CTrackListModel.h"
+
+#include "app/UiTexts.h"
+
+#include "model/CQvMusic.h"
+#include "model/TrackInfo.h"
+#include "store/CMediaLibrary.h"
+#include "store/IQvNode.h"
+#include "ui/CSkin.h"
+
+#include <QFont>
+
+#include <mutex>
+
+QString FormatMinutesSeconds(int seconds)
+{
+    if (seconds < 0) seconds = 0;
+    return QString::asprintf("%02d:%02d", seconds / 60, seconds % 60);
+}
+
+CTrackListModel::CTrackListModel(CMediaLibrary& library, QObject* parent)
+    : QAbstractTableModel(parent), m_library(library)
+{
+}
+
+void CTrackListModel::SetNode(IQvNode* node)
+{
+    beginResetModel();
+    m_node = node;
+    std::lock_guard lock(m_library.Mutex());
+    m_rows = m_node ? m_node->TrackCount() : 0;
+    endResetModel();
+}
+
+void CTrackListModel::Refresh()
+{
+    int rows = 0;
+    {
+        std::lock_guard lock(m_library.Mutex());
+        rows = m_node ? m_node->TrackCount() : 0;
+    }
+    if (rows != m_rows) {
+        // The view keeps its scroll place and selection by row; the rows themselves may have
+        // moved, so they are all drawn again.
+        if (rows > m_rows) {
+            beginInsertRows(QModelIndex(), m_rows, rows - 1);
+            m_rows = rows;
+            endInsertRows();
+        } else {
+            beginRemoveRows(QModelIndex(), rows, m_rows - 1);
+            m_rows = rows;
+            endRemoveRows();
+        }
+    }
+    if (m_rows > 0) emit dataChanged(index(0, 0), index(m_rows - 1, kColumnCount - 1));
+}
+
+void CTrackListModel::SetPlaying(const CQvMusic* track)
+{
+    if (track == m_playing) return;
+    const int before = RowOf(m_playing);
+    m_playing = track;
+    const int after = RowOf(m_playing);
+    for (int row : {before, after})
+        if (row >= 0) emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
+}
+
+CQvMusic* CTrackListModel::TrackAt(int row) const
+{
+    std::lock_guard lock(m_library.Mutex());
+    if (!m_node || row < 0 || row >= m_node->TrackCount()) return nullptr;
+    return m_node->GetTrack(row);
+}
+
+int CTrackListModel::RowOf(const CQvMusic* track) const
+{
+    if (!track || !m_node) return -1;
+    std::lock_guard lock(m_library.Mutex());
+    const MemberList& tracks = m_node->Tracks();
+    for (size_t i = 0; i < tracks.size(); ++i)
+        if (tracks[i] == track) return int(i);
+    return -1;
+}
+
+int CTrackListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_rows; }
+int CTrackListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
+
+QVariant CTrackListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid()) return {};
+    const int row = index.row();
+    std::lock_guard lock(m_library.Mutex());
+    if (!m_node || row >= m_node->TrackCount()) return {};
+    CQvMusic* track = m_node->GetTrack(row);
+    const TrackInfo* info = track ? track->GetInfo() : nullptr;
+    if (!info) return {};
+    const bool playing = track == m_playing;
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case kColNumber: return playing ? QStringLiteral("▶") : QString::number(row + 1);
+        case kColSong: return info->Song;
+        case kColArtist: return info->Artist;
+        case kColAlbum: return info->Album;
+        case kColTime: return info->TotleTime > 0 ? FormatMinutesSeconds(info->TotleTime) : QString();
+        case kColService: return (track->GetState() & STATE_FROM_SERVICE) ? QStringLiteral("●") : QString();
+        default: return {};
+        }
+    case Qt::ToolTipRole:
+        return info->LSrc.isEmpty() ? info->NSrc : info->LSrc;
+    case Qt::ForegroundRole:
+        if (playing) return CSkin::Instance().Color(16);
+        if (track->GetState() & (STATE_REMOVED | STATE_DELETED_WITH_FILE)) return CSkin::Instance().Color(21);
+        if (index.column() != kColSong) return CSkin::Instance().Color(17);
+        return {};
+    case Qt::FontRole:
+        if (playing && index.column() == kColSong) {
+            QFont f;
+            f.setBold(true);
+            return f;
+        }
+        return {};
+    case Qt::TextAlignmentRole:
+        if (index.column() == kColNumber || index.column() == kColService)
+            return int(Qt::AlignCenter);
+        return int(Qt::AlignLeft | Qt::AlignVCenter);
+    default:
+        return {};
+    }
+}
+
+QVariant CTrackListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal) return {};
+    if (role == Qt::TextAlignmentRole) return int(Qt::AlignLeft | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole) return {};
+    switch (section) {
+    case kColNumber: return QString();
+    case kColSong: return txt::kColumnSong;
+    case kColArtist: return txt::kColumnArtist;
+    case kColAlbum: return txt::kColumnAlbum;
+    case kColTime: return txt::kColumnTime;
+    case kColService: return txt::kColumnOnline;
+    default: return {};
+    }
+}
+
+Qt::ItemFlags CTrackListModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index) | Qt::ItemIsDropEnabled;
+    return f;
+}
+
+QStringList CTrackListModel::mimeTypes() const { return {QStringLiteral("text/uri-list")}; }
+Qt::DropActions CTrackListModel::supportedDropActions() const { return Qt::CopyAction; }

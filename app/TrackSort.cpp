@@ -1,0 +1,71 @@
+#include "app/TrackSort.h"
+
+#include "model/CQvMusic.h"
+#include "model/TrackInfo.h"
+
+#include <QCollator>
+#include <QCollatorSortKey>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+const QString& TextOf(const TrackInfo* info, int column)
+{
+    static const QString empty;
+    if (!info) return empty;
+    switch (column) {
+    case kSortSong: return info->Song;
+    case kSortArtist: return info->Artist;
+    default: return info->Album;
+    }
+}
+
+template <class Key, class MakeKey>
+void SortBy(MemberList& tracks, bool descending, MakeKey make)
+{
+    struct Entry {
+        Key key;
+        CQvMusic* track;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(tracks.size());
+    for (CQvMusic* t : tracks) entries.push_back({make(t), t});
+    if (descending)
+        std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return b.key < a.key; });
+    else
+        std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
+    for (size_t i = 0; i < entries.size(); ++i) tracks[i] = entries[i].track;
+}
+
+// A sort key compares as the locale compares its text; made once per track, so a sort of a
+// large list costs one key per track and byte comparisons after that.
+struct TextKey {
+    QCollatorSortKey key;
+    bool operator<(const TextKey& o) const { return key.compare(o.key) < 0; }
+};
+
+} // namespace
+
+void SortTracks(MemberList& tracks, int column, bool descending)
+{
+    switch (column) {
+    case kSortSong:
+    case kSortArtist:
+    case kSortAlbum: {
+        QCollator collator;
+        SortBy<TextKey>(tracks, descending,
+                        [&](CQvMusic* t) { return TextKey{collator.sortKey(TextOf(t->GetInfo(), column))}; });
+        break;
+    }
+    case kSortTime:
+        SortBy<int>(tracks, descending, [](CQvMusic* t) { return t->GetInfo() ? t->GetInfo()->TotleTime : 0; });
+        break;
+    case kSortService:
+        SortBy<int>(tracks, descending, [](CQvMusic* t) { return (t->GetState() & STATE_FROM_SERVICE) ? 1 : 0; });
+        break;
+    default:
+        break;
+    }
+}

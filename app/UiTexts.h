@@ -1,0 +1,95 @@
+#pragma once
+#include <QString>
+
+// The player's interface texts, in Simplified Chinese: the one table the program chooses at
+// start-up (the code page is always 936).
+namespace txt {
+
+inline const QString kProduct = QStringLiteral("Ordel");
+inline const QString kControllerTitle = QStringLiteral("Ordel1.0 beta");
+inline const QString kAboutMenu = QStringLiteral("&About Ordel...");
+
+// Play bar, menus and tray.
+inline const QString kPrevious = QStringLiteral("上一首");
+inline const QString kNext = QStringLiteral("下一首");
+inline const QString kPlay = QStringLiteral("播放");
+inline const QString kPause = QStringLiteral("暂停");
+inline const QString kStop = QStringLiteral("停止");
+inline const QString kModeLoop = QStringLiteral("列表循环");
+inline const QString kModeRandom = QStringLiteral("随机播放");
+inline const QString kModeSingle = QStringLiteral("单曲循环");
+inline const QString kSearch = QStringLiteral("搜索");
+inline const QString kMiniMode = QStringLiteral("看图模式");
+inline const QString kColor = QStringLiteral("换色");
+inline const QString kStars[5] = {QStringLiteral("一星"), QStringLiteral("二星"), QStringLiteral("三星"),
+                                  QStringLiteral("四星"), QStringLiteral("五星")};
+inline const QString kVolumeUp = QStringLiteral("增加音量");
+inline const QString kVolumeDown = QStringLiteral("减小音量");
+inline const QString kFavorite = QStringLiteral("喜欢");
+inline const QString kTrayRestore = QStringLiteral("返回");
+inline const QString kTrayExit = QStringLiteral("退出");
+inline const QString kTrayAbout = QStringLiteral("关于...");
+inline const QString kCheckUpdate = QStringLiteral("检查更新");
+
+// The add menu.
+inline const QString kAddMusic = QStringLiteral("添加音乐");
+inline const QString kAddFiles = QStringLiteral("添加歌曲...");
+inline const QString kAddFolder = QStringLiteral("添加文件夹...");
+inline const QString kAddUrl = QStringLiteral("添加网络歌曲...");
+inline const QString kAddAll = QStringLiteral("添加全部");
+// The file chooser's one filter: the name "mp3(*.mp3);wma(*.wma)" over *.mp3 and *.wma in any case.
+inline const QString kFileFilter = QStringLiteral("mp3(*.mp3);wma(*.wma) (*.mp3 *.wma *.MP3 *.WMA *.Mp3 *.Wma)");
+inline const QString kAddFilesTitle = QStringLiteral("添加歌曲");
+inline const QString kAddFolderTitle = QStringLiteral("请选择要添加的文件夹");
+
+// Scans.
+inline const QString kSearching = QStringLiteral("搜索mp3中...");
+inline const QString kFoundFormat = QStringLiteral("已找到%d首歌曲");
+inline const QString kDoneFormat = QStringLiteral("完成，共找到%d首歌曲");
+inline const QString kScanStop = QStringLiteral("停止");
+
+// First-run dialog.
+inline const QString kFirstSearchTitle = QStringLiteral("欢迎使用Ordel");
+inline const QString kFirstSearchText = QStringLiteral("      您可以通过以下两种方式添加音乐到Ordel");
+inline const QString kFirstSearchAll = QStringLiteral("添加全部音乐(此过程可能需要几分钟时间)");
+inline const QString kFirstSearchFolder = QStringLiteral("指定文件夹添加音乐");
+inline const QString kBrowse = QStringLiteral("浏览");
+inline const QString kChooseSearchFolder = QStringLiteral("请指定搜索文件夹");
+inline const QString kFirstSearchOk = QStringLiteral(" 确定");
+inline const QString kChooseFolderWarning = QStringLiteral("请选择一个文件夹");
+inline const QString kOk = QStringLiteral("确定");
+inline const QString kCancel = QStringLiteral("取消");
+inline const QString kNotice = QStringLiteral("提示");
+
+// Whole-computer scan and import-complete dialogs.
+inline const QString kAllDiskTitle = QStringLiteral("添加全部");
+inline const QString kAllDiskText = QStringLiteral("添加全部音乐的过程可能需要几分钟");
+inline const QString kIgnoreDeleted = QStringLiteral("忽略曾经删除的音乐");
+inline const QString kAddDoneTitle = QStringLiteral("成功添加音乐");
+inline const QString kAddDoneBefore = QStringLiteral("您共有");
+inline const QString kAddDoneAfter = QStringLiteral("首音乐被成功添加。");
+inline const QString kDontShowAgain = QStringLiteral("不再提示");
+
+// Add-address dialog.
+inline const QString kAddUrlTitle = QStringLiteral("添加网络歌曲");
+inline const QString kAddUrlAddress = QStringLiteral("网络地址：");
+inline const QString kAddUrlSong = QStringLiteral("歌曲名：");
+inline const QString kAddUrlArtist = QStringLiteral("歌手：");
+inline const QString kAddUrlAlbum = QStringLiteral("专辑：");
+
+// Update-success window and the about dialog.
+inline const QString kUpdateSuccessTitle = QStringLiteral("升级成功");
+inline const QString kAboutTitle = QStringLiteral("关于Ordel");
+inline const QString kAboutVersion = QStringLiteral("版本 %1");
+
+// Lyrics.
+inline const QString kNoLyrics = QStringLiteral("抱歉，找不到歌词！");
+
+// List view columns.
+inline const QString kColumnSong = QStringLiteral("歌曲");
+inline const QString kColumnArtist = QStringLiteral("歌手");
+inline const QString kColumnAlbum = QStringLiteral("专辑");
+inline const QString kColumnTime = QStringLiteral("时长");
+inline const QString kColumnOnline = QStringLiteral("在线");
+
+} // namespace txt

@@ -1,0 +1,15 @@
+#pragma once
+// Dialog template numbers: the window number of the operation records written in each window.
+// The main window (102) and the picture-view window (131) share their numbers with their
+// layout records (ui/ControlIds.h).
+namespace wnd {
+constexpr int kAbout = 100;
+constexpr int kMain = 102;
+constexpr int kController = 129;
+constexpr int kView = 131;
+constexpr int kFirstSearch = 140;
+constexpr int kAllDiskScan = 141;
+constexpr int kAddMusicDone = 142;
+constexpr int kAddUrl = 143;
+constexpr int kUpdateSuccess = 144;
+} // namespace wnd

@@ -65,6 +65,13 @@ void CTrackListModel::SetPlaying(const CQvMusic* track)
         if (row >= 0) emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
 }
 
+void CTrackListModel::SetSortMark(int column, const QPixmap& mark)
+{
+    m_sortColumn = column;
+    m_sortMark = mark;
+    emit headerDataChanged(Qt::Horizontal, 0, kColumnCount - 1);
+}
+
 CQvMusic* CTrackListModel::TrackAt(int row) const
 {
     std::lock_guard lock(m_library.Mutex());
@@ -133,6 +140,8 @@ QVariant CTrackListModel::headerData(int section, Qt::Orientation orientation, i
 {
     if (orientation != Qt::Horizontal) return {};
     if (role == Qt::TextAlignmentRole) return int(Qt::AlignLeft | Qt::AlignVCenter);
+    if (role == Qt::DecorationRole)
+        return (section == m_sortColumn && section != kColNumber && !m_sortMark.isNull()) ? QVariant(m_sortMark) : QVariant();
     if (role != Qt::DisplayRole) return {};
     switch (section) {
     case kColNumber: return QString();

@@ -1,5 +1,6 @@
 #pragma once
 #include <QAbstractTableModel>
+#include <QPixmap>
 
 class CMediaLibrary;
 class CQvMusic;
@@ -24,6 +25,8 @@ public:
     // The track being played, drawn marked.
     void SetPlaying(const CQvMusic* track);
     CQvMusic* TrackAt(int row) const;
+    // The header's sort mark: `mark` beside column `column` (none for column 0).
+    void SetSortMark(int column, const QPixmap& mark);
     // The row of `track`, or -1.
     int RowOf(const CQvMusic* track) const;
 
@@ -40,6 +43,8 @@ private:
     IQvNode* m_node = nullptr;
     int m_rows = 0;
     const CQvMusic* m_playing = nullptr;
+    int m_sortColumn = 0;
+    QPixmap m_sortMark;
 };
 
 // "%02d:%02d" of a length in seconds (minutes are not folded into hours).

@@ -42,10 +42,7 @@ inline const QString kFileFilter = QStringLiteral("mp3(*.mp3);wma(*.wma) (*.mp3 
 inline const QString kAddFilesTitle = QStringLiteral("添加歌曲");
 inline const QString kAddFolderTitle = QStringLiteral("请选择要添加的文件夹");
 
-// Scans.
-inline const QString kSearching = QStringLiteral("搜索mp3中...");
-inline const QString kFoundFormat = QStringLiteral("已找到%d首歌曲");
-inline const QString kDoneFormat = QStringLiteral("完成，共找到%d首歌曲");
+// Scans (their progress texts are the scan's own, ScanStatusText).
 inline const QString kScanStop = QStringLiteral("停止");
 
 // First-run dialog.

@@ -1,0 +1,1154 @@
+#include "app/CMainDlg.h"
+
+#include "app/CAddMusicDoneDlg.h"
+#include "app/CAddUrlDlg.h"
+#include "app/CAllDiskScanDlg.h"
+#include "app/CFirstSearchDlg.h"
+#include "app/CQuarvelDlg.h"
+#include "app/CTrackListModel.h"
+#include "app/CUpdateSuccessDlg.h"
+#include "app/CViewDlg.h"
+#include "app/HandOver.h"
+#include "app/TrackSort.h"
+#include "app/UiTexts.h"
+#include "app/WindowIds.h"
+
+#include "base/DebugLog.h"
+#include "base/MessageIds.h"
+#include "base/Worker.h"
+#include "library/CChangeNotifier.h"
+#include "library/CFileFinder.h"
+#include "library/CQvNodeTree.h"
+#include "library/LibraryScan.h"
+#include "lyrics/CLyricsTable.h"
+#include "model/LyricsLookup.h"
+#include "model/TrackInfo.h"
+#include "model/TrackUtil.h"
+#include "net/CQvClientIdentity.h"
+#include "net/CQvLog.h"
+#include "net/ServiceAddress.h"
+#include "net/ServiceMethods.h"
+#include "net/ServiceRequest.h"
+#include "store/CMediaLibrary.h"
+#include "store/CQvConf.h"
+#include "store/CQvMediaStore.h"
+#include "store/IQvNode.h"
+#include "store/TrackBuilder.h"
+#include "ui/CSkin.h"
+#include "ui/CSkinButton.h"
+#include "ui/CSkinPosManage.h"
+#include "ui/CSkinSlider.h"
+#include "ui/ControlIds.h"
+#include "ui/SkinScheme.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QNetworkInterface>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+#include <QUuid>
+
+#include <malloc.h>
+
+#include <mutex>
+
+using namespace ctl;
+
+namespace {
+
+// Private messages of the controller.
+constexpr unsigned WM_START_SCAN = WM_USER_BASE + 1200;     // the library is loaded and not empty
+constexpr unsigned WM_DECLINED_UPDATE = WM_USER_BASE + 1201; // end after a declined mandatory update
+
+constexpr int kTrimPeriodMs = 10000;
+constexpr int kOnlinePeriodMs = 1000;
+constexpr int kCloudPeriodMs = 60000;
+constexpr int kExitPollMs = 200;
+constexpr int kExitPauseMs = 500;
+constexpr int kUpdatePeriodMs = 1000;
+constexpr int kSessionPeriodMs = 900000;
+
+// Event codes of the commands' operation records.
+struct CommandEvent {
+    int id;
+    int event;
+};
+constexpr CommandEvent kCommandEvents[] = {
+    {kPlayPause, 967}, {kPrev, 966}, {kNext, 965}, {kExit, 971}, {kMaximize, 973}, {kToTray, 972},
+    {kAddMenu, 962}, {kSearch, 963}, {kLocatePlaying, 985}, {kClosePanel, 839}, {kMiniMode, 986},
+    {kMiniModeMenu, 986}, {kMainMenu, 964}, {1551, 822},
+};
+
+// The usage event of a selected list: smart lists by name, the others by kind.
+QString UsageEventOfNode(const QString& name, int type)
+{
+    static const struct {
+        const char16_t* name;
+        const char* event;
+    } byName[] = {{u"试听列表", "stlb"}, {u"最近播放", "zjbf"}, {u"最常播放", "zcbf"}, {u"最近添加", "zjtj"},
+                  {u"我的收藏夹", "scj"}};
+    for (const auto& n : byName)
+        if (name == QString::fromUtf16(n.name)) return QLatin1String(n.event);
+    switch (type) {
+    case 21: return QStringLiteral("qbyy");
+    case 30: return QStringLiteral("yywp");
+    case 51: return QStringLiteral("yytj");
+    case 52: return QStringLiteral("sbtt");
+    case 53: return QStringLiteral("cltj");
+    case 54: return QStringLiteral("clgl");
+    default: return QString();
+    }
+}
+
+constexpr int kSongRoomType = 54;
+constexpr int kNewListType = 5;
+constexpr int kUserListType = -1;
+
+bool MachineOnline()
+{
+    for (const QNetworkInterface& i : QNetworkInterface::allInterfaces()) {
+        const auto flags = i.flags();
+        if ((flags & QNetworkInterface::IsUp) && (flags & QNetworkInterface::IsRunning) &&
+            !(flags & QNetworkInterface::IsLoopBack))
+            return true;
+    }
+    return false;
+}
+
+QString FileExtension(const QString& path)
+{
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    const int dot = path.lastIndexOf(QLatin1Char('.'));
+    return dot > slash ? path.mid(dot) : QString();
+}
+
+} // namespace
+
+bool EndsInMusicExtension(const QString& path)
+{
+    for (const char* ext : {".mp3", ".wma"}) {
+        const int at = path.indexOf(QLatin1String(ext));
+        if (at >= 0 && at == path.size() - 4) return true;
+    }
+    return false;
+}
+
+bool HasMusicExtension(const QString& path)
+{
+    const QString ext = FileExtension(path);
+    return ext.compare(QLatin1String(".mp3"), Qt::CaseInsensitive) == 0 ||
+           ext.compare(QLatin1String(".wma"), Qt::CaseInsensitive) == 0;
+}
+
+// ---- construction -----------------------------------------------------------------------
+
+CMainDlg::CMainDlg(CQvConf& conf, CMediaLibrary& library, CQvPlayCore* engine, MainDlgOptions options)
+    : CPlayController(library, engine),
+      m_conf(conf),
+      m_options(options),
+      m_pTree(std::make_unique<CQvNodeTree>(library)),
+      m_pLyricsTable(std::make_unique<CLyricsTable>(library)),
+      m_scan(std::make_shared<ScanControl>())
+{
+    m_bOnline = MachineOnline();
+    // The skin: its file, its colours captured, the stored scheme applied.
+    StartSkin(m_conf.SkinDir(), m_conf.Settings().ColorConfig);
+    SetLyricsLookup(m_pLyricsTable.get());
+    SetMediaTaskLibrary(&library);
+}
+
+CMainDlg::~CMainDlg()
+{
+    SetUpdatePrompt(nullptr);
+    SetServiceTaskHost(nullptr);
+    SetLyricsLookup(nullptr);
+    if (m_pNotifier) m_pNotifier->Stop();
+    m_pNotifier.reset();
+    // The windows hold the models over the store; they go before the tree.
+    m_pViewWnd.reset();
+    m_pMainWnd.reset();
+    Engine().Free();
+}
+
+bool CMainDlg::Initialize(const QStringList& files)
+{
+    m_startFiles = files;
+    if (m_options.serviceTasks) {
+        SetTimer(kCloudTimer, kCloudPeriodMs);
+        SetTimer(kSessionTimer, kSessionPeriodMs);
+        SetServiceTaskHost(this);
+    }
+    SetUpdatePrompt(this);
+    CQvLog::GetInstance().SetTimerWindow(Target());
+
+    InitEngine(this);
+    m_strRunId = QUuid::createUuid().toString(QUuid::WithoutBraces);
+
+    if (m_options.identity) {
+        CQvClientIdentity::Instance().BuildClientIdentity();
+        CQvClientIdentity::Instance().SetInstanceId(m_strRunId);
+        StartServiceTask(8);
+    }
+
+    // The layout for the screen the player starts on.
+    int height = m_options.screenHeight;
+    if (height <= 0 && QGuiApplication::primaryScreen()) height = QGuiApplication::primaryScreen()->size().height();
+    CSkinPosManage::Instance().Load(m_conf.SkinDir() + LayoutFileName(height, false));
+
+    m_pViewWnd = std::make_unique<CViewDlg>(*this);
+    m_pMainWnd = std::make_unique<CQuarvelDlg>(*this, Library());
+    AddListener(m_pMainWnd->Target());
+    ShowVolume();
+    m_pMainWnd->SetPlayMode(PlayMode());
+
+    StartLibraryLoad();
+
+    SetTimer(kTrimTimer, kTrimPeriodMs);
+    const ConfigSettings& s = m_conf.Settings();
+    if (s.mainx != 0 || s.mainy != 0) m_pMainWnd->move(s.mainx, s.mainy);
+    if (s.minix != 0 || s.miniy != 0) m_pViewWnd->move(s.minix, s.miniy);
+    m_pMainWnd->show();
+
+    SetTimer(kOnlineTimer, kOnlinePeriodMs);
+    if (m_options.serviceTasks) {
+        StartServiceTask(17);
+        StartServiceTask(15);
+        SetTimer(kStartUpdateTimer, kUpdatePeriodMs);
+    }
+    if (TakeUpdateSuccess()) (new CUpdateSuccessDlg(m_pMainWnd.get()))->open();
+    return true;
+}
+
+// ---- the library at start-up ------------------------------------------------------------
+
+void CMainDlg::StartLibraryLoad()
+{
+    CMediaLibrary* library = &Library();
+    const CMsgTarget window = m_pMainWnd->Target();
+    const CMsgTarget controller = Target();
+    StartWorker([library, window, controller] {
+        // Tracks first, so that the tree's lists find their members.
+        library->LoadTracks();
+        if (IsExiting()) return;
+        library->LoadStatistics();
+        if (IsExiting()) return;
+        library->LoadTree();
+        if (IsExiting()) return;
+        int tracks = 0;
+        {
+            std::lock_guard lock(library->Mutex());
+            tracks = int(library->Store().LibraryTracks().size());
+        }
+        window.PostMessage(WM_LIBRARY_LOADED, 0, tracks);
+        controller.PostMessage(tracks == 0 ? WM_FIRST_RUN : WM_START_SCAN);
+    });
+}
+
+void CMainDlg::OnLibraryLoaded(int)
+{
+    m_bLibraryLoaded = true;
+    m_pMainWnd->FillTree();
+    if (m_options.watchChanges) WatchLibraryFolders();
+    if (!m_startFiles.isEmpty()) {
+        const QStringList files = m_startFiles;
+        m_startFiles.clear();
+        SelectAndPlayFiles(files);
+    }
+    emit LibraryReady();
+}
+
+void CMainDlg::ShowFirstRun()
+{
+    auto* dlg = new CFirstSearchDlg(m_conf.Settings(), m_pMainWnd.get());
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dlg, &QDialog::finished, this, [this](int result) {
+        if (result == QDialog::Accepted) SelectTreeNode(LocalMusicNode());
+        StartStartupScan();
+    });
+    dlg->open();
+}
+
+void CMainDlg::StartStartupScan()
+{
+    if (!m_options.startupScan || IsExiting()) return;
+    ScanJob job;
+    job.library = &Library();
+    job.mainWindow = m_pMainWnd->Target();
+    job.controller = Target();
+    job.control = m_scan;
+    job.owner = this;
+    StartStartupScan(std::move(job));
+}
+
+void CMainDlg::WatchLibraryFolders()
+{
+    if (!m_pNotifier) m_pNotifier = std::make_unique<CChangeNotifier>(Target());
+    m_pNotifier->Watch(LibraryWatchFolders(Library()));
+}
+
+IQvNode* CMainDlg::LocalMusicNode() const
+{
+    std::lock_guard lock(Library().Mutex());
+    return Library().Store().FindNode(QString::fromUtf16(kLocalMusicNode));
+}
+
+void CMainDlg::RefreshList()
+{
+    if (m_pMainWnd) m_pMainWnd->RefreshList();
+}
+
+// ---- the window's parts of the play controller ------------------------------------------
+
+void CMainDlg::ShowCover(const QString& picture)
+{
+    m_pMainWnd->ShowCover(picture);
+    m_pViewWnd->ShowCover(picture);
+}
+
+void CMainDlg::ShowRating(int stars) { m_pMainWnd->SetStars(stars); }
+
+void CMainDlg::ShowPlayingTrack(CQvMusic* track, int displayedRow)
+{
+    m_pMainWnd->SetPlaying(track);
+    m_pMainWnd->SelectRow(displayedRow);
+    const TrackInfo* info = track ? track->GetInfo() : nullptr;
+    if (!info) return;
+    m_pMainWnd->SetFavorite(info->Default1 != 0);
+    m_pMainWnd->SetTrayTip(info->Song);
+    m_pViewWnd->SetTitle(QStringLiteral("%1 - %2").arg(info->Song, info->Artist));
+}
+
+void CMainDlg::SelectTreeNode(IQvNode* node)
+{
+    if (!node) return;
+    m_pMainWnd->SelectNode(node);
+}
+
+void CMainDlg::OnTreeSelect(IQvNode* node)
+{
+    if (!node) return;
+    QString name;
+    int type = 0;
+    QString display;
+    {
+        std::lock_guard lock(Library().Mutex());
+        name = node->GetName();
+        type = node->GetType();
+        display = node->GetDisplayType();
+    }
+    if (type == kNewListType) {
+        // The entry that makes a new playlist.
+        bool ok = false;
+        const QString listName =
+            QInputDialog::getText(m_pMainWnd.get(), QStringLiteral("新建列表"), QStringLiteral("列表名称："),
+                                  QLineEdit::Normal, QString(), &ok).trimmed();
+        IQvNode* created = ok && !listName.isEmpty() ? m_pTree->CreateList(listName) : nullptr;
+        if (ok && !listName.isEmpty() && !created)
+            ShowNotice(m_pMainWnd.get(), QStringLiteral("列表名称已存在"), txt::kNotice);
+        m_pMainWnd->TreeModel()->Reload();
+        m_pMainWnd->TreeView()->expandAll();
+        m_pMainWnd->SelectNode(created ? created : DisplayedNode() ? DisplayedNode() : LocalMusicNode());
+        return;
+    }
+    const QString event = UsageEventOfNode(name, type);
+    if (!event.isEmpty())
+        CQvLog::GetInstance().QueueUsageEvent(event, QString(), QString(), QString(), QString(), QString(), QString());
+    if (type == kSongRoomType && CQvClientIdentity::Instance().Get().vuid.isEmpty()) return;
+    SetDisplayedNode(node);
+    m_pMainWnd->ShowNode(node);
+}
+
+void CMainDlg::OnListDoubleClick(int row)
+{
+    if (row < 0) return;
+    PlayDisplayedRow(row);
+}
+
+void CMainDlg::RemoveRow(int row)
+{
+    IQvNode* node = DisplayedNode();
+    CQvMusic* track = m_pMainWnd->ListModel()->TrackAt(row);
+    if (!node || !track) return;
+    TrackRef keep(track);
+    if (track == CurrentTrack()) StopPlay();
+    int type = 0;
+    {
+        std::lock_guard lock(Library().Mutex());
+        type = node->GetType();
+    }
+    if (type == 21) Library().RemoveTrack(track);
+    else Library().RemoveTrackFromList(node, track);
+    RefreshList();
+}
+
+void CMainDlg::SortDisplayed(int column, bool descending)
+{
+    IQvNode* node = DisplayedNode();
+    if (!node) return;
+    {
+        std::lock_guard lock(Library().Mutex());
+        SortTracks(node->Tracks(), column, descending);
+    }
+    if (node == PlayingNode()) ListReordered();
+    RefreshList();
+    m_pMainWnd->SelectRow(m_pMainWnd->ListModel()->RowOf(CurrentTrack()));
+}
+
+// ---- commands ---------------------------------------------------------------------------
+
+void CMainDlg::RecordCommand(int event, int value) { CQvLog::GetInstance().AddRecord(wnd::kMain, event, 1, CurrentTrack(), value); }
+
+void CMainDlg::OnCommand(int id)
+{
+    for (const CommandEvent& c : kCommandEvents)
+        if (c.id == id) RecordCommand(c.event, id);
+
+    switch (id) {
+    case kPlayPause:
+        PlayOrPause(m_pMainWnd->SelectedRow());
+        break;
+    case kStop:
+        StopPlay();
+        m_pMainWnd->update();
+        break;
+    case kPrev:
+        PlayPreviousByMode();
+        break;
+    case kNext:
+        PlayNextByMode();
+        break;
+    case kExit:
+    case 1552:
+        ExitApp();
+        break;
+    case kMaximize:
+        if (m_pMainWnd->isMaximized()) m_pMainWnd->showNormal();
+        else m_pMainWnd->showMaximized();
+        break;
+    case kToTray:
+        m_pMainWnd->HideToTray();
+        break;
+    case kModeLoop:
+        SetPlayMode(kModeListLoop, wnd::kMain);
+        m_pMainWnd->SetPlayMode(PlayMode());
+        break;
+    case kModeRandom:
+        SetPlayMode(kModeRandom, wnd::kMain);
+        m_pMainWnd->SetPlayMode(PlayMode());
+        break;
+    case kModeSingle:
+        SetPlayMode(kModeRepeatOne, wnd::kMain);
+        m_pMainWnd->SetPlayMode(PlayMode());
+        break;
+    case kAddMenu:
+        if (QWidget* b = m_pMainWnd->Button(kAddMenu))
+            m_pMainWnd->AddMenu()->popup(b->mapToGlobal(QPoint(0, b->height())));
+        break;
+    case kSearch:
+    case kTabRecommend:
+    case kTabLike:
+    case kTabSearch:
+        // The service's pages: shown in the page view.
+        if (IQvNode* chart = [this] {
+                std::lock_guard lock(Library().Mutex());
+                return Library().Store().FindNode(QString::fromUtf16(kChartNode));
+            }())
+            SelectTreeNode(chart);
+        break;
+    case kLocatePlaying:
+        if (PlayingNode()) {
+            SelectTreeNode(PlayingNode());
+            m_pMainWnd->SelectRow(m_pMainWnd->ListModel()->RowOf(CurrentTrack()));
+        }
+        break;
+    case kClosePanel:
+        m_pMainWnd->SetSidePanelVisible(false);
+        break;
+    case kMiniMode:
+    case kMiniModeMenu:
+        CQvLog::GetInstance().QueueUsageEvent(QStringLiteral("msqh"), QString(), QString(), QString(), QString(),
+                                              QString(), QString());
+        m_pViewWnd->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+        m_pViewWnd->show();
+        m_pMainWnd->hide();
+        m_conf.Settings().dlgstate = 1;
+        break;
+    case kMiniRestore:
+    case 1551:
+        m_pViewWnd->hide();
+        m_pMainWnd->RestoreFromTray();
+        m_conf.Settings().dlgstate = 0;
+        break;
+    case kLyricToggle:
+        if (CSkinButton* b = m_pMainWnd->Button(kLyricToggle)) {
+            const bool on = !b->isChecked();
+            b->setChecked(on);
+            m_pMainWnd->SetSidePanelVisible(on);
+            CQvLog::GetInstance().QueueUsageEvent(QStringLiteral("xsgc"), QString::number(on ? 1 : 0), QString(),
+                                                  QString(), QString(), QString(), QString());
+        }
+        break;
+    case kColor0:
+    case kColor1:
+    case kColor2: {
+        const int scheme = id - kColor0;
+        const int old = CSkin::Instance().CurrentScheme();
+        if (scheme == old) break;
+        CQvLog::GetInstance().QueueUsageEvent(QStringLiteral("ysqh"), QString::number(old), QString(), QString(),
+                                              QString(), QString(), QString());
+        CSkin::Instance().ApplyColorScheme(scheme);
+        CSkin::Instance().ApplyToApplication();
+        m_conf.Settings().ColorConfig = scheme;
+        break;
+    }
+    case kVolumeUp:
+        VolumeUp();
+        break;
+    case kVolumeDown:
+        VolumeDown();
+        break;
+    case kFavorite:
+        SetFavorite(m_pMainWnd->FavoriteButton() && m_pMainWnd->FavoriteButton()->isChecked());
+        break;
+    case kMainMenu:
+        if (QWidget* b = m_pMainWnd->Button(kMainMenu))
+            m_pMainWnd->MainMenu()->popup(b->mapToGlobal(QPoint(0, b->height())));
+        break;
+    case kCheckUpdateCommand:
+        SetTimer(kUpdateTimer, kUpdatePeriodMs);
+        break;
+    case 1553:
+        (new CAboutDlg(m_conf.Info().version, m_conf.ProgramDir(), m_pMainWnd.get()))->open();
+        break;
+    case 50029: {
+        RecordCommand(922, id);
+        const QStringList files =
+            QFileDialog::getOpenFileNames(m_pMainWnd.get(), txt::kAddFilesTitle, QString(), txt::kFileFilter);
+        if (!files.isEmpty()) {
+            RecordCommand(923, id);
+            AddFiles(files);
+        }
+        break;
+    }
+    case 50030: {
+        auto* dlg = new CAddUrlDlg([this](const UrlTrackFields& f) { return AddUrl(f); }, m_pMainWnd.get());
+        dlg->setAttribute(Qt::WA_DeleteOnClose);
+        dlg->open();
+        break;
+    }
+    case 50031: {
+        const QString folder = QFileDialog::getExistingDirectory(m_pMainWnd.get(), txt::kAddFolderTitle);
+        if (!folder.isEmpty()) AddFolder(folder);
+        break;
+    }
+    case kAddAllCommand: {
+        if (IsScanning()) break;
+        auto* dlg = new CAllDiskScanDlg(m_pMainWnd.get());
+        dlg->setAttribute(Qt::WA_DeleteOnClose);
+        connect(dlg, &QDialog::accepted, this, [this, dlg] { StartDiskScan(dlg->IgnoreDeleted()); });
+        dlg->open();
+        break;
+    }
+    default:
+        if (id >= kStar1 && id <= kStar5)
+            ClickStar(id - kStar1 + 1, m_pMainWnd->StarButton(id - kStar1 + 1)->isChecked());
+        break;
+    }
+}
+
+// ---- volume, rating, favourite, seeking -------------------------------------------------
+
+int CMainDlg::Volume() const { return m_conf.Settings().volume; }
+
+void CMainDlg::ShowVolume() { m_pMainWnd->SetVolume(Volume()); }
+
+void CMainDlg::VolumeUp()
+{
+    const int volume = Volume();
+    if (volume > 98) return;
+    SetVolumePercent(volume + 2);
+}
+
+void CMainDlg::VolumeDown()
+{
+    const int volume = Volume();
+    if (volume <= 1) return;
+    SetVolumePercent(volume - 2);
+}
+
+void CMainDlg::SetVolumePercent(int percent)
+{
+    percent = std::clamp(percent, 0, 100);
+    // Silence is not kept as the setting, so the next start is not silent.
+    SetVolume(float(percent) / 100.0f);
+    if (m_pMainWnd) m_pMainWnd->SetVolume(percent);
+}
+
+void CMainDlg::ClickStar(int star, bool lit)
+{
+    CQvMusic* track = CurrentTrack();
+    if (!track || !track->GetInfo()) {
+        // Nothing to rate: the star is only drawn unlit.
+        m_pMainWnd->SetStars(0);
+        return;
+    }
+    TrackInfo& info = *track->GetInfo();
+    int rating = star;
+    if (star == info.Default2 && !lit) rating = star - 1; // the top lit star again takes one away
+    {
+        std::lock_guard lock(Library().Mutex());
+        info.Default2 = rating;
+    }
+    m_pMainWnd->SetStars(rating);
+    Library().UpdateTrack(track);
+    const QString sysid = info.Sysid, cmsid = info.CmsID;
+    if (m_options.serviceTasks)
+        StartWorker([sysid, cmsid, rating] { AddSongScore(MetadataEntryUrl(), sysid, cmsid, rating); });
+    RefreshList();
+}
+
+void CMainDlg::SetFavorite(bool on)
+{
+    CQvMusic* track = CurrentTrack();
+    if (!track || !track->GetInfo()) {
+        m_pMainWnd->SetFavorite(false);
+        return;
+    }
+    {
+        std::lock_guard lock(Library().Mutex());
+        track->GetInfo()->Default1 = on ? 1 : 0;
+    }
+    // Counted as a play, which also lets the smart lists (the favourites) take or drop it.
+    Library().RecordPlay(track);
+    Library().UpdateTrack(track);
+    m_pMainWnd->SetFavorite(on);
+    RefreshList();
+}
+
+int CMainDlg::ProgressPosition() const
+{
+    const CSkinSlider* progress = m_pMainWnd ? m_pMainWnd->Progress() : nullptr;
+    return progress ? progress->value() : 0;
+}
+
+void CMainDlg::OnWheel(int delta)
+{
+    if (!CurrentTrack()) return;
+    const int length = GetLengthSeconds();
+    const int position = std::clamp(ProgressPosition() + delta * 2 / 120, 0, 100);
+    if (CSkinSlider* p = m_pMainWnd->Progress()) p->setValue(position);
+    m_pViewWnd->SetProgress(position);
+    Seek(position * length / 100 * 1000);
+}
+
+void CMainDlg::SeekPercent(int percent)
+{
+    if (!CurrentTrack()) return;
+    const int length = GetLengthSeconds();
+    Seek(std::clamp(percent, 0, 100) * length / 100 * 1000);
+}
+
+// ---- adding music -----------------------------------------------------------------------
+
+bool CMainDlg::IsScanning() const { return m_scan->running.load() || m_bImporting; }
+
+TrackRef CMainDlg::TrackForFile(const QString& path, bool restoreRemoved)
+{
+    CMediaLibrary& library = Library();
+    CQvMusic* known = nullptr;
+    {
+        std::lock_guard lock(library.Mutex());
+        known = library.Store().FindTrack(MakeGid(path), 0);
+    }
+    if (known) {
+        TrackRef track(known);
+        if (restoreRemoved && (known->GetState() & (STATE_REMOVED | STATE_DELETED_WITH_FILE))) {
+            library.RestoreTrack(known);
+            library.OfferToLists(known, -1);
+        }
+        return track;
+    }
+    TrackBuildOptions options;
+    options.owner = this;
+    options.userAddition = true;
+    return BuildTrackFromFile(library, path, options);
+}
+
+int CMainDlg::AddFiles(const QStringList& paths)
+{
+    int added = 0;
+    for (const QString& path : paths)
+        if (TrackForFile(path, true)) ++added;
+    RefreshList();
+    if (added && m_options.watchChanges) WatchLibraryFolders();
+    return added;
+}
+
+bool CMainDlg::AddFolder(const QString& folder)
+{
+    if (m_bImporting || folder.isEmpty()) return false;
+    m_bImporting = true;
+    m_scan->stop = false;
+    CMediaLibrary* library = &Library();
+    const CMsgTarget window = m_pMainWnd->Target();
+    const std::shared_ptr<ScanControl> control = m_scan;
+    QObject* owner = this;
+    window.PostMessage(WM_SCAN_STATUS, kScanShowSearching, 0);
+    const bool started = StartWorker([library, window, control, owner, folder] {
+        CFileFinder finder([control] { return IsExiting() || control->stop.load(); });
+        ScanFolder(finder, folder, QString::fromLatin1(kMusicMasks), true, kMusicDepth);
+        int added = 0;
+        ImportFiles(*library, finder.Paths(), false, true, owner,
+                    [&](CQvMusic*, int count) {
+                        ++added;
+                        window.PostMessage(WM_SCAN_STATUS, kScanFound, count);
+                        return !control->stop.load();
+                    },
+                    [control] { return IsExiting() || control->stop.load(); });
+        if (IsExiting()) return;
+        window.PostMessage(WM_IMPORT_DONE, 2, added);
+    });
+    if (!started) m_bImporting = false;
+    return started;
+}
+
+bool CMainDlg::AddUrl(const UrlTrackFields& fields)
+{
+    TrackBuildOptions options;
+    options.owner = this;
+    options.userAddition = true;
+    TrackRef track = BuildTrackFromUrl(Library(), fields, options);
+    if (!track) return false;
+    IQvNode* node = DisplayedNode();
+    bool userList = false;
+    if (node) {
+        std::lock_guard lock(Library().Mutex());
+        userList = node->GetType() == kUserListType;
+    }
+    if (userList) {
+        Library().AddTrackToList(node, track.get());
+        Library().SaveListMembers(node);
+    }
+    RefreshList();
+    m_pMainWnd->SelectRow(m_pMainWnd->ListModel()->RowOf(track.get()));
+    return true;
+}
+
+bool CMainDlg::StartDiskScan(bool ignoreDeleted)
+{
+    m_scan->ignoreDeleted = ignoreDeleted;
+    m_scan->stop = false;
+    ScanJob job;
+    job.library = &Library();
+    job.mainWindow = m_pMainWnd->Target();
+    job.controller = Target();
+    job.control = m_scan;
+    job.owner = this;
+    return ::StartDiskScan(std::move(job), 1);
+}
+
+void CMainDlg::StopScan() { m_scan->stop = true; }
+
+int CMainDlg::DropOnGroupWindow(const QStringList& paths)
+{
+    int added = 0;
+    for (const QString& path : paths) {
+        if (!path.endsWith(QLatin1String(".mp3")) && !path.endsWith(QLatin1String(".wma"))) continue;
+        if (TrackForFile(path, true)) ++added;
+    }
+    if (DisplayedNode()) m_pMainWnd->ShowNode(DisplayedNode());
+    RefreshList();
+    return added;
+}
+
+int CMainDlg::DropOnList(const QMimeData* data)
+{
+    // Text dragged from somewhere is not music; files come as addresses.
+    if (!data || !data->hasUrls()) return -1;
+    QStringList paths;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile() && HasMusicExtension(url.toLocalFile())) paths.append(url.toLocalFile());
+    if (paths.isEmpty()) return 0;
+
+    IQvNode* node = DisplayedNode();
+    bool userList = false;
+    if (node) {
+        std::lock_guard lock(Library().Mutex());
+        userList = node->GetType() == kUserListType;
+    }
+    if (!userList) {
+        // Dropped files go to the first list of the playlists.
+        IQvNode* first = nullptr;
+        {
+            std::lock_guard lock(Library().Mutex());
+            IQvNode* group = Library().Store().GetTopNode(1);
+            first = group && group->ChildCount() > 0 ? group->GetChild(0) : nullptr;
+        }
+        if (first) SelectTreeNode(first);
+        node = DisplayedNode();
+    }
+    int added = 0;
+    for (const QString& path : paths) {
+        TrackRef track = TrackForFile(path, true);
+        if (!track) continue;
+        ++added;
+        if (node && node->TrackIndex().find(track->GetInfo()->Gid) == node->TrackIndex().end())
+            Library().AddTrackToList(node, track.get());
+    }
+    if (node && added) Library().SaveListMembers(node);
+    RefreshList();
+    if (added && m_options.watchChanges) WatchLibraryFolders();
+    return added;
+}
+
+int CMainDlg::SelectAndPlayFiles(const QStringList& paths)
+{
+    IQvNode* local = LocalMusicNode();
+    if (local) {
+        SelectTreeNode(local);
+        SetDisplayedNode(local);
+        m_pMainWnd->ShowNode(local);
+    }
+    TrackRef first;
+    for (const QString& path : paths) {
+        TrackRef track = TrackForFile(path, true);
+        if (!track) continue;
+        m_pMainWnd->RefreshList();
+        const int row = m_pMainWnd->ListModel()->RowOf(track.get());
+        if (row < 0) continue;
+        m_pMainWnd->SelectRow(row);
+        if (!first) first = track;
+    }
+    if (!first) return 0;
+    // Its row, after the others went in front of it.
+    const int row = m_pMainWnd->ListModel()->RowOf(first.get());
+    m_pMainWnd->SelectRow(row);
+    return PlayDisplayedRow(row);
+}
+
+void CMainDlg::PlayHandedOverFiles(const QStringList& paths)
+{
+    if (paths.isEmpty()) return;
+    StopPlay();
+    m_pMainWnd->SelectRow(-1);
+    if (!m_bLibraryLoaded) {
+        m_startFiles += paths;
+        return;
+    }
+    SelectAndPlayFiles(paths);
+}
+
+// ---- change notifications ---------------------------------------------------------------
+
+void CMainDlg::OnShellChange()
+{
+    if (!m_pNotifier) return;
+    bool changed = false;
+    for (const ShellChange& change : m_pNotifier->TakeChanges()) {
+        if (change.event == kShellItemCreated) {
+            if (!EndsInMusicExtension(change.path)) continue;
+            TrackBuildOptions options;
+            options.owner = this;
+            options.userAddition = true;
+            if (BuildTrackFromFile(Library(), change.path, options)) changed = true;
+        } else if (change.event == kShellItemDeleted) {
+            if (change.path == m_strLastDeleted) continue;
+            m_strLastDeleted = change.path;
+            if (!EndsInMusicExtension(change.path)) continue;
+            CQvMusic* track = nullptr;
+            {
+                std::lock_guard lock(Library().Mutex());
+                track = Library().Store().FindTrack(MakeGid(change.path), 0);
+            }
+            if (!track) continue;
+            TrackRef keep(track);
+            if (track == CurrentTrack()) StopPlay();
+            track->AddState(STATE_DELETED_WITH_FILE);
+            Library().UpdateTrack(track);
+            changed = true;
+        }
+    }
+    if (changed) RefreshList();
+}
+
+// ---- messages and timers ----------------------------------------------------------------
+
+qintptr CMainDlg::OnMessage(unsigned msg, quintptr wParam, qintptr lParam)
+{
+    switch (msg) {
+    case WM_FIRST_RUN:
+        ShowFirstRun();
+        return 0;
+    case WM_START_SCAN:
+        StartStartupScan();
+        return 0;
+    case WM_SHOW_WINDOW:
+        if (m_conf.Settings().dlgstate == 1 && m_pViewWnd->isVisible()) {
+            m_pViewWnd->raise();
+            m_pViewWnd->activateWindow();
+        } else {
+            m_pMainWnd->RestoreFromTray();
+        }
+        return 0;
+    case WM_OPEN_HANDOVER:
+        PlayHandedOverFiles(ReadHandOverFile(HandOverFilePath()));
+        return 0;
+    case WM_SHELL_CHANGE:
+        OnShellChange();
+        return 0;
+    case WM_ADD_NET_TRACK: {
+        // A page's track joins the library as the user's addition.
+        TrackRef track(reinterpret_cast<CQvMusic*>(wParam));
+        if (!track || !track->GetInfo()) return 0;
+        if (track->GetInfo()->AddDay == 0) track->GetInfo()->AddDay = DayNumber(QDate::currentDate());
+        if (Library().AddTrack(track.get())) Library().OfferToLists(track.get(), -1);
+        RefreshList();
+        return 0;
+    }
+    case WM_UPDATE_SUCCESS_SEEN:
+        MarkUpdateSeen();
+        return 0;
+    case WM_DECLINED_UPDATE:
+        ExitApp(0);
+        return 0;
+    default:
+        return CPlayController::OnMessage(msg, wParam, lParam);
+    }
+}
+
+qintptr CMainDlg::OnWindowMessage(unsigned msg, quintptr wParam, qintptr lParam)
+{
+    switch (msg) {
+    case WM_LIBRARY_LOADED:
+        OnLibraryLoaded(int(lParam));
+        return 0;
+    case WM_SCAN_STATUS:
+        switch (wParam) {
+        case kScanShowSearching:
+        case kScanFound:
+        case kScanDone:
+            m_pMainWnd->ShowScanText(ScanStatusText(unsigned(wParam), int(lParam)));
+            if (wParam == kScanFound) RefreshList();
+            break;
+        case kScanHideProgress:
+            m_pMainWnd->HideScanProgress();
+            break;
+        case kScanSelectLocal:
+            SelectTreeNode(LocalMusicNode());
+            break;
+        case kScanSelectChart: {
+            IQvNode* chart = nullptr;
+            {
+                std::lock_guard lock(Library().Mutex());
+                chart = Library().Store().FindNode(QString::fromUtf16(kChartNode));
+            }
+            SelectTreeNode(chart);
+            break;
+        }
+        default:
+            break;
+        }
+        return 0;
+    case WM_IMPORT_DONE: {
+        // wParam 1: the first scan (the dialog is shown); 2: a folder the user added.
+        if (wParam == 2) m_bImporting = false;
+        {
+            std::lock_guard lock(Library().Mutex());
+            if (!QFileInfo::exists(m_conf.DataDir() + QStringLiteral("AllMusic2.db"))) Library().SaveAllTracks();
+        }
+        RefreshList();
+        if (m_options.watchChanges) WatchLibraryFolders();
+        if (wParam == 2) m_pMainWnd->ShowScanText(ScanStatusText(kScanDone, int(lParam)));
+        if (m_pMainWnd->ScanProgressVisible())
+            QTimer::singleShot(3000, m_pMainWnd.get(), [w = m_pMainWnd.get()] { w->HideScanProgress(); });
+        if (wParam != 0 && m_conf.Settings().showaddmusicdone != 0) {
+            m_scan->stop = false;
+            auto* dlg = new CAddMusicDoneDlg(int(lParam), m_pMainWnd.get());
+            dlg->setAttribute(Qt::WA_DeleteOnClose);
+            connect(dlg, &QDialog::finished, this, [this, dlg] {
+                if (dlg->DontShowAgain()) m_conf.Settings().showaddmusicdone = 0;
+            });
+            dlg->open();
+        }
+        return 0;
+    }
+    case WM_DISK_SCAN_PROGRESS:
+        switch (int(lParam)) {
+        case kDiskScanStarted:
+            m_pMainWnd->ShowScanText(ScanStatusText(kScanShowSearching, 0));
+            break;
+        case kDiskScanTrack:
+            m_pMainWnd->ShowScanText(ScanStatusText(kScanFound, m_scan->imported.load() + 1));
+            break;
+        case kDiskScanStopped:
+            m_pMainWnd->HideScanProgress();
+            RefreshList();
+            break;
+        case kDiskScanFinished:
+            m_pMainWnd->ShowScanText(ScanStatusText(kScanDone, m_scan->imported.load()));
+            QTimer::singleShot(3000, m_pMainWnd.get(), [w = m_pMainWnd.get()] { w->HideScanProgress(); });
+            RefreshList();
+            if (m_options.watchChanges) WatchLibraryFolders();
+            if (m_conf.Settings().showaddmusicdone != 0) {
+                auto* dlg = new CAddMusicDoneDlg(m_scan->imported.load(), m_pMainWnd.get());
+                dlg->setAttribute(Qt::WA_DeleteOnClose);
+                connect(dlg, &QDialog::finished, this, [this, dlg] {
+                    if (dlg->DontShowAgain()) m_conf.Settings().showaddmusicdone = 0;
+                });
+                dlg->open();
+            }
+            break;
+        default:
+            break;
+        }
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+void CMainDlg::OnOnlineTimer()
+{
+    const bool online = MachineOnline();
+    if (online == m_bOnline) return;
+    m_bOnline = online;
+    Broadcast(WM_ONLINE_CHANGED, online ? 1 : 0);
+}
+
+void CMainDlg::OnTimer(int id)
+{
+    switch (id) {
+    case kTrimTimer:
+        malloc_trim(0);
+        return;
+    case kOnlineTimer:
+        OnOnlineTimer();
+        return;
+    case kLogSendTimer:
+        KillTimer(kLogSendTimer);
+        StartServiceTask(9); // the send sets the timer again
+        return;
+    case kIdleTimer:
+        return;
+    case kCloudTimer:
+        KillTimer(kCloudTimer);
+        if (Library().Store().StatusFlag() == 0) {
+            StartServiceTask(5);
+            SetTimer(kCloudTimer, kCloudPeriodMs);
+        }
+        return;
+    case kUpdateTimer:
+        KillTimer(kUpdateTimer);
+        StartServiceTask(11);
+        return;
+    case kStartUpdateTimer:
+        KillTimer(kStartUpdateTimer);
+        StartServiceTask(19);
+        return;
+    case kSessionTimer:
+        if (!CQvClientIdentity::Instance().Get().vuid.isEmpty()) StartWorker([] { KeepSessionAlive(); });
+        return;
+    case kExitTimer:
+        // The workers have ended, or they had their time.
+        if (RunningWorkerCount() == 0 || m_shutdownClock.elapsed() >= kWorkerBoundMs) FinishShutdown();
+        return;
+    default:
+        CPlayController::OnTimer(id);
+        return;
+    }
+}
+
+// ---- shutdown ---------------------------------------------------------------------------
+
+void CMainDlg::ExitApp(int exitCode)
+{
+    if (m_bShuttingDown) return;
+    m_bShuttingDown = true;
+    m_nExitCode = exitCode;
+    CQvLog::GetInstance().AddRecord(wnd::kMain, 971, 1, CurrentTrack(), kExit);
+    m_pMainWnd->SaveState();
+    m_conf.Settings().minix = m_pViewWnd->pos().x();
+    m_conf.Settings().miniy = m_pViewWnd->pos().y();
+    m_pMainWnd->hide();
+    m_pViewWnd->hide();
+    StopPlay();
+    // The stop flag: loading and scans end at their next check, requests return at once.
+    SetExiting();
+    SetShuttingDown();
+    m_scan->stop = true;
+    if (m_pNotifier) m_pNotifier->Stop();
+    for (int timer : {int(kOnlineTimer), int(kCloudTimer), int(kSessionTimer), int(kTrimTimer), int(kLogSendTimer),
+                      int(kIdleTimer), int(kUpdateTimer), int(kStartUpdateTimer)})
+        KillTimer(timer);
+    CQvLog::GetInstance().StopUsageWorker(kWorkerBoundMs);
+    m_shutdownClock.start();
+    QTimer::singleShot(kExitPauseMs, this, [this] { SetTimer(kExitTimer, kExitPollMs); });
+}
+
+void CMainDlg::FinishShutdown()
+{
+    if (m_bEnded) return;
+    m_bEnded = true;
+    KillTimer(kExitTimer);
+    if (RunningWorkerCount() > 0) WriteDebugLogA("exit: %d workers still running", RunningWorkerCount());
+    // Only now that nothing else writes: the settings, the databases, the pending records.
+    m_conf.SaveConfig();
+    {
+        std::lock_guard lock(Library().Mutex());
+        m_conf.CloseAll();
+    }
+    CQvLog::GetInstance().SaveToFile();
+    Engine().Free();
+    emit Ended(m_nExitCode);
+}
+
+// ---- what the engine, the tasks and the update check ask of the windows -----------------
+
+void CMainDlg::MessageBox(const QString& text)
+{
+    QMetaObject::invokeMethod(this, [this, text] { ShowNotice(m_pMainWnd.get(), text, QString()); }, Qt::QueuedConnection);
+}
+
+void CMainDlg::MenuLoaded(const QList<MenuEntry>& entries)
+{
+    QMetaObject::invokeMethod(this, [this, entries] { m_menu = entries; }, Qt::QueuedConnection);
+}
+
+int CMainDlg::RunCloudTask(int) { return 0; }
+
+namespace {
+// The window the update questions go over: the picture-view window in mini mode.
+QWidget* PromptParent(CMainDlg& ctl)
+{
+    if (ctl.Conf().Settings().dlgstate == 1 && ctl.ViewWindow() && ctl.ViewWindow()->isVisible()) return ctl.ViewWindow();
+    return ctl.MainWindow();
+}
+} // namespace
+
+void CMainDlg::Notice(const QString& text, const QString& title)
+{
+    QMetaObject::invokeMethod(this, [this, text, title] { ShowNotice(PromptParent(*this), text, title); },
+                              Qt::QueuedConnection);
+}
+
+bool CMainDlg::AskYesNo(const QString& text, const QString& title)
+{
+    if (IsExiting()) return false;
+    bool yes = false;
+    auto ask = [&] {
+        yes = QMessageBox::question(PromptParent(*this), title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    };
+    if (QThread::currentThread() == thread()) ask();
+    else QMetaObject::invokeMethod(this, ask, Qt::BlockingQueuedConnection);
+    return yes;
+}
+
+void CMainDlg::EndAfterDeclinedUpdate() { PostMessage(WM_DECLINED_UPDATE); }

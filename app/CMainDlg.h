@@ -1,0 +1,186 @@
+#pragma once
+#include "playback/CPlayController.h"
+
+#include "net/ServiceTasks.h"
+#include "net/Update.h"
+#include "playback/CQvPlayCore.h"
+
+#include <QElapsedTimer>
+#include <QStringList>
+
+#include <memory>
+
+class CChangeNotifier;
+class CLyricsTable;
+class CQuarvelDlg;
+class CQvConf;
+class CQvNodeTree;
+class CViewDlg;
+class QMimeData;
+struct ScanControl;
+struct UrlTrackFields;
+
+// What a start of the controller includes; tests leave out what reaches beyond the machine.
+struct MainDlgOptions {
+    bool serviceTasks = true;  // the service tasks at start-up and their timers
+    bool identity = true;      // the client identity files and task 8
+    bool watchChanges = true;  // the library's folders are watched for new and deleted files
+    bool startupScan = true;   // the start-up scan after the library load
+    int screenHeight = 0;      // picks the layout file; 0: the primary screen's
+};
+
+// The central controller: an invisible object that owns the main window, the picture-view
+// window, the list tree, the lyrics table and the scans, plays through the play controller it
+// derives from, and carries out every command of the windows. The windows only show and
+// forward; what the commands do, and what is recorded for them, is decided here.
+class CMainDlg : public CPlayController, public IEngineUi, public IServiceTaskHost, public IUpdatePrompt {
+    Q_OBJECT
+public:
+    // Timers of the controller.
+    static constexpr int kTrimTimer = 3;        // 10000 ms
+    static constexpr int kOnlineTimer = 10;     // 1000 ms: the online state
+    static constexpr int kLogSendTimer = 12;    // 60000 ms: operation records (set by the scans)
+    static constexpr int kIdleTimer = 23;       // 300000 ms, armed by the scans, no job
+    static constexpr int kCloudTimer = 40;      // 60000 ms: service task 5
+    static constexpr int kExitTimer = 42;       // 200 ms: waits for the workers at exit
+    static constexpr int kUpdateTimer = 45;     // 1000 ms once: service task 11
+    static constexpr int kStartUpdateTimer = 52; // 1000 ms once: service task 19
+    static constexpr int kSessionTimer = 104;   // 900000 ms: the session is kept alive
+    // Menu commands that have no id of their own elsewhere.
+    static constexpr int kAddAllCommand = 50032;      // "添加全部"
+    static constexpr int kCheckUpdateCommand = 50033; // "检查更新"
+    // Workers get this long to end at exit; then the program ends anyway.
+    static constexpr int kWorkerBoundMs = 5000;
+
+    CMainDlg(CQvConf& conf, CMediaLibrary& library, CQvPlayCore* engine = nullptr, MainDlgOptions options = {});
+    ~CMainDlg() override;
+
+    // The controller's initialisation: timers, engine, identity, layout, windows, the library
+    // load on a worker, listeners, change watching; `files` (the command line's) are played
+    // once the library is there.
+    bool Initialize(const QStringList& files);
+
+    CQuarvelDlg* MainWindow() const { return m_pMainWnd.get(); }
+    CViewDlg* ViewWindow() const { return m_pViewWnd.get(); }
+    CQvConf& Conf() const { return m_conf; }
+    CQvNodeTree& Tree() const { return *m_pTree; }
+    const QString& RunId() const { return m_strRunId; }
+    bool LibraryLoaded() const { return m_bLibraryLoaded; }
+    bool IsScanning() const;
+    bool IsOnline() const { return m_bOnline; }
+
+    // A command of the main window or its menus, by id.
+    void OnCommand(int id);
+
+    // Volume, 0-100 as the setting keeps it; up and down move it by 2.
+    int Volume() const;
+    void VolumeUp();
+    void VolumeDown();
+    void SetVolumePercent(int percent);
+    // A click on star `star` (1-5) that left its button lit (`lit`) or not.
+    void ClickStar(int star, bool lit);
+    void SetFavorite(bool on);
+    // The wheel over the window: `delta` in eighths of a degree (120 a notch).
+    void OnWheel(int delta);
+    // The progress control was let go at `percent`.
+    void SeekPercent(int percent);
+    // The progress control's position, as the main window shows it.
+    int ProgressPosition() const;
+
+    // The tree's selection changed to `node`.
+    void OnTreeSelect(IQvNode* node);
+    // Sorts the displayed list by a list view column.
+    void SortDisplayed(int column, bool descending);
+    // A double click on a row of the list view.
+    void OnListDoubleClick(int row);
+    // "从列表中删除" of a row's menu: out of the list, or out of the library for local music.
+    void RemoveRow(int row);
+    // The messages that the workers send the main window and that need the controller's
+    // work (library loaded, scan texts and results).
+    qintptr OnWindowMessage(unsigned msg, quintptr wParam, qintptr lParam);
+
+    // Adding music.
+    int AddFiles(const QStringList& paths);
+    bool AddFolder(const QString& folder);
+    bool AddUrl(const UrlTrackFields& fields);
+    bool StartDiskScan(bool ignoreDeleted);
+    void StopScan();
+    // Files dropped on the tree pane (the group window) and on the list view or the window.
+    int DropOnGroupWindow(const QStringList& paths);
+    int DropOnList(const QMimeData* data);
+    // The hand-over of a second start (message 1533), with the files it names.
+    void PlayHandedOverFiles(const QStringList& paths);
+
+    // The exit command: the windows go, the workers end (bounded), then the settings are
+    // saved, the databases closed and the logs written; Ended follows.
+    void ExitApp(int exitCode = 0);
+    bool IsShuttingDown() const { return m_bShuttingDown; }
+
+    // IEngineUi
+    void MessageBox(const QString& text) override;
+    // IServiceTaskHost
+    void MenuLoaded(const QList<MenuEntry>& entries) override;
+    int RunCloudTask(int code) override;
+    // IUpdatePrompt (called on the checks' workers)
+    void Notice(const QString& text, const QString& title) override;
+    bool AskYesNo(const QString& text, const QString& title) override;
+    void EndAfterDeclinedUpdate() override;
+
+    qintptr OnMessage(unsigned msg, quintptr wParam, qintptr lParam) override;
+    void OnTimer(int id) override;
+
+signals:
+    // The shutdown has finished; the program may end with `exitCode`.
+    void Ended(int exitCode);
+    // The library and the tree are loaded (the windows show them).
+    void LibraryReady();
+
+protected:
+    void ShowCover(const QString& picture) override;
+    void ShowRating(int stars) override;
+    void ShowPlayingTrack(CQvMusic* track, int displayedRow) override;
+    void SelectTreeNode(IQvNode* node) override;
+
+private:
+    void StartLibraryLoad();
+    void OnLibraryLoaded(int tracks);
+    void ShowFirstRun();
+    void StartStartupScan();
+    void OnShellChange();
+    void WatchLibraryFolders();
+    void OnOnlineTimer();
+    void FinishShutdown();
+    TrackRef TrackForFile(const QString& path, bool restoreRemoved);
+    int SelectAndPlayFiles(const QStringList& paths);
+    void ShowVolume();
+    void RecordCommand(int event, int value);
+    IQvNode* LocalMusicNode() const;
+    void RefreshList();
+
+    CQvConf& m_conf;
+    MainDlgOptions m_options;
+    std::unique_ptr<CQvNodeTree> m_pTree;
+    std::unique_ptr<CLyricsTable> m_pLyricsTable;
+    std::unique_ptr<CQuarvelDlg> m_pMainWnd;
+    std::unique_ptr<CViewDlg> m_pViewWnd;
+    std::unique_ptr<CChangeNotifier> m_pNotifier;
+    std::shared_ptr<ScanControl> m_scan;
+
+    QString m_strRunId;
+    QStringList m_startFiles;
+    bool m_bLibraryLoaded = false;
+    bool m_bOnline = false;
+    bool m_bImporting = false;
+    QString m_strLastDeleted;
+    bool m_bShuttingDown = false;
+    bool m_bEnded = false;
+    int m_nExitCode = 0;
+    QElapsedTimer m_shutdownClock;
+    QList<MenuEntry> m_menu;
+};
+
+// Whether a file name ends in ".mp3" or ".wma" as the change notifications and the group
+// window take them: case-sensitive, and the first occurrence of the ending is the end.
+bool EndsInMusicExtension(const QString& path);
+// Whether its extension after the last dot is mp3 or wma in any case (the list view's drops).
+bool HasMusicExtension(const QString& path);

@@ -1,0 +1,904 @@
+#include "app/CQuarvelDlg.h"
+
+#include "app/CMainDlg.h"
+#include "app/CNodeTreeModel.h"
+#include "app/CTrackListModel.h"
+#include "app/CViewDlg.h"
+#include "app/UiTexts.h"
+#include "app/WindowIds.h"
+
+#include "base/MessageIds.h"
+#include "library/LibraryScan.h"
+#include "lyrics/CLyrics.h"
+#include "model/CQvMusic.h"
+#include "model/TrackInfo.h"
+#include "net/CQvLog.h"
+#include "store/CMediaLibrary.h"
+#include "store/CQvConf.h"
+#include "store/CQvMediaStore.h"
+#include "store/IQvNode.h"
+#include "ui/CProfileIni.h"
+#include "ui/CSkin.h"
+#include "ui/CSkinButton.h"
+#include "ui/CSkinEdit.h"
+#include "ui/CSkinFrame.h"
+#include "ui/CSkinLabel.h"
+#include "ui/CSkinLayout.h"
+#include "ui/CSkinNumText.h"
+#include "ui/CSkinPicture.h"
+#include "ui/CSkinPosManage.h"
+#include "ui/CSkinSlider.h"
+#include "ui/CSkinSplitter.h"
+#include "ui/ControlIds.h"
+#include "ui/SkinScheme.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QSystemTrayIcon>
+#include <QTableView>
+#include <QTreeView>
+#include <QWheelEvent>
+
+#include <mutex>
+
+using namespace ctl;
+
+// ---- the parts --------------------------------------------------------------------------
+
+// Receives the controller's broadcasts, the workers' messages and this window's timers.
+class CQuarvelDlg::Port : public CMsgWindow {
+public:
+    explicit Port(CQuarvelDlg& window) : m_window(window) {}
+    qintptr OnMessage(unsigned msg, quintptr w, qintptr l) override { return m_window.OnMessage(msg, w, l); }
+    void OnTimer(int id) override { m_window.OnTimer(id); }
+
+private:
+    CQuarvelDlg& m_window;
+};
+
+// The lyric panel's host: the lyric panel itself is drawn elsewhere; until it is there the
+// host shows the current line with its neighbours, or the text held for a track without lyrics.
+class CLyricHost : public QWidget {
+public:
+    explicit CLyricHost(QWidget* parent) : QWidget(parent) {}
+
+    void SetLyrics(const CLyrics* lyrics)
+    {
+        m_lyrics = lyrics;
+        m_message.clear();
+        update();
+    }
+    void SetMessage(const QString& text)
+    {
+        m_lyrics = nullptr;
+        m_message = text;
+        update();
+    }
+    void Clear() { SetMessage(QString()); }
+    QString Text() const
+    {
+        if (!m_lyrics) return m_message;
+        const int i = m_lyrics->Current();
+        return i >= 0 && i < m_lyrics->LineCount() ? m_lyrics->TextAt(i) : QString();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.fillRect(rect(), Qt::white);
+        QFont f = font();
+        if (!m_lyrics) {
+            f.setPixelSize(14);
+            p.setFont(f);
+            p.setPen(CSkin::Instance().Color(17));
+            p.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, m_message);
+            return;
+        }
+        const int pitch = 28;
+        const int current = m_lyrics->Current();
+        int top = height() / 2 - pitch / 2;
+        for (int i = current - height() / pitch / 2 - 1; i <= current + height() / pitch / 2 + 1; ++i) {
+            if (i < 0 || i >= m_lyrics->LineCount()) continue;
+            const bool now = i == current;
+            f.setPixelSize(now ? 15 : 13);
+            f.setBold(now);
+            p.setFont(f);
+            p.setPen(CSkin::Instance().Color(now ? 16 : 17));
+            p.drawText(QRect(6, top + (i - current) * pitch, width() - 12, pitch), Qt::AlignCenter,
+                       p.fontMetrics().elidedText(m_lyrics->TextAt(i), Qt::ElideRight, width() - 12));
+        }
+    }
+
+private:
+    const CLyrics* m_lyrics = nullptr;
+    QString m_message;
+};
+
+// The scan's progress over the list: its text and a stop button.
+class CScanProgress : public QWidget {
+public:
+    CScanProgress(CMainDlg& controller, QWidget* parent) : QWidget(parent)
+    {
+        setAutoFillBackground(true);
+        auto* row = new QHBoxLayout(this);
+        row->setContentsMargins(14, 6, 10, 6);
+        m_text = new QLabel(this);
+        row->addWidget(m_text, 1);
+        m_stop = new QPushButton(txt::kScanStop, this);
+        row->addWidget(m_stop);
+        connect(m_stop, &QPushButton::clicked, this, [&controller] { controller.StopScan(); });
+        hide();
+    }
+    void Show(const QString& text, bool stoppable)
+    {
+        m_text->setText(text);
+        m_stop->setVisible(stoppable);
+        QPalette pal = palette();
+        pal.setColor(QPalette::Window, CSkin::Instance().Color(29));
+        setPalette(pal);
+        show();
+        raise();
+    }
+    QString Text() const { return m_text->text(); }
+
+private:
+    QLabel* m_text;
+    QPushButton* m_stop;
+};
+
+namespace {
+
+const QString kTabTexts[3] = {QStringLiteral("推荐音乐"), QStringLiteral("猜你喜欢"), QStringLiteral("搜索结果")};
+const QString kTabKeys[3] = {QStringLiteral("musicrecommand"), QStringLiteral("musiclikename"), QStringLiteral("search")};
+
+QFont Px(int pixels, bool bold = false)
+{
+    QFont f = QApplication::font();
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+} // namespace
+
+// ---- construction -----------------------------------------------------------------------
+
+CQuarvelDlg::CQuarvelDlg(CMainDlg& controller, CMediaLibrary& library, QWidget* parent)
+    : QWidget(parent), m_ctl(controller), m_library(library), m_port(std::make_unique<Port>(*this))
+{
+    setWindowTitle(txt::kProduct);
+    setAcceptDrops(true);
+    m_frame = new CSkinFrame(this, kMainWnd, CSkinFrame::kResizable);
+    const QSize design = CSkinPosManage::Instance().DesignSize(kMainWnd);
+    // Controls anchored to the right never run into those anchored to the left.
+    setMinimumSize(m_frame->FrameSize(design));
+    resize(m_frame->FrameSize(design));
+    m_layout = new CSkinLayout(this, kMainWnd);
+
+    BuildTitleBar();
+    BuildContent();
+    BuildSidePanel();
+    BuildPlayBar();
+    BuildMenus();
+
+    m_tray = new QSystemTrayIcon(this);
+    m_tray->setIcon(QIcon(CSkin::Instance().Bitmap(QStringLiteral("logo.bmp"))));
+    m_tray->setContextMenu(nullptr);
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        m_port->PostMessage(WM_TRAY_NOTIFY, 0, reason == QSystemTrayIcon::Context ? 1 : 0);
+    });
+
+    SetSortImages(std::max(0, CSkin::Instance().CurrentScheme()));
+    connect(&CSkin::Instance(), &CSkin::SchemeChanged, this, [this](int scheme) {
+        SetSortImages(scheme);
+        m_list->viewport()->update();
+        m_tree->viewport()->update();
+    });
+    ShowCover(QString());
+    m_lyrics->Clear();
+}
+
+CQuarvelDlg::~CQuarvelDlg() = default;
+
+CMsgTarget CQuarvelDlg::Target() const { return m_port->Target(); }
+
+void CQuarvelDlg::ConnectCommand(CSkinButton* button, int id)
+{
+    if (!button) return;
+    m_buttons.insert(id, button);
+    connect(button, &QAbstractButton::clicked, this, [this, button, id] {
+        // State buttons show what the controller decides, not the click itself; the stars and
+        // the favourite are told the click.
+        if (button->isCheckable() && !(id >= kStar1 && id <= kStar5) && id != kFavorite)
+            button->setChecked(!button->isChecked());
+        m_ctl.OnCommand(id);
+    });
+}
+
+void CQuarvelDlg::BuildTitleBar()
+{
+    m_layout->Create<CSkinPicture>(kBrand);
+    for (int i = 0; i < 3; ++i) {
+        auto* tab = m_layout->Create<CSkinButton>(kTabRecommend + i);
+        if (!tab) continue;
+        tab->setCheckable(true);
+        tab->setText(kTabTexts[i]);
+        tab->SetTextColors(19, 9);
+        tab->setFont(Px(14));
+        ConnectCommand(tab, kTabRecommend + i);
+    }
+    if (auto* search = m_layout->Create<CSkinEdit>(kSearchEdit)) {
+        search->setPlaceholderText(QStringLiteral("搜索歌曲、歌手、专辑"));
+        search->setFont(Px(12));
+        search->setObjectName(QStringLiteral("searchEdit"));
+        connect(search, &QLineEdit::returnPressed, this, [this] { m_ctl.OnCommand(kSearch); });
+    }
+    ConnectCommand(m_layout->Create<CSkinButton>(kSearch), kSearch);
+    m_layout->Create<CSkinPicture>(kUserPic);
+    if (auto* user = m_layout->Create<CSkinLabel>(kUserName)) {
+        user->SetText(QStringLiteral("未登录"));
+        user->SetColor(9);
+        user->setFont(Px(13));
+    }
+    for (int id : {kMainMenu, kMiniMode, kToTray, kExit}) ConnectCommand(m_layout->Create<CSkinButton>(id), id);
+    if (auto* color = m_layout->Create<CSkinButton>(kColorButton)) {
+        color->setToolTip(txt::kColor);
+        connect(color, &QAbstractButton::clicked, this, &CQuarvelDlg::OpenColorPanel);
+    }
+    if (auto* max = m_layout->Create<CSkinButton>(kMaximize)) {
+        max->setCheckable(true);
+        ConnectCommand(max, kMaximize);
+    }
+    if (auto* b = m_buttons.value(kMiniMode)) b->setToolTip(txt::kMiniMode);
+    if (auto* b = m_buttons.value(kExit)) b->setToolTip(txt::kTrayExit);
+}
+
+void CQuarvelDlg::BuildContent()
+{
+    const SkinPosRecord* treePane = CSkinPosManage::Instance().Find(kTreePane);
+    const int treeWidth = treePane ? treePane->width : 220;
+    m_splitter = new CSkinSplitter(1, CSkinSplitter::kVerticalBar, treeWidth / 2, DefaultProfilePath(), this);
+    m_layout->Attach(kContentSplitter, m_splitter);
+
+    auto* tree = new CSkinPicture;
+    if (treePane) {
+        tree->SetSkinName(treePane->name);
+        tree->resize(treePane->width, treePane->height);
+    }
+    tree->setMinimumWidth(160);
+    auto* treeLayout = new CSkinLayout(tree, kTreePane);
+    if (auto* add = treeLayout->Create<CSkinButton>(kAddMenu)) {
+        add->setText(txt::kAddMusic);
+        add->SetTextColors(9, 9);
+        add->SetTextIndent(14);
+        add->setFont(Px(13, true));
+        ConnectCommand(add, kAddMenu);
+    }
+    m_tree = new QTreeView(tree);
+    m_tree->setObjectName(QStringLiteral("tree"));
+    treeLayout->Attach(kTree, m_tree);
+    m_treeModel = new CNodeTreeModel(m_library, this);
+    m_tree->setModel(m_treeModel);
+    m_tree->setHeaderHidden(true);
+    m_tree->setRootIsDecorated(false);
+    m_tree->setIndentation(0);
+    m_tree->setIconSize(QSize(16, 16));
+    m_tree->setFrameShape(QFrame::NoFrame);
+    m_tree->setItemsExpandable(false);
+    m_tree->setExpandsOnDoubleClick(false);
+    m_tree->setAcceptDrops(true);
+    m_tree->viewport()->setAcceptDrops(true);
+    m_tree->viewport()->installEventFilter(this);
+    m_tree->setStyleSheet(QStringLiteral("QTreeView { background: transparent; } "
+                                         "QTreeView::item { height: 32px; padding-left: 14px; }"));
+    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this, &CQuarvelDlg::OnTreeSelection);
+
+    m_viewStack = new QStackedWidget;
+    m_list = new QTableView;
+    m_list->setObjectName(QStringLiteral("list"));
+    m_listModel = new CTrackListModel(m_library, this);
+    m_list->setModel(m_listModel);
+    m_list->verticalHeader()->hide();
+    m_list->verticalHeader()->setDefaultSectionSize(32);
+    m_list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_list->setShowGrid(false);
+    m_list->setAlternatingRowColors(true);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setFrameShape(QFrame::NoFrame);
+    m_list->setWordWrap(false);
+    m_list->setTextElideMode(Qt::ElideRight);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->setAcceptDrops(true);
+    m_list->viewport()->setAcceptDrops(true);
+    m_list->viewport()->installEventFilter(this);
+    QHeaderView* header = m_list->horizontalHeader();
+    header->setHighlightSections(false);
+    header->setSectionsClickable(true);
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setSectionResizeMode(CTrackListModel::kColSong, QHeaderView::Stretch);
+    m_list->setColumnWidth(CTrackListModel::kColNumber, 44);
+    m_list->setColumnWidth(CTrackListModel::kColArtist, 110);
+    m_list->setColumnWidth(CTrackListModel::kColAlbum, 120);
+    m_list->setColumnWidth(CTrackListModel::kColTime, 64);
+    m_list->setColumnWidth(CTrackListModel::kColService, 46);
+    connect(header, &QHeaderView::sectionClicked, this, &CQuarvelDlg::OnHeaderClicked);
+    connect(m_list, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        CQvLog::GetInstance().AddRecord(wnd::kMain, 909, 1, nullptr, kListView);
+        m_ctl.OnListDoubleClick(index.row());
+    });
+    connect(m_list, &QWidget::customContextMenuRequested, this, &CQuarvelDlg::OnListContextMenu);
+    m_viewStack->addWidget(m_list);
+
+    m_page = new QLabel;
+    m_page->setObjectName(QStringLiteral("page"));
+    m_page->setAlignment(Qt::AlignCenter);
+    m_page->setWordWrap(true);
+    m_page->setAutoFillBackground(true);
+    m_viewStack->addWidget(m_page);
+
+    m_scanProgress = new CScanProgress(m_ctl, m_viewStack);
+    m_viewStack->installEventFilter(this);
+    m_splitter->SetPanes(tree, m_viewStack);
+}
+
+void CQuarvelDlg::BuildSidePanel()
+{
+    auto* side = m_layout->Create<CSkinPicture>(kSidePanel);
+    m_sidePanel = side;
+    if (!side) return;
+    auto* sideLayout = new CSkinLayout(side, kSidePanel);
+    ConnectCommand(sideLayout->Create<CSkinButton>(kClosePanel), kClosePanel);
+    m_cover = sideLayout->Create<CSkinPicture>(kPlayerView);
+    if (m_cover) m_cover->SetCornerRadius(12);
+    auto* host = sideLayout->Create<CSkinPicture>(kLyricHost);
+    m_lyrics = new CLyricHost(host ? static_cast<QWidget*>(host) : side);
+    if (host) {
+        m_lyrics->setGeometry(host->rect().adjusted(5, 5, -5, -5));
+        host->installEventFilter(this);
+    }
+}
+
+void CQuarvelDlg::BuildPlayBar()
+{
+    ConnectCommand(m_layout->Create<CSkinButton>(kPrev), kPrev);
+    m_play = m_layout->Create<CSkinButton>(kPlayPause);
+    if (m_play) m_play->setCheckable(true);
+    ConnectCommand(m_play, kPlayPause);
+    ConnectCommand(m_layout->Create<CSkinButton>(kNext), kNext);
+    ConnectCommand(m_layout->Create<CSkinButton>(kStop), kStop);
+    m_layout->Create<CSkinPicture>(kSeparatorLeft);
+    m_layout->Create<CSkinPicture>(kSeparatorRight);
+    m_title = m_layout->Create<CSkinLabel>(kTitleText);
+    if (m_title) {
+        m_title->setFont(Px(14));
+        m_title->SetText(txt::kProduct);
+    }
+    m_favorite = m_layout->Create<CSkinButton>(kFavorite);
+    if (m_favorite) {
+        m_favorite->setCheckable(true);
+        m_favorite->setToolTip(txt::kFavorite);
+        ConnectCommand(m_favorite, kFavorite);
+    }
+    for (int i = 0; i < 5; ++i) {
+        m_stars[i] = m_layout->Create<CSkinButton>(kStar1 + i);
+        if (!m_stars[i]) continue;
+        m_stars[i]->setCheckable(true);
+        m_stars[i]->setToolTip(txt::kStars[i]);
+        ConnectCommand(m_stars[i], kStar1 + i);
+    }
+    m_elapsed = m_layout->Create<CSkinNumText>(kTimeElapsed);
+    if (m_elapsed) m_elapsed->SetText(QStringLiteral("00:00"));
+    m_progress = m_layout->Create<CSkinSlider>(kProgress);
+    if (m_progress) {
+        m_progress->setRange(0, 100);
+        connect(m_progress, &QAbstractSlider::sliderReleased, this, [this] { m_ctl.SeekPercent(m_progress->value()); });
+    }
+    m_remaining = m_layout->Create<CSkinNumText>(kTimeRemaining);
+    if (m_remaining) {
+        m_remaining->SetAlignment(Qt::AlignRight);
+        m_remaining->SetText(QStringLiteral("-00:00"));
+    }
+    const QString modeTips[3] = {txt::kModeLoop, txt::kModeRandom, txt::kModeSingle};
+    const int modes[3] = {kModeLoop, kModeRandom, kModeSingle};
+    for (int i = 0; i < 3; ++i) {
+        auto* b = m_layout->Create<CSkinButton>(modes[i]);
+        if (!b) continue;
+        b->setCheckable(true);
+        b->setToolTip(modeTips[i]);
+        ConnectCommand(b, modes[i]);
+    }
+    ConnectCommand(m_layout->Create<CSkinButton>(kVolumeDown), kVolumeDown);
+    m_volume = m_layout->Create<CSkinSlider>(kVolume);
+    if (m_volume) {
+        m_volume->setRange(0, 100);
+        connect(m_volume, &QAbstractSlider::sliderMoved, this, [this](int v) { m_ctl.SetVolumePercent(v); });
+        connect(m_volume, &QAbstractSlider::sliderReleased, this, [this] { m_ctl.SetVolumePercent(m_volume->value()); });
+    }
+    ConnectCommand(m_layout->Create<CSkinButton>(kVolumeUp), kVolumeUp);
+    ConnectCommand(m_layout->Create<CSkinButton>(kLocatePlaying), kLocatePlaying);
+    if (auto* lyric = m_layout->Create<CSkinButton>(kLyricToggle)) {
+        lyric->setCheckable(true);
+        lyric->setChecked(true);
+        ConnectCommand(lyric, kLyricToggle);
+    }
+    if (auto* b = m_buttons.value(kPrev)) b->setToolTip(txt::kPrevious);
+    if (auto* b = m_buttons.value(kNext)) b->setToolTip(txt::kNext);
+    if (auto* b = m_buttons.value(kStop)) b->setToolTip(txt::kStop);
+    if (auto* b = m_buttons.value(kVolumeUp)) b->setToolTip(txt::kVolumeUp);
+    if (auto* b = m_buttons.value(kVolumeDown)) b->setToolTip(txt::kVolumeDown);
+}
+
+void CQuarvelDlg::BuildMenus()
+{
+    m_addMenu = new QMenu(this);
+    m_addMenu->addAction(txt::kAddFiles, this, [this] { m_ctl.OnCommand(50029); });
+    m_addMenu->addAction(txt::kAddFolder, this, [this] { m_ctl.OnCommand(50031); });
+    m_addMenu->addAction(txt::kAddUrl, this, [this] { m_ctl.OnCommand(50030); });
+    m_addMenu->addSeparator();
+    m_addMenu->addAction(txt::kAddAll, this, [this] { m_ctl.OnCommand(CMainDlg::kAddAllCommand); });
+
+    m_mainMenu = new QMenu(this);
+    QMenu* modes = m_mainMenu->addMenu(QStringLiteral("播放模式"));
+    modes->addAction(txt::kModeLoop, this, [this] { m_ctl.OnCommand(kModeLoop); });
+    modes->addAction(txt::kModeRandom, this, [this] { m_ctl.OnCommand(kModeRandom); });
+    modes->addAction(txt::kModeSingle, this, [this] { m_ctl.OnCommand(kModeSingle); });
+    QMenu* colors = m_mainMenu->addMenu(txt::kColor);
+    const QString names[3] = {QStringLiteral("蓝色"), QStringLiteral("橙色"), QStringLiteral("紫色")};
+    for (int i = 0; i < 3; ++i) colors->addAction(names[i], this, [this, i] { m_ctl.OnCommand(kColor0 + i); });
+    m_mainMenu->addAction(txt::kMiniMode, this, [this] { m_ctl.OnCommand(kMiniModeMenu); });
+    m_mainMenu->addSeparator();
+    m_mainMenu->addAction(txt::kCheckUpdate, this, [this] { m_ctl.OnCommand(CMainDlg::kCheckUpdateCommand); });
+    m_mainMenu->addAction(txt::kTrayAbout, this, [this] { m_ctl.OnCommand(1553); });
+    m_mainMenu->addSeparator();
+    m_mainMenu->addAction(txt::kTrayExit, this, [this] { m_ctl.OnCommand(kExit); });
+
+    m_trayMenu = new QMenu(this);
+    m_trayMenu->addAction(txt::kTrayRestore, this, [this] { m_ctl.OnCommand(1551); });
+    m_trayMenu->addAction(txt::kTrayExit, this, [this] { m_ctl.OnCommand(1552); });
+    m_trayMenu->addSeparator();
+    m_trayMenu->addAction(txt::kTrayAbout, this, [this] { m_ctl.OnCommand(1553); });
+
+    m_rowMenu = new QMenu(this);
+}
+
+// ---- the tree and the list --------------------------------------------------------------
+
+void CQuarvelDlg::FillTree()
+{
+    m_treeModel->Reload();
+    m_tree->expandAll();
+    IQvNode* node = nullptr;
+    {
+        std::lock_guard lock(m_library.Mutex());
+        node = m_library.Store().FindNode(m_library.Conf().Settings().selectnode);
+        if (!node) node = m_library.Store().FindNode(QString::fromUtf16(kLocalMusicNode));
+    }
+    SelectNode(node);
+}
+
+void CQuarvelDlg::SelectNode(IQvNode* node)
+{
+    const QModelIndex index = m_treeModel->IndexOf(node);
+    if (!index.isValid()) return;
+    if (m_tree->currentIndex() == index) {
+        // Selecting the shown node again shows it again (its list may have changed).
+        m_ctl.OnTreeSelect(node);
+        return;
+    }
+    m_tree->setCurrentIndex(index);
+}
+
+void CQuarvelDlg::OnTreeSelection()
+{
+    IQvNode* node = m_treeModel->NodeAt(m_tree->currentIndex());
+    if (node) m_ctl.OnTreeSelect(node);
+}
+
+void CQuarvelDlg::ShowNode(IQvNode* node)
+{
+    bool web = false;
+    QString name;
+    if (node) {
+        std::lock_guard lock(m_library.Mutex());
+        web = node->GetDisplayType() == QLatin1String("web");
+        name = node->GetName();
+    }
+    if (web) {
+        m_page->setText(QStringLiteral("<div style='font-size:18px'>%1</div><div style='color:%2'>%3</div>")
+                            .arg(name.toHtmlEscaped(), CSkin::Instance().Color(17).name(),
+                                 QStringLiteral("在线音乐页面")));
+        m_viewStack->setCurrentWidget(m_page);
+        return;
+    }
+    m_listModel->SetNode(node);
+    m_viewStack->setCurrentWidget(m_list);
+    SetPlaying(m_ctl.CurrentTrack());
+}
+
+void CQuarvelDlg::RefreshList()
+{
+    m_listModel->Refresh();
+    m_treeModel->dataChanged(QModelIndex(), QModelIndex());
+    m_tree->viewport()->update();
+}
+
+void CQuarvelDlg::SelectRow(int row)
+{
+    if (row < 0 || row >= m_listModel->rowCount()) {
+        m_list->clearSelection();
+        return;
+    }
+    const QModelIndex index = m_listModel->index(row, CTrackListModel::kColSong);
+    m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_list->scrollTo(index, QAbstractItemView::PositionAtCenter);
+}
+
+int CQuarvelDlg::SelectedRow() const
+{
+    const QModelIndexList rows = m_list->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void CQuarvelDlg::SetPlaying(CQvMusic* track) { m_listModel->SetPlaying(track); }
+
+void CQuarvelDlg::OnHeaderClicked(int section)
+{
+    if (section == CTrackListModel::kColNumber) return;
+    m_sortDescending = section == m_sortColumn ? !m_sortDescending : false;
+    m_sortColumn = section;
+    m_ctl.SortDisplayed(section, m_sortDescending);
+    SetSortImages(std::max(0, CSkin::Instance().CurrentScheme()));
+}
+
+void CQuarvelDlg::SetSortImages(int scheme)
+{
+    if (m_sortColumn <= 0) return;
+    m_listModel->SetSortMark(m_sortColumn, CSkin::Instance().BitmapFrame(SortOrderBitmap(scheme), m_sortDescending ? 1 : 0));
+}
+
+void CQuarvelDlg::OnListContextMenu(const QPoint& pos)
+{
+    const QModelIndex index = m_list->indexAt(pos);
+    if (!index.isValid()) return;
+    CQvLog::GetInstance().AddRecord(wnd::kMain, 908, 1, nullptr, kListView);
+    SelectRow(index.row());
+    m_rowMenu->clear();
+    const int row = index.row();
+    m_rowMenu->addAction(txt::kPlay, this, [this, row] { m_ctl.OnListDoubleClick(row); });
+    m_rowMenu->addAction(QStringLiteral("从列表中删除"), this, [this, row] { m_ctl.RemoveRow(row); });
+    m_rowMenu->popup(m_list->viewport()->mapToGlobal(pos));
+}
+
+// ---- what the window shows --------------------------------------------------------------
+
+void CQuarvelDlg::ShowCover(const QString& picture)
+{
+    if (!m_cover) return;
+    QImage image;
+    if (!picture.isEmpty()) image.load(picture);
+    m_cover->SetImage(image); // a null image brings back "logo.bmp"
+}
+
+void CQuarvelDlg::SetVolume(int percent)
+{
+    if (m_volume && !m_volume->isSliderDown()) m_volume->setValue(percent);
+    if (m_volume) m_volume->setToolTip(QString::number(percent));
+}
+
+void CQuarvelDlg::SetStars(int rating)
+{
+    for (int i = 0; i < 5; ++i)
+        if (m_stars[i]) m_stars[i]->setChecked(i < rating);
+}
+
+void CQuarvelDlg::SetFavorite(bool on)
+{
+    if (m_favorite) m_favorite->setChecked(on);
+}
+
+void CQuarvelDlg::SetPlayMode(int mode)
+{
+    const int ids[3] = {kModeLoop, kModeRandom, kModeSingle};
+    for (int i = 0; i < 3; ++i)
+        if (CSkinButton* b = m_buttons.value(ids[i])) b->setChecked(mode == i + 1);
+}
+
+CSkinButton* CQuarvelDlg::StarButton(int star) const { return star >= 1 && star <= 5 ? m_stars[star - 1] : nullptr; }
+CSkinButton* CQuarvelDlg::Button(int id) const { return m_buttons.value(id); }
+QString CQuarvelDlg::TitleText() const { return m_title ? m_title->Text() : QString(); }
+QString CQuarvelDlg::ElapsedText() const { return m_elapsed ? m_elapsed->Text() : QString(); }
+QString CQuarvelDlg::RemainingText() const { return m_remaining ? m_remaining->Text() : QString(); }
+QString CQuarvelDlg::LyricText() const { return m_lyrics ? m_lyrics->Text() : QString(); }
+bool CQuarvelDlg::PageShown() const { return m_viewStack->currentWidget() == m_page; }
+
+void CQuarvelDlg::ShowTitle()
+{
+    CQvMusic* track = m_ctl.CurrentTrack();
+    if (!track || !track->GetInfo() || !m_title) return;
+    const TrackInfo& info = *track->GetInfo();
+    const QString both = QStringLiteral("%1-%2").arg(info.Song, info.Artist);
+    m_title->SetText(m_titleCount % 2 == 1 && !info.Album.isEmpty() ? info.Album : both);
+}
+
+void CQuarvelDlg::ShowScanText(const QString& text) { m_scanProgress->Show(text, m_ctl.IsScanning()); }
+void CQuarvelDlg::HideScanProgress() { m_scanProgress->hide(); }
+QString CQuarvelDlg::ScanText() const { return m_scanProgress->Text(); }
+bool CQuarvelDlg::ScanProgressVisible() const { return m_scanProgress->isVisible(); }
+
+void CQuarvelDlg::SetSidePanelVisible(bool visible)
+{
+    if (!m_sidePanel) return;
+    m_sidePanel->setVisible(visible);
+    if (CSkinButton* lyric = m_buttons.value(kLyricToggle)) lyric->setChecked(visible);
+    m_layout->Relayout();
+    resizeEvent(nullptr);
+}
+
+bool CQuarvelDlg::SidePanelVisible() const { return m_sidePanel && !m_sidePanel->isHidden(); }
+
+void CQuarvelDlg::resizeEvent(QResizeEvent* e)
+{
+    if (e) QWidget::resizeEvent(e);
+    // The layout has placed the splitter beside the panel; without the panel it reaches across.
+    if (m_sidePanel && m_sidePanel->isHidden() && m_splitter) {
+        QRect r = m_splitter->geometry();
+        r.setRight(contentsRect().right());
+        m_splitter->setGeometry(r);
+    }
+}
+
+// ---- tray -------------------------------------------------------------------------------
+
+void CQuarvelDlg::HideToTray()
+{
+    CQvMusic* track = m_ctl.CurrentTrack();
+    SetTrayTip(track && track->GetInfo() ? track->GetInfo()->Song : txt::kProduct);
+    m_tray->show();
+    hide();
+}
+
+void CQuarvelDlg::RestoreFromTray()
+{
+    m_tray->hide();
+    show();
+    raise();
+    activateWindow();
+}
+
+void CQuarvelDlg::SetTrayTip(const QString& tip)
+{
+    if (!tip.isEmpty()) m_tray->setToolTip(tip.left(kTrayTipChars));
+}
+
+void CQuarvelDlg::PopupTrayMenu(const QPoint& at) { m_trayMenu->popup(at); }
+
+void CQuarvelDlg::OpenColorPanel()
+{
+    if (m_colorPanel) {
+        m_colorPanel->close();
+        return;
+    }
+    auto* panel = new QWidget(this, Qt::Popup);
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    auto* frame = new CSkinFrame(panel, kColorPanel, CSkinFrame::kShadow);
+    panel->resize(frame->FrameSize(CSkinPosManage::Instance().DesignSize(kColorPanel)));
+    auto* layout = new CSkinLayout(panel, kColorPanel);
+    for (int i = 0; i < 3; ++i) {
+        auto* b = layout->Create<CSkinButton>(kColor0 + i);
+        if (!b) continue;
+        b->setCheckable(true);
+        b->setChecked(CSkin::Instance().CurrentScheme() == i);
+        connect(b, &QAbstractButton::clicked, panel, [this, panel, i] {
+            panel->close();
+            m_ctl.OnCommand(kColor0 + i);
+        });
+    }
+    if (CSkinButton* anchor = m_layout->Control(kColorButton) ? static_cast<CSkinButton*>(m_layout->Control(kColorButton)) : nullptr)
+        panel->move(anchor->mapToGlobal(QPoint(anchor->width() - panel->width(), anchor->height() + 4)));
+    m_colorPanel = panel;
+    panel->show();
+}
+
+// ---- state --------------------------------------------------------------------------------
+
+void CQuarvelDlg::SaveState()
+{
+    ConfigSettings& s = m_library.Conf().Settings();
+    s.mainx = pos().x();
+    s.mainy = pos().y();
+    if (IQvNode* node = m_ctl.DisplayedNode()) {
+        std::lock_guard lock(m_library.Mutex());
+        s.selectnode = node->GetName();
+    }
+    m_tray->hide();
+}
+
+// ---- messages and timers ----------------------------------------------------------------
+
+qintptr CQuarvelDlg::OnMessage(unsigned msg, quintptr wParam, qintptr lParam)
+{
+    switch (msg) {
+    case WM_PLAY_PROGRESS:
+        OnProgress(int(wParam), int(lParam));
+        return 0;
+    case WM_PLAY_STATE:
+        if (m_play) m_play->setChecked(wParam == 1);
+        if (m_ctl.ViewWindow()) m_ctl.ViewWindow()->SetPlaying(wParam == 1);
+        return 0;
+    case WM_PLAY_STOPPED:
+        m_port->KillTimer(kLyricsTimer);
+        m_port->KillTimer(kTitleTimer);
+        if (m_play) m_play->setChecked(false);
+        if (m_ctl.ViewWindow()) m_ctl.ViewWindow()->SetPlaying(false);
+        if (m_progress) {
+            m_progress->setValue(0);
+            m_progress->SetBuffer(-1);
+        }
+        if (m_elapsed) m_elapsed->SetText(QStringLiteral("00:00"));
+        if (m_remaining) m_remaining->SetText(QStringLiteral("-00:00"));
+        if (m_title) m_title->SetText(txt::kProduct);
+        m_lyrics->Clear();
+        SetPlaying(nullptr);
+        return 0;
+    case WM_ENGINE_NOTIFY:
+        if (wParam == CQvPlayCore::kNotifyStarted) {
+            m_titleCount = 0;
+            ShowTitle();
+            m_port->SetTimer(kTitleTimer, 5000);
+            if (m_play) m_play->setChecked(true);
+            if (m_ctl.ViewWindow()) m_ctl.ViewWindow()->SetPlaying(true);
+        }
+        return 0;
+    case WM_BUFFER_PERCENT:
+        if (m_progress) m_progress->SetBuffer(m_ctl.CurrentTrack() && m_ctl.CurrentTrack()->GetInfo()->LSrc.isEmpty()
+                                                  ? int(wParam) : -1);
+        return 0;
+    case WM_LRC_READY:
+        OnLyricsReady();
+        return 0;
+    case WM_LRC_NOT_FOUND:
+        m_port->KillTimer(kLyricsTimer);
+        m_lyrics->SetMessage(txt::kNoLyrics);
+        return 0;
+    case WM_TRAY_NOTIFY:
+        if (lParam == 1) PopupTrayMenu(QCursor::pos());
+        else m_ctl.OnCommand(1551);
+        return 0;
+    default:
+        return m_ctl.OnWindowMessage(msg, wParam, lParam);
+    }
+}
+
+void CQuarvelDlg::OnProgress(int lengthSec, int percent)
+{
+    // A drag of the progress control is not disturbed.
+    const bool dragging = (m_progress && m_progress->isSliderDown()) ||
+                          (m_ctl.ViewWindow() && m_ctl.ViewWindow()->Progress() && m_ctl.ViewWindow()->Progress()->isSliderDown());
+    if (dragging) return;
+    const int elapsed = m_ctl.GetPositionMs() / 1000;
+    if (m_progress) m_progress->setValue(percent);
+    if (m_ctl.ViewWindow()) m_ctl.ViewWindow()->SetProgress(percent);
+    if (m_elapsed) m_elapsed->SetText(FormatMinutesSeconds(elapsed));
+    if (m_remaining) m_remaining->SetText(QLatin1Char('-') + FormatMinutesSeconds(lengthSec - elapsed));
+}
+
+void CQuarvelDlg::OnLyricsReady()
+{
+    CLyrics& lyrics = m_ctl.Lyrics();
+    if (!lyrics.IsReady()) return;
+    if (!lyrics.HasTimedLines()) {
+        m_lyrics->SetMessage(lyrics.Title().isEmpty() ? txt::kNoLyrics : lyrics.Title());
+        return;
+    }
+    lyrics.ApplyStoredOffset();
+    lyrics.Locate(m_ctl.GetPositionMs());
+    m_lyrics->SetLyrics(&lyrics);
+    m_port->SetTimer(kLyricsTimer, 50);
+}
+
+void CQuarvelDlg::OnTimer(int id)
+{
+    switch (id) {
+    case kLyricsTimer:
+        if (!m_ctl.CurrentTrack()) {
+            m_port->KillTimer(kLyricsTimer);
+            return;
+        }
+        if (AdvanceCurrentLine(m_ctl.Lyrics(), m_ctl.GetPositionMs())) m_lyrics->update();
+        return;
+    case kTitleTimer:
+        ++m_titleCount;
+        ShowTitle();
+        return;
+    default:
+        return;
+    }
+}
+
+// ---- input ------------------------------------------------------------------------------
+
+void CQuarvelDlg::wheelEvent(QWheelEvent* e)
+{
+    m_ctl.OnWheel(e->angleDelta().y());
+    e->accept();
+}
+
+void CQuarvelDlg::closeEvent(QCloseEvent* e)
+{
+    e->ignore();
+    if (!m_ctl.IsShuttingDown()) {
+        CQvLog::GetInstance().AddRecord(wnd::kMain, 834, 1, m_ctl.CurrentTrack(), kExit);
+        m_ctl.ExitApp();
+    }
+}
+
+void CQuarvelDlg::changeEvent(QEvent* e)
+{
+    if (e->type() == QEvent::WindowStateChange)
+        if (CSkinButton* max = m_buttons.value(kMaximize)) max->setChecked(isMaximized());
+    QWidget::changeEvent(e);
+}
+
+void CQuarvelDlg::dragEnterEvent(QDragEnterEvent* e)
+{
+    if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void CQuarvelDlg::dropEvent(QDropEvent* e)
+{
+    if (m_ctl.DropOnList(e->mimeData()) >= 0) e->acceptProposedAction();
+}
+
+bool CQuarvelDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    const bool onTree = watched == m_tree->viewport();
+    const bool onList = watched == m_list->viewport();
+    if (onTree || onList) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* e = static_cast<QDragMoveEvent*>(event);
+            if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+            else e->ignore();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* e = static_cast<QDropEvent*>(event);
+            if (onTree) {
+                QStringList paths;
+                for (const QUrl& url : e->mimeData()->urls())
+                    if (url.isLocalFile()) paths.append(url.toLocalFile());
+                m_ctl.DropOnGroupWindow(paths);
+            } else {
+                m_ctl.DropOnList(e->mimeData());
+            }
+            e->acceptProposedAction();
+            return true;
+        }
+        default:
+            break;
+        }
+    }
+    if (watched == m_viewStack && event->type() == QEvent::Resize) {
+        const QSize s = m_viewStack->size();
+        m_scanProgress->setGeometry(0, s.height() - 40, s.width(), 40);
+    }
+    if (m_lyrics && watched == m_lyrics->parentWidget() && event->type() == QEvent::Resize)
+        m_lyrics->setGeometry(m_lyrics->parentWidget()->rect().adjusted(5, 5, -5, -5));
+    return QWidget::eventFilter(watched, event);
+}

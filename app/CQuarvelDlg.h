@@ -1,0 +1,176 @@
+#pragma once
+#include "base/MsgWindow.h"
+
+#include <QHash>
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+
+class CMainDlg;
+class CMediaLibrary;
+class CNodeTreeModel;
+class CQvMusic;
+class CSkinButton;
+class CSkinFrame;
+class CSkinLabel;
+class CSkinLayout;
+class CSkinNumText;
+class CSkinPicture;
+class CSkinSlider;
+class CSkinSplitter;
+class CTrackListModel;
+class IQvNode;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QStackedWidget;
+class QSystemTrayIcon;
+class QTableView;
+class QTreeView;
+class CLyricHost;
+class CScanProgress;
+
+// The visible main window: title bar with the page tabs, search and window buttons; the tree of
+// lists beside the list view (or a page); the cover and lyrics panel; the play bar. It shows
+// what the controller tells it and forwards every user action to the controller.
+class CQuarvelDlg : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kLyricsTimer = 2;  // 50 ms: the lyrics highlight follows the position
+    static constexpr int kTitleTimer = 34;  // 5000 ms: the title line alternates
+    static constexpr int kTrayId = 88;
+    static constexpr int kTrayTipChars = 63;
+
+    CQuarvelDlg(CMainDlg& controller, CMediaLibrary& library, QWidget* parent = nullptr);
+    ~CQuarvelDlg() override;
+
+    // Where the controller and the workers send this window's messages.
+    CMsgTarget Target() const;
+
+    // The tree pane shows the loaded tree; the node named in the settings is selected.
+    void FillTree();
+    // Selects `node` in the tree (its list or page shows).
+    void SelectNode(IQvNode* node);
+    void ShowNode(IQvNode* node);
+    void RefreshList();
+    // Selects, scrolls to and focuses a row of the list view; -1 clears the selection.
+    void SelectRow(int row);
+    int SelectedRow() const;
+    void SetPlaying(CQvMusic* track);
+    void ShowCover(const QString& picture);
+    void SetVolume(int percent);
+    void SetStars(int rating);
+    void SetFavorite(bool on);
+    void SetPlayMode(int mode);
+    void SetSortImages(int scheme);
+    // The cover and lyrics panel; without it the lists take its room.
+    void SetSidePanelVisible(bool visible);
+    bool SidePanelVisible() const;
+
+    // The tray: the window is hidden and the icon shows; back again.
+    void HideToTray();
+    void RestoreFromTray();
+    void SetTrayTip(const QString& tip);
+    QSystemTrayIcon* Tray() const { return m_tray; }
+    // The main menu (1521) and the add menu (1029).
+    QMenu* MainMenu() const { return m_mainMenu; }
+    QMenu* AddMenu() const { return m_addMenu; }
+    void PopupTrayMenu(const QPoint& at);
+    QMenu* TrayMenu() const { return m_trayMenu; }
+
+    // Scan progress texts, shown over the list view; hidden again by Hide.
+    void ShowScanText(const QString& text);
+    void HideScanProgress();
+    QString ScanText() const;
+    bool ScanProgressVisible() const;
+
+    // The window's state for the next start: its place, the selected node.
+    void SaveState();
+
+    // Parts for the controller and tests.
+    QTableView* ListView() const { return m_list; }
+    QTreeView* TreeView() const { return m_tree; }
+    CTrackListModel* ListModel() const { return m_listModel; }
+    CNodeTreeModel* TreeModel() const { return m_treeModel; }
+    CSkinSlider* Progress() const { return m_progress; }
+    CSkinSlider* VolumeSlider() const { return m_volume; }
+    CSkinButton* StarButton(int star) const;
+    CSkinButton* FavoriteButton() const { return m_favorite; }
+    CSkinButton* PlayButton() const { return m_play; }
+    CSkinButton* Button(int id) const;
+    QString TitleText() const;
+    QString ElapsedText() const;
+    QString RemainingText() const;
+    QString LyricText() const;
+    bool PageShown() const;
+
+protected:
+    void wheelEvent(QWheelEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    class Port;
+    qintptr OnMessage(unsigned msg, quintptr wParam, qintptr lParam);
+    void OnTimer(int id);
+    void BuildTitleBar();
+    void BuildContent();
+    void BuildSidePanel();
+    void BuildPlayBar();
+    void BuildMenus();
+    void ConnectCommand(CSkinButton* button, int id);
+    void OnProgress(int lengthSec, int percent);
+    void ShowTitle();
+    void OnLyricsReady();
+    void OnTreeSelection();
+    void OpenColorPanel();
+    void OnListContextMenu(const QPoint& pos);
+    void OnHeaderClicked(int section);
+
+    CMainDlg& m_ctl;
+    CMediaLibrary& m_library;
+    std::unique_ptr<Port> m_port;
+    CSkinFrame* m_frame = nullptr;
+    CSkinLayout* m_layout = nullptr;
+
+    CSkinSplitter* m_splitter = nullptr;
+    QTreeView* m_tree = nullptr;
+    CNodeTreeModel* m_treeModel = nullptr;
+    QStackedWidget* m_viewStack = nullptr;
+    QTableView* m_list = nullptr;
+    CTrackListModel* m_listModel = nullptr;
+    QLabel* m_page = nullptr;
+    CScanProgress* m_scanProgress = nullptr;
+
+    CSkinPicture* m_cover = nullptr;
+    CLyricHost* m_lyrics = nullptr;
+    QWidget* m_sidePanel = nullptr;
+
+    CSkinButton* m_play = nullptr;
+    CSkinButton* m_favorite = nullptr;
+    CSkinButton* m_stars[5] = {};
+    CSkinLabel* m_title = nullptr;
+    CSkinNumText* m_elapsed = nullptr;
+    CSkinNumText* m_remaining = nullptr;
+    CSkinSlider* m_progress = nullptr;
+    CSkinSlider* m_volume = nullptr;
+    QHash<int, CSkinButton*> m_buttons;
+
+    QMenu* m_mainMenu = nullptr;
+    QMenu* m_addMenu = nullptr;
+    QMenu* m_trayMenu = nullptr;
+    QMenu* m_rowMenu = nullptr;
+    QSystemTrayIcon* m_tray = nullptr;
+    QPointer<QWidget> m_colorPanel;
+
+    int m_titleCount = 0;
+    int m_sortColumn = 0;
+    bool m_sortDescending = false;
+    bool m_selectingNode = false;
+};

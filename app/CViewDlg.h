@@ -1,0 +1,37 @@
+#pragma once
+#include <QWidget>
+
+class CMainDlg;
+class CSkinButton;
+class CSkinLabel;
+class CSkinPicture;
+class CSkinSlider;
+
+// The picture-view window ("看图模式"): a small topmost window with the cover, the title, the
+// progress and the play buttons, shown instead of the main window.
+class CViewDlg : public QWidget {
+    Q_OBJECT
+public:
+    explicit CViewDlg(CMainDlg& controller, QWidget* parent = nullptr);
+
+    void SetTitle(const QString& text);
+    QString Title() const;
+    void SetProgress(int percent);
+    void SetPlaying(bool playing);
+    // A cover file, or empty for the skin's "viewmodepic.bmp".
+    void ShowCover(const QString& picture);
+    CSkinSlider* Progress() const { return m_progress; }
+    bool ShowsCover() const { return m_hasCover; }
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+
+private:
+    CMainDlg& m_ctl;
+    CSkinLabel* m_title = nullptr;
+    CSkinPicture* m_picture = nullptr;
+    CSkinSlider* m_progress = nullptr;
+    CSkinButton* m_play = nullptr;
+    bool m_hasCover = false;
+};

@@ -4,6 +4,7 @@
 #include "app/CAddUrlDlg.h"
 #include "app/CAllDiskScanDlg.h"
 #include "app/CFirstSearchDlg.h"
+#include "app/CNodeTreeModel.h"
 #include "app/CQuarvelDlg.h"
 #include "app/CTrackListModel.h"
 #include "app/CUpdateSuccessDlg.h"
@@ -47,12 +48,14 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QNetworkInterface>
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
+#include <QTreeView>
 #include <QUrl>
 #include <QUuid>
 
@@ -285,7 +288,7 @@ void CMainDlg::StartStartupScan()
     job.controller = Target();
     job.control = m_scan;
     job.owner = this;
-    StartStartupScan(std::move(job));
+    ::StartStartupScan(std::move(job));
 }
 
 void CMainDlg::WatchLibraryFolders()

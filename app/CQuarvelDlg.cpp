@@ -866,8 +866,9 @@ void CQuarvelDlg::dropEvent(QDropEvent* e)
 
 bool CQuarvelDlg::eventFilter(QObject* watched, QEvent* event)
 {
-    const bool onTree = watched == m_tree->viewport();
-    const bool onList = watched == m_list->viewport();
+    // Filters are installed while the window is still being built.
+    const bool onTree = m_tree && watched == m_tree->viewport();
+    const bool onList = m_list && watched == m_list->viewport();
     if (onTree || onList) {
         switch (event->type()) {
         case QEvent::DragEnter:
@@ -894,7 +895,7 @@ bool CQuarvelDlg::eventFilter(QObject* watched, QEvent* event)
             break;
         }
     }
-    if (watched == m_viewStack && event->type() == QEvent::Resize) {
+    if (m_viewStack && m_scanProgress && watched == m_viewStack && event->type() == QEvent::Resize) {
         const QSize s = m_viewStack->size();
         m_scanProgress->setGeometry(0, s.height() - 40, s.width(), 40);
     }

@@ -1,7 +1,17 @@
+#include "app/CQuarvelApp.h"
+
 #include <QApplication>
 
+// Usage: ordel [--home DIR] [--color 0|1|2] [--no-service] [FILE...]
+// The program home is also taken from $ORDEL_HOME.
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setQuitOnLastWindowClosed(false);
+    CommandLine line = ParseCommandLine(QApplication::arguments());
+    CQuarvelApp player(line.files, line.options);
+    const int early = player.InitInstance();
+    if (early >= 0) return early;
+    QObject::connect(&player, &CQuarvelApp::Finished, &app, [](int code) { QCoreApplication::exit(code); });
+    return app.exec();
 }

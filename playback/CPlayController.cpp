@@ -104,6 +104,18 @@ TrackRef CPlayController::TrackAt(int index) const
     return index < static_cast<int>(tracks.size()) ? TrackRef(tracks[index]) : TrackRef();
 }
 
+void CPlayController::ListReordered()
+{
+    if (m_bQueueCurrent || !m_pPlayNode || !m_pCurTrack) return;
+    std::lock_guard lock(m_library.Mutex());
+    const MemberList& tracks = m_pPlayNode->Tracks();
+    for (int i = 0; i < static_cast<int>(tracks.size()); ++i)
+        if (tracks[i] == m_pCurTrack.get()) {
+            m_nCurIndex = i;
+            return;
+        }
+}
+
 int CPlayController::PlayAt(int index)
 {
     const TrackRef track = TrackAt(index);

@@ -88,6 +88,8 @@ public:
     IQvNode* DisplayedNode() const { return m_pCurNode; }
     // A node about to be deleted: the controller lets go of it.
     void ForgetNode(IQvNode* node);
+    // The playing list was reordered (sorted): the current index follows the current track.
+    void ListReordered();
 
     // Stores the mode, writes the operation record (window `window`, the mode's event code,
     // the mode's command id as value) and queues the usage event "bfms" with the old and the new

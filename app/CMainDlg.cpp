@@ -737,7 +737,10 @@ bool CMainDlg::AddUrl(const UrlTrackFields& fields)
         userList = node->GetType() == kUserListType;
     }
     if (userList) {
-        Library().AddTrackToList(node, track.get());
+        {
+            std::lock_guard lock(Library().Mutex());
+            node->AppendTrack(track.get());
+        }
         Library().SaveListMembers(node);
     }
     RefreshList();
@@ -803,8 +806,10 @@ int CMainDlg::DropOnList(const QMimeData* data)
         TrackRef track = TrackForFile(path, true);
         if (!track) continue;
         ++added;
-        if (node && node->TrackIndex().find(track->GetInfo()->Gid) == node->TrackIndex().end())
-            Library().AddTrackToList(node, track.get());
+        if (node) {
+            std::lock_guard lock(Library().Mutex());
+            node->AppendTrack(track.get());
+        }
     }
     if (node && added) Library().SaveListMembers(node);
     RefreshList();

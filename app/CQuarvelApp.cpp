@@ -7,6 +7,8 @@
 
 #include "base/DebugLog.h"
 #include "base/MessageIds.h"
+#include "base/Worker.h"
+#include "net/ServiceRequest.h"
 #include "store/CMediaLibrary.h"
 #include "store/CQvConf.h"
 #include "store/CQvMediaStore.h"
@@ -60,6 +62,9 @@ int CQuarvelApp::InitInstance()
         WriteDebugLogA("single instance: the name could be neither reached nor taken");
     }
 
+    // A start in a process where an earlier player has ended (tests) begins without its stop flags.
+    ClearExiting();
+    ClearShuttingDown();
     InitPaths();
     if (m_options.registerAssociation) RegisterMp3Association(QCoreApplication::applicationFilePath());
 
@@ -117,7 +122,7 @@ int CQuarvelApp::ExitInstance()
 {
     if (m_bExiting) return 0;
     m_bExiting = true;
-    // Nothing more is handed to this start.
-    if (m_pInstance) m_pInstance->SetHandler(nullptr);
+    // Nothing more is handed to this start; a new start becomes the player.
+    m_pInstance.reset();
     return 0;
 }

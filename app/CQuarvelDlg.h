@@ -105,6 +105,8 @@ public:
     QString RemainingText() const;
     QString LyricText() const;
     bool PageShown() const;
+    // The window's timers (2, 34); tests fire them without waiting.
+    void OnTimer(int id);
 
 protected:
     void wheelEvent(QWheelEvent* e) override;
@@ -118,7 +120,6 @@ protected:
 private:
     class Port;
     qintptr OnMessage(unsigned msg, quintptr wParam, qintptr lParam);
-    void OnTimer(int id);
     void BuildTitleBar();
     void BuildContent();
     void BuildSidePanel();

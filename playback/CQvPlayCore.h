@@ -77,6 +77,8 @@ public:
     bool Seek(int ms);
     int GetLength();
     bool SetVolume(float volume);
+    // The volume the streams are played at (the last one set, 0.0-1.0).
+    float GetVolume() const { return m_volume.load(); }
     float GetBufferPercent();
     int GetOpenState() const { return m_openState.load(); }
 

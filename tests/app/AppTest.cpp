@@ -1,0 +1,459 @@
+// The player as a whole: a start in a fresh program home with its windows offscreen, the real
+// library files, real MP3 files and the real audio path over the dummy SDL driver.
+#include "app/CFirstSearchDlg.h"
+#include "app/CMainDlg.h"
+#include "app/CQuarvelApp.h"
+#include "app/CQuarvelDlg.h"
+#include "app/CTrackListModel.h"
+#include "app/CViewDlg.h"
+
+#include "base/Worker.h"
+#include "library/LibraryScan.h"
+#include "model/CQvMusic.h"
+#include "model/TrackInfo.h"
+#include "model/TrackUtil.h"
+#include "playback/CQvPlayCore.h"
+#include "store/CMediaLibrary.h"
+#include "store/CQvConf.h"
+#include "store/CQvMediaStore.h"
+#include "store/IQvNode.h"
+#include "tests/common/TestUtil.h"
+#include "tests/fixtures/Fixtures.h"
+#include "ui/CSkinButton.h"
+#include "ui/CSkinSlider.h"
+#include "ui/ControlIds.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QUrl>
+#include <QWheelEvent>
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+
+using namespace fixtures;
+using testutil::WaitUntil;
+
+namespace {
+
+constexpr int kWaitMs = 30000;
+
+// One start of the player in its own home, with its own store; the service stays out of it.
+class Player {
+public:
+    explicit Player(const QString& home, QStringList files = {}, bool watch = false)
+    {
+        AppOptions options;
+        options.home = home;
+        options.resourceDir = testutil::SourceDir() + QStringLiteral("/resources/");
+        options.registerAssociation = false;
+        options.store = &m_store;
+        options.main.serviceTasks = false;
+        options.main.identity = false;
+        options.main.startupScan = false;
+        options.main.watchChanges = watch;
+        m_app = std::make_unique<CQuarvelApp>(std::move(files), options);
+        QObject::connect(m_app.get(), &CQuarvelApp::Finished, [this](int) { m_finished = true; });
+        m_started = m_app->InitInstance() < 0;
+    }
+    ~Player()
+    {
+        if (m_started && !m_finished) Exit();
+        m_app.reset();
+        ClearExiting();
+    }
+
+    bool Started() const { return m_started; }
+    CMainDlg& Ctl() const { return *m_app->Controller(); }
+    CQuarvelDlg& Wnd() const { return *Ctl().MainWindow(); }
+    CMediaLibrary& Lib() const { return m_app->Library(); }
+    bool WaitLoaded() const { return m_started && WaitUntil([this] { return Ctl().LibraryLoaded(); }, kWaitMs); }
+    bool Exit()
+    {
+        Ctl().OnCommand(ctl::kExit);
+        return WaitUntil([this] { return m_finished; }, kWaitMs);
+    }
+    bool Finished() const { return m_finished; }
+
+    IQvNode* Node(const QString& name) const
+    {
+        std::lock_guard lock(Lib().Mutex());
+        return Lib().Store().FindNode(name);
+    }
+    int NodeSize(const QString& name) const
+    {
+        std::lock_guard lock(Lib().Mutex());
+        IQvNode* node = Lib().Store().FindNode(name);
+        return node ? int(node->Tracks().size()) : -1;
+    }
+    CQvMusic* Track(const QString& path) const
+    {
+        std::lock_guard lock(Lib().Mutex());
+        return Lib().Store().FindTrack(MakeGid(path), 0);
+    }
+    CFirstSearchDlg* FirstRunDialog() const { return Wnd().findChild<CFirstSearchDlg*>(); }
+    // The folder goes in on a worker; done when the import-complete message has come.
+    bool ImportFolder(const QString& folder, int expected)
+    {
+        if (!Ctl().AddFolder(folder)) return false;
+        return WaitUntil([&] { return !Ctl().IsScanning() && NodeSize(LocalMusic()) >= expected; }, kWaitMs);
+    }
+    static QString LocalMusic() { return QString::fromUtf16(kLocalMusicNode); }
+
+private:
+    CQvMediaStore m_store;
+    std::unique_ptr<CQuarvelApp> m_app;
+    bool m_started = false;
+    bool m_finished = false;
+};
+
+QString MakeMp3(const QString& path, const QString& title, double seconds = 2.0)
+{
+    Mp3Options o;
+    o.seconds = seconds;
+    o.sampleRate = 22050;
+    o.channels = 1;
+    o.bitrateKbps = 32;
+    // Scans take music files from 500 KB; the rest is padding.
+    const Tags tags = Tags::Id3v2(title, QStringLiteral("Artist"), QStringLiteral("Album"));
+    EXPECT_TRUE(WriteMp3OfSize(path, std::max<qint64>(600000, MinimumMp3Size(o, tags)), o, tags));
+    return path;
+}
+
+// A mouse click sequence that the list view turns into a double click on `row`.
+void DoubleClickRow(QTableView* view, int row)
+{
+    const QPoint at = view->visualRect(view->model()->index(row, CTrackListModel::kColSong)).center();
+    QWidget* vp = view->viewport();
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick,
+                              QEvent::MouseButtonRelease}) {
+        QMouseEvent e(type, at, vp->mapToGlobal(at), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(vp, &e);
+    }
+}
+
+bool Drop(QWidget* target, const QStringList& paths)
+{
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& p : paths) urls.append(QUrl::fromLocalFile(p));
+    data.setUrls(urls);
+    const QPoint at(10, 10);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+struct Library {
+    QTemporaryDir home;
+    QTemporaryDir music;
+    QStringList files;
+    explicit Library(int count, double seconds = 2.0)
+    {
+        for (int i = 0; i < count; ++i)
+            files.append(MakeMp3(music.filePath(QStringLiteral("song%1.mp3").arg(i)), QStringLiteral("Song %1").arg(i),
+                                 seconds));
+    }
+};
+
+bool IsPlaying(const Player& p, const QString& path)
+{
+    CQvMusic* t = p.Ctl().CurrentTrack();
+    return t && t->GetInfo()->LSrc == path && p.Ctl().IsStarted();
+}
+
+} // namespace
+
+TEST(App, FirstStartShowsTheFirstRunDialogAndCancelLeavesAutomaticAddingOff)
+{
+    QTemporaryDir home;
+    Player p(home.path());
+    ASSERT_TRUE(p.Started());
+    EXPECT_TRUE(p.Wnd().isVisible());
+    EXPECT_EQ(p.Wnd().minimumSize(), p.Wnd().size()); // the window opens at its design size
+    ASSERT_TRUE(p.WaitLoaded());
+    ASSERT_TRUE(WaitUntil([&] { return p.FirstRunDialog() != nullptr; }, kWaitMs));
+    CFirstSearchDlg* dlg = p.FirstRunDialog();
+    dlg->CancelButton()->click();
+    EXPECT_EQ(CQvConf::Instance().Settings().showsearch, 0);
+    EXPECT_EQ(CQvConf::Instance().Settings().autoaddmusic, 0);
+    // The default tree came from "tree.xml", and the local music is shown.
+    EXPECT_EQ(p.NodeSize(Player::LocalMusic()), 0);
+    EXPECT_EQ(p.Ctl().DisplayedNode(), p.Node(Player::LocalMusic()));
+    EXPECT_FALSE(CQvConf::Instance().Settings().clientid.isEmpty());
+
+    ASSERT_TRUE(p.Exit());
+    // The choice was saved with the other settings.
+    const QByteArray config = testutil::ReadFile(home.filePath(QStringLiteral("data/Config.xml")));
+    ASSERT_FALSE(config.isEmpty());
+    Player again(home.path());
+    ASSERT_TRUE(again.WaitLoaded());
+    EXPECT_EQ(CQvConf::Instance().Settings().showsearch, 0);
+}
+
+TEST(App, FolderImportFillsLocalMusicWithScanTextsAndADoubleClickPlays)
+{
+    Library lib(3);
+    Player p(lib.home.path());
+    ASSERT_TRUE(p.WaitLoaded());
+    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+
+    ASSERT_TRUE(p.ImportFolder(lib.music.path(), 3));
+    EXPECT_EQ(p.NodeSize(Player::LocalMusic()), 3);
+    // The import's last text stays up for a while.
+    EXPECT_EQ(p.Wnd().ScanText(), QStringLiteral("完成，共找到3首歌曲"));
+    p.Wnd().SelectNode(p.Node(Player::LocalMusic()));
+    ASSERT_EQ(p.Wnd().ListModel()->rowCount(), 3);
+
+    QTableView* list = p.Wnd().ListView();
+    list->resize(600, 400);
+    DoubleClickRow(list, 1);
+    CQvMusic* row1 = p.Wnd().ListModel()->TrackAt(1);
+    ASSERT_NE(row1, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return IsPlaying(p, row1->GetInfo()->LSrc); }, kWaitMs));
+    EXPECT_EQ(p.Ctl().CurrentIndex(), 1);
+    EXPECT_EQ(p.Ctl().PlayingNode(), p.Node(Player::LocalMusic()));
+    EXPECT_EQ(p.Wnd().SelectedRow(), 1);
+    // The title line names the track, and the progress reaches the time texts.
+    EXPECT_EQ(p.Wnd().TitleText(), QStringLiteral("%1-%2").arg(row1->GetInfo()->Song, row1->GetInfo()->Artist));
+    ASSERT_TRUE(WaitUntil([&] { return p.Wnd().ElapsedText() == QStringLiteral("00:01"); }, kWaitMs));
+    EXPECT_EQ(p.Wnd().RemainingText(), QStringLiteral("-00:01"));
+    // The title alternates with the album every tick of timer 34.
+    p.Wnd().OnTimer(CQuarvelDlg::kTitleTimer);
+    EXPECT_EQ(p.Wnd().TitleText(), row1->GetInfo()->Album);
+    p.Wnd().OnTimer(CQuarvelDlg::kTitleTimer);
+    EXPECT_EQ(p.Wnd().TitleText(), QStringLiteral("%1-%2").arg(row1->GetInfo()->Song, row1->GetInfo()->Artist));
+}
+
+TEST(App, VolumeButtonsStopAtTheEdgesAndMoveEngineSettingAndControlsTogether)
+{
+    QTemporaryDir home;
+    Player p(home.path());
+    ASSERT_TRUE(p.WaitLoaded());
+    CMainDlg& c = p.Ctl();
+    ConfigSettings& s = CQvConf::Instance().Settings();
+
+    c.SetVolumePercent(99);
+    c.OnCommand(ctl::kVolumeUp);
+    EXPECT_EQ(s.volume, 99);
+    c.SetVolumePercent(1);
+    c.OnCommand(ctl::kVolumeDown);
+    EXPECT_EQ(s.volume, 1);
+
+    c.SetVolumePercent(50);
+    p.Wnd().Button(ctl::kVolumeUp)->click();
+    EXPECT_EQ(s.volume, 52);
+    EXPECT_FLOAT_EQ(c.Engine().GetVolume(), 0.52f);
+    EXPECT_EQ(p.Wnd().VolumeSlider()->value(), 52);
+    p.Wnd().Button(ctl::kVolumeDown)->click();
+    EXPECT_EQ(s.volume, 50);
+    EXPECT_EQ(p.Wnd().VolumeSlider()->value(), 50);
+}
+
+TEST(App, StarsRateTheCurrentTrackAndTheTopLitStarAgainTakesOneAway)
+{
+    Library lib(1);
+    Player p(lib.home.path(), {lib.files[0]});
+    ASSERT_TRUE(p.WaitLoaded());
+    ASSERT_TRUE(WaitUntil([&] { return IsPlaying(p, lib.files[0]); }, kWaitMs));
+    CQuarvelDlg& w = p.Wnd();
+    CQvMusic* track = p.Ctl().CurrentTrack();
+
+    w.StarButton(3)->click();
+    EXPECT_EQ(track->GetInfo()->Default2, 3);
+    for (int i = 1; i <= 5; ++i) EXPECT_EQ(w.StarButton(i)->isChecked(), i <= 3) << i;
+    w.StarButton(3)->click(); // the lit third star again
+    EXPECT_EQ(track->GetInfo()->Default2, 2);
+    for (int i = 1; i <= 5; ++i) EXPECT_EQ(w.StarButton(i)->isChecked(), i <= 2) << i;
+    w.StarButton(5)->click();
+    EXPECT_EQ(track->GetInfo()->Default2, 5);
+    w.StarButton(1)->click(); // a lower star sets the rating, it does not take one away
+    EXPECT_EQ(track->GetInfo()->Default2, 1);
+
+    // The favourite mark goes with the track and counts as a play.
+    const int plays = track->GetInfo()->PlayCount;
+    w.FavoriteButton()->click();
+    EXPECT_EQ(track->GetInfo()->Default1, 1);
+    EXPECT_EQ(track->GetInfo()->PlayCount, plays + 1);
+    EXPECT_GE(p.NodeSize(QStringLiteral("我的收藏夹")), 1);
+
+    // Without a current track a star is only drawn unlit.
+    p.Ctl().OnCommand(ctl::kStop);
+    ASSERT_EQ(p.Ctl().CurrentTrack(), nullptr);
+    w.StarButton(4)->click();
+    EXPECT_FALSE(w.StarButton(4)->isChecked());
+}
+
+TEST(App, TwoWheelNotchesOnA200SecondTrackAtTenSeekTo28Seconds)
+{
+    QTemporaryDir home;
+    QTemporaryDir music;
+    const QString file = MakeMp3(music.filePath(QStringLiteral("long.mp3")), QStringLiteral("Long"), 200.0);
+    Player p(home.path(), {file});
+    ASSERT_TRUE(p.WaitLoaded());
+    ASSERT_TRUE(WaitUntil([&] { return IsPlaying(p, file); }, kWaitMs));
+    ASSERT_EQ(p.Ctl().GetLengthSeconds(), 200);
+    p.Wnd().Progress()->setValue(10);
+    QWheelEvent wheel(QPointF(50, 50), p.Wnd().mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, 240), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&p.Wnd(), &wheel);
+    EXPECT_EQ(p.Wnd().Progress()->value(), 14);
+    EXPECT_EQ(p.Ctl().ViewWindow()->Progress()->value(), 14);
+    const int ms = p.Ctl().GetPositionMs();
+    EXPECT_GE(ms, 28000);
+    EXPECT_LT(ms, 33000);
+}
+
+TEST(App, DropsTakeOnlyMusicAndUpperCaseOnlyOnTheList)
+{
+    Library lib(0);
+    Player p(lib.home.path());
+    ASSERT_TRUE(p.WaitLoaded());
+    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    const QString text = lib.music.filePath(QStringLiteral("notes.txt"));
+    WriteTextFile(text, QStringLiteral("not music"));
+    const QString upper = MakeMp3(lib.music.filePath(QStringLiteral("LOUD.MP3")), QStringLiteral("Loud"));
+    const QString lower = MakeMp3(lib.music.filePath(QStringLiteral("quiet.mp3")), QStringLiteral("Quiet"));
+
+    // The tree pane (the group window) takes ".mp3" and ".wma" as written only.
+    Drop(p.Wnd().TreeView()->viewport(), {text, upper, lower});
+    EXPECT_EQ(p.Track(text), nullptr);
+    EXPECT_EQ(p.Track(upper), nullptr);
+    ASSERT_NE(p.Track(lower), nullptr);
+    EXPECT_NE(p.Track(lower)->GetInfo()->AddDay, 0); // a user addition
+
+    // Plain text dragged onto the list is refused.
+    QMimeData plain;
+    plain.setText(upper);
+    EXPECT_EQ(p.Ctl().DropOnList(&plain), -1);
+    EXPECT_EQ(p.Track(upper), nullptr);
+
+    // The list view takes the extension in any case, into the first playlist.
+    Drop(p.Wnd().ListView()->viewport(), {text, upper});
+    EXPECT_EQ(p.Track(text), nullptr);
+    ASSERT_NE(p.Track(upper), nullptr);
+    IQvNode* shown = p.Ctl().DisplayedNode();
+    ASSERT_NE(shown, nullptr);
+    std::lock_guard lock(p.Lib().Mutex());
+    EXPECT_EQ(shown->GetType(), -1); // a user playlist
+    const MemberList& members = shown->Tracks();
+    EXPECT_NE(std::find(members.begin(), members.end(), p.Track(upper)), members.end());
+}
+
+TEST(App, ASecondStartHandsItsFilesOverAndTheFirstPlaysTheFirst)
+{
+    Library lib(2);
+    Player p(lib.home.path());
+    ASSERT_TRUE(p.WaitLoaded());
+    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    p.Wnd().hide();
+
+    // The real program as the second start; it finds this one by the per-user name.
+    QProcess second;
+    second.setProgram(QStringLiteral(ORDEL_APP_BINARY));
+    second.setArguments(lib.files);
+    second.start();
+    ASSERT_TRUE(second.waitForStarted(kWaitMs));
+    ASSERT_TRUE(WaitUntil([&] { return IsPlaying(p, lib.files[0]); }, kWaitMs));
+    EXPECT_TRUE(p.Wnd().isVisible()); // 1532 showed the window again
+    EXPECT_NE(p.Track(lib.files[1]), nullptr);
+    EXPECT_EQ(p.Ctl().DisplayedNode(), p.Node(Player::LocalMusic()));
+    // The second start ends by itself, after its wait.
+    ASSERT_TRUE(WaitUntil([&] { return second.state() == QProcess::NotRunning; }, kWaitMs));
+    EXPECT_EQ(second.exitCode(), 0);
+}
+
+TEST(App, FilesCreatedInAWatchedFolderJoinAndDeletingThePlayingFileStopsIt)
+{
+    Library lib(1);
+    Player p(lib.home.path(), {}, true);
+    ASSERT_TRUE(p.WaitLoaded());
+    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.ImportFolder(lib.music.path(), 1));
+
+    // Written elsewhere and moved in, as a finished download arrives.
+    QTemporaryDir elsewhere;
+    const QString made = MakeMp3(elsewhere.filePath(QStringLiteral("new.mp3")), QStringLiteral("New"));
+    const QString arrived = lib.music.filePath(QStringLiteral("new.mp3"));
+    ASSERT_TRUE(QFile::rename(made, arrived));
+    ASSERT_TRUE(WaitUntil([&] { return p.Track(arrived) != nullptr; }, kWaitMs));
+    EXPECT_NE(p.Track(arrived)->GetInfo()->AddDay, 0);
+    EXPECT_EQ(p.NodeSize(Player::LocalMusic()), 2);
+
+    // A text file that appears is not music.
+    WriteTextFile(lib.music.filePath(QStringLiteral("readme.txt")), QStringLiteral("x"));
+
+    p.Wnd().SelectNode(p.Node(Player::LocalMusic()));
+    const int row = p.Wnd().ListModel()->RowOf(p.Track(lib.files[0]));
+    ASSERT_GE(row, 0);
+    p.Ctl().OnListDoubleClick(row);
+    ASSERT_TRUE(WaitUntil([&] { return IsPlaying(p, lib.files[0]); }, kWaitMs));
+    CQvMusic* playing = p.Ctl().CurrentTrack();
+    ASSERT_TRUE(QFile::remove(lib.files[0]));
+    ASSERT_TRUE(WaitUntil([&] { return p.Ctl().CurrentTrack() == nullptr; }, kWaitMs));
+    EXPECT_TRUE(playing->GetState() & STATE_DELETED_WITH_FILE);
+    EXPECT_EQ(p.Track(QDir(lib.music.path()).filePath(QStringLiteral("readme.txt"))), nullptr);
+}
+
+TEST(App, ShutdownWritesTheSettingsAndLeavesEveryDatabaseClosedAndIntact)
+{
+    Library lib(3);
+    Player p(lib.home.path());
+    ASSERT_TRUE(p.WaitLoaded());
+    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.ImportFolder(lib.music.path(), 3));
+    p.Ctl().SetVolumePercent(64);
+    p.Wnd().SelectNode(p.Node(Player::LocalMusic()));
+    p.Ctl().OnListDoubleClick(0);
+    ASSERT_TRUE(WaitUntil([&] { return p.Ctl().IsStarted(); }, kWaitMs));
+
+    const QString config = lib.home.filePath(QStringLiteral("data/Config.xml"));
+    QFile::remove(config);
+    ASSERT_TRUE(p.Exit());
+    EXPECT_EQ(RunningWorkerCount(), 0);
+    EXPECT_FALSE(p.Wnd().isVisible());
+    EXPECT_EQ(p.Ctl().CurrentTrack(), nullptr);
+    ASSERT_TRUE(QFile::exists(config));
+    EXPECT_TRUE(testutil::ReadFile(config).contains("64"));
+    const CQvConf& conf = CQvConf::Instance();
+    EXPECT_EQ(conf.LibraryDb(), nullptr);
+    EXPECT_EQ(conf.TempDb(), nullptr);
+    EXPECT_EQ(conf.StatisticsDb(), nullptr);
+    EXPECT_EQ(conf.TreeDb(), nullptr);
+    EXPECT_EQ(conf.LyricsDb(), nullptr);
+
+    for (const char* name : {"AllMusic2.db", "TempMusic2.db", "MusicOperate2.db", "Tree2.db"}) {
+        const QString path = lib.home.filePath(QStringLiteral("data/") + QLatin1String(name));
+        if (!QFile::exists(path)) continue;
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        sqlite3_stmt* st = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr), SQLITE_OK);
+        ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+        EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "ok") << name;
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+    }
+    // The next start finds the library as it was left.
+    Player again(lib.home.path());
+    ASSERT_TRUE(again.WaitLoaded());
+    EXPECT_EQ(again.NodeSize(Player::LocalMusic()), 3);
+    EXPECT_EQ(again.FirstRunDialog(), nullptr);
+    EXPECT_EQ(CQvConf::Instance().Settings().volume, 64);
+}

@@ -5,7 +5,9 @@
 // BM_LoadTracks/N: LoadTracks + LoadStatistics of N tracks (each with a statistics row) into a
 // fresh store, including opening and checking the files; rss_per_track is the resident memory the
 // loaded store holds per track. BM_Floor_SqliteSelect/N: a prepared "SELECT *" over both tables
-// reading every column. Every row points at an existing (empty) file, so none is purged.
+// reading every column. BM_AddTracks/N: N tracks added one by one, each inserting its row, in
+// one transaction, as an import stores its batches. Every row points at an existing (empty)
+// file, so none is purged.
 #include "store/CMediaLibrary.h"
 #include "store/CQvConf.h"
 #include "store/CQvMediaStore.h"
@@ -198,6 +200,36 @@ void BM_SaveAllTracks(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * n);
 }
 
+// An import's batches: N AddTrack calls, each inserting its row, inside one transaction, into a
+// fresh library file.
+void BM_AddTracks(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    Library& l = LibraryOf(100000);
+    QTemporaryDir dir;
+    const QString home = dir.path() + QStringLiteral("/home/");
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (const char* f : {"AllMusic2.db", "AllMusic2.db-wal", "AllMusic2.db-shm"})
+            QFile::remove(home + QStringLiteral("data/") + QLatin1String(f));
+        auto conf = std::make_unique<CQvConf>();
+        conf->SetDirectories(home);
+        CSqliteDb* db = conf->OpenLibraryDb();
+        CQvMediaStore store;
+        CMediaLibrary lib(store, *conf);
+        state.ResumeTiming();
+        {
+            SqliteTransaction tx(*db);
+            for (int i = 0; i < n; ++i) lib.AddTrack(l.tracks[i].get());
+            if (tx.Commit() != 0) state.SkipWithError("commit failed");
+        }
+        state.PauseTiming();
+        conf->CloseAll();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
 void BM_RecordPlay(benchmark::State& state)
 {
     Library& l = LibraryOf(1000);
@@ -221,6 +253,7 @@ BENCHMARK(BM_LoadTracks)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations
 BENCHMARK(BM_Floor_SqliteSelect)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_Floor_SqliteSelectOrdered)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_SaveAllTracks)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_AddTracks)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_RecordPlay)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -137,10 +137,9 @@ CSqliteDb* CMediaLibrary::Tree()
 int CMediaLibrary::Insert(CSqliteDb* db, const char* sql, CQvMusic* track)
 {
     if (!IsOpen(db) || !track || !track->GetInfo()) return -1;
-    SqliteStatement stmt;
-    if (db->Prepare(sql, stmt) != kSqliteOk) return -1;
-    if (BindTrackInsert(stmt, *track->GetInfo(), track->GetState()) != kSqliteOk) return -1;
-    return stmt.Step() == kSqliteDone ? 0 : -1;
+    SqliteCachedStatement stmt = db->Cached(sql);
+    if (!stmt || BindTrackInsert(*stmt, *track->GetInfo(), track->GetState()) != kSqliteOk) return -1;
+    return stmt->Step() == kSqliteDone ? 0 : -1;
 }
 
 // ---- tracks ----
@@ -191,7 +190,7 @@ int CMediaLibrary::LoadTracks()
     rows.clear();
     if (!purge.empty()) {
         SqliteTransaction tx(*db);
-        for (const QString& gid : purge) db->Run(kDeleteAllMusic, gid);
+        for (const QString& gid : purge) db->RunCached(kDeleteAllMusic, gid);
         tx.Commit();
     }
 
@@ -250,17 +249,18 @@ int CMediaLibrary::SaveAllTracks()
     if (!IsOpen(db)) return -1;
     SqliteTransaction tx(*db);
     if (!tx.Started()) return -1;
-    SqliteStatement stmt;
-    if (db->Prepare(kInsertAllMusic, stmt) != kSqliteOk) return -1;
-    for (CQvMusic* track : m_store.LibraryTracks()) {
-        stmt.Rewind();
-        if (BindTrackInsert(stmt, *track->GetInfo(), track->GetState()) != kSqliteOk) return -1;
-        const int rc = stmt.Step();
-        // A row that is already stored keeps its AddTime; anything else (a full disk) undoes
-        // the whole write.
-        if (rc != kSqliteDone && (rc & 0xff) != kSqliteConstraint) return -1;
+    {
+        SqliteCachedStatement stmt = db->Cached(kInsertAllMusic);
+        if (!stmt) return -1;
+        for (CQvMusic* track : m_store.LibraryTracks()) {
+            stmt->Rewind();
+            if (BindTrackInsert(*stmt, *track->GetInfo(), track->GetState()) != kSqliteOk) return -1;
+            const int rc = stmt->Step();
+            // A row that is already stored keeps its AddTime; anything else (a full disk) undoes
+            // the whole write.
+            if (rc != kSqliteDone && (rc & 0xff) != kSqliteConstraint) return -1;
+        }
     }
-    stmt.reset();
     return tx.Commit() == kSqliteOk ? 0 : -1;
 }
 
@@ -277,10 +277,9 @@ int CMediaLibrary::UpdateTrack(CQvMusic* track)
     const bool library = m_store.FindTrack(track->GetInfo()->Gid, 0) != nullptr;
     CSqliteDb* db = library ? m_conf.LibraryDb() : m_conf.TempDb();
     if (!IsOpen(db)) return -1;
-    SqliteStatement stmt;
-    if (db->Prepare(library ? kUpdateAllMusic : kUpdateTempMusic, stmt) != kSqliteOk) return -1;
-    if (BindTrackUpdate(stmt, *track->GetInfo(), track->GetState()) != kSqliteOk) return -1;
-    return stmt.Step() == kSqliteDone ? 0 : -1;
+    SqliteCachedStatement stmt = db->Cached(library ? kUpdateAllMusic : kUpdateTempMusic);
+    if (!stmt || BindTrackUpdate(*stmt, *track->GetInfo(), track->GetState()) != kSqliteOk) return -1;
+    return stmt->Step() == kSqliteDone ? 0 : -1;
 }
 
 int CMediaLibrary::RemoveTrack(CQvMusic* track)
@@ -327,8 +326,8 @@ int CMediaLibrary::RecordPlay(CQvMusic* track)
     s.Totle += 1;
 
     const QString key = info.Gid.isEmpty() ? info.CmsID : info.Gid;
-    if (db->Run(kInsertMusicOpt, key, s.Rank, s.Totle, s.Year, s.Month, s.Day, s.Hour, s.Minute) != kSqliteOk)
-        db->Run(kUpdateMusicOpt, s.Rank, s.Totle, s.Year, s.Month, s.Day, s.Hour, s.Minute, key);
+    if (db->RunCached(kInsertMusicOpt, key, s.Rank, s.Totle, s.Year, s.Month, s.Day, s.Hour, s.Minute) != kSqliteOk)
+        db->RunCached(kUpdateMusicOpt, s.Rank, s.Totle, s.Year, s.Month, s.Day, s.Hour, s.Minute, key);
 
     m_store.PutStatistic(info.Gid, s);
     info.PlayCount = s.Totle;
@@ -352,7 +351,7 @@ int CMediaLibrary::AddTrackToList(IQvNode* node, CQvMusic* track)
     if (!node || !track || !track->GetInfo()) return -1;
     CSqliteDb* db = Tree();
     if (!db) return -1;
-    return db->Run(kInsertTreeList, ListKey(node), track->GetInfo()->Gid) == kSqliteOk ? 0 : -1;
+    return db->RunCached(kInsertTreeList, ListKey(node), track->GetInfo()->Gid) == kSqliteOk ? 0 : -1;
 }
 
 int CMediaLibrary::RemoveTrackFromList(IQvNode* node, CQvMusic* track)
@@ -400,14 +399,15 @@ int CMediaLibrary::SaveListMembers(IQvNode* node)
     if (!tx.Started()) return -1;
     // The list's rows are replaced, not added to: saving twice never doubles a member.
     if (db->Run(kDeleteTreeListByKey, key) != kSqliteOk) return -1;
-    SqliteStatement stmt;
-    if (db->Prepare(kInsertTreeList, stmt) != kSqliteOk) return -1;
-    for (const auto& [gid, track] : node->TrackIndex()) {
-        if (!track || (track->GetState() & STATE_REMOVED)) continue;
-        stmt.Rewind();
-        if (Bind(stmt, key, gid) != kSqliteOk || stmt.Step() != kSqliteDone) return -1;
+    {
+        SqliteCachedStatement stmt = db->Cached(kInsertTreeList);
+        if (!stmt) return -1;
+        for (const auto& [gid, track] : node->TrackIndex()) {
+            if (!track || (track->GetState() & STATE_REMOVED)) continue;
+            stmt->Rewind();
+            if (Bind(*stmt, key, gid) != kSqliteOk || stmt->Step() != kSqliteDone) return -1;
+        }
     }
-    stmt.reset();
     return tx.Commit() == kSqliteOk ? 0 : -1;
 }
 

@@ -3,6 +3,33 @@
 
 #include <QString>
 
+#include <string>
+#include <vector>
+
+class CSqliteDb;
+
+// A statement of a connection's cache, lent for one use: bind, step (Rewind between rows of a
+// bulk write), and when it goes it is reset, its values cleared and handed back. It must not
+// outlive the handle it came from; a close meanwhile is safe (the statement is then finalized).
+class SqliteCachedStatement {
+public:
+    SqliteCachedStatement() = default;
+    SqliteCachedStatement(SqliteCachedStatement&& o) noexcept;
+    SqliteCachedStatement& operator=(SqliteCachedStatement&&) = delete;
+    ~SqliteCachedStatement();
+
+    SqliteStatement& operator*() { return m_stmt; }
+    SqliteStatement* operator->() { return &m_stmt; }
+    explicit operator bool() const { return static_cast<bool>(m_stmt); }
+
+private:
+    friend class CSqliteDb;
+    CSqliteDb* m_db = nullptr;
+    size_t m_slot = 0;
+    unsigned m_generation = 0;
+    SqliteStatement m_stmt;
+};
+
 // One open database file: its connection and its path. Statements are composed with "?" where
 // a value goes and the values bound, so no value can break or change a statement.
 class CSqliteDb {
@@ -28,12 +55,22 @@ public:
     int Run(const char* sql, const Args&... args)
     {
         SqliteStatement stmt;
-        int rc = Prepare(sql, stmt);
-        if (rc != kSqliteOk) return rc;
-        rc = Bind(stmt, args...);
-        if (rc != kSqliteOk) return rc;
-        rc = stmt.Step();
-        return rc == kSqliteDone || rc == kSqliteRow ? kSqliteOk : rc;
+        const int rc = Prepare(sql, stmt);
+        return rc == kSqliteOk ? BindAndStep(stmt, args...) : rc;
+    }
+
+    // The statement for `sql`, compiled on first use and kept until the connection closes, for
+    // the statements run again and again (an import inserts thousands of rows), where compiling
+    // each time costs more than running. Lent for one use; empty when it does not compile. The
+    // cache has no lock of its own: its users hold the lock that guards the connection.
+    SqliteCachedStatement Cached(const char* sql);
+
+    // Binds `args` and runs the cached statement for `sql` to its end: 0 when done, else the error.
+    template <class... Args>
+    int RunCached(const char* sql, const Args&... args)
+    {
+        SqliteCachedStatement stmt = Cached(sql);
+        return stmt ? BindAndStep(*stmt, args...) : kSqliteError;
     }
 
     // The bulk writers' transactions. Begin and commit give their result code (the old
@@ -47,8 +84,29 @@ public:
     const QString& Path() const { return m_path; }
 
 private:
+    template <class... Args>
+    static int BindAndStep(SqliteStatement& stmt, const Args&... args)
+    {
+        int rc = Bind(stmt, args...);
+        if (rc != kSqliteOk) return rc;
+        rc = stmt.Step();
+        return rc == kSqliteDone || rc == kSqliteRow ? kSqliteOk : rc;
+    }
+
+    friend class SqliteCachedStatement;
+    void GiveBack(SqliteCachedStatement& lent);
+
+    struct CacheEntry {
+        std::string sql;
+        SqliteStatement stmt; // empty while lent out
+    };
+
     QString m_path;
     SqliteConnection m_conn;
+    // Declared after the connection: finalized before it closes.
+    std::vector<CacheEntry> m_cache;
+    // Counts the closes, so a statement lent before one is not given back to the next connection.
+    unsigned m_generation = 0;
 };
 
 // A transaction that is rolled back unless committed, so an error half-way leaves the rows as

@@ -27,6 +27,11 @@ void SqliteStatement::Rewind()
     if (m_stmt) sqlite3_reset(m_stmt);
 }
 
+void SqliteStatement::ClearBindings()
+{
+    if (m_stmt) sqlite3_clear_bindings(m_stmt);
+}
+
 int SqliteStatement::ColumnInt(int column) const { return sqlite3_column_int(m_stmt, column); }
 
 QString SqliteStatement::ColumnText(int column) const
@@ -99,7 +104,61 @@ int CSqliteDb::Prepare(const char* sql, SqliteStatement& out)
     return rc;
 }
 
-void CSqliteDb::Close() { m_conn.reset(); }
+SqliteCachedStatement::SqliteCachedStatement(SqliteCachedStatement&& o) noexcept
+    : m_db(std::exchange(o.m_db, nullptr)), m_slot(o.m_slot), m_generation(o.m_generation),
+      m_stmt(std::move(o.m_stmt))
+{
+}
+
+SqliteCachedStatement::~SqliteCachedStatement()
+{
+    if (m_db) m_db->GiveBack(*this);
+}
+
+SqliteCachedStatement CSqliteDb::Cached(const char* sql)
+{
+    SqliteCachedStatement lent;
+    if (!m_conn || !sql) return lent;
+    size_t slot = 0;
+    while (slot < m_cache.size() && m_cache[slot].sql != sql) ++slot;
+    if (slot < m_cache.size() && m_cache[slot].stmt) {
+        lent.m_stmt = std::move(m_cache[slot].stmt);
+    } else {
+        // Not compiled yet, or lent out already further up the stack (the library lock is
+        // recursive): this use gets a statement of its own. A text that does not compile is not
+        // kept, so that it compiles once its table exists.
+        if (Prepare(sql, lent.m_stmt) != kSqliteOk || !lent.m_stmt) {
+            lent.m_stmt.reset();
+            return lent;
+        }
+        if (slot == m_cache.size()) m_cache.push_back({sql, SqliteStatement()});
+    }
+    lent.m_db = this;
+    lent.m_slot = slot;
+    lent.m_generation = m_generation;
+    return lent;
+}
+
+void CSqliteDb::GiveBack(SqliteCachedStatement& lent)
+{
+    // Lent before the connection closed: the statement belongs to the old connection (which
+    // SQLite keeps until its last statement goes) and is finalized, never kept for the new one.
+    if (lent.m_generation != m_generation) return;
+    // Reset, so that a read does not keep the file locked and a failed step does not stick;
+    // cleared, so that no value of this use can reach the next one or stay held in memory.
+    lent.m_stmt.Rewind();
+    lent.m_stmt.ClearBindings();
+    CacheEntry& entry = m_cache[lent.m_slot];
+    if (!entry.stmt) entry.stmt = std::move(lent.m_stmt);
+}
+
+void CSqliteDb::Close()
+{
+    // Statements first: a connection closed with statements open lingers until they go.
+    m_cache.clear();
+    ++m_generation;
+    m_conn.reset();
+}
 
 int CSqliteDb::BeginTransaction() { return Exec("begin transaction"); }
 

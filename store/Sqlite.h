@@ -63,6 +63,8 @@ public:
     int Step();
     // Makes the statement ready to run again, keeping its bound values.
     void Rewind();
+    // Drops the bound values (text is held as a copy until then); every placeholder reads NULL.
+    void ClearBindings();
     int ColumnInt(int column) const;
     // Code-page text converted to wide text; NULL reads as empty.
     QString ColumnText(int column) const;

@@ -10,8 +10,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 using testutil::ReadFile;
 using testutil::WriteFile;
@@ -104,6 +106,100 @@ TEST(Db, BoundValuesKeepTheStoredBytes)
     EXPECT_EQ(Count(*db, "SELECT count(*) FROM Lyrics WHERE Lrc = ''"), 1);
     // A second row with the same key fails and is reported.
     EXPECT_NE(db->Run("INSERT INTO Lyrics (Gid, Lrc) VALUES (?, ?)", "g", "x"), 0);
+}
+
+TEST(Db, CachedStatementsSurviveErrorsNestingAndSchemaChanges)
+{
+    TempHome t;
+    CSqliteDb* db = t.conf.OpenLyricsDb();
+    ASSERT_TRUE(db && db->IsOpen());
+    const char* insert = "INSERT INTO Lyrics (Gid, Lrc) VALUES (?, ?)";
+    ASSERT_EQ(db->RunCached(insert, "g", QStringLiteral("它's")), 0);
+    EXPECT_NE(db->RunCached(insert, "g", "again"), 0); // the key is taken
+    ASSERT_EQ(db->RunCached(insert, "h", "next"), 0);  // and the statement still runs
+    EXPECT_EQ(Count(*db, "SELECT count(*) FROM Lyrics"), 2);
+    EXPECT_FALSE(db->Cached("no such statement"));
+
+    // No value of one use reaches the next.
+    {
+        SqliteCachedStatement s = db->Cached("SELECT typeof(?)");
+        ASSERT_TRUE(s && Bind(*s, "x") == kSqliteOk && s->Step() == kSqliteRow);
+        EXPECT_EQ(s->ColumnBytes(0), QByteArray("text"));
+    }
+    {
+        SqliteCachedStatement s = db->Cached("SELECT typeof(?)");
+        ASSERT_TRUE(s && s->Step() == kSqliteRow);
+        EXPECT_EQ(s->ColumnBytes(0), QByteArray("null"));
+    }
+
+    // The same statement wanted again while it is in use (the library lock is recursive): each
+    // use has its own, and both rows are written.
+    {
+        SqliteCachedStatement outer = db->Cached(insert);
+        ASSERT_TRUE(outer && Bind(*outer, "o", "outer") == kSqliteOk);
+        EXPECT_EQ(db->RunCached(insert, "i", "inner"), 0);
+        EXPECT_EQ(outer->Step(), kSqliteDone);
+    }
+    EXPECT_EQ(db->RunCached(insert, "j", "after"), 0);
+    EXPECT_EQ(Count(*db, "SELECT count(*) FROM Lyrics"), 5);
+
+    // Another connection drops and makes the table again: the cached statement follows.
+    CSqliteDb other(db->Path());
+    ASSERT_EQ(other.Open(), 0);
+    ASSERT_EQ(other.Exec("DROP TABLE Lyrics"), 0);
+    EXPECT_NE(db->RunCached(insert, "k", "no table"), 0);
+    ASSERT_EQ(other.Exec(kCreateLyrics), 0);
+    EXPECT_EQ(db->RunCached(insert, "k", "new table"), 0);
+    EXPECT_EQ(Count(other, "SELECT count(*) FROM Lyrics"), 1);
+}
+
+TEST(Db, ACachedReadLeavesTheFileFreeForWriters)
+{
+    // Without a write-ahead log a read that is not reset keeps the whole file from writers.
+    QTemporaryDir d;
+    CSqliteDb db(d.path() + QStringLiteral("/plain.db"));
+    ASSERT_EQ(db.Open(), 0);
+    ASSERT_EQ(db.Exec(kCreateLyrics), 0);
+    ASSERT_EQ(db.Exec("INSERT INTO Lyrics VALUES ('a', 'x'), ('b', 'y')"), 0);
+    {
+        SqliteCachedStatement s = db.Cached("SELECT Lrc FROM Lyrics");
+        ASSERT_TRUE(s);
+        ASSERT_EQ(s->Step(), kSqliteRow); // one row of two: the read is still open
+    }
+    CSqliteDb writer(db.Path());
+    ASSERT_EQ(writer.Open(), 0);
+    sqlite3_busy_timeout(writer.get(), 0);
+    EXPECT_EQ(writer.Exec("DELETE FROM Lyrics WHERE Gid='a'"), 0);
+}
+
+TEST(Db, CachedStatementsGoWithTheirConnection)
+{
+    TempHome t;
+    CSqliteDb* db = t.conf.OpenLyricsDb();
+    ASSERT_TRUE(db && db->IsOpen());
+    const QString path = db->Path();
+    const char* insert = "INSERT INTO Lyrics (Gid, Lrc) VALUES (?, ?)";
+    ASSERT_EQ(db->RunCached(insert, "old", "x"), 0);
+
+    // Closed while a statement is lent (a damaged file moved aside and started afresh): the lent
+    // statement is finalized, not kept, and the fresh file gets statements of its own.
+    {
+        SqliteCachedStatement lent = db->Cached(insert);
+        ASSERT_TRUE(lent);
+        db->Close();
+        EXPECT_FALSE(db->Cached(insert));
+        EXPECT_NE(db->RunCached(insert, "closed", "x"), 0);
+        ASSERT_FALSE(MoveAsideDamaged(path, "test").isEmpty());
+        ASSERT_EQ(db->Open(), 0);
+        ASSERT_EQ(db->Exec(kCreateLyrics), 0);
+    }
+    EXPECT_EQ(db->RunCached(insert, "new", "y"), 0);
+    EXPECT_EQ(db->RunCached(insert, "new2", "z"), 0);
+    EXPECT_EQ(Count(*db, "SELECT count(*) FROM Lyrics WHERE Gid LIKE 'new%'"), 2);
+    EXPECT_EQ(Count(*db, "SELECT count(*) FROM Lyrics"), 2);
+    CSqliteDb moved(path + QStringLiteral(".damaged"));
+    ASSERT_EQ(moved.Open(), 0);
+    EXPECT_EQ(Count(moved, "SELECT count(*) FROM Lyrics"), 1);
 }
 
 TEST(DbDeathTest, ValuesAndPlaceholdersMustAgree)

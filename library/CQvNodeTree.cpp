@@ -20,12 +20,6 @@
 
 namespace {
 
-const char* const kSelectTreeNodeByKey = "SELECT * FROM TreeNode WHERE Key=?";
-const char* const kSelectTreeListByKey = "SELECT * FROM TreeList WHERE Key=? ";
-const char* const kDeleteTreeNodeRow = "DELETE FROM TreeNode WHERE Key=? AND Name=?";
-const char* const kDeleteTreeListByKey = "DELETE FROM TreeList WHERE Key=?";
-const char* const kDeleteTreeListByGid = "DELETE FROM TreeList WHERE Gid=?";
-
 const QString kLocalMusic = QStringLiteral("本地音乐");
 
 // One TreeNode row.

@@ -27,15 +27,6 @@ const char* const kInsertMusicOpt =
     "INSERT INTO MusicOpt (Gid, Rank, Totle, Year, Month, Day, Hour, Minute)VALUES (?, ?, ?, ?, ?, ?, ?, ?)";
 const char* const kUpdateMusicOpt =
     "UPDATE MusicOpt SET Rank=?,Totle=?,Year=?,Month=?,Day=?,Hour=?,Minute=? WHERE Gid=?";
-const char* const kInsertTreeNode =
-    "INSERT INTO TreeNode (Key, Id, Name, Condition, Edit, Type, IconId) VALUES (?, ?, ?, ?, ?, ?, ?)";
-const char* const kUpdateTreeNode =
-    "UPDATE TreeNode SET Id=?,Name=?,Condition=?,Edit=?,Type=?,IconId=? WHERE Key=? AND Name=?";
-const char* const kSelectTreeNodeByKey = "SELECT * FROM TreeNode WHERE Key=?";
-const char* const kInsertTreeList = "INSERT INTO TreeList (Key, Gid) VALUES (?, ?)";
-const char* const kDeleteTreeListByKey = "DELETE FROM TreeList WHERE Key=?";
-const char* const kDeleteTreeListByGid = "DELETE FROM TreeList WHERE Gid=?";
-const char* const kDeleteTreeListMember = "DELETE FROM TreeList WHERE Key=? AND Gid=?";
 
 bool IsOpen(const CSqliteDb* db) { return db && db->IsOpen(); }
 

@@ -58,6 +58,18 @@ const char* const kCreateTreeNode =
 const char* const kCreateTreeList =
     "create table IF NOT EXISTS TreeList (Key nvchar(40) not NULL, Gid nvchar(128))";
 
+const char* const kInsertTreeNode =
+    "INSERT INTO TreeNode (Key, Id, Name, Condition, Edit, Type, IconId) VALUES (?, ?, ?, ?, ?, ?, ?)";
+const char* const kUpdateTreeNode =
+    "UPDATE TreeNode SET Id=?,Name=?,Condition=?,Edit=?,Type=?,IconId=? WHERE Key=? AND Name=?";
+const char* const kSelectTreeNodeByKey = "SELECT * FROM TreeNode WHERE Key=?";
+const char* const kDeleteTreeNodeRow = "DELETE FROM TreeNode WHERE Key=? AND Name=?";
+const char* const kInsertTreeList = "INSERT INTO TreeList (Key, Gid) VALUES (?, ?)";
+const char* const kSelectTreeListByKey = "SELECT * FROM TreeList WHERE Key=? ";
+const char* const kDeleteTreeListByKey = "DELETE FROM TreeList WHERE Key=?";
+const char* const kDeleteTreeListByGid = "DELETE FROM TreeList WHERE Gid=?";
+const char* const kDeleteTreeListMember = "DELETE FROM TreeList WHERE Key=? AND Gid=?";
+
 const char* const kLibraryDbName = "AllMusic2.db";
 const char* const kTempDbName = "TempMusic2.db";
 const char* const kStatisticsDbName = "MusicOperate2.db";

@@ -14,6 +14,18 @@ extern const char* const kCreateLyrics;
 extern const char* const kCreateTreeNode;
 extern const char* const kCreateTreeList;
 
+// The statements on the tree file's tables, with "?" where a value goes. TreeNode rows are keyed
+// by their parent's list key, TreeList rows by their list's (NodeKey, ListKey).
+extern const char* const kInsertTreeNode;
+extern const char* const kUpdateTreeNode;      // by Key and Name
+extern const char* const kSelectTreeNodeByKey;
+extern const char* const kDeleteTreeNodeRow;   // by Key and Name
+extern const char* const kInsertTreeList;
+extern const char* const kSelectTreeListByKey;
+extern const char* const kDeleteTreeListByKey;
+extern const char* const kDeleteTreeListByGid;
+extern const char* const kDeleteTreeListMember; // by Key and Gid
+
 // The file names in the data folder.
 extern const char* const kLibraryDbName;    // "AllMusic2.db"
 extern const char* const kTempDbName;       // "TempMusic2.db"

@@ -85,21 +85,11 @@ qintptr CMsgTarget::SendMessage(unsigned msg, quintptr wParam, qintptr lParam) c
     return state->result;
 }
 
-void CMsgTarget::SetTimer(int id, int ms) const
-{
-    if (!m_link) return;
-    std::unique_lock lock(m_link->mutex);
-    CMsgWindow* window = m_link->window;
-    if (!window) return;
-    if (window->OnOwnerThread()) {
-        lock.unlock();
-        window->ApplyTimer(id, ms < 0 ? 0 : ms);
-    } else {
-        QCoreApplication::postEvent(window, new TimerCommandEvent(id, ms < 0 ? 0 : ms));
-    }
-}
+void CMsgTarget::SetTimer(int id, int ms) const { CarryTimer(id, ms < 0 ? 0 : ms); }
 
-void CMsgTarget::KillTimer(int id) const
+void CMsgTarget::KillTimer(int id) const { CarryTimer(id, -1); }
+
+void CMsgTarget::CarryTimer(int id, int ms) const
 {
     if (!m_link) return;
     std::unique_lock lock(m_link->mutex);
@@ -107,9 +97,9 @@ void CMsgTarget::KillTimer(int id) const
     if (!window) return;
     if (window->OnOwnerThread()) {
         lock.unlock();
-        window->ApplyTimer(id, -1);
+        window->ApplyTimer(id, ms);
     } else {
-        QCoreApplication::postEvent(window, new TimerCommandEvent(id, -1));
+        QCoreApplication::postEvent(window, new TimerCommandEvent(id, ms));
     }
 }
 

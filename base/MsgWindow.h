@@ -26,6 +26,8 @@ private:
         CMsgWindow* window = nullptr;
     };
     explicit CMsgTarget(std::shared_ptr<Link> link) : m_link(std::move(link)) {}
+    // Carried to the owner's thread; `ms` -1 kills the timer.
+    void CarryTimer(int id, int ms) const;
     std::shared_ptr<Link> m_link;
 };
 

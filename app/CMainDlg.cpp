@@ -235,15 +235,29 @@ bool CMainDlg::Initialize(const QStringList& files)
 void CMainDlg::StartLibraryLoad()
 {
     CMediaLibrary* library = &Library();
+    CQvNodeTree* tree = m_pTree.get();
     const CMsgTarget window = m_pMainWnd->Target();
     const CMsgTarget controller = Target();
-    StartWorker([library, window, controller] {
+    // Decided before the load opens the database files, which creates a missing "Tree2.db".
+    const bool treeStored = QFileInfo::exists(m_conf.DataDir() + QStringLiteral("Tree2.db"));
+    const QString treeXml = m_conf.DataDir() + QStringLiteral("tree.xml");
+    StartWorker([library, tree, window, controller, treeStored, treeXml] {
         // Tracks first, so that the tree's lists find their members.
         library->LoadTracks();
         if (IsExiting()) return;
         library->LoadStatistics();
         if (IsExiting()) return;
-        library->LoadTree();
+        if (treeStored) tree->LoadFromDb();
+        bool noTree = false;
+        {
+            std::lock_guard lock(library->Mutex());
+            noTree = library->Store().TopNodeCount() == 0;
+        }
+        // A tree file without nodes is no tree: the default one is built and stored instead.
+        if (noTree) {
+            if (!QFileInfo::exists(treeXml)) library->Conf().InstallDefaultFiles();
+            tree->LoadFromXml(treeXml);
+        }
         if (IsExiting()) return;
         int tracks = 0;
         {

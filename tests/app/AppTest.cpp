@@ -456,4 +456,12 @@ TEST(App, ShutdownWritesTheSettingsAndLeavesEveryDatabaseClosedAndIntact)
     EXPECT_EQ(again.NodeSize(Player::LocalMusic()), 3);
     EXPECT_EQ(again.FirstRunDialog(), nullptr);
     EXPECT_EQ(CQvConf::Instance().Settings().volume, 64);
+    ASSERT_TRUE(again.Exit());
+
+    // Without its tree file the library still comes up, under the default tree.
+    ASSERT_TRUE(QFile::remove(lib.home.filePath(QStringLiteral("data/Tree2.db"))));
+    Player third(lib.home.path());
+    ASSERT_TRUE(third.WaitLoaded());
+    EXPECT_EQ(third.NodeSize(Player::LocalMusic()), 3);
+    EXPECT_NE(third.Node(QStringLiteral("最近播放")), nullptr);
 }

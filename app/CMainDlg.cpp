@@ -209,6 +209,10 @@ bool CMainDlg::Initialize(const QStringList& files)
     m_pViewWnd = std::make_unique<CViewDlg>(*this);
     m_pMainWnd = std::make_unique<CQuarvelDlg>(*this, Library());
     AddListener(m_pMainWnd->Target());
+    // The tasks' results (lyrics ready, user details) come to the controller, request status
+    // notices to the main window.
+    SetServiceControllerWindow(Target());
+    SetServiceStatusWindow(m_pMainWnd->Target());
     ShowVolume();
     m_pMainWnd->SetPlayMode(PlayMode());
 

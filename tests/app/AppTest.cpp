@@ -241,6 +241,26 @@ TEST(App, FolderImportFillsLocalMusicWithScanTextsAndADoubleClickPlays)
     EXPECT_EQ(p.Wnd().TitleText(), QStringLiteral("%1-%2").arg(row1->GetInfo()->Song, row1->GetInfo()->Artist));
 }
 
+TEST(App, LyricsOfThePlayingTrackReachThePanelAndFollowThePosition)
+{
+    Library lib(1, 3.0);
+    const QString lrc = lib.music.filePath(QStringLiteral("song0.lrc"));
+    ASSERT_TRUE(WriteTextFile(lrc, QStringLiteral("[00:00.00]第一行\n[00:01.50]第二行\n[00:09.00]第三行\n")));
+    Player p(lib.home.path());
+    ASSERT_TRUE(p.WaitLoaded());
+    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.ImportFolder(lib.music.path(), 1));
+    p.Track(lib.files[0])->GetInfo()->LrcFile = lrc;
+
+    p.Wnd().SelectNode(p.Node(Player::LocalMusic()));
+    p.Ctl().OnListDoubleClick(0);
+    ASSERT_TRUE(WaitUntil([&] { return IsPlaying(p, lib.files[0]); }, kWaitMs));
+    // Timer 38 tells the window once the lyrics are parsed; timer 2 then follows the position.
+    ASSERT_TRUE(WaitUntil([&] { return p.Wnd().LyricText() == QStringLiteral("第一行"); }, kWaitMs));
+    ASSERT_TRUE(WaitUntil([&] { return p.Wnd().LyricText() == QStringLiteral("第二行"); }, kWaitMs));
+    EXPECT_EQ(p.Ctl().LyricsTrack(), p.Ctl().CurrentTrack());
+}
+
 TEST(App, VolumeButtonsStopAtTheEdgesAndMoveEngineSettingAndControlsTogether)
 {
     QTemporaryDir home;

@@ -19,6 +19,7 @@
 #include "store/IQvNode.h"
 #include "tests/common/TestUtil.h"
 #include "tests/fixtures/Fixtures.h"
+#include "ui/CSkin.h"
 #include "ui/CSkinButton.h"
 #include "ui/CSkinSlider.h"
 #include "ui/ControlIds.h"
@@ -26,6 +27,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QSystemTrayIcon>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QProcess>
@@ -259,6 +262,57 @@ TEST(App, LyricsOfThePlayingTrackReachThePanelAndFollowThePosition)
     ASSERT_TRUE(WaitUntil([&] { return p.Wnd().LyricText() == QStringLiteral("第一行"); }, kWaitMs));
     ASSERT_TRUE(WaitUntil([&] { return p.Wnd().LyricText() == QStringLiteral("第二行"); }, kWaitMs));
     EXPECT_EQ(p.Ctl().LyricsTrack(), p.Ctl().CurrentTrack());
+}
+
+TEST(App, CoverMiniWindowTrayAndColourCommands)
+{
+    Library lib(2);
+    // The first track has a picture of its own; the second none, so the placeholders show.
+    const QString picture = lib.music.filePath(QStringLiteral("cover.png"));
+    QImage image(40, 40, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(image.save(picture));
+    Player p(lib.home.path());
+    ASSERT_TRUE(p.WaitLoaded());
+    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.ImportFolder(lib.music.path(), 2));
+    p.Track(lib.files[0])->GetInfo()->PicFile = picture;
+    CMainDlg& c = p.Ctl();
+    CViewDlg* view = c.ViewWindow();
+
+    p.Wnd().SelectNode(p.Node(Player::LocalMusic()));
+    c.OnListDoubleClick(p.Wnd().ListModel()->RowOf(p.Track(lib.files[0])));
+    ASSERT_TRUE(WaitUntil([&] { return IsPlaying(p, lib.files[0]); }, kWaitMs));
+    EXPECT_TRUE(view->ShowsCover());
+    EXPECT_EQ(view->Title(), QStringLiteral("Song 0 - Artist"));
+    c.OnListDoubleClick(p.Wnd().ListModel()->RowOf(p.Track(lib.files[1])));
+    ASSERT_TRUE(WaitUntil([&] { return IsPlaying(p, lib.files[1]); }, kWaitMs));
+    EXPECT_FALSE(view->ShowsCover());
+
+    // The mini window stands in for the main window, and the setting remembers it.
+    c.OnCommand(ctl::kMiniMode);
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_FALSE(p.Wnd().isVisible());
+    EXPECT_EQ(CQvConf::Instance().Settings().dlgstate, 1);
+    c.OnCommand(ctl::kMiniRestore);
+    EXPECT_FALSE(view->isVisible());
+    EXPECT_TRUE(p.Wnd().isVisible());
+    EXPECT_EQ(CQvConf::Instance().Settings().dlgstate, 0);
+
+    // To the tray and back: the tip is the playing song.
+    c.OnCommand(ctl::kToTray);
+    EXPECT_FALSE(p.Wnd().isVisible());
+    EXPECT_EQ(p.Wnd().Tray()->toolTip(), QStringLiteral("Song 1"));
+    c.OnCommand(1551);
+    EXPECT_TRUE(p.Wnd().isVisible());
+
+    // Colour schemes: the setting follows; the same scheme again changes nothing.
+    c.OnCommand(ctl::kColor0 + 1);
+    EXPECT_EQ(CSkin::Instance().CurrentScheme(), 1);
+    EXPECT_EQ(CQvConf::Instance().Settings().ColorConfig, 1);
+    c.OnCommand(ctl::kColor0);
+    EXPECT_EQ(CSkin::Instance().CurrentScheme(), 0);
+    EXPECT_EQ(CQvConf::Instance().Settings().ColorConfig, 0);
 }
 
 TEST(App, VolumeButtonsStopAtTheEdgesAndMoveEngineSettingAndControlsTogether)

@@ -300,13 +300,18 @@ void CMainDlg::ShowFirstRun()
 void CMainDlg::StartStartupScan()
 {
     if (!m_options.startupScan || IsExiting()) return;
+    ::StartStartupScan(MakeScanJob());
+}
+
+ScanJob CMainDlg::MakeScanJob()
+{
     ScanJob job;
     job.library = &Library();
     job.mainWindow = m_pMainWnd->Target();
     job.controller = Target();
     job.control = m_scan;
     job.owner = this;
-    ::StartStartupScan(std::move(job));
+    return job;
 }
 
 void CMainDlg::WatchLibraryFolders()
@@ -770,13 +775,7 @@ bool CMainDlg::StartDiskScan(bool ignoreDeleted)
 {
     m_scan->ignoreDeleted = ignoreDeleted;
     m_scan->stop = false;
-    ScanJob job;
-    job.library = &Library();
-    job.mainWindow = m_pMainWnd->Target();
-    job.controller = Target();
-    job.control = m_scan;
-    job.owner = this;
-    return ::StartDiskScan(std::move(job), 1);
+    return ::StartDiskScan(MakeScanJob(), 1);
 }
 
 void CMainDlg::StopScan() { m_scan->stop = true; }
@@ -995,15 +994,7 @@ qintptr CMainDlg::OnWindowMessage(unsigned msg, quintptr wParam, qintptr lParam)
         if (wParam == 2) m_pMainWnd->ShowScanText(ScanStatusText(kScanDone, int(lParam)));
         if (m_pMainWnd->ScanProgressVisible())
             QTimer::singleShot(3000, m_pMainWnd.get(), [w = m_pMainWnd.get()] { w->HideScanProgress(); });
-        if (wParam != 0 && m_conf.Settings().showaddmusicdone != 0) {
-            m_scan->stop = false;
-            auto* dlg = new CAddMusicDoneDlg(int(lParam), m_pMainWnd.get());
-            dlg->setAttribute(Qt::WA_DeleteOnClose);
-            connect(dlg, &QDialog::finished, this, [this, dlg] {
-                if (dlg->DontShowAgain()) m_conf.Settings().showaddmusicdone = 0;
-            });
-            dlg->open();
-        }
+        if (wParam != 0) ShowImportDone(int(lParam));
         return 0;
     }
     case WM_DISK_SCAN_PROGRESS:
@@ -1023,14 +1014,7 @@ qintptr CMainDlg::OnWindowMessage(unsigned msg, quintptr wParam, qintptr lParam)
             QTimer::singleShot(3000, m_pMainWnd.get(), [w = m_pMainWnd.get()] { w->HideScanProgress(); });
             RefreshList();
             if (m_options.watchChanges) WatchLibraryFolders();
-            if (m_conf.Settings().showaddmusicdone != 0) {
-                auto* dlg = new CAddMusicDoneDlg(m_scan->imported.load(), m_pMainWnd.get());
-                dlg->setAttribute(Qt::WA_DeleteOnClose);
-                connect(dlg, &QDialog::finished, this, [this, dlg] {
-                    if (dlg->DontShowAgain()) m_conf.Settings().showaddmusicdone = 0;
-                });
-                dlg->open();
-            }
+            ShowImportDone(m_scan->imported.load());
             break;
         default:
             break;
@@ -1039,6 +1023,19 @@ qintptr CMainDlg::OnWindowMessage(unsigned msg, quintptr wParam, qintptr lParam)
     default:
         return 0;
     }
+}
+
+void CMainDlg::ShowImportDone(int count)
+{
+    if (m_conf.Settings().showaddmusicdone == 0) return;
+    // The dialog clears the stop flag when it opens.
+    m_scan->stop = false;
+    auto* dlg = new CAddMusicDoneDlg(count, m_pMainWnd.get());
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dlg, &QDialog::finished, this, [this, dlg] {
+        if (dlg->DontShowAgain()) m_conf.Settings().showaddmusicdone = 0;
+    });
+    dlg->open();
 }
 
 void CMainDlg::OnOnlineTimer()

@@ -18,6 +18,7 @@ class CQvNodeTree;
 class CViewDlg;
 class QMimeData;
 struct ScanControl;
+struct ScanJob;
 struct UrlTrackFields;
 
 // What a start of the controller includes; tests leave out what reaches beyond the machine.
@@ -146,6 +147,8 @@ private:
     void OnLibraryLoaded(int tracks);
     void ShowFirstRun();
     void StartStartupScan();
+    ScanJob MakeScanJob();
+    void ShowImportDone(int count);
     void OnShellChange();
     void WatchLibraryFolders();
     void OnOnlineTimer();

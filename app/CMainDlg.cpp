@@ -85,7 +85,8 @@ struct CommandEvent {
     int event;
 };
 constexpr CommandEvent kCommandEvents[] = {
-    {kPlayPause, 967}, {kPrev, 966}, {kNext, 965}, {kExit, 971}, {kMaximize, 973}, {kToTray, 972},
+    // The exit's record (971) is the shutdown's first step, once for every way out.
+    {kPlayPause, 967}, {kPrev, 966}, {kNext, 965}, {kMaximize, 973}, {kToTray, 972},
     {kAddMenu, 962}, {kSearch, 963}, {kLocatePlaying, 985}, {kClosePanel, 839}, {kMiniMode, 986},
     {kMiniModeMenu, 986}, {kMainMenu, 964}, {1551, 822},
 };
@@ -466,8 +467,8 @@ void CMainDlg::OnCommand(int id)
         SetPlayMode(kModeListLoop, wnd::kMain);
         m_pMainWnd->SetPlayMode(PlayMode());
         break;
-    case kModeRandom:
-        SetPlayMode(kModeRandom, wnd::kMain);
+    case ctl::kModeRandom: // the command; the play controller's kModeRandom is the mode
+        SetPlayMode(CPlayController::kModeRandom, wnd::kMain);
         m_pMainWnd->SetPlayMode(PlayMode());
         break;
     case kModeSingle:

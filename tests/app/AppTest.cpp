@@ -10,6 +10,7 @@
 #include "base/Worker.h"
 #include "library/LibraryScan.h"
 #include "model/CQvMusic.h"
+#include "net/CQvLog.h"
 #include "model/TrackInfo.h"
 #include "model/TrackUtil.h"
 #include "playback/CQvPlayCore.h"
@@ -313,6 +314,47 @@ TEST(App, CoverMiniWindowTrayAndColourCommands)
     c.OnCommand(ctl::kColor0);
     EXPECT_EQ(CSkin::Instance().CurrentScheme(), 0);
     EXPECT_EQ(CQvConf::Instance().Settings().ColorConfig, 0);
+}
+
+TEST(App, CommandsWriteTheirOperationRecordsAndTheExitOneRecord)
+{
+    Library lib(2);
+    Player p(lib.home.path());
+    ASSERT_TRUE(p.WaitLoaded());
+    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.ImportFolder(lib.music.path(), 2));
+    p.Wnd().SelectNode(p.Node(Player::LocalMusic()));
+    CQvLog& log = CQvLog::GetInstance();
+    log.ClearPending();
+    auto records = [&] {
+        QList<QPair<int, int>> out; // event code, value
+        for (const QString& r : log.PendingRecords())
+            out.append({r.split(QLatin1Char('\t')).value(4).toInt(), r.split(QLatin1Char('\t')).value(17).toInt()});
+        return out;
+    };
+
+    QTableView* list = p.Wnd().ListView();
+    list->resize(600, 400);
+    DoubleClickRow(list, 0);
+    ASSERT_TRUE(WaitUntil([&] { return p.Ctl().IsStarted(); }, kWaitMs));
+    for (int id : {ctl::kNext, ctl::kPrev, ctl::kModeRandom, ctl::kModeLoop, ctl::kLocatePlaying, ctl::kPlayPause})
+        p.Wnd().Button(id)->click();
+    const QList<QPair<int, int>> expected = {{909, ctl::kListView}, {965, ctl::kNext},        {966, ctl::kPrev},
+                                             {984, ctl::kModeRandom}, {983, ctl::kModeLoop}, {985, ctl::kLocatePlaying},
+                                             {967, ctl::kPlayPause}};
+    EXPECT_EQ(records(), expected);
+    EXPECT_EQ(p.Ctl().PlayMode(), 1);
+
+    // The pending records are written to the saved-records file at the end.
+    log.ClearPending();
+    const QString saved = log.SavedFilePath();
+    QFile::remove(saved);
+    p.Ctl().OnCommand(1552); // "退出" of the tray menu
+    ASSERT_TRUE(WaitUntil([&] { return p.Finished(); }, kWaitMs));
+    int exits = 0;
+    for (const QByteArray& line : testutil::ReadFile(saved).split('\n'))
+        exits += line.split('\t').value(4) == "971";
+    EXPECT_EQ(exits, 1);
 }
 
 TEST(App, VolumeButtonsStopAtTheEdgesAndMoveEngineSettingAndControlsTogether)

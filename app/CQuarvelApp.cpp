@@ -14,10 +14,28 @@
 #include "store/CQvMediaStore.h"
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QThread>
 #include <QUuid>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The signal handler only writes a byte; the event loop reads it and shuts down.
+int g_signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+} // namespace
 
 CommandLine ParseCommandLine(const QStringList& arguments)
 {
@@ -116,6 +134,25 @@ void CQuarvelApp::InitPaths()
     if (conf.Settings().clientid.isEmpty())
         conf.Settings().clientid = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
     if (m_options.colorScheme >= 0) conf.Settings().ColorConfig = m_options.colorScheme % 3;
+}
+
+void CQuarvelApp::EndOnTerminationSignals()
+{
+    if (m_pSignalNotifier || !m_pMainDlg) return;
+    if (g_signalPipe[0] < 0 && ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        char buffer[16];
+        while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
+        }
+        if (m_pMainDlg) m_pMainDlg->ExitApp();
+    });
+    m_pSignalNotifier = notifier;
+    struct sigaction action = {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(sig, &action, nullptr);
 }
 
 int CQuarvelApp::ExitInstance()

@@ -46,6 +46,9 @@ public:
 
     // The folders, "Config.xml", "server.xml", "Info.ini" and the client id.
     void InitPaths();
+    // SIGTERM, SIGINT and SIGHUP (the session ending, a script stopping the player) run the
+    // normal shutdown, so the settings and the pending records are kept.
+    void EndOnTerminationSignals();
 
     CMainDlg* Controller() const { return m_pMainDlg.get(); }
     CMediaLibrary& Library() const { return *m_pLibrary; }
@@ -64,5 +67,6 @@ private:
     std::unique_ptr<CSingleInstance> m_pInstance;
     std::unique_ptr<CMediaLibrary> m_pLibrary;
     std::unique_ptr<CMainDlg> m_pMainDlg;
+    QObject* m_pSignalNotifier = nullptr;
     bool m_bExiting = false;
 };

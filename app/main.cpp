@@ -12,6 +12,7 @@ int main(int argc, char** argv)
     CQuarvelApp player(line.files, line.options);
     const int early = player.InitInstance();
     if (early >= 0) return early;
+    player.EndOnTerminationSignals();
     QObject::connect(&player, &CQuarvelApp::Finished, &app, [](int code) { QCoreApplication::exit(code); });
     return app.exec();
 }

@@ -581,3 +581,23 @@ TEST(App, ShutdownWritesTheSettingsAndLeavesEveryDatabaseClosedAndIntact)
     EXPECT_EQ(third.NodeSize(Player::LocalMusic()), 3);
     EXPECT_NE(third.Node(QStringLiteral("最近播放")), nullptr);
 }
+
+TEST(App, TheProgramEndsThroughItsShutdownOnATerminationSignal)
+{
+    QTemporaryDir home;
+    QTemporaryDir music;
+    const QString file = MakeMp3(music.filePath(QStringLiteral("one.mp3")), QStringLiteral("One"));
+    QProcess player;
+    player.setProgram(QStringLiteral(ORDEL_APP_BINARY));
+    player.setArguments({QStringLiteral("--home"), home.path(), QStringLiteral("--no-service"), file});
+    player.start();
+    ASSERT_TRUE(player.waitForStarted(kWaitMs));
+    // The library file is written once the command line's track is in.
+    const QString library = home.filePath(QStringLiteral("data/AllMusic2.db"));
+    ASSERT_TRUE(WaitUntil([&] { return QFile::exists(library); }, kWaitMs));
+    player.terminate(); // SIGTERM
+    ASSERT_TRUE(player.waitForFinished(kWaitMs));
+    EXPECT_EQ(player.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(player.exitCode(), 0);
+    EXPECT_TRUE(QFile::exists(home.filePath(QStringLiteral("data/Config.xml"))));
+}

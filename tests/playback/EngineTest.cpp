@@ -151,13 +151,16 @@ TEST(EngineRecorded, TwoOpensInQuickSuccessionPlayOnlyTheSecond)
         std::make_unique<CRecordingOutput>(rec, CRecordingOutput::Clock::RealTime, 2.0)));
     CNotifyWindow window;
     ASSERT_EQ(engine->Init(window.Target(), nullptr), 1);
+    // Made before the opens: a fixture encoded between them would let the first play.
+    const QString sine = playbacktest::Path(Kind::SineMp3);
+    const QString steps = playbacktest::Path(Kind::CbrMp3);
     for (int round = 0; round < 5; ++round) {
         window.notices.clear();
         const size_t mark = rec->Frames();
-        ASSERT_EQ(engine->Open(playbacktest::Path(Kind::SineMp3), {}), 1);
-        if (engine->Open(playbacktest::Path(Kind::CbrMp3), {}) == 0) {
+        ASSERT_EQ(engine->Open(sine, {}), 1);
+        if (engine->Open(steps, {}) == 0) {
             // The first was already playing: this open only stopped it, and the caller opens again.
-            ASSERT_EQ(engine->Open(playbacktest::Path(Kind::CbrMp3), {}), 1);
+            ASSERT_EQ(engine->Open(steps, {}), 1);
         }
         ASSERT_TRUE(window.WaitFor(CQvPlayCore::kNotifyStarted));
         ASSERT_TRUE(testutil::WaitUntil([&] { return engine->GetPosition() >= 600; }, 15000));

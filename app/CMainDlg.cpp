@@ -585,8 +585,10 @@ void CMainDlg::OnCommand(int id)
         break;
     }
     default:
-        if (id >= kStar1 && id <= kStar5)
-            ClickStar(id - kStar1 + 1, m_pMainWnd->StarButton(id - kStar1 + 1)->isChecked());
+        if (id >= kStar1 && id <= kStar5) {
+            const CSkinButton* star = m_pMainWnd->StarButton(id - kStar1 + 1);
+            ClickStar(id - kStar1 + 1, star && star->isChecked());
+        }
         break;
     }
 }
@@ -844,16 +846,26 @@ int CMainDlg::SelectAndPlayFiles(const QStringList& paths)
         m_pMainWnd->ShowNode(local);
     }
     TrackRef first;
+    std::vector<TrackRef> unlisted;
     for (const QString& path : paths) {
         TrackRef track = TrackForFile(path, true);
         if (!track) continue;
         m_pMainWnd->RefreshList();
         const int row = m_pMainWnd->ListModel()->RowOf(track.get());
-        if (row < 0) continue;
+        if (row < 0) {
+            unlisted.push_back(track);
+            continue;
+        }
         m_pMainWnd->SelectRow(row);
         if (!first) first = track;
     }
-    if (!first) return 0;
+    if (!first) {
+        // No list shows them (a home without its tree): they still play, one after another.
+        if (unlisted.empty()) return 0;
+        ClearPlayQueue();
+        for (size_t i = 0; i < unlisted.size(); ++i) PlayNow(unlisted[i], i == 0);
+        return 1;
+    }
     // Its row, after the others went in front of it.
     const int row = m_pMainWnd->ListModel()->RowOf(first.get());
     m_pMainWnd->SelectRow(row);

@@ -181,7 +181,9 @@ CQuarvelDlg::CQuarvelDlg(CMainDlg& controller, CMediaLibrary& library, QWidget* 
     setWindowTitle(txt::kProduct);
     setAcceptDrops(true);
     m_frame = new CSkinFrame(this, kMainWnd, CSkinFrame::kResizable);
-    const QSize design = CSkinPosManage::Instance().DesignSize(kMainWnd);
+    // Without a layout file the window takes a plain size of its own.
+    QSize design = CSkinPosManage::Instance().DesignSize(kMainWnd);
+    if (!design.isValid()) design = QSize(980, 660);
     // Controls anchored to the right never run into those anchored to the left.
     setMinimumSize(m_frame->FrameSize(design));
     resize(m_frame->FrameSize(design));
@@ -360,7 +362,12 @@ void CQuarvelDlg::BuildSidePanel()
 {
     auto* side = m_layout->Create<CSkinPicture>(kSidePanel);
     m_sidePanel = side;
-    if (!side) return;
+    if (!side) {
+        // A layout without the panel: the lyrics still have their holder, out of sight.
+        m_lyrics = new CLyricHost(this);
+        m_lyrics->hide();
+        return;
+    }
     auto* sideLayout = new CSkinLayout(side, kSidePanel);
     ConnectCommand(sideLayout->Create<CSkinButton>(kClosePanel), kClosePanel);
     m_cover = sideLayout->Create<CSkinPicture>(kPlayerView);

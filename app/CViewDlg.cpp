@@ -22,7 +22,8 @@ CViewDlg::CViewDlg(CMainDlg& controller, QWidget* parent) : QWidget(parent), m_c
     setWindowTitle(QStringLiteral("Ordel"));
     setWindowFlag(Qt::Tool, true);
     auto* frame = new CSkinFrame(this, kMiniWnd, CSkinFrame::kShadow);
-    const QSize design = CSkinPosManage::Instance().DesignSize(kMiniWnd);
+    QSize design = CSkinPosManage::Instance().DesignSize(kMiniWnd);
+    if (!design.isValid()) design = QSize(288, 384); // no layout file
     resize(frame->FrameSize(design));
     setMinimumSize(frame->FrameSize(design));
     auto* layout = new CSkinLayout(this, kMiniWnd);

@@ -601,3 +601,34 @@ TEST(App, TheProgramEndsThroughItsShutdownOnATerminationSignal)
     EXPECT_EQ(player.exitCode(), 0);
     EXPECT_TRUE(QFile::exists(home.filePath(QStringLiteral("data/Config.xml"))));
 }
+
+TEST(App, WithoutSkinAndDefaultFilesThePlayerStillStartsPlaysAndEnds)
+{
+    QTemporaryDir home;
+    QTemporaryDir noResources;
+    QTemporaryDir music;
+    const QString file = MakeMp3(music.filePath(QStringLiteral("one.mp3")), QStringLiteral("One"));
+    CQvMediaStore store;
+    AppOptions options;
+    options.home = home.path();
+    options.resourceDir = noResources.path();
+    options.registerAssociation = false;
+    options.store = &store;
+    options.main.serviceTasks = false;
+    options.main.identity = false;
+    options.main.startupScan = false;
+    options.main.watchChanges = false;
+    CQuarvelApp app({file}, options);
+    bool finished = false;
+    QObject::connect(&app, &CQuarvelApp::Finished, [&](int) { finished = true; });
+    ASSERT_LT(app.InitInstance(), 0);
+    CMainDlg& c = *app.Controller();
+    ASSERT_TRUE(WaitUntil([&] { return c.LibraryLoaded(); }, kWaitMs));
+    EXPECT_TRUE(c.MainWindow()->isVisible());
+    // Without a tree the command line's file still plays.
+    ASSERT_TRUE(WaitUntil([&] { return c.CurrentTrack() && c.IsStarted(); }, kWaitMs));
+    for (int id : {ctl::kNext, ctl::kVolumeUp, ctl::kStar1 + 2, ctl::kMiniMode, ctl::kMiniRestore, ctl::kToTray, 1551})
+        c.OnCommand(id);
+    c.OnCommand(ctl::kExit);
+    ASSERT_TRUE(WaitUntil([&] { return finished; }, kWaitMs));
+}

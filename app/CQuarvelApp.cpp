@@ -22,6 +22,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace {
@@ -83,6 +84,7 @@ int CQuarvelApp::InitInstance()
     // A start in a process where an earlier player has ended (tests) begins without its stop flags.
     ClearExiting();
     ClearShuttingDown();
+    if (m_options.handleSignals) EndOnTerminationSignals();
     InitPaths();
     if (m_options.registerAssociation) RegisterMp3Association(QCoreApplication::applicationFilePath());
 
@@ -138,13 +140,14 @@ void CQuarvelApp::InitPaths()
 
 void CQuarvelApp::EndOnTerminationSignals()
 {
-    if (m_pSignalNotifier || !m_pMainDlg) return;
+    if (m_pSignalNotifier) return;
     if (g_signalPipe[0] < 0 && ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, [this] {
         char buffer[16];
         while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
         }
+        // Read by the event loop, which runs once the controller is there.
         if (m_pMainDlg) m_pMainDlg->ExitApp();
     });
     m_pSignalNotifier = notifier;
@@ -152,7 +155,14 @@ void CQuarvelApp::EndOnTerminationSignals()
     action.sa_handler = OnTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(sig, &action, nullptr);
+    sigset_t endSignals;
+    sigemptyset(&endSignals);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        ::sigaction(sig, &action, nullptr);
+        sigaddset(&endSignals, sig);
+    }
+    // A parent may have started the program with them blocked (the mask survives exec).
+    ::pthread_sigmask(SIG_UNBLOCK, &endSignals, nullptr);
 }
 
 int CQuarvelApp::ExitInstance()

@@ -18,6 +18,7 @@ struct AppOptions {
     bool registerAssociation = true;
     int handOverWaitMs = 5000; // how long a second start waits before it ends
     QString instanceName;      // the single-instance name; empty: the per-user default
+    bool handleSignals = false; // SIGTERM, SIGINT, SIGHUP run the shutdown (the program's own start)
     CQvMediaStore* store = nullptr; // null: the process-wide store
     MainDlgOptions main;
 };
@@ -47,7 +48,8 @@ public:
     // The folders, "Config.xml", "server.xml", "Info.ini" and the client id.
     void InitPaths();
     // SIGTERM, SIGINT and SIGHUP (the session ending, a script stopping the player) run the
-    // normal shutdown, so the settings and the pending records are kept.
+    // normal shutdown, so the settings and the pending records are kept. Installed before the
+    // sound device is opened, whose library would otherwise take these signals for itself.
     void EndOnTerminationSignals();
 
     CMainDlg* Controller() const { return m_pMainDlg.get(); }

@@ -9,10 +9,10 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     CommandLine line = ParseCommandLine(QApplication::arguments());
+    line.options.handleSignals = true;
     CQuarvelApp player(line.files, line.options);
     const int early = player.InitInstance();
     if (early >= 0) return early;
-    player.EndOnTerminationSignals();
     QObject::connect(&player, &CQuarvelApp::Finished, &app, [](int code) { QCoreApplication::exit(code); });
     return app.exec();
 }

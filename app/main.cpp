@@ -1,18 +1,22 @@
 #include "app/CQuarvelApp.h"
+#include "app/WindowGrab.h"
 
 #include <QApplication>
 
-// Usage: ordel [--home DIR] [--color 0|1|2] [--no-service] [FILE...]
+// Usage: ordel [--home DIR] [--color 0|1|2] [--no-service] [--screenshot PNG] [FILE...]
 // The program home is also taken from $ORDEL_HOME.
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    CommandLine line = ParseCommandLine(QApplication::arguments());
+    QStringList arguments = QApplication::arguments();
+    const QString screenshot = TakeScreenshotOption(arguments);
+    CommandLine line = ParseCommandLine(arguments);
     line.options.handleSignals = true;
     CQuarvelApp player(line.files, line.options);
     const int early = player.InitInstance();
     if (early >= 0) return early;
+    if (!screenshot.isEmpty()) GrabMainWindowWhenSettled(player, screenshot, !line.files.isEmpty());
     QObject::connect(&player, &CQuarvelApp::Finished, &app, [](int code) { QCoreApplication::exit(code); });
     return app.exec();
 }

@@ -1,0 +1,15 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+class CQuarvelApp;
+
+// "--screenshot FILE": once the main window shows the loaded library (and the start file has
+// played for a moment, when there is one), a picture of the window is saved as FILE (PNG) and
+// the player ends the normal way, with code 0, or 1 when the picture could not be written.
+// A dialog over the window (the first-run dialog of a new home) is cancelled first. Made for
+// scripts/screenshot; it changes nothing else about a start.
+void GrabMainWindowWhenSettled(CQuarvelApp& app, const QString& pngPath, bool waitForPlay);
+
+// Takes "--screenshot FILE" out of the arguments; the file, or empty when not given.
+QString TakeScreenshotOption(QStringList& arguments);

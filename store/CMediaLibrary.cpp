@@ -84,10 +84,10 @@ std::vector<char> LocalFilesPresent(const std::vector<TrackRef>& tracks)
     return present;
 }
 
-TrackRef TrackFromRow(const SqliteStatement& stmt)
+TrackRef TrackFromRow(const SqliteStatement& stmt, CTrackTextPool* pool = nullptr)
 {
     auto* info = new TrackInfo;
-    const unsigned state = ReadTrackRow(stmt, *info);
+    const unsigned state = ReadTrackRow(stmt, *info, pool);
     TrackRef track = TrackRef::Adopt(CreateMedia(0));
     if (!track) {
         delete info;
@@ -149,8 +149,9 @@ int CMediaLibrary::LoadTracks()
     {
         SqliteStatement stmt;
         if (db->Prepare(kSelectAllMusic, stmt) != kSqliteOk) return -1;
+        CTrackTextPool pool;
         while (stmt.Step() == kSqliteRow)
-            if (TrackRef track = TrackFromRow(stmt)) rows.push_back(std::move(track));
+            if (TrackRef track = TrackFromRow(stmt, &pool)) rows.push_back(std::move(track));
     }
     const std::vector<char> present = LocalFilesPresent(rows);
 

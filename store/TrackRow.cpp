@@ -53,20 +53,25 @@ int TrackInfo::* const kIntFields[] = {
 struct TextField {
     QString TrackInfo::* field;
     bool escaped;
+    bool shared; // many tracks hold the same text: read through the pool
 };
 
 // Columns 21..48 in order.
 const TextField kTextFields[] = {
-    {&TrackInfo::AlbumID, false},     {&TrackInfo::Song, true},         {&TrackInfo::Artist, true},
-    {&TrackInfo::Sysid, false},       {&TrackInfo::CmsID, false},       {&TrackInfo::LSrc, true},
-    {&TrackInfo::NSrc, true},         {&TrackInfo::Album, true},        {&TrackInfo::Genre, false},
-    {&TrackInfo::ReleaseTime, false}, {&TrackInfo::DownloadID, false},  {&TrackInfo::Stereo, false},
-    {&TrackInfo::ArtistSpell, false}, {&TrackInfo::ArtistZone, false},  {&TrackInfo::AlbumType, false},
-    {&TrackInfo::AlbumSpell, false},  {&TrackInfo::SongZone, false},    {&TrackInfo::SongType, false},
-    {&TrackInfo::SongSort, false},    {&TrackInfo::SongNation, false},  {&TrackInfo::SongSpell, false},
-    {&TrackInfo::SongShort, false},   {&TrackInfo::AlbumShort, false},  {&TrackInfo::ArtistShort, false},
-    {&TrackInfo::TagInfo, false},     {&TrackInfo::Topic, false},       {&TrackInfo::PicFile, false},
-    {&TrackInfo::LrcFile, false},
+    {&TrackInfo::AlbumID, false, true},      {&TrackInfo::Song, true, false},
+    {&TrackInfo::Artist, true, true},        {&TrackInfo::Sysid, false, false},
+    {&TrackInfo::CmsID, false, false},       {&TrackInfo::LSrc, true, false},
+    {&TrackInfo::NSrc, true, false},         {&TrackInfo::Album, true, true},
+    {&TrackInfo::Genre, false, true},        {&TrackInfo::ReleaseTime, false, true},
+    {&TrackInfo::DownloadID, false, false},  {&TrackInfo::Stereo, false, true},
+    {&TrackInfo::ArtistSpell, false, true},  {&TrackInfo::ArtistZone, false, true},
+    {&TrackInfo::AlbumType, false, true},    {&TrackInfo::AlbumSpell, false, true},
+    {&TrackInfo::SongZone, false, true},     {&TrackInfo::SongType, false, true},
+    {&TrackInfo::SongSort, false, true},     {&TrackInfo::SongNation, false, true},
+    {&TrackInfo::SongSpell, false, false},   {&TrackInfo::SongShort, false, false},
+    {&TrackInfo::AlbumShort, false, true},   {&TrackInfo::ArtistShort, false, true},
+    {&TrackInfo::TagInfo, false, true},      {&TrackInfo::Topic, false, true},
+    {&TrackInfo::PicFile, false, true},      {&TrackInfo::LrcFile, false, false},
 };
 
 static_assert(std::size(kIntFields) == kFirstTextColumn - kFirstIntColumn);
@@ -124,7 +129,15 @@ int BindTrackUpdate(SqliteStatement& stmt, const TrackInfo& info, unsigned state
     return rc;
 }
 
-unsigned ReadTrackRow(const SqliteStatement& stmt, TrackInfo& info)
+void CTrackTextPool::Share(QString& text)
+{
+    if (text.isEmpty()) return;
+    const auto it = m_texts.constFind(text);
+    if (it != m_texts.cend()) text = *it;
+    else m_texts.insert(text);
+}
+
+unsigned ReadTrackRow(const SqliteStatement& stmt, TrackInfo& info, CTrackTextPool* pool)
 {
     unsigned state = 0;
     info.Gid = stmt.ColumnText(0);
@@ -139,6 +152,9 @@ unsigned ReadTrackRow(const SqliteStatement& stmt, TrackInfo& info)
     for (const TextField& t : kTextFields) {
         QString text = stmt.ColumnText(column++);
         if (t.escaped && text.contains(QLatin1Char('^'))) text = UnescapeApostrophes(text);
+        // Code-page text is converted into room for its bytes: a kept text gives back the rest.
+        text.squeeze();
+        if (pool && t.shared) pool->Share(text);
         info.*t.field = std::move(text);
     }
     info.ReleaseTimeText = info.ReleaseTime;

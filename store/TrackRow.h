@@ -1,4 +1,5 @@
 #pragma once
+#include <QSet>
 #include <QString>
 
 class SqliteStatement;
@@ -21,8 +22,20 @@ extern const char* const kSelectTempMusic;
 int BindTrackInsert(SqliteStatement& stmt, const TrackInfo& info, unsigned state);
 // Binds the integer and text columns, then Gid for the WHERE.
 int BindTrackUpdate(SqliteStatement& stmt, const TrackInfo& info, unsigned state);
+// Texts that many tracks hold alike (an artist, an album, a genre, the channel text), kept once
+// while a table is read: each track's field shares the one copy. A large library reads its
+// artists and albums a hundred thousand times over.
+class CTrackTextPool {
+public:
+    void Share(QString& text);
+
+private:
+    QSet<QString> m_texts;
+};
+
 // Fills `info` from the current row of a "SELECT *" on a track table; the State column's word.
-unsigned ReadTrackRow(const SqliteStatement& stmt, TrackInfo& info);
+// With a pool, the texts tracks often share are taken from it.
+unsigned ReadTrackRow(const SqliteStatement& stmt, TrackInfo& info, CTrackTextPool* pool = nullptr);
 
 // The stored form of the five escaped columns and back.
 QString EscapeApostrophes(const QString& text);

@@ -421,6 +421,41 @@ TEST(MediaStore, DownloadDaySurvivesARestart)
     EXPECT_EQ(s.store->FindTrack(scanned->GetInfo()->Gid, 0)->GetInfo()->AddDay, 0);
 }
 
+TEST(MediaStore, TracksLoadedWithTheSameArtistKeepTheirOwnFields)
+{
+    // Loading shares one copy of a text many rows hold; a change to one track's field must
+    // still leave the others as they were, also in the rows written back.
+    Session s;
+    s.conf->OpenAllMissing();
+    std::vector<TrackRef> added;
+    for (int i = 0; i < 3; ++i) {
+        TrackRef t = MakeTrack(s.File(QStringLiteral("a%1.mp3").arg(i)), QStringLiteral("歌%1").arg(i));
+        t->GetInfo()->Artist = QStringLiteral("林晓");
+        t->GetInfo()->Album = QStringLiteral("It's an album");
+        t->GetInfo()->Genre = QStringLiteral("Pop");
+        ASSERT_EQ(s.lib->AddTrack(t.get()), 1);
+        added.push_back(t);
+    }
+    s.Reopen();
+    ASSERT_EQ(s.lib->LoadTracks(), 3);
+    CQvMusic* first = s.store->FindTrack(added[0]->GetInfo()->Gid, 0);
+    CQvMusic* second = s.store->FindTrack(added[1]->GetInfo()->Gid, 0);
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(second->GetInfo()->Artist, QStringLiteral("林晓"));
+    EXPECT_EQ(second->GetInfo()->Album, QStringLiteral("It's an album"));
+    EXPECT_EQ(second->GetInfo()->Song, QStringLiteral("歌1"));
+    first->GetInfo()->Artist.append(QStringLiteral(" & 陈雨"));
+    first->GetInfo()->Genre[0] = QLatin1Char('B');
+    EXPECT_EQ(second->GetInfo()->Artist, QStringLiteral("林晓"));
+    EXPECT_EQ(second->GetInfo()->Genre, QStringLiteral("Pop"));
+    ASSERT_GE(s.lib->UpdateTrack(first), 0);
+    s.Reopen();
+    ASSERT_EQ(s.lib->LoadTracks(), 3);
+    EXPECT_EQ(s.store->FindTrack(added[0]->GetInfo()->Gid, 0)->GetInfo()->Genre, QStringLiteral("Bop"));
+    EXPECT_EQ(s.store->FindTrack(added[2]->GetInfo()->Gid, 0)->GetInfo()->Artist, QStringLiteral("林晓"));
+    EXPECT_EQ(s.store->FindTrack(added[2]->GetInfo()->Gid, 0)->GetInfo()->Genre, QStringLiteral("Pop"));
+}
+
 TEST(MediaStore, SaveAllTracksWritesTheLibraryAndKeepsStoredRows)
 {
     Session s;

@@ -16,6 +16,7 @@
 
 #include <tinyxml2.h>
 
+#include <map>
 #include <vector>
 
 namespace {
@@ -77,19 +78,44 @@ std::unique_ptr<CQvCommonNode> MakeNode(const NodeRow& row, bool topLevel, bool 
     return node;
 }
 
+// "Tree2.db" has no column for the display type, so a tree loaded from it takes each node's
+// display type from "tree.xml" by the node's kind; without this the online pages came back as
+// empty lists from the second start on.
+using DisplayTypes = std::map<int, QString>;
+
+DisplayTypes ReadDisplayTypes(const QString& path)
+{
+    DisplayTypes types;
+    tinyxml2::XMLDocument doc;
+    if (ReadXmlFile(path, doc) != XmlFileRead::Parsed) return types;
+    auto take = [&](const tinyxml2::XMLElement* e) {
+        const QString type = XmlAttrText(e, "displaytype");
+        if (!type.isEmpty()) types.emplace(e->IntAttribute("type", 0), type);
+    };
+    for (const tinyxml2::XMLElement* e = doc.FirstChildElement("root"); e; e = e->NextSiblingElement("root")) {
+        take(e);
+        for (const tinyxml2::XMLElement* c = e->FirstChildElement("child"); c; c = c->NextSiblingElement("child")) take(c);
+    }
+    return types;
+}
+
 } // namespace
 
 // ---- loading from "Tree2.db" --------------------------------------------------------------
 
 class CQvNodeTree::Loader {
 public:
-    Loader(CQvMediaStore& store, CSqliteDb& db) : m_store(store), m_db(db) {}
+    Loader(CQvMediaStore& store, CSqliteDb& db, DisplayTypes displayTypes)
+        : m_store(store), m_db(db), m_displayTypes(std::move(displayTypes))
+    {
+    }
 
     int Top()
     {
         for (const NodeRow& row : ReadNodeRows(m_db, kRootKey)) {
             if (IsExiting()) return 2;
             std::unique_ptr<CQvCommonNode> node = MakeNode(row, true, false, m_store);
+            SetDisplayType(*node);
             if (row.type != 30) {
                 const QString parentName = HasNodeRows(m_db, row.name + QLatin1Char('+') + kRootKey) ? kRootKey : QString();
                 if (Children(node.get(), parentName) == 2) return 2;
@@ -101,6 +127,12 @@ public:
     }
 
 private:
+    void SetDisplayType(CQvCommonNode& node) const
+    {
+        const auto it = m_displayTypes.find(node.GetType());
+        if (it != m_displayTypes.end()) node.SetDisplayType(it->second);
+    }
+
     void Members(IQvNode* node)
     {
         std::vector<QString> gids;
@@ -131,6 +163,7 @@ private:
         for (const NodeRow& row : ReadNodeRows(m_db, key)) {
             if (IsExiting()) return 2;
             std::unique_ptr<CQvCommonNode> child = MakeNode(row, false, false, m_store);
+            SetDisplayType(*child);
             child->SetParent(node);
             if (row.type == 5) {
                 heldBack = std::move(child);
@@ -152,6 +185,7 @@ private:
 
     CQvMediaStore& m_store;
     CSqliteDb& m_db;
+    DisplayTypes m_displayTypes;
 };
 
 // ---- the tree -----------------------------------------------------------------------------
@@ -198,7 +232,10 @@ int CQvNodeTree::LoadFromDb()
     if (m_library.Store().TopNodeCount() > 0) return 0;
     CSqliteDb* db = Tree();
     if (!db) return -1;
-    return Loader(m_library.Store(), *db).Top();
+    CQvConf& conf = m_library.Conf();
+    const QString xml = conf.DataDir() + QStringLiteral("tree.xml");
+    if (!QFileInfo::exists(xml)) conf.InstallDefaultFiles();
+    return Loader(m_library.Store(), *db, ReadDisplayTypes(xml)).Top();
 }
 
 int CQvNodeTree::LoadFromXml(const QString& path)

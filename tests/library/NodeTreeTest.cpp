@@ -62,12 +62,18 @@ void ExpectDefaultShape(CQvMediaStore& store)
     IQvNode* cloud = store.FindTopNodeByName("Nimbra");
     ASSERT_TRUE(cloud);
     EXPECT_EQ(cloud->GetType(), 30);
+    // The online pages are pages whether the tree came from "tree.xml" or from its rows.
     for (int kind : {51, 52, 53, 54}) {
-        bool found = false;
+        const IQvNode* page = nullptr;
         for (int i = 0; i < store.TopNodeCount(); ++i)
-            for (IQvNode* c : store.GetTopNode(i)->Children()) found = found || c->GetType() == kind;
-        EXPECT_TRUE(found) << kind;
+            for (IQvNode* c : store.GetTopNode(i)->Children())
+                if (c->GetType() == kind) page = c;
+        ASSERT_TRUE(page) << kind;
+        EXPECT_EQ(page->GetDisplayType(), "web") << kind;
+        EXPECT_EQ(page->GetParent()->GetDisplayType(), "web") << kind;
     }
+    EXPECT_EQ(store.FindNode("本地音乐")->GetDisplayType(), "list");
+    EXPECT_EQ(cloud->GetDisplayType(), "list");
 }
 
 } // namespace

@@ -122,7 +122,7 @@ enum class Verdict { Ours, Damaged, Foreign, Unknown };
 
 // Whether the open file holds our tables (or none yet). Only a file SQLite calls no database or
 // corrupt, or one whose tables are not ours, is judged; a busy or unreadable file is left alone.
-Verdict Inspect(CSqliteDb& db, const DbFileSpec& spec)
+Verdict Inspect(CSqliteDb& db, const DbFileSpec& file)
 {
     SqliteStatement stmt;
     int rc = db.Prepare("SELECT name FROM sqlite_master WHERE type='table'", stmt);
@@ -134,7 +134,7 @@ Verdict Inspect(CSqliteDb& db, const DbFileSpec& spec)
         const QByteArray name = stmt.ColumnBytes(0);
         if (name.startsWith("sqlite_")) continue;
         bool known = false;
-        for (const TableSpec& t : spec.tables) known = known || name == t.name;
+        for (const TableSpec& t : file.tables) known = known || name == t.name;
         if (known) {
             ++ours;
             present.push_back(name);
@@ -145,7 +145,7 @@ Verdict Inspect(CSqliteDb& db, const DbFileSpec& spec)
     if (rc != kSqliteDone) return IsDamageCode(rc) ? Verdict::Damaged : Verdict::Unknown;
     if (ours == 0 && others > 0) return Verdict::Foreign;
 
-    for (const TableSpec& t : spec.tables) {
+    for (const TableSpec& t : file.tables) {
         bool isPresent = false;
         for (const QByteArray& p : present) isPresent = isPresent || p == t.name;
         if (!isPresent) continue;
@@ -193,14 +193,14 @@ QString MoveAsideDamaged(const QString& path, const char* why)
     return target;
 }
 
-std::unique_ptr<CSqliteDb> OpenDatabaseFile(const QString& dataDir, const DbFileSpec& spec)
+std::unique_ptr<CSqliteDb> OpenDatabaseFile(const QString& dataDir, const DbFileSpec& file)
 {
-    const QString path = dataDir + QLatin1String(spec.fileName);
+    const QString path = dataDir + QLatin1String(file.fileName);
     auto db = std::make_unique<CSqliteDb>(path);
     // Without a data folder a bare name would land in the working directory.
     if (dataDir.isEmpty() || db->Open() != kSqliteOk) return db;
 
-    const Verdict verdict = Inspect(*db, spec);
+    const Verdict verdict = Inspect(*db, file);
     if (verdict == Verdict::Damaged || verdict == Verdict::Foreign) {
         db->Close();
         const bool moved = !MoveAsideDamaged(path, verdict == Verdict::Damaged ? "not a readable database"
@@ -216,6 +216,6 @@ std::unique_ptr<CSqliteDb> OpenDatabaseFile(const QString& dataDir, const DbFile
     // and makes a single-row commit cost no disk flush: a scan stores each file as it finds it.
     db->Exec("PRAGMA journal_mode=WAL");
     db->Exec("PRAGMA synchronous=NORMAL");
-    for (const TableSpec& t : spec.tables) db->Exec(t.create);
+    for (const TableSpec& t : file.tables) db->Exec(t.create);
     return db;
 }

@@ -41,10 +41,10 @@ extern const DbFileSpec kStatisticsDb;
 extern const DbFileSpec kLyricsDb;
 extern const DbFileSpec kTreeDb;
 
-// Opens `spec`'s file in `dataDir` and creates its tables when missing. A file that is not a
+// Opens `file`'s database in `dataDir` and creates its tables when missing. A file that is not a
 // database or whose tables are not ours is moved aside (its name + ".damaged"), logged once, and
 // the file starts afresh. Returns the handle; a failed open leaves it without connection.
-std::unique_ptr<CSqliteDb> OpenDatabaseFile(const QString& dataDir, const DbFileSpec& spec);
+std::unique_ptr<CSqliteDb> OpenDatabaseFile(const QString& dataDir, const DbFileSpec& file);
 
 // Renames `path` (and an SQLite journal beside it) to the first free name of path + ".damaged",
 // path + ".damaged.1", ...; writes one debug-log line. The new name, or empty when it failed.

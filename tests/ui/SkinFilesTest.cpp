@@ -64,13 +64,13 @@ TEST(SkinFiles, CommittedTextFilesAreWhatTheGeneratorWrites)
 TEST(SkinFiles, EveryBitmapIsThereAtItsSizeAndUsesMagentaForTransparency)
 {
     QStringList specified;
-    for (const skingen::BitmapSpec& spec : skingen::BitmapSpecs()) {
-        specified.append(spec.name);
-        const QImage image(SkinFolder() + spec.name);
-        ASSERT_FALSE(image.isNull()) << spec.name.toStdString();
-        EXPECT_EQ(image.size(), spec.size) << spec.name.toStdString();
-        EXPECT_FALSE(image.hasAlphaChannel()) << spec.name.toStdString();
-        EXPECT_EQ(spec.size.width() % spec.frames, 0) << spec.name.toStdString();
+    for (const skingen::BitmapSpec& bitmap : skingen::BitmapSpecs()) {
+        specified.append(bitmap.name);
+        const QImage image(SkinFolder() + bitmap.name);
+        ASSERT_FALSE(image.isNull()) << bitmap.name.toStdString();
+        EXPECT_EQ(image.size(), bitmap.size) << bitmap.name.toStdString();
+        EXPECT_FALSE(image.hasAlphaChannel()) << bitmap.name.toStdString();
+        EXPECT_EQ(bitmap.size.width() % bitmap.frames, 0) << bitmap.name.toStdString();
     }
     // Every file the program names is part of the skin.
     for (const char* name : {"logo.bmp", "viewmodepic.bmp", "Welcome.bmp", "treeimage.bmp", "slider_side.bmp", "back.bmp",

@@ -88,14 +88,13 @@ DisplayTypes ReadDisplayTypes(const QString& path)
     DisplayTypes types;
     tinyxml2::XMLDocument doc;
     if (ReadXmlFile(path, doc) != XmlFileRead::Parsed) return types;
-    auto take = [&](const tinyxml2::XMLElement* e) {
+    // Children nest as deep as the tree's loader lets them.
+    auto take = [&](auto&& self, const tinyxml2::XMLElement* e) -> void {
         const QString type = XmlAttrText(e, "displaytype");
         if (!type.isEmpty()) types.emplace(e->IntAttribute("type", 0), type);
+        for (const tinyxml2::XMLElement* c = e->FirstChildElement("child"); c; c = c->NextSiblingElement("child")) self(self, c);
     };
-    for (const tinyxml2::XMLElement* e = doc.FirstChildElement("root"); e; e = e->NextSiblingElement("root")) {
-        take(e);
-        for (const tinyxml2::XMLElement* c = e->FirstChildElement("child"); c; c = c->NextSiblingElement("child")) take(c);
-    }
+    for (const tinyxml2::XMLElement* e = doc.FirstChildElement("root"); e; e = e->NextSiblingElement("root")) take(take, e);
     return types;
 }
 

@@ -50,8 +50,14 @@ bool CQvCommonNode::OfferTrack(CQvMusic* track, int force)
 
 void CQvCommonNode::AppendTrack(CQvMusic* track)
 {
-    if (track && std::find(m_pTracks->begin(), m_pTracks->end(), track) == m_pTracks->end())
-        m_pTracks->push_back(track);
+    if (!track || std::find(m_pTracks->begin(), m_pTracks->end(), track) != m_pTracks->end()) return;
+    // The member index is what the list's rows are written from: a track appended without it
+    // would be shown until the program ends and gone after a restart.
+    if (const TrackInfo* info = track->GetInfo(); info && !info->Gid.isEmpty()) {
+        if (m_index.count(info->Gid)) return;
+        m_index.emplace(info->Gid, track);
+    }
+    m_pTracks->push_back(track);
 }
 
 void CQvCommonNode::RemoveChild(IQvNode* node)

@@ -28,6 +28,7 @@ public:
     int InsertChild(IQvNode* node, int index) override;
     int AppendChild(IQvNode* node) override;
     bool OfferTrack(CQvMusic* track, int force) override;
+    // Appends and indexes by Gid, unless the track or its Gid is already a member.
     void AppendTrack(CQvMusic* track) override;
     void RemoveChild(IQvNode* node) override;
     void RemoveTrack(CQvMusic* track) override;

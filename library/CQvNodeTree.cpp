@@ -389,15 +389,13 @@ int CQvNodeTree::RenameList(IQvNode* node, const QString& newName)
     if ((owner && owner != node) || (node->GetParent() && node->GetParent()->FindChild(newName))) return -1;
     if (info && info->displayName.compare(newName, Qt::CaseInsensitive) != 0) info->displayName = newName;
 
-    const bool hadMembers = !node->TrackIndex().empty();
     const QString oldListKey = ListKey(node);
     m_library.SaveNode(node, newName);
-    if (hadMembers) {
-        if (CSqliteDb* db = Tree()) db->Run(kDeleteTreeListByKey, oldListKey);
-    }
     // A node the index does not hold is renamed all the same.
     if (m_library.RenameNodeKey(oldName, newName) == 0) node->SetName(newName);
-    if (hadMembers) m_library.SaveListMembers(node);
+    // The rows move with the list, those of members this start did not load included.
+    if (CSqliteDb* db = Tree()) db->Run(kMoveTreeList, ListKey(node), oldListKey);
+    if (!node->TrackIndex().empty()) m_library.SaveListMembers(node);
     return 1;
 }
 

@@ -13,16 +13,22 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QDir>
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
+#include <map>
 #include <thread>
 
+#include <cerrno>
+
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-const char* const kSelectMusicOpt = "SELECT * FROM MusicOpt";
+const char* const kSelectMusicOpt = "SELECT Gid, Rank, Totle, Year, Month, Day, Hour, Minute FROM MusicOpt";
 const char* const kInsertMusicOpt =
     "INSERT INTO MusicOpt (Gid, Rank, Totle, Year, Month, Day, Hour, Minute)VALUES (?, ?, ?, ?, ?, ?, ?, ?)";
 const char* const kUpdateMusicOpt =
@@ -30,50 +36,84 @@ const char* const kUpdateMusicOpt =
 
 bool IsOpen(const CSqliteDb* db) { return db && db->IsOpen(); }
 
-struct stat StatOf(const QString& path, bool& ok)
+// What looking for a track's file found.
+enum FileLook : char { kFilePresent, kFileMissing, kFileUnreachable };
+
+FileLook LookForFile(const QString& path)
 {
     struct stat st {};
-    ok = ::stat(QFile::encodeName(path).constData(), &st) == 0;
-    return st;
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0) return S_ISDIR(st.st_mode) ? kFileMissing : kFilePresent;
+    // Only "no such file" says the file is gone; a denied folder, an I/O error or a stale share
+    // says nothing about it.
+    return errno == ENOENT ? kFileMissing : kFileUnreachable;
 }
 
-bool FileExists(const QString& path)
+// The mount points the system table names: when its disk is not mounted, such a folder stays
+// behind, present and empty.
+const QSet<QString>& TableMountPoints()
 {
-    bool ok = false;
-    const struct stat st = StatOf(path, ok);
-    return ok && !S_ISDIR(st.st_mode);
+    static const QSet<QString> points = [] {
+        QSet<QString> out;
+        QFile fstab(QStringLiteral("/etc/fstab"));
+        if (!fstab.open(QIODevice::ReadOnly)) return out;
+        while (!fstab.atEnd()) {
+            const QByteArray line = fstab.readLine().trimmed();
+            if (line.isEmpty() || line.startsWith('#')) continue;
+            const QList<QByteArray> fields = line.simplified().split(' ');
+            if (fields.size() < 2) continue;
+            QByteArray point = fields[1];
+            point.replace("\\040", " ").replace("\\011", "\t");
+            QString folder = QFile::decodeName(point);
+            while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
+            out.insert(folder);
+        }
+        return out;
+    }();
+    return points;
 }
 
-// Whether the folder that holds `path` is there: a missing file under a present folder was
-// really deleted; under a missing folder its disk or share is only away.
-bool FolderExists(const QString& path, QHash<QString, bool>& cache)
+// Whether a file reported missing in `folder` was really removed: the folder is there, can be
+// read, still holds something, and is not where a disk is (or would be) mounted. A disk that is
+// not mounted leaves its mount folder behind, empty.
+bool FolderSaysRemoved(const QString& folder)
+{
+    const QByteArray name = QFile::encodeName(folder);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    if (::access(name.constData(), R_OK | X_OK) != 0) return false;
+    struct stat up {};
+    if (::stat((name + "/..").constData(), &up) != 0) return false;
+    if (up.st_dev != st.st_dev || up.st_ino == st.st_ino) return false; // the root of a mount
+    if (TableMountPoints().contains(folder)) return false;
+    return !QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+}
+
+bool WasRemoved(const QString& path, QHash<QString, bool>& folders)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    if (slash <= 0) return true;
+    if (slash <= 0) return false;
     const QString folder = path.left(slash);
-    const auto it = cache.constFind(folder);
-    if (it != cache.constEnd()) return *it;
-    bool ok = false;
-    const struct stat st = StatOf(folder, ok);
-    const bool exists = ok && S_ISDIR(st.st_mode);
-    cache.insert(folder, exists);
-    return exists;
+    const auto it = folders.constFind(folder);
+    if (it != folders.constEnd()) return *it;
+    const bool removed = FolderSaysRemoved(folder);
+    folders.insert(folder, removed);
+    return removed;
 }
 
-// Whether each track's local file exists (only asked for tracks without a network source).
-std::vector<char> LocalFilesPresent(const std::vector<TrackRef>& tracks)
+// Looks for each track's local file (only for tracks without a network source).
+std::vector<char> LookForLocalFiles(const std::vector<TrackRef>& tracks)
 {
-    std::vector<char> present(tracks.size(), 0);
+    std::vector<char> found(tracks.size(), kFilePresent);
     auto check = [&](size_t begin, size_t end) {
         for (size_t i = begin; i < end; ++i) {
             const TrackInfo& info = *tracks[i]->GetInfo();
-            if (info.NSrc.isEmpty() && !info.LSrc.isEmpty()) present[i] = FileExists(info.LSrc);
+            if (info.NSrc.isEmpty() && !info.LSrc.isEmpty()) found[i] = LookForFile(info.LSrc);
         }
     };
     const size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
     if (tracks.size() < 2000 || threads == 1) {
         check(0, tracks.size());
-        return present;
+        return found;
     }
     std::vector<std::thread> workers;
     const size_t chunk = (tracks.size() + threads - 1) / threads;
@@ -81,7 +121,7 @@ std::vector<char> LocalFilesPresent(const std::vector<TrackRef>& tracks)
         workers.emplace_back(check, std::min(tracks.size(), t * chunk), std::min(tracks.size(), (t + 1) * chunk));
     check(0, std::min(tracks.size(), chunk));
     for (std::thread& w : workers) w.join();
-    return present;
+    return found;
 }
 
 TrackRef TrackFromRow(const SqliteStatement& stmt, CTrackTextPool* pool = nullptr)
@@ -153,7 +193,7 @@ int CMediaLibrary::LoadTracks()
         while (stmt.Step() == kSqliteRow)
             if (TrackRef track = TrackFromRow(stmt, &pool)) rows.push_back(std::move(track));
     }
-    const std::vector<char> present = LocalFilesPresent(rows);
+    const std::vector<char> found = LookForLocalFiles(rows);
 
     std::vector<QString> purge;
     QHash<QString, bool> folders;
@@ -166,9 +206,11 @@ int CMediaLibrary::LoadTracks()
             gone = track->GetState() & STATE_REMOVED;
         } else if (info.LSrc.isEmpty()) {
             gone = true;
-        } else if (!present[r]) {
-            // Kept in the file while its folder is away; it comes back with the folder.
-            if (!FolderExists(info.LSrc, folders)) continue;
+        } else if (found[r] == kFileUnreachable ||
+                   (found[r] == kFileMissing && !WasRemoved(info.LSrc, folders))) {
+            // Kept in the file while it is out of reach; it comes back with its disk or folder.
+            continue;
+        } else if (found[r] == kFileMissing) {
             gone = true;
         }
         if (gone) {
@@ -389,13 +431,32 @@ int CMediaLibrary::SaveListMembers(IQvNode* node)
     const QString key = ListKey(node);
     SqliteTransaction tx(*db);
     if (!tx.Started()) return -1;
-    // The list's rows are replaced, not added to: saving twice never doubles a member.
-    if (db->Run(kDeleteTreeListByKey, key) != kSqliteOk) return -1;
+    // Only what changed is written: a stored member that this start did not load (its disk or
+    // share is away) is not among the members in memory and must keep its row.
+    std::map<QString, int> stored;
+    {
+        SqliteStatement stmt;
+        if (db->Prepare(kSelectTreeListByKey, stmt) != kSqliteOk || Bind(stmt, key) != kSqliteOk) return -1;
+        int rc;
+        while ((rc = stmt.Step()) == kSqliteRow) ++stored[stmt.ColumnText(1)];
+        if (rc != kSqliteDone) return -1;
+    }
+    for (const auto& [gid, count] : stored) {
+        const auto member = node->TrackIndex().find(gid);
+        const bool wanted = member != node->TrackIndex().end() && member->second &&
+                            !(member->second->GetState() & STATE_REMOVED);
+        // A row of a track the store knows but the list does not hold was taken out; a row of
+        // a track the store does not know stays until its track is loaded again.
+        const bool known = m_store.FindTrack(gid, 0) || m_store.FindStoredTemp(gid);
+        if (wanted ? count == 1 : !known) continue;
+        if (db->RunCached(kDeleteTreeListMember, key, gid) != kSqliteOk) return -1;
+        if (wanted && db->RunCached(kInsertTreeList, key, gid) != kSqliteOk) return -1;
+    }
     {
         SqliteCachedStatement stmt = db->Cached(kInsertTreeList);
         if (!stmt) return -1;
         for (const auto& [gid, track] : node->TrackIndex()) {
-            if (!track || (track->GetState() & STATE_REMOVED)) continue;
+            if (!track || (track->GetState() & STATE_REMOVED) || stored.count(gid)) continue;
             stmt->Rewind();
             if (Bind(*stmt, key, gid) != kSqliteOk || stmt->Step() != kSqliteDone) return -1;
         }

@@ -41,9 +41,10 @@ public:
     void SetTreeHooks(ITreeHooks* hooks);
 
     // Reads AllMusic (newest first) into the library and TempMusic into the stored temporary
-    // tracks, when "AllMusic2.db" exists. Rows whose file is gone are deleted only when the
-    // file's folder is still there; under a missing folder they stay stored, left out until
-    // it returns. The number of library tracks, or -1 when there is no library file.
+    // tracks, when "AllMusic2.db" exists. A row whose file is gone is deleted only when the
+    // file is reported as not existing in a folder that is there, readable, not empty and not
+    // a mount point; any other row whose file cannot be reached stays stored, left out until
+    // it can. The number of library tracks, or -1 when there is no library file.
     int LoadTracks();
     // The statistics cache and the most-played cache from MusicOpt; the rows read, or -1.
     int LoadStatistics();
@@ -67,8 +68,9 @@ public:
     int AddTrackToList(IQvNode* node, CQvMusic* track);
     int RemoveTrackFromList(IQvNode* node, CQvMusic* track);
     int RemoveTrackFromAllLists(CQvMusic* track);
-    // Replaces the list's stored members with its current ones (without flag 2), in Gid order,
-    // in one transaction: a kill leaves the old members or the new, never a part.
+    // Brings the list's stored rows to its current members (without flag 2): rows are added and
+    // removed one by one for the members that changed; rows of tracks this start did not load
+    // stay. One transaction: a kill leaves the old members or the new, never a part.
     int SaveListMembers(IQvNode* node);
     // Updates the node's TreeNode row (found by Key and Name ignoring case) or inserts it; the
     // name written is `newName`, or the node's own when empty.

@@ -17,6 +17,7 @@
 
 #include <tinyxml2.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 const char* const kDefaultUdpUrl = "http://127.0.0.1:8080/metadata/enter.do";
@@ -111,6 +112,17 @@ QString ExecutableDir()
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
 }
 
+// The library, the settings and the service identity are no business of the machine's other
+// users: a folder of this user's is made readable by this user alone.
+void MakeOwnFolderPrivate(const QString& dir)
+{
+    const QByteArray name = QFile::encodeName(dir);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) return;
+    if ((st.st_mode & 077) != 0 && ::chmod(name.constData(), 0700) != 0)
+        WriteDebugLogA("cannot make %s private", name.constData());
+}
+
 bool IsWritableDir(const QString& path)
 {
     const QFileInfo fi(path);
@@ -170,6 +182,8 @@ void CQvConf::SetDirectories(const QString& programHome, const QString& resource
     QDir().mkpath(m_strDataDir);
     QDir().mkpath(m_strUserDir);
     QDir().mkpath(m_strCoverDir);
+    MakeOwnFolderPrivate(m_strProgramDir);
+    MakeOwnFolderPrivate(m_strUserDir);
 }
 
 int CQvConf::InstallDefaultFiles()

@@ -92,7 +92,8 @@ public:
 
     // Folders, each ending in "/". `programHome` holds Info.ini, data/, lyrics/ and coverimage/;
     // the user folder is $XDG_CONFIG_HOME/ordel/. The data, user and cover folders are created
-    // when missing. `resourceDir` (may be empty) is where the shipped skin and default files are.
+    // when missing; the home and the user folder are made private (0700) when they are this
+    // user's. `resourceDir` (may be empty) is where the shipped skin and default files are.
     void SetDirectories(const QString& programHome, const QString& resourceDir = QString());
     const QString& ProgramDir() const { return m_strProgramDir; }
     const QString& DataDir() const { return m_strDataDir; }

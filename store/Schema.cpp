@@ -7,6 +7,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdint>
 #include <initializer_list>
 #include <vector>
 
@@ -62,13 +66,14 @@ const char* const kInsertTreeNode =
     "INSERT INTO TreeNode (Key, Id, Name, Condition, Edit, Type, IconId) VALUES (?, ?, ?, ?, ?, ?, ?)";
 const char* const kUpdateTreeNode =
     "UPDATE TreeNode SET Id=?,Name=?,Condition=?,Edit=?,Type=?,IconId=? WHERE Key=? AND Name=?";
-const char* const kSelectTreeNodeByKey = "SELECT * FROM TreeNode WHERE Key=?";
+const char* const kSelectTreeNodeByKey = "SELECT Key, Id, Name, Condition, Edit, Type, IconId FROM TreeNode WHERE Key=?";
 const char* const kDeleteTreeNodeRow = "DELETE FROM TreeNode WHERE Key=? AND Name=?";
 const char* const kInsertTreeList = "INSERT INTO TreeList (Key, Gid) VALUES (?, ?)";
-const char* const kSelectTreeListByKey = "SELECT * FROM TreeList WHERE Key=? ";
+const char* const kSelectTreeListByKey = "SELECT Key, Gid FROM TreeList WHERE Key=? ";
 const char* const kDeleteTreeListByKey = "DELETE FROM TreeList WHERE Key=?";
 const char* const kDeleteTreeListByGid = "DELETE FROM TreeList WHERE Gid=?";
 const char* const kDeleteTreeListMember = "DELETE FROM TreeList WHERE Key=? AND Gid=?";
+const char* const kMoveTreeList = "UPDATE TreeList SET Key=? WHERE Key=?";
 
 const char* const kLibraryDbName = "AllMusic2.db";
 const char* const kTempDbName = "TempMusic2.db";
@@ -152,13 +157,13 @@ Verdict Inspect(CSqliteDb& db, const DbFileSpec& file)
         SqliteStatement info;
         rc = db.Prepare((QByteArray("PRAGMA table_info(") + t.name + ")").constData(), info);
         if (rc != kSqliteOk) return IsDamageCode(rc) ? Verdict::Damaged : Verdict::Unknown;
-        size_t i = 0;
-        while ((rc = info.Step()) == kSqliteRow) {
-            if (i >= t.columns.size() || info.ColumnBytes(1) != t.columns[i]) return Verdict::Foreign;
-            ++i;
-        }
+        // Every column of ours, in any order; more of them (a later version's) are read past,
+        // as every read names its columns.
+        std::vector<QByteArray> columns;
+        while ((rc = info.Step()) == kSqliteRow) columns.push_back(info.ColumnBytes(1));
         if (rc != kSqliteDone) return IsDamageCode(rc) ? Verdict::Damaged : Verdict::Unknown;
-        if (i != t.columns.size()) return Verdict::Foreign;
+        for (const char* c : t.columns)
+            if (std::find(columns.begin(), columns.end(), QByteArray(c)) == columns.end()) return Verdict::Foreign;
     }
     // The pages beyond the schema: a torn or truncated file shows here rather than half-way
     // through a load.
@@ -169,6 +174,131 @@ Verdict Inspect(CSqliteDb& db, const DbFileSpec& file)
     if (rc == kSqliteRow && check.ColumnBytes(0) != "ok") return Verdict::Damaged;
     if (rc != kSqliteRow && rc != kSqliteDone) return IsDamageCode(rc) ? Verdict::Damaged : Verdict::Unknown;
     return Verdict::Ours;
+}
+
+// The columns of ours that `table` of the open file has; all of ours when its schema cannot be
+// read.
+std::vector<const char*> ColumnsPresent(CSqliteDb& db, const TableSpec& table)
+{
+    std::vector<QByteArray> present;
+    SqliteStatement info;
+    if (db.Prepare((QByteArray("PRAGMA table_info(") + table.name + ")").constData(), info) == kSqliteOk)
+        while (info.Step() == kSqliteRow) present.push_back(info.ColumnBytes(1));
+    if (present.empty()) return table.columns;
+    std::vector<const char*> out;
+    for (const char* c : table.columns)
+        if (std::find(present.begin(), present.end(), QByteArray(c)) != present.end()) out.push_back(c);
+    return out;
+}
+
+// Walks one table of a damaged file in rowid order and copies every row that can be read. A read
+// that fails on a bad page is started again past it: the first rowid from which reading works is
+// found by doubling steps, then narrowed down, so only the rows of the bad pages are lost.
+class TableSalvage {
+public:
+    TableSalvage(CSqliteDb& from, CSqliteDb& to, const TableSpec& table) : m_from(from), m_to(to)
+    {
+        const std::vector<const char*> columns = ColumnsPresent(from, table);
+        QByteArray names;
+        QByteArray marks;
+        for (const char* c : columns) {
+            names += (names.isEmpty() ? "" : ",") + QByteArray(c);
+            marks += marks.isEmpty() ? "?" : ",?";
+        }
+        m_columns = int(columns.size());
+        m_select = "SELECT rowid," + names + " FROM " + table.name + " WHERE rowid>=? ORDER BY rowid";
+        m_insert = "INSERT OR IGNORE INTO " + QByteArray(table.name) + " (" + names + ") VALUES (" + marks + ")";
+    }
+
+    // The rows copied.
+    int Run()
+    {
+        if (m_columns == 0 || m_to.Prepare(m_insert.constData(), m_ins) != kSqliteOk) return 0;
+        std::int64_t next = INT64_MIN;
+        for (int skips = 0; skips < 10000; ++skips) {
+            bool atEnd = false;
+            if (Copy(next, atEnd) == kSqliteDone || atEnd) break;
+            // `next` now fails; find where reading works again.
+            std::int64_t bad = next;
+            std::int64_t good = bad;
+            for (std::int64_t gap = 1;; gap = gap > INT64_MAX / 2 ? INT64_MAX : gap * 2) {
+                good = bad > INT64_MAX - gap ? INT64_MAX : bad + gap;
+                if (Readable(good)) break;
+                if (good == INT64_MAX) return m_copied;
+            }
+            while (good - bad > 1) {
+                const std::int64_t mid = bad + (good - bad) / 2;
+                (Readable(mid) ? good : bad) = mid;
+            }
+            next = good;
+        }
+        return m_copied;
+    }
+
+private:
+    // Copies from rowid `from` on until the end or an error; `from` moves past each row copied.
+    int Copy(std::int64_t& from, bool& atEnd)
+    {
+        SqliteStatement sel;
+        int rc = m_from.Prepare(m_select.constData(), sel);
+        if (rc != kSqliteOk) {
+            atEnd = true; // the table itself cannot be read
+            return rc;
+        }
+        sqlite3_bind_int64(sel.get(), 1, from);
+        while ((rc = sel.Step()) == kSqliteRow) {
+            const std::int64_t rowid = sqlite3_column_int64(sel.get(), 0);
+            for (int i = 0; i < m_columns; ++i) sqlite3_bind_value(m_ins.get(), i + 1, sqlite3_column_value(sel.get(), i + 1));
+            if (m_ins.Step() == kSqliteDone) ++m_copied;
+            m_ins.Rewind();
+            if (rowid == INT64_MAX) {
+                atEnd = true;
+                return kSqliteDone;
+            }
+            from = rowid + 1;
+        }
+        return rc;
+    }
+
+    bool Readable(std::int64_t from)
+    {
+        SqliteStatement sel;
+        if (m_from.Prepare(m_select.constData(), sel) != kSqliteOk) return false;
+        sqlite3_bind_int64(sel.get(), 1, from);
+        const int rc = sel.Step();
+        return rc == kSqliteRow || rc == kSqliteDone;
+    }
+
+    CSqliteDb& m_from;
+    CSqliteDb& m_to;
+    int m_columns = 0;
+    QByteArray m_select;
+    QByteArray m_insert;
+    SqliteStatement m_ins;
+    int m_copied = 0;
+};
+
+// Builds a fresh file at `path` from what can still be read of the open damaged file; the rows
+// copied, or -1 when no fresh file could be made.
+int SalvageInto(CSqliteDb& damaged, const QString& path, const DbFileSpec& file)
+{
+    QFile::remove(path);
+    CSqliteDb fresh(path);
+    if (fresh.Open() != kSqliteOk) return -1;
+    // Lets the pages there are be read when the file is shorter than its header says; this
+    // connection is closed once the rows are out.
+    damaged.Exec("PRAGMA writable_schema=ON");
+    int copied = 0;
+    {
+        SqliteTransaction tx(fresh);
+        for (const TableSpec& t : file.tables) {
+            if (fresh.Exec(t.create) != kSqliteOk) return -1;
+            copied += TableSalvage(damaged, fresh, t).Run();
+        }
+        if (tx.Commit() != kSqliteOk) return -1;
+    }
+    fresh.Close();
+    return copied;
 }
 
 } // namespace
@@ -202,10 +332,21 @@ std::unique_ptr<CSqliteDb> OpenDatabaseFile(const QString& dataDir, const DbFile
 
     const Verdict verdict = Inspect(*db, file);
     if (verdict == Verdict::Damaged || verdict == Verdict::Foreign) {
+        // One bad page must not cost the rows of all the others: what can be read goes into the
+        // fresh file, which takes the damaged one's place once that is kept beside it.
+        const QString salvaged = path + QStringLiteral(".salvaged");
+        const int copied = verdict == Verdict::Damaged ? SalvageInto(*db, salvaged, file) : -1;
         db->Close();
         const bool moved = !MoveAsideDamaged(path, verdict == Verdict::Damaged ? "not a readable database"
                                                                                : "tables are not the player's")
                                 .isEmpty();
+        if (copied >= 0) {
+            if (moved && QFile::rename(salvaged, path))
+                WriteDebugLogA("%s: %d readable rows copied into the fresh file", QFile::encodeName(path).constData(),
+                               copied);
+            else
+                QFile::remove(salvaged);
+        }
         // Never write over a file that could not be kept.
         if (!moved || db->Open() != kSqliteOk) {
             db->Close();

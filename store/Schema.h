@@ -25,6 +25,7 @@ extern const char* const kSelectTreeListByKey;
 extern const char* const kDeleteTreeListByKey;
 extern const char* const kDeleteTreeListByGid;
 extern const char* const kDeleteTreeListMember; // by Key and Gid
+extern const char* const kMoveTreeList;         // new Key, old Key
 
 // The file names in the data folder.
 extern const char* const kLibraryDbName;    // "AllMusic2.db"

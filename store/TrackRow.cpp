@@ -32,8 +32,18 @@ const char* const kInsertTempMusic = ORDEL_TRACK_INSERT("TempMusic");
 const char* const kUpdateAllMusic = "UPDATE AllMusic SET " ORDEL_TRACK_SET;
 const char* const kUpdateTempMusic = "UPDATE TempMusic SET  " ORDEL_TRACK_SET;
 const char* const kDeleteAllMusic = "DELETE FROM AllMusic WHERE Gid=?";
-const char* const kSelectAllMusic = "SELECT * FROM AllMusic ORDER BY AddTime DESC";
-const char* const kSelectTempMusic = "SELECT * FROM TempMusic";
+// The columns are named, not taken as the table lists them: a file a later version wrote may
+// hold more of them, anywhere in the row.
+#define ORDEL_TRACK_SELECT                                                                        \
+    "SELECT Gid, AddTime, "                                                                       \
+    "ArtistSex,Frequency,TotleTime,BitRate,TrackNum,PlayCount,State,Lrc,Pic,Default1,Default2,"   \
+    "Default3,Default4,Default5,Default6,Default7,Default8,Default9,Default10,AlbumID,Song,"      \
+    "Artist,Sysid,CmsID,LSrc,NSrc,Album,Genre,ReleaseTime,DownloadID,Stereo,ArtistSpell,"         \
+    "ArtistZone,AlbumType,AlbumSpell,SongZone,SongType,SongSort,SongNation,SongSpell,SongShort,"  \
+    "AlbumShort,ArtistShort,TagInfo,Topic,PicFile,LrcFile FROM "
+
+const char* const kSelectAllMusic = ORDEL_TRACK_SELECT "AllMusic ORDER BY AddTime DESC";
+const char* const kSelectTempMusic = ORDEL_TRACK_SELECT "TempMusic";
 
 namespace {
 

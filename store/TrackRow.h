@@ -33,7 +33,8 @@ private:
     QSet<QString> m_texts;
 };
 
-// Fills `info` from the current row of a "SELECT *" on a track table; the State column's word.
+// Fills `info` from the current row of kSelectAllMusic or kSelectTempMusic (the columns in the
+// order of the table's creation); the State column's word.
 // With a pool, the texts tracks often share are taken from it.
 unsigned ReadTrackRow(const SqliteStatement& stmt, TrackInfo& info, CTrackTextPool* pool = nullptr);
 

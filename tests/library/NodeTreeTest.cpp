@@ -185,6 +185,56 @@ TEST(NodeTree, RenamedListIsFoundUnderItsNewNameWithItsMembers)
     EXPECT_EQ(group->FindChild("新名字")->TrackCount(), 2);
 }
 
+TEST(NodeTree, AListKeepsTheRowsOfMembersWhoseDiskIsAwayThroughSavesAndRenames)
+{
+    Session s;
+    ASSERT_EQ(s.Load(), 0);
+    IQvNode* list = s.tree->CreateList("Mine");
+    CQvMusic* away1 = s.AddFileTrack("disk/a.mp3");
+    CQvMusic* away2 = s.AddFileTrack("disk/b.mp3");
+    CQvMusic* here = s.AddFileTrack("home/c.mp3");
+    // Appended as the window does for a drop: the member index is what the rows are written from.
+    for (CQvMusic* t : {away1, away2, here}) list->AppendTrack(t);
+    EXPECT_EQ(list->TrackIndex().size(), 3u);
+    ASSERT_EQ(s.lib->SaveListMembers(list), 0);
+    EXPECT_EQ(TreeListRows(s, "Mine+播放列表"), 3);
+    const QString hereGid = here->GetInfo()->Gid;
+
+    // The disk is away at the next start: its tracks are not loaded, their rows stay.
+    const QString disk = s.MusicDir() + "disk";
+    ASSERT_TRUE(QDir().rename(disk, disk + "-away"));
+    s.Reopen();
+    ASSERT_EQ(s.Load(), 0);
+    list = s.store->FindNode("Mine");
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->TrackCount(), 1);
+    CQvMusic* added = s.AddFileTrack("home/d.mp3");
+    list->AppendTrack(added);
+    ASSERT_EQ(s.lib->SaveListMembers(list), 0);
+    EXPECT_EQ(TreeListRows(s, "Mine+播放列表"), 4);
+    // A member taken out in memory (a loaded track) loses its row at the next save.
+    CQvMusic* c = s.store->FindTrack(hereGid, 0);
+    ASSERT_TRUE(c);
+    list->RemoveTrack(c);
+    ASSERT_EQ(s.lib->SaveListMembers(list), 0);
+    EXPECT_EQ(TreeListRows(s, "Mine+播放列表"), 3);
+    // Renaming moves every row, those of the members away included.
+    ASSERT_EQ(s.tree->RenameList(list, "Ours"), 1);
+    EXPECT_EQ(TreeListRows(s, "Mine+播放列表"), 0);
+    EXPECT_EQ(TreeListRows(s, "Ours+播放列表"), 3);
+    ASSERT_EQ(s.lib->SaveTree(), 0);
+
+    // The disk is back: every member is there again.
+    ASSERT_TRUE(QDir().rename(disk + "-away", disk));
+    s.Reopen();
+    ASSERT_EQ(s.Load(), 0);
+    list = s.store->FindNode("Ours");
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->TrackCount(), 3);
+    for (const char* name : {"disk/a.mp3", "disk/b.mp3", "home/d.mp3"})
+        EXPECT_EQ(list->TrackIndex().count(MakeGid(s.MusicDir() + name)), 1u) << name;
+}
+
 TEST(NodeTree, DeletingAListLeavesItsSiblingsAndTheirRows)
 {
     Session s;

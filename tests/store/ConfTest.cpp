@@ -53,6 +53,31 @@ TEST(Conf, FirstStartFoldersAndDefaults)
     EXPECT_EQ(t.conf.Info().updateCount, 1);
 }
 
+TEST(Conf, TheHomeAndTheUserFolderAreMadePrivate)
+{
+    QTemporaryDir dir;
+    qputenv("XDG_CONFIG_HOME", (dir.path() + QStringLiteral("/config")).toUtf8());
+    // A home that exists already, open to everyone, as an older start or an unpacked copy left it.
+    const QString home = dir.path() + QStringLiteral("/home");
+    const QString user = dir.path() + QStringLiteral("/config/ordel");
+    ASSERT_TRUE(QDir().mkpath(home));
+    ASSERT_TRUE(QDir().mkpath(user));
+    const auto open = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                      QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+    ASSERT_TRUE(QFile::setPermissions(home, open));
+    ASSERT_TRUE(QFile::setPermissions(user, open));
+    CQvConf conf;
+    conf.SetDirectories(home);
+    const auto mine = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    auto others = [](const QString& path) {
+        return QFile::permissions(path) & ~(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                            QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+    };
+    EXPECT_EQ(others(home), QFileDevice::Permissions());
+    EXPECT_EQ(others(conf.UserDir()), QFileDevice::Permissions());
+    EXPECT_EQ(QFile::permissions(home) & mine, mine);
+}
+
 TEST(Conf, SaveWritesEveryAttributeInOrderAndReadsItBack)
 {
     TempHome t;

@@ -254,7 +254,10 @@ TEST(Db, DamagedOrForeignFilesAreMovedAsideAndStartAfresh)
     EXPECT_EQ(Count(*t.conf.LibraryDb(), "SELECT count(*) FROM AllMusic"), 0);
     EXPECT_EQ(Count(*t.conf.TreeDb(), "SELECT count(*) FROM TreeList"), 0);
     EXPECT_EQ(Columns(*t.conf.StatisticsDb(), "MusicOpt").size(), 8);
-    EXPECT_EQ(Count(*t.conf.LyricsDb(), "SELECT count(*) FROM Lyrics"), 0);
+    // What could still be read of the file cut short came over; nothing past the cut.
+    const int lyricRows = Count(*t.conf.LyricsDb(), "SELECT count(*) FROM Lyrics");
+    EXPECT_GT(lyricRows, 0);
+    EXPECT_LT(lyricRows, 2000);
 
     // The foreign file is intact where it was moved.
     CSqliteDb moved(t.Data("Tree2.db.damaged"));

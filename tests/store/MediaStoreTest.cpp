@@ -12,8 +12,12 @@
 #include "model/TrackInfo.h"
 #include "model/TrackUtil.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -241,6 +245,135 @@ TEST(MediaStore, MissingFilesArePurgedOnlyWhereTheirFolderIsThere)
     s.Reopen();
     EXPECT_EQ(s.lib->LoadTracks(), 3);
     EXPECT_NE(s.store->FindTrack(MakeGid(away), 0), nullptr);
+}
+
+TEST(MediaStore, FilesOnlyOutOfReachKeepTheirRows)
+{
+    Session s;
+    s.conf->OpenAllMissing();
+    // The top of a disk that is not mounted: its mount folder stays, empty.
+    const QString unmounted = s.File(QStringLiteral("mnt/usb/top.mp3"));
+    // A name the system cannot resolve (a link to itself): not "no such file".
+    const QString looped = s.File(QStringLiteral("b/looped.mp3"));
+    s.File(QStringLiteral("b/other.mp3"));
+    // The top of a mounted file system (a track whose disk is mounted elsewhere today).
+    const QString mountTop = QStringLiteral("/dev/shm/ordel-%1.mp3").arg(QCoreApplication::applicationPid());
+    const QString deleted = s.File(QStringLiteral("b/deleted.mp3"));
+    for (const QString& p : {unmounted, looped, mountTop, deleted}) ASSERT_EQ(s.lib->AddTrack(MakeTrack(p).get()), 1);
+
+    ASSERT_TRUE(QFile::remove(unmounted));
+    ASSERT_TRUE(QFile::remove(looped));
+    ASSERT_TRUE(QFile::link(looped, looped));
+    ASSERT_TRUE(QFile::remove(deleted));
+    struct stat shm {}, dev {};
+    const bool shmIsMount = ::stat("/dev/shm", &shm) == 0 && ::stat("/dev", &dev) == 0 && shm.st_dev != dev.st_dev;
+
+    s.Reopen();
+    EXPECT_EQ(s.lib->LoadTracks(), 0);
+    auto stored = [&](const QString& p) {
+        return Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic WHERE Gid='%1'").arg(MakeGid(p)));
+    };
+    EXPECT_EQ(stored(unmounted), 1);
+    EXPECT_EQ(stored(looped), 1);
+    if (shmIsMount) EXPECT_EQ(stored(mountTop), 1);
+    EXPECT_EQ(stored(deleted), 0); // really removed from a folder that is there
+    EXPECT_EQ(s.store->FindTrack(MakeGid(unmounted), 0), nullptr); // left out while away
+
+    // A folder that cannot be read for a moment (root reads any folder: not shown to root).
+    if (::geteuid() != 0) {
+        const QString locked = s.File(QStringLiteral("c/locked.mp3"));
+        ASSERT_EQ(s.lib->AddTrack(MakeTrack(locked).get()), 1);
+        const QString folder = QFileInfo(locked).path();
+        ASSERT_TRUE(QFile::setPermissions(folder, QFileDevice::WriteOwner));
+        s.Reopen();
+        s.lib->LoadTracks();
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        EXPECT_EQ(stored(locked), 1);
+    }
+
+    // The disk is mounted again: its track comes back.
+    s.File(QStringLiteral("mnt/usb/top.mp3"));
+    s.Reopen();
+    s.lib->LoadTracks();
+    EXPECT_NE(s.store->FindTrack(MakeGid(unmounted), 0), nullptr);
+}
+
+TEST(MediaStore, ADamagedPageCostsOnlyItsOwnRowsAtTheNextStart)
+{
+    Session s;
+    s.conf->OpenAllMissing();
+    constexpr int kTracks = 600;
+    for (int i = 0; i < kTracks; ++i)
+        ASSERT_EQ(s.lib->AddTrack(MakeTrack(QStringLiteral("http://127.0.0.1/%1.mp3").arg(i),
+                                            QStringLiteral("Song %1 of the library").arg(i)).get()),
+                  1);
+    s.Reopen(); // closes the file, its log written back
+
+    // One page in the middle of the table is overwritten, as a bad sector leaves it.
+    const QString path = s.home.Data("AllMusic2.db");
+    QByteArray bytes = testutil::ReadFile(path);
+    const int pageSize = (uchar(bytes[16]) << 8) | uchar(bytes[17]);
+    const qsizetype at = bytes.indexOf("Song 300 of the library");
+    ASSERT_GT(at, pageSize);
+    const qsizetype page = at / pageSize * pageSize;
+    for (int k = 0; k < 12; ++k) bytes[page + k] = char(0xff);
+    testutil::WriteFile(path, bytes);
+
+    const int loaded = s.lib->LoadTracks();
+    EXPECT_GT(loaded, kTracks * 9 / 10);
+    EXPECT_LT(loaded, kTracks);
+    EXPECT_NE(s.store->FindTrack(MakeGid(QStringLiteral("http://127.0.0.1/0.mp3")), 0), nullptr);
+    EXPECT_NE(s.store->FindTrack(MakeGid(QStringLiteral("http://127.0.0.1/599.mp3")), 0), nullptr);
+    EXPECT_EQ(s.store->FindTrack(MakeGid(QStringLiteral("http://127.0.0.1/300.mp3")), 0), nullptr);
+    // The damaged file is kept beside the fresh one, byte for byte.
+    EXPECT_EQ(testutil::ReadFile(path + QStringLiteral(".damaged")), bytes);
+
+    // The fresh file is whole: the next start reads the same rows and sets nothing aside.
+    s.Reopen();
+    EXPECT_EQ(s.lib->LoadTracks(), loaded);
+    EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral(".damaged.1")));
+}
+
+TEST(MediaStore, TablesALaterVersionWroteWithMoreColumnsAreReadByName)
+{
+    Session s;
+    const QString path = s.File(QStringLiteral("later/one.mp3"));
+    const QString gid = MakeGid(path);
+    {
+        // Our columns with two more, one of them in the middle of the row.
+        QByteArray create = kCreateAllMusic;
+        create.replace("Song nvchar(128),", "Rating interger,Song nvchar(128),");
+        create.replace("LrcFile nvchar(260)", "LrcFile nvchar(260),Mood nvchar(20)");
+        CSqliteDb raw(s.home.Data("AllMusic2.db"));
+        ASSERT_EQ(raw.Open(), 0);
+        ASSERT_EQ(raw.Exec(create.constData()), 0);
+        ASSERT_EQ(raw.Run("INSERT INTO AllMusic (Gid, State, Rating, Song, Artist, LSrc, Mood) VALUES (?, 1, 5, ?, ?, ?, ?)",
+                          gid, QStringLiteral("Later"), QStringLiteral("Someone"), path, QStringLiteral("calm")),
+                  0);
+        CSqliteDb stats(s.home.Data("MusicOperate2.db"));
+        ASSERT_EQ(stats.Open(), 0);
+        ASSERT_EQ(stats.Exec("create table MusicOpt(Gid nvchar(40) primary key not NULL, Skips interger, Rank interger,"
+                             "Totle interger,Year interger,Month interger,Day interger,Hour interger,Minute interger)"),
+                  0);
+        ASSERT_EQ(stats.Run("INSERT INTO MusicOpt (Gid, Skips, Rank, Totle, Year, Month, Day, Hour, Minute) VALUES "
+                            "(?, 99, 3, 12, 2020, 1, 2, 3, 4)",
+                            gid),
+                  0);
+    }
+    ASSERT_EQ(s.lib->LoadTracks(), 1);
+    ASSERT_EQ(s.lib->LoadStatistics(), 1);
+    CQvMusic* t = s.store->FindTrack(gid, 0);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->GetInfo()->Song, QStringLiteral("Later"));
+    EXPECT_EQ(t->GetInfo()->Artist, QStringLiteral("Someone"));
+    EXPECT_EQ(t->GetInfo()->LSrc, path);
+    EXPECT_EQ(t->GetInfo()->PlayCount, 12);
+    EXPECT_FALSE(QFileInfo::exists(s.home.Data("AllMusic2.db.damaged")));
+    EXPECT_FALSE(QFileInfo::exists(s.home.Data("MusicOperate2.db.damaged")));
+    // New rows go into the same table, the later version's columns left empty.
+    ASSERT_EQ(s.lib->AddTrack(MakeTrack(s.File(QStringLiteral("later/two.mp3"))).get()), 1);
+    EXPECT_EQ(Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic")), 2);
+    EXPECT_EQ(Column(s.Library(), "AllMusic", "Mood", gid), QByteArray("calm"));
 }
 
 TEST(MediaStore, ServiceKeyDuplicatesGoToTheTemporaryTracks)

@@ -21,14 +21,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-int CQvCINet::PostForm(const QString& url, QByteArray& reply, int* replyLength, const QString& body)
+int CQvCINet::PostForm(const QString& url, QByteArray& reply, int* replyLength, const QString& body, bool* delivered)
 {
     reply.clear();
     if (replyLength) *replyLength = 0;
+    if (delivered) *delivered = false;
     CQvNetClient client;
     client.ParseUrl(url);
     if (!client.Connect()) return 0;
-    const int length = client.Post(m_strHeaders, body, reply);
+    const int length = client.Post(m_strHeaders, body, reply, delivered);
     if (replyLength) *replyLength = length;
     client.Close();
     return length;

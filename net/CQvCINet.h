@@ -17,7 +17,9 @@ public:
     // POSTs `body` to `url`. Returns the reply length, 0 on any failure (no connection, the
     // 60 s bound, a status above 399, a reply over the 4 MiB bound) or for an empty reply.
     // `reply` receives the reply bytes, `replyLength` (when given) the length, also on failure.
-    int PostForm(const QString& url, QByteArray& reply, int* replyLength, const QString& body);
+    // `delivered` (when given) is true when the server accepted the post, its reply empty or not.
+    int PostForm(const QString& url, QByteArray& reply, int* replyLength, const QString& body,
+                 bool* delivered = nullptr);
 
     // GETs `url` into the file `localPath`. 1 on success, 0 on failure. The body is written
     // once and whole (a temporary file renamed into place), so a failure never leaves a file

@@ -183,8 +183,11 @@ int CQvLog::SendOperationRecords()
     }
     joined.replace(QLatin1String("ssPostTime"), LocalTimeText());
     QByteArray reply;
-    // Posted to the address just checked; a batch that does not go out is kept for the next.
-    if (!PostXml(url, nullptr, "m=optlog&r=" + UrlEncodeCounted(ToAnsi(joined)), reply)) {
+    bool delivered = false;
+    // Posted to the address just checked; a batch that does not go out is kept for the next. The
+    // log server owes no reply text: an accepted post with an empty reply is delivered.
+    PostXml(url, nullptr, "m=optlog&r=" + UrlEncodeCounted(ToAnsi(joined)), reply, nullptr, &delivered);
+    if (!delivered) {
         std::lock_guard lock(m_mutex);
         m_pending.insert(m_pending.begin(), taken.begin(), taken.end());
     }

@@ -60,9 +60,10 @@ bool CQvNetClient::Connect()
     return true;
 }
 
-int CQvNetClient::Post(const QString& headers, const QString& body, QByteArray& reply)
+int CQvNetClient::Post(const QString& headers, const QString& body, QByteArray& reply, bool* delivered)
 {
     reply.clear();
+    if (delivered) *delivered = false;
     if (!m_pConnection) return 0;
     CURL* curl = m_pConnection->get();
     curl_easy_reset(curl);
@@ -105,6 +106,7 @@ int CQvNetClient::Post(const QString& headers, const QString& body, QByteArray& 
         reply.clear();
         return 0;
     }
+    if (delivered) *delivered = status >= 200 && status <= 299;
     TrimLineFeeds(reply);
     return static_cast<int>(reply.size());
 }

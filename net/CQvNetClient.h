@@ -22,8 +22,9 @@ public:
     // Posts `body` (sent as code-page bytes) with the form content type and the extra header
     // block; waits at most 60 s. Returns the reply length (0 for a failure or an empty
     // reply), the reply in `reply` with leading and trailing "\n" removed. A status above 399
-    // fails, and so does a reply larger than the 4 MiB bound.
-    int Post(const QString& headers, const QString& body, QByteArray& reply);
+    // fails, and so does a reply larger than the 4 MiB bound. `delivered` (when given) tells an
+    // accepted post with an empty reply (true) from a failure.
+    int Post(const QString& headers, const QString& body, QByteArray& reply, bool* delivered = nullptr);
     void Close();
 
     QString m_strScheme = QStringLiteral("http");

@@ -70,10 +70,11 @@ void NotifyServiceStatus(int status, int source)
 }
 
 int PostXml(const QString& url, std::unique_ptr<CRequestDocument> document, const QByteArray& prefix,
-            QByteArray& reply, int* replyLength)
+            QByteArray& reply, int* replyLength, bool* delivered)
 {
     reply.clear();
     if (replyLength) *replyLength = 0;
+    if (delivered) *delivered = false;
     if (IsShuttingDown()) return 0;
     QByteArray printed;
     if (document) {
@@ -83,7 +84,7 @@ int PostXml(const QString& url, std::unique_ptr<CRequestDocument> document, cons
     CQvCINet net;
     net.SetHeaders(BuildRequestHeaders());
     const QByteArray body = EncodeRequestBody(prefix, printed);
-    const int length = net.PostForm(url, reply, replyLength, QString::fromLatin1(body));
+    const int length = net.PostForm(url, reply, replyLength, QString::fromLatin1(body), delivered);
     if (length <= 0) return 0;
     BlankUtf8Prolog(reply);
     return 1;

@@ -46,9 +46,10 @@ QString BuildRequestHeaders();
 // Posts `prefix` followed by the encoded document (when one is given; it is consumed) to
 // `url` with the header block. Returns 1 when a reply was received, 0 otherwise (also when
 // shutting down). `reply` gets the reply bytes, with the UTF-8 prolog blanked (see
-// BlankUtf8Prolog); `replyLength`, when given, the length, also on failure.
+// BlankUtf8Prolog); `replyLength`, when given, the length, also on failure; `delivered`, when
+// given, whether the server accepted the post, also with an empty reply.
 int PostXml(const QString& url, std::unique_ptr<CRequestDocument> document, const QByteArray& prefix,
-            QByteArray& reply, int* replyLength = nullptr);
+            QByteArray& reply, int* replyLength = nullptr, bool* delivered = nullptr);
 
 // The sequence of every XML method: reachability of `url` (2 and 3025 when unreachable),
 // the post (3 and 3026 for no reply or an empty one), then `read` on the reply, whose 0 posts

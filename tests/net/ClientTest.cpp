@@ -261,6 +261,24 @@ TEST_F(Client, PendingRecordsGoOutInBatchesOfAHundredAndFailedBatchesStay)
     EXPECT_EQ(sent[3].split(QStringLiteral("\r\n"))[49].split(QLatin1Char('\t'))[4], QStringLiteral("249"));
 }
 
+TEST_F(Client, AnEmptyAcceptedReplyDeliversTheBatchOnce)
+{
+    CQvLog& log = CQvLog::GetInstance();
+    for (int i = 0; i < 3; ++i) log.AddRecord(102, i, 1, nullptr, 1);
+    svc().Switch(QStringLiteral("optlog"), QStringLiteral("empty"));
+    EXPECT_EQ(log.SendOperationRecords(), 0);
+    EXPECT_EQ(log.PendingCount(), 0);
+    // The next minute sends only what is new, not the same batch again.
+    log.AddRecord(102, 7, 1, nullptr, 1);
+    log.SendOperationRecords();
+    const QStringList sent = DecodedRecords(QStringLiteral("optlog"));
+    ASSERT_EQ(sent.size(), 2);
+    EXPECT_EQ(sent[0].count(QStringLiteral("\r\n")), 3);
+    EXPECT_EQ(sent[1].count(QStringLiteral("\r\n")), 1);
+    EXPECT_EQ(log.PendingCount(), 0);
+    svc().Switch(QStringLiteral("optlog"), QStringLiteral("normal"));
+}
+
 TEST_F(Client, RecordsSavedAtExitAreSentAtTheNextStart)
 {
     CQvLog& log = CQvLog::GetInstance();

@@ -419,6 +419,36 @@ void CMainDlg::RemoveRow(int row)
     RefreshList();
 }
 
+bool CMainDlg::DeleteList(IQvNode* node)
+{
+    if (!node) return false;
+    IQvNode* parent = nullptr;
+    {
+        std::lock_guard lock(Library().Mutex());
+        if (node->GetType() != kUserListType) return false;
+        parent = node->GetParent();
+    }
+    if (!parent) return false;
+    // Nothing may point at the node once it is freed: the list view, the shown and the playing
+    // list.
+    if (node == DisplayedNode()) {
+        IQvNode* local = LocalMusicNode();
+        SetDisplayedNode(local);
+        SelectTreeNode(local);
+        m_pMainWnd->ShowNode(local);
+    }
+    ForgetNode(node);
+    if (m_pTree->DeleteList(node) != 0) return false;
+    {
+        std::lock_guard lock(Library().Mutex());
+        parent->RemoveChild(node);
+    }
+    m_pMainWnd->TreeModel()->Reload();
+    m_pMainWnd->TreeView()->expandAll();
+    if (DisplayedNode()) m_pMainWnd->SelectNode(DisplayedNode());
+    return true;
+}
+
 void CMainDlg::SortDisplayed(int column, bool descending)
 {
     IQvNode* node = DisplayedNode();

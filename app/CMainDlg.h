@@ -96,6 +96,10 @@ public:
     void OnListDoubleClick(int row);
     // "从列表中删除" of a row's menu: out of the list, or out of the library for local music.
     void RemoveRow(int row);
+    // Deletes a user playlist: its stored rows and its node. The controller and the windows let
+    // go of it first: a shown list gives way to the local music, a playing one stops being the
+    // current list (the track plays on). False for anything but a user playlist.
+    bool DeleteList(IQvNode* node);
     // The messages that the workers send the main window and that need the controller's
     // work (library loaded, scan texts and results).
     qintptr OnWindowMessage(unsigned msg, quintptr wParam, qintptr lParam);

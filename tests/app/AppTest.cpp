@@ -2,12 +2,14 @@
 // library files, real MP3 files and the real audio path over the dummy SDL driver.
 #include "app/CFirstSearchDlg.h"
 #include "app/CMainDlg.h"
+#include "app/CNodeTreeModel.h"
 #include "app/CQuarvelApp.h"
 #include "app/CQuarvelDlg.h"
 #include "app/CTrackListModel.h"
 #include "app/CViewDlg.h"
 
 #include "base/Worker.h"
+#include "library/CQvNodeTree.h"
 #include "library/LibraryScan.h"
 #include "model/CQvMusic.h"
 #include "net/CQvLog.h"
@@ -18,6 +20,7 @@
 #include "store/CQvConf.h"
 #include "store/CQvMediaStore.h"
 #include "store/IQvNode.h"
+#include "store/TrackBuilder.h"
 #include "tests/common/TestUtil.h"
 #include "tests/fixtures/Fixtures.h"
 #include "ui/CSkin.h"
@@ -587,6 +590,9 @@ TEST(App, TheProgramEndsThroughItsShutdownOnATerminationSignal)
     QTemporaryDir home;
     QTemporaryDir music;
     const QString file = MakeMp3(music.filePath(QStringLiteral("one.mp3")), QStringLiteral("One"));
+    // A home open to the machine's other users is made private by the start.
+    ASSERT_TRUE(QFile::setPermissions(home.path(), QFile::permissions(home.path()) | QFileDevice::ReadGroup |
+                                                       QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther));
     QProcess player;
     player.setProgram(QStringLiteral(ORDEL_APP_BINARY));
     player.setArguments({QStringLiteral("--home"), home.path(), QStringLiteral("--no-service"), file});
@@ -600,6 +606,8 @@ TEST(App, TheProgramEndsThroughItsShutdownOnATerminationSignal)
     EXPECT_EQ(player.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(player.exitCode(), 0);
     EXPECT_TRUE(QFile::exists(home.filePath(QStringLiteral("data/Config.xml"))));
+    EXPECT_FALSE(QFile::permissions(home.path()) &
+                 (QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther));
 }
 
 TEST(App, WithoutSkinAndDefaultFilesThePlayerStillStartsPlaysAndEnds)
@@ -631,4 +639,79 @@ TEST(App, WithoutSkinAndDefaultFilesThePlayerStillStartsPlaysAndEnds)
         c.OnCommand(id);
     c.OnCommand(ctl::kExit);
     ASSERT_TRUE(WaitUntil([&] { return finished; }, kWaitMs));
+}
+
+TEST(App, TracksDroppedOnAPlaylistOrAddedByAddressAreThereAfterARestart)
+{
+    Library lib(0);
+    const QString dropped = MakeMp3(lib.music.filePath(QStringLiteral("dropped.mp3")), QStringLiteral("Dropped"));
+    const QString address = QStringLiteral("http://127.0.0.1:9/radio.mp3");
+    QString listName;
+    {
+        Player p(lib.home.path());
+        ASSERT_TRUE(p.WaitLoaded());
+        if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+        // A drop on the list goes to the first playlist, which is then shown.
+        Drop(p.Wnd().ListView()->viewport(), {dropped});
+        IQvNode* shown = p.Ctl().DisplayedNode();
+        ASSERT_NE(shown, nullptr);
+        {
+            std::lock_guard lock(p.Lib().Mutex());
+            ASSERT_EQ(shown->GetType(), -1);
+            listName = shown->GetName();
+        }
+        // An address added while the playlist is shown joins it.
+        UrlTrackFields fields;
+        fields.url = address;
+        fields.song = QStringLiteral("Radio");
+        ASSERT_TRUE(p.Ctl().AddUrl(fields));
+        EXPECT_EQ(p.NodeSize(listName), 2);
+        ASSERT_TRUE(p.Exit());
+    }
+    Player again(lib.home.path());
+    ASSERT_TRUE(again.WaitLoaded());
+    std::lock_guard lock(again.Lib().Mutex());
+    IQvNode* list = again.Lib().Store().FindNode(listName);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->TrackIndex().count(MakeGid(dropped)), 1u);
+    EXPECT_EQ(list->TrackIndex().count(MakeGid(address)), 1u);
+    EXPECT_EQ(list->TrackCount(), 2);
+}
+
+TEST(App, DeletingThePlayingAndShownListLeavesNothingPointingAtIt)
+{
+    Library lib(2, 6.0);
+    Player p(lib.home.path());
+    ASSERT_TRUE(p.WaitLoaded());
+    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    IQvNode* list = p.Ctl().Tree().CreateList(QStringLiteral("Doomed"));
+    ASSERT_NE(list, nullptr);
+    p.Wnd().TreeModel()->Reload();
+    p.Wnd().SelectNode(list);
+    ASSERT_EQ(p.Ctl().DisplayedNode(), list);
+    Drop(p.Wnd().ListView()->viewport(), lib.files);
+    ASSERT_EQ(p.NodeSize(QStringLiteral("Doomed")), 2);
+    p.Ctl().OnListDoubleClick(0);
+    ASSERT_TRUE(WaitUntil([&] { return IsPlaying(p, lib.files[0]); }, kWaitMs));
+    ASSERT_EQ(p.Ctl().PlayingNode(), list);
+
+    ASSERT_TRUE(p.Ctl().DeleteList(list));
+    EXPECT_EQ(p.Node(QStringLiteral("Doomed")), nullptr);
+    EXPECT_EQ(p.Ctl().PlayingNode(), nullptr);
+    EXPECT_EQ(p.Ctl().DisplayedNode(), p.Node(Player::LocalMusic()));
+    EXPECT_EQ(p.Wnd().ListModel()->Node(), p.Node(Player::LocalMusic()));
+    EXPECT_TRUE(IsPlaying(p, lib.files[0])); // what plays goes on
+    // The commands that walk the current list find none; nothing reaches the freed node.
+    p.Ctl().OnCommand(ctl::kNext);
+    p.Ctl().SortDisplayed(CTrackListModel::kColSong, true);
+    p.Ctl().OnListDoubleClick(0);
+    EXPECT_EQ(p.Ctl().PlayingNode(), p.Node(Player::LocalMusic()));
+    // Only user playlists are deleted this way.
+    EXPECT_FALSE(p.Ctl().DeleteList(p.Node(Player::LocalMusic())));
+    ASSERT_TRUE(p.Exit());
+
+    Player again(lib.home.path());
+    ASSERT_TRUE(again.WaitLoaded());
+    EXPECT_EQ(again.Node(QStringLiteral("Doomed")), nullptr);
+    EXPECT_EQ(again.NodeSize(Player::LocalMusic()), 2);
 }

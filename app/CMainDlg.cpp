@@ -3,10 +3,14 @@
 #include "app/CAddMusicDoneDlg.h"
 #include "app/CAddUrlDlg.h"
 #include "app/CAllDiskScanDlg.h"
+#include "app/CEqualizer.h"
+#include "app/CEqualizerDlg.h"
 #include "app/CFirstSearchDlg.h"
+#include "app/CMprisService.h"
 #include "app/CNodeTreeModel.h"
 #include "app/CQuarvelDlg.h"
 #include "app/CTrackListModel.h"
+#include "app/CTrackNotifier.h"
 #include "app/CUpdateSuccessDlg.h"
 #include "app/CViewDlg.h"
 #include "app/HandOver.h"
@@ -43,6 +47,7 @@
 #include "ui/SkinScheme.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -176,6 +181,8 @@ CMainDlg::~CMainDlg()
     SetLyricsLookup(nullptr);
     if (m_pNotifier) m_pNotifier->Stop();
     m_pNotifier.reset();
+    m_pTrackNotifier.reset();
+    m_pMpris.reset();
     // The windows hold the models over the store; they go before the tree.
     m_pViewWnd.reset();
     m_pMainWnd.reset();
@@ -216,6 +223,9 @@ bool CMainDlg::Initialize(const QStringList& files)
     SetServiceStatusWindow(m_pMainWnd->Target());
     ShowVolume();
     m_pMainWnd->SetPlayMode(PlayMode());
+    if (m_options.desktopBus) StartDesktopBus(QDBusConnection::sessionBus());
+    m_pEqualizer = std::make_unique<CEqualizer>(Engine(), m_conf.Settings());
+    m_pEqualizer->Load();
 
     StartLibraryLoad();
 
@@ -233,6 +243,18 @@ bool CMainDlg::Initialize(const QStringList& files)
     }
     if (TakeUpdateSuccess()) (new CUpdateSuccessDlg(m_pMainWnd.get()))->open();
     return true;
+}
+
+CEqualizerDlg* CMainDlg::EqualizerWindow() const { return static_cast<CEqualizerDlg*>(m_pEqualizerDlg.data()); }
+
+void CMainDlg::StartDesktopBus(const QDBusConnection& bus)
+{
+    m_pTrackNotifier.reset();
+    m_pMpris = std::make_unique<CMprisService>(*this);
+    // Without a session bus (or with the name taken) the player simply has no media controls.
+    if (!m_pMpris->Register(bus)) WriteDebugLogA("MPRIS not registered");
+    m_pTrackNotifier = std::make_unique<CTrackNotifier>(*this, bus);
+    connect(m_pMpris.get(), &CMprisService::TrackChanged, m_pTrackNotifier.get(), &CTrackNotifier::OnTrackChanged);
 }
 
 // ---- the library at start-up ------------------------------------------------------------
@@ -585,6 +607,21 @@ void CMainDlg::OnCommand(int id)
     case kCheckUpdateCommand:
         SetTimer(kUpdateTimer, kUpdatePeriodMs);
         break;
+    case kTrackNoticeCommand:
+        m_conf.Settings().trackntf = m_conf.Settings().trackntf ? 0 : 1;
+        break;
+    case kEqualizerCommand: {
+        CEqualizerDlg* dlg = EqualizerWindow();
+        if (!dlg) {
+            dlg = new CEqualizerDlg(*m_pEqualizer, m_pMainWnd.get());
+            dlg->setAttribute(Qt::WA_DeleteOnClose);
+            m_pEqualizerDlg = dlg;
+        }
+        dlg->show();
+        dlg->raise();
+        dlg->activateWindow();
+        break;
+    }
     case 1553:
         (new CAboutDlg(m_conf.Info().version, m_conf.ProgramDir(), m_pMainWnd.get()))->open();
         break;

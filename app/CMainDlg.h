@@ -6,12 +6,18 @@
 #include "playback/CQvPlayCore.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QStringList>
 
 #include <memory>
 
 class CChangeNotifier;
+class CEqualizer;
+class CEqualizerDlg;
 class CLyricsTable;
+class CMprisService;
+class QDBusConnection;
+class CTrackNotifier;
 class CQuarvelDlg;
 class CQvConf;
 class CQvNodeTree;
@@ -28,6 +34,7 @@ struct MainDlgOptions {
     bool watchChanges = true;  // the library's folders are watched for new and deleted files
     bool startupScan = true;   // the start-up scan after the library load
     int screenHeight = 0;      // picks the layout file; 0: the primary screen's
+    bool desktopBus = true;    // media controls and notifications on the session bus
 };
 
 // The central controller: an invisible object that owns the main window, the picture-view
@@ -50,6 +57,8 @@ public:
     // Menu commands that have no id of their own elsewhere.
     static constexpr int kAddAllCommand = 50032;      // "添加全部"
     static constexpr int kCheckUpdateCommand = 50033; // "检查更新"
+    static constexpr int kEqualizerCommand = 50034;   // "均衡器"
+    static constexpr int kTrackNoticeCommand = 50035; // "切歌时桌面通知", on and off
     // Workers get this long to end at exit; then the program ends anyway.
     static constexpr int kWorkerBoundMs = 5000;
 
@@ -63,12 +72,22 @@ public:
 
     CQuarvelDlg* MainWindow() const { return m_pMainWnd.get(); }
     CViewDlg* ViewWindow() const { return m_pViewWnd.get(); }
+    // The media controls (MPRIS) and the track notification; null before Initialize.
+    CMprisService* Mpris() const { return m_pMpris.get(); }
+    CTrackNotifier* TrackNotifier() const { return m_pTrackNotifier.get(); }
+    CEqualizer& Equalizer() const { return *m_pEqualizer; }
+    // The equaliser window while it is open.
+    CEqualizerDlg* EqualizerWindow() const;
     CQvConf& Conf() const { return m_conf; }
     CQvNodeTree& Tree() const { return *m_pTree; }
     const QString& RunId() const { return m_strRunId; }
     bool LibraryLoaded() const { return m_bLibraryLoaded; }
     bool IsScanning() const;
     bool IsOnline() const { return m_bOnline; }
+
+    // The media controls and the track notification on `bus` (Initialize uses the session bus);
+    // a later call replaces them.
+    void StartDesktopBus(const QDBusConnection& bus);
 
     // A command of the main window or its menus, by id.
     void OnCommand(int id);
@@ -170,6 +189,11 @@ private:
     std::unique_ptr<CLyricsTable> m_pLyricsTable;
     std::unique_ptr<CQuarvelDlg> m_pMainWnd;
     std::unique_ptr<CViewDlg> m_pViewWnd;
+    // After the windows, so they go first: they read the windows.
+    std::unique_ptr<CMprisService> m_pMpris;
+    std::unique_ptr<CTrackNotifier> m_pTrackNotifier;
+    std::unique_ptr<CEqualizer> m_pEqualizer;
+    QPointer<QObject> m_pEqualizerDlg; // a CEqualizerDlg
     std::unique_ptr<CChangeNotifier> m_pNotifier;
     std::shared_ptr<ScanControl> m_scan;
 

@@ -468,6 +468,10 @@ void CQuarvelDlg::BuildMenus()
     const QString names[3] = {QStringLiteral("蓝色"), QStringLiteral("橙色"), QStringLiteral("紫色")};
     for (int i = 0; i < 3; ++i) colors->addAction(names[i], this, [this, i] { m_ctl.OnCommand(kColor0 + i); });
     m_mainMenu->addAction(txt::kMiniMode, this, [this] { m_ctl.OnCommand(kMiniModeMenu); });
+    m_mainMenu->addAction(txt::kEqualizer, this, [this] { m_ctl.OnCommand(CMainDlg::kEqualizerCommand); });
+    QAction* notice = m_mainMenu->addAction(txt::kTrackNotice, this, [this] { m_ctl.OnCommand(CMainDlg::kTrackNoticeCommand); });
+    notice->setCheckable(true);
+    connect(m_mainMenu, &QMenu::aboutToShow, notice, [this, notice] { notice->setChecked(m_ctl.Conf().Settings().trackntf != 0); });
     m_mainMenu->addSeparator();
     m_mainMenu->addAction(txt::kCheckUpdate, this, [this] { m_ctl.OnCommand(CMainDlg::kCheckUpdateCommand); });
     m_mainMenu->addAction(txt::kTrayAbout, this, [this] { m_ctl.OnCommand(1553); });

@@ -30,6 +30,8 @@ inline const QString kTrayRestore = QStringLiteral("返回");
 inline const QString kTrayExit = QStringLiteral("退出");
 inline const QString kTrayAbout = QStringLiteral("关于...");
 inline const QString kCheckUpdate = QStringLiteral("检查更新");
+inline const QString kEqualizer = QStringLiteral("均衡器");
+inline const QString kTrackNotice = QStringLiteral("切歌时桌面通知");
 
 // The add menu.
 inline const QString kAddMusic = QStringLiteral("添加音乐");

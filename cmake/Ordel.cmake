@@ -1,10 +1,11 @@
 # Project helpers shared by every folder.
 
-# ordel_test(NAME <binary> SOURCES ... LIBS ... [TIMEOUT s])
-# One GoogleTest binary per source folder, registered as one CTest entry.
+# ordel_test(NAME <binary> SOURCES ... LIBS ... [TIMEOUT s] [LAUNCHER command...])
+# One GoogleTest binary per source folder, registered as one CTest entry; LAUNCHER runs it
+# (dbus-run-session for a private session bus).
 # In a fuzz build only the fuzz targets are registered.
 function(ordel_test)
-  cmake_parse_arguments(T "" "NAME;TIMEOUT;MAIN" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "NAME;TIMEOUT;MAIN" "SOURCES;LIBS;LAUNCHER" ${ARGN})
   if(ORDEL_FUZZ)
     return()
   endif()
@@ -13,7 +14,11 @@ function(ordel_test)
   endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock ${T_MAIN})
-  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  if(T_LAUNCHER)
+    add_test(NAME ${T_NAME} COMMAND ${T_LAUNCHER} $<TARGET_FILE:${T_NAME}>)
+  else()
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()

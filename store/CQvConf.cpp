@@ -101,6 +101,8 @@ const ConfigAttr kConfigAttrs[] = {
     Text("tpid", &ConfigSettings::tpid),
     Text("SearchPath", &ConfigSettings::SearchPath),
     {"macuserid", AttrKind::MacUserId, nullptr, &ConfigSettings::macuserid},
+    Int("trackntf", &ConfigSettings::trackntf),
+    Text("eqgains", &ConfigSettings::eqgains),
 };
 
 // "Info.ini" is code-page text with the line ends of the platform it came from.

@@ -59,6 +59,9 @@ struct ConfigSettings {
     QString SearchPath;
     QString macuserid;            // written from here or, when empty, from macuseridFallback
     QString macuseridFallback;    // the configuration's second identifier; not an attribute
+    // Written after the attributes above.
+    int trackntf = 1;             // a desktop notification when the track changes
+    QString eqgains;              // the equaliser's ten gains in dB, "0,0,...": what "eqmode" left
 
     // Child elements: written last entry first and read in document order, so each save
     // reverses them; at most 10 "autoscanpath" elements are written, the first 10.

@@ -2,6 +2,7 @@
 #include "app/WindowGrab.h"
 
 #include <QApplication>
+#include <QIcon>
 
 // Usage: ordel [--home DIR] [--color 0|1|2] [--no-service] [--screenshot PNG] [FILE...]
 // The program home is also taken from $ORDEL_HOME.
@@ -9,6 +10,9 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // The desktop entry and the icon theme name the player (taskbars, notifications, MPRIS).
+    QGuiApplication::setDesktopFileName(QStringLiteral("ordel"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("ordel")));
     QStringList arguments = QApplication::arguments();
     const QString screenshot = TakeScreenshotOption(arguments);
     CommandLine line = ParseCommandLine(arguments);

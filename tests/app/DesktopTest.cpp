@@ -115,7 +115,7 @@ private:
     bool m_finished = false;
 };
 
-QString MakeSong(const QString& dir, int i, double seconds = 4.0)
+QString MakeSong(const QString& dir, int i, double seconds = 4.0, int pictures = 0)
 {
     Mp3Options o;
     o.seconds = seconds;
@@ -123,8 +123,9 @@ QString MakeSong(const QString& dir, int i, double seconds = 4.0)
     o.channels = 1;
     o.bitrateKbps = 32;
     const QString path = QDir(dir).filePath(QStringLiteral("song%1.mp3").arg(i));
-    const Tags tags = Tags::Id3v2(QStringLiteral("Song %1").arg(i), QStringLiteral("Artist %1").arg(i),
-                                  QStringLiteral("Album %1").arg(i));
+    Tags tags = Tags::Id3v2(QStringLiteral("Song %1").arg(i), QStringLiteral("Artist %1").arg(i),
+                            QStringLiteral("Album %1").arg(i));
+    tags.pictures = pictures;
     // Scans take music files from 500 KB; the rest is padding.
     EXPECT_TRUE(WriteMp3OfSize(path, std::max<qint64>(600000, MinimumMp3Size(o, tags)), o, tags));
     return path;
@@ -145,6 +146,15 @@ QString Playerctl(const QStringList& arguments, int* exitCode = nullptr)
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
+// Listens on a connection of its own for the player's Seeked signal.
+class CSeekedSpy : public QObject {
+    Q_OBJECT
+public:
+    QList<qlonglong> positions;
+public slots:
+    void OnSeeked(qlonglong position) { positions.append(position); }
+};
+
 bool HasRecord(int event)
 {
     for (const QString& r : CQvLog::GetInstance().PendingRecords())
@@ -162,7 +172,7 @@ TEST(Mpris, PlayerctlControlsThePlayerAndReadsWhatPlays)
     const QString second = MakeSong(music.path(), 1);
     MakeSong(music.path(), 2);
     QTemporaryDir elsewhere;
-    const QString outside = MakeSong(elsewhere.path(), 7);
+    const QString outside = MakeSong(elsewhere.path(), 7, 4.0, 1);
 
     Player p(home.path());
     ASSERT_TRUE(p.Started());
@@ -237,7 +247,12 @@ TEST(Mpris, PlayerctlControlsThePlayerAndReadsWhatPlays)
     Playerctl({QStringLiteral("previous")});
     ASSERT_TRUE(WaitUntil([&] { return p.Playing() == QStringLiteral("Song 0"); }, kWaitMs));
 
-    // Position: set, then read back.
+    // Position: set, then read back; the jump is told with Seeked, also when the window seeks.
+    QDBusConnection listener = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("seeked-spy"));
+    CSeekedSpy spy;
+    ASSERT_TRUE(listener.connect(QStringLiteral("org.mpris.MediaPlayer2.ordel"), QStringLiteral("/org/mpris/MediaPlayer2"),
+                                 QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("Seeked"), &spy,
+                                 SLOT(OnSeeked(qlonglong))));
     Playerctl({QStringLiteral("position"), QStringLiteral("2")});
     const int at = p.Ctl().GetPositionMs();
     EXPECT_GE(at, 1900);
@@ -245,6 +260,12 @@ TEST(Mpris, PlayerctlControlsThePlayerAndReadsWhatPlays)
     const double reported = Playerctl({QStringLiteral("position")}).toDouble();
     EXPECT_GE(reported, 1.9);
     EXPECT_LT(reported, 3.9);
+    ASSERT_TRUE(WaitUntil([&] { return !spy.positions.isEmpty(); }, kWaitMs));
+    EXPECT_EQ(spy.positions.first(), 2000000);
+    p.Ctl().SeekPercent(0);
+    ASSERT_TRUE(WaitUntil([&] { return spy.positions.size() >= 2; }, kWaitMs));
+    EXPECT_LT(spy.positions.last(), 1000000);
+    QDBusConnection::disconnectFromBus(QStringLiteral("seeked-spy"));
 
     // Volume both ways.
     Playerctl({QStringLiteral("volume"), QStringLiteral("0.3")});
@@ -273,6 +294,15 @@ TEST(Mpris, PlayerctlControlsThePlayerAndReadsWhatPlays)
     Playerctl({QStringLiteral("open"), QUrl::fromLocalFile(outside).toString()});
     ASSERT_TRUE(WaitUntil([&] { return p.Playing() == QStringLiteral("Song 7"); }, kWaitMs));
     EXPECT_NE(p.Track(outside), nullptr);
+    // It has no cover file, only a picture in its tag: that picture is written out for the desktop.
+    const QUrl art(Playerctl({QStringLiteral("metadata"), QStringLiteral("mpris:artUrl")}));
+    ASSERT_TRUE(art.isLocalFile()) << art.toString().toStdString();
+    EXPECT_NE(art.toLocalFile(), CoverFilePath(*p.Track(outside)->GetInfo()));
+    QFile picture(art.toLocalFile());
+    ASSERT_TRUE(picture.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(picture.readAll().startsWith("\xFF\xD8")) << "the tag's JPEG";
+    EXPECT_EQ(QFileInfo(QFileInfo(picture).absolutePath()).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
+              0) << "in a folder only this user reads";
 
     Playerctl({QStringLiteral("stop")});
     EXPECT_EQ(Playerctl({QStringLiteral("status")}), QStringLiteral("Stopped"));
@@ -334,7 +364,7 @@ TEST(TrackNotification, ReachesTheNotificationServiceWhileTheWindowIsNotActive)
 
     QTemporaryDir home, music;
     const QString first = MakeSong(music.path(), 0);
-    MakeSong(music.path(), 1);
+    const QString second = MakeSong(music.path(), 1);
     Player p(home.path());
     ASSERT_TRUE(p.WaitLoaded());
     ASSERT_TRUE(p.Import(music.path(), 2));
@@ -344,6 +374,17 @@ TEST(TrackNotification, ReachesTheNotificationServiceWhileTheWindowIsNotActive)
     QImage image(16, 16, QImage::Format_RGB32);
     image.fill(Qt::blue);
     ASSERT_TRUE(image.save(cover, "PNG"));
+
+    // While the user looks at the window, the window says it all: no notice.
+    CQuarvelDlg* window = p.Ctl().MainWindow();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(WaitUntil([&] { return window->isActiveWindow(); }, kWaitMs));
+    p.Ctl().OnListDoubleClick(p.Ctl().MainWindow()->ListModel()->RowOf(p.Track(second)));
+    ASSERT_TRUE(WaitUntil([&] { return p.Playing() == QStringLiteral("Song 1"); }, kWaitMs));
+    WaitUntil([] { return false; }, 600);
+    EXPECT_TRUE(stub.notices.isEmpty());
+    p.Ctl().OnCommand(ctl::kStop);
 
     // The window is not the active one: a started track is announced.
     p.Ctl().MainWindow()->hide();

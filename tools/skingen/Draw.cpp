@@ -425,19 +425,6 @@ void IconEnvelope(QPainter& p, const QColor& c, bool filled)
     p.drawPolyline(QPolygonF({QPointF(5, 7.8), QPointF(12, 12.8), QPointF(19, 7.8)}));
 }
 
-void IconReply(QPainter& p, const QColor& c)
-{
-    p.setPen(Stroke(c, 1.7));
-    p.setBrush(Qt::NoBrush);
-    QPainterPath a;
-    a.moveTo(5.5, 11);
-    a.lineTo(13, 11);
-    a.cubicTo(17, 11, 19, 13.5, 19, 18);
-    p.drawPath(a);
-    p.drawLine(QPointF(5.5, 11), QPointF(9.5, 7));
-    p.drawLine(QPointF(5.5, 11), QPointF(9.5, 15));
-}
-
 void IconBell(QPainter& p, const QColor& c)
 {
     QPainterPath b;
@@ -899,6 +886,20 @@ QImage TreeIcons(const Entry& e)
     return Finish(canvas, Solid(kPanel));
 }
 
+// A round mark in the lower right corner of a message picture: a dot, or a cross in it.
+void Badge(QPainter& p, const QColor& c, bool cross)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(c);
+    p.drawEllipse(QPointF(18, 17), cross ? 5.5 : 4, cross ? 5.5 : 4);
+    if (!cross) return;
+    p.setPen(Stroke(kWhite, 1.7));
+    p.drawLine(QPointF(15.8, 14.8), QPointF(20.2, 19.2));
+    p.drawLine(QPointF(20.2, 14.8), QPointF(15.8, 19.2));
+}
+
+// The message list's pictures: a notice not yet read and read, feedback sent, on its way and
+// not delivered.
 QImage MessageIcons(const Entry& e)
 {
     QImage canvas = Canvas(e.cell.width() * e.frames, e.cell.height());
@@ -909,10 +910,11 @@ QImage MessageIcons(const Entry& e)
         p.setClipRect(cell);
         InBox(p, cell, [&] {
             switch (i) {
-            case 0: IconEnvelope(p, kAccent, true); break;
-            case 1: IconEnvelope(p, kMuted, false); break;
-            case 2: IconReply(p, kAccent); break;
-            default: IconBell(p, kAccent); break;
+            case 0: IconBell(p, kAccent); Badge(p, kHeart, false); break;
+            case 1: IconBell(p, kMuted); break;
+            case 2: IconEnvelope(p, kAccent, true); break;
+            case 3: IconEnvelope(p, kMuted, false); break;
+            default: IconEnvelope(p, kMuted, false); Badge(p, kHeart, true); break;
             }
         });
     }
@@ -1239,7 +1241,7 @@ const QList<Entry>& Table()
         }
 
         // Pictures of other windows.
-        add("messageicons.bmp", {16, 16}, 4, MessageIcons);
+        add("messageicons.bmp", {16, 16}, 5, MessageIcons);
         add("Welcome.bmp", {480, 140}, 1, Welcome);
         add("updatesuccesstips.bmp", {360, 120}, 1, UpdateTips);
         return t;

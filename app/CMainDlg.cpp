@@ -7,6 +7,7 @@
 #include "app/CEqualizerDlg.h"
 #include "app/CFirstSearchDlg.h"
 #include "app/CMprisService.h"
+#include "app/CMessageCenter.h"
 #include "app/CNodeTreeModel.h"
 #include "app/CQuarvelDlg.h"
 #include "app/CTrackListModel.h"
@@ -184,6 +185,7 @@ CMainDlg::~CMainDlg()
     m_pTrackNotifier.reset();
     m_pMpris.reset();
     // The windows hold the models over the store; they go before the tree.
+    m_pMessages.reset();
     m_pViewWnd.reset();
     m_pMainWnd.reset();
     Engine().Free();
@@ -217,6 +219,7 @@ bool CMainDlg::Initialize(const QStringList& files)
     m_pViewWnd = std::make_unique<CViewDlg>(*this);
     m_pMainWnd = std::make_unique<CQuarvelDlg>(*this, Library());
     AddListener(m_pMainWnd->Target());
+    m_pMessages = std::make_unique<CMessageCenter>(m_conf.DataDir() + QStringLiteral("messages.xml"), m_pMainWnd.get());
     // The tasks' results (lyrics ready, user details) come to the controller, request status
     // notices to the main window.
     SetServiceControllerWindow(Target());
@@ -622,6 +625,12 @@ void CMainDlg::OnCommand(int id)
         dlg->activateWindow();
         break;
     }
+    case kFeedbackCommand:
+        m_pMessages->OpenFeedback();
+        break;
+    case kMessagesCommand:
+        m_pMessages->OpenList();
+        break;
     case 1553:
         (new CAboutDlg(m_conf.Info().version, m_conf.ProgramDir(), m_pMainWnd.get()))->open();
         break;

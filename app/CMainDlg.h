@@ -18,6 +18,7 @@ class CLyricsTable;
 class CMprisService;
 class QDBusConnection;
 class CTrackNotifier;
+class CMessageCenter;
 class CQuarvelDlg;
 class CQvConf;
 class CQvNodeTree;
@@ -59,6 +60,8 @@ public:
     static constexpr int kCheckUpdateCommand = 50033; // "检查更新"
     static constexpr int kEqualizerCommand = 50034;   // "均衡器"
     static constexpr int kTrackNoticeCommand = 50035; // "切歌时桌面通知", on and off
+    static constexpr int kFeedbackCommand = 50036;    // "意见反馈"
+    static constexpr int kMessagesCommand = 50037;    // "留言和反馈"
     // Workers get this long to end at exit; then the program ends anyway.
     static constexpr int kWorkerBoundMs = 5000;
 
@@ -78,6 +81,7 @@ public:
     CEqualizer& Equalizer() const { return *m_pEqualizer; }
     // The equaliser window while it is open.
     CEqualizerDlg* EqualizerWindow() const;
+    CMessageCenter* Messages() const { return m_pMessages.get(); }
     CQvConf& Conf() const { return m_conf; }
     CQvNodeTree& Tree() const { return *m_pTree; }
     const QString& RunId() const { return m_strRunId; }
@@ -194,6 +198,7 @@ private:
     std::unique_ptr<CTrackNotifier> m_pTrackNotifier;
     std::unique_ptr<CEqualizer> m_pEqualizer;
     QPointer<QObject> m_pEqualizerDlg; // a CEqualizerDlg
+    std::unique_ptr<CMessageCenter> m_pMessages;
     std::unique_ptr<CChangeNotifier> m_pNotifier;
     std::shared_ptr<ScanControl> m_scan;
 

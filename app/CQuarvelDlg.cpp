@@ -473,6 +473,8 @@ void CQuarvelDlg::BuildMenus()
     notice->setCheckable(true);
     connect(m_mainMenu, &QMenu::aboutToShow, notice, [this, notice] { notice->setChecked(m_ctl.Conf().Settings().trackntf != 0); });
     m_mainMenu->addSeparator();
+    m_mainMenu->addAction(txt::kFeedbackTitle, this, [this] { m_ctl.OnCommand(CMainDlg::kFeedbackCommand); });
+    m_mainMenu->addAction(txt::kMessageListTitle, this, [this] { m_ctl.OnCommand(CMainDlg::kMessagesCommand); });
     m_mainMenu->addAction(txt::kCheckUpdate, this, [this] { m_ctl.OnCommand(CMainDlg::kCheckUpdateCommand); });
     m_mainMenu->addAction(txt::kTrayAbout, this, [this] { m_ctl.OnCommand(1553); });
     m_mainMenu->addSeparator();

@@ -91,4 +91,24 @@ inline const QString kColumnAlbum = QStringLiteral("专辑");
 inline const QString kColumnTime = QStringLiteral("时长");
 inline const QString kColumnOnline = QStringLiteral("在线");
 
+// Messages: feedback, the message list and a message's details.
+inline const QString kFeedbackTitle = QStringLiteral("意见反馈");
+inline const QString kFeedbackSubject = QStringLiteral("主题(请限制在30字内):");
+inline const QString kFeedbackContent = QStringLiteral("内容(请限制在300字内):");
+inline const QString kFeedbackSubmit = QStringLiteral("提交");
+inline const QString kFeedbackNoSubject = QStringLiteral("请填写主题！");
+inline const QString kFeedbackTooLong = QStringLiteral("您的建议内容过长，请限制在300字以内！");
+inline const QString kFeedbackThanks = QStringLiteral("感谢您的反馈，我们会认真阅读您的意见！");
+inline const QString kMessageListTitle = QStringLiteral("留言和反馈");
+inline const QString kMessageClose = QStringLiteral("关闭");
+inline const QString kMessageNew = QStringLiteral("新建留言");
+inline const QString kMessageDelete = QStringLiteral("删除");
+inline const QString kMessageColumnTitle = QStringLiteral("主题");
+inline const QString kMessageColumnSource = QStringLiteral("状态");
+inline const QString kMessageColumnTime = QStringLiteral("时间");
+inline const QString kMessageInfoTitle = QStringLiteral("详细信息");
+inline const QString kMessageInfoSubject = QStringLiteral("主题:");
+inline const QString kMessageInfoContent = QStringLiteral("内容:");
+inline const QString kMessageReply = QStringLiteral("回复");
+
 } // namespace txt

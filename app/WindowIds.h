@@ -12,4 +12,7 @@ constexpr int kAllDiskScan = 141;
 constexpr int kAddMusicDone = 142;
 constexpr int kAddUrl = 143;
 constexpr int kUpdateSuccess = 144;
+constexpr int kFeedback = 138;
+constexpr int kMessageInfo = 140;
+constexpr int kMessageList = 141;
 } // namespace wnd

@@ -2,6 +2,9 @@
 // library files, real MP3 files and the real audio path over the dummy SDL driver.
 #include "app/CFirstSearchDlg.h"
 #include "app/CMainDlg.h"
+#include "app/CMessageCenter.h"
+#include "app/CMessageDlg.h"
+#include "app/CMessageListDlg.h"
 #include "app/CNodeTreeModel.h"
 #include "app/CQuarvelApp.h"
 #include "app/CQuarvelDlg.h"
@@ -12,6 +15,7 @@
 #include "library/CQvNodeTree.h"
 #include "library/LibraryScan.h"
 #include "model/CQvMusic.h"
+#include "net/CMessageStore.h"
 #include "net/CQvLog.h"
 #include "model/TrackInfo.h"
 #include "model/TrackUtil.h"
@@ -23,6 +27,7 @@
 #include "store/TrackBuilder.h"
 #include "tests/common/TestUtil.h"
 #include "tests/fixtures/Fixtures.h"
+#include "tests/net/ServiceProcess.h"
 #include "ui/CSkin.h"
 #include "ui/CSkinButton.h"
 #include "ui/CSkinSlider.h"
@@ -32,6 +37,8 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QMenu>
+#include <QMessageBox>
 #include <QSystemTrayIcon>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -40,6 +47,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <QUrl>
 #include <QWheelEvent>
 
@@ -714,4 +722,58 @@ TEST(App, DeletingThePlayingAndShownListLeavesNothingPointingAtIt)
     ASSERT_TRUE(again.WaitLoaded());
     EXPECT_EQ(again.Node(QStringLiteral("Doomed")), nullptr);
     EXPECT_EQ(again.NodeSize(Player::LocalMusic()), 2);
+}
+
+TEST(App, FeedbackFromTheMainMenuReachesTheServiceAndTheMessageListKeepsItAcrossARestart)
+{
+    ServiceProcess& svc = ServiceProcess::Shared();
+    ASSERT_TRUE(svc.Running());
+    svc.Reset();
+    QTemporaryDir home;
+    // The home's service addresses name the test's service.
+    ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("data"))));
+    testutil::WriteFile(home.filePath(QStringLiteral("data/server.xml")),
+                        QStringLiteral("<?xml version=\"1.0\" encoding=\"GBK\"?>\n"
+                                       "<url name=\"metadataurl\" value=\"%1\"/>\n").arg(svc.EntryUrl()).toUtf8());
+    auto menuAction = [](QMenu* menu, const QString& text) -> QAction* {
+        for (QAction* a : menu->actions())
+            if (a->text() == text) return a;
+        return nullptr;
+    };
+    auto closeFirstRun = [](Player& p) {
+        if (WaitUntil([&] { return p.FirstRunDialog() != nullptr; }, 2000)) p.FirstRunDialog()->CancelButton()->click();
+    };
+    {
+        Player p(home.path());
+        ASSERT_TRUE(p.WaitLoaded());
+        closeFirstRun(p);
+        QAction* feedback = menuAction(p.Wnd().MainMenu(), QStringLiteral("意见反馈"));
+        ASSERT_TRUE(feedback);
+        feedback->trigger();
+        auto* dlg = p.Wnd().findChild<CMessageDlg*>();
+        ASSERT_TRUE(dlg && dlg->isVisible());
+        dlg->SetTitle(QStringLiteral("歌词不同步"));
+        dlg->SetBody(QStringLiteral("第三行早了两秒"));
+        ASSERT_TRUE(dlg->Confirm());
+        for (QMessageBox* box : p.Wnd().findChildren<QMessageBox*>()) box->close();
+        ASSERT_TRUE(WaitUntil([&] { return svc.Requests(QStringLiteral("addmessage")).size() == 1; }, kWaitMs));
+        const QJsonObject sent = svc.Requests(QStringLiteral("addmessage"))[0].toObject();
+        EXPECT_EQ(DocField(sent, QStringLiteral("title")), QStringLiteral("歌词不同步"));
+        EXPECT_EQ(DocField(sent, QStringLiteral("message")), QStringLiteral("第三行早了两秒"));
+        CMessageStore& store = p.Ctl().Messages()->Store();
+        ASSERT_TRUE(WaitUntil([&] { return store.Messages().value(0).status == structMESSAGE::Sent; }, kWaitMs));
+        ASSERT_TRUE(p.Exit());
+    }
+    Player again(home.path());
+    ASSERT_TRUE(again.WaitLoaded());
+    closeFirstRun(again);
+    QAction* list = menuAction(again.Wnd().MainMenu(), QStringLiteral("留言和反馈"));
+    ASSERT_TRUE(list);
+    list->trigger();
+    CMessageListDlg* dlg = again.Ctl().Messages()->ListDialog();
+    ASSERT_TRUE(dlg && dlg->isVisible());
+    ASSERT_EQ(dlg->List()->topLevelItemCount(), 1);
+    EXPECT_EQ(dlg->Record(0)->text(CMessageRecord::kColTitle), QStringLiteral("歌词不同步"));
+    EXPECT_EQ(dlg->Record(0)->text(CMessageRecord::kColSource), QStringLiteral("已发送"));
+    ASSERT_TRUE(again.Exit());
 }

@@ -17,7 +17,9 @@ namespace {
 constexpr int kEventDelete = 867;
 constexpr int kValueDelete = 1063;
 const QString kIcons = QStringLiteral("messageicons.bmp");
-constexpr int kColumnWidths[CMessageRecord::kColumnCount] = {18, 18, 280, 180, 150};
+// The picture and the check box are 18 pixels wide; the skin pads every cell by 6 on each side.
+constexpr int kCellPadding = 12;
+constexpr int kColumnWidths[CMessageRecord::kColumnCount] = {18 + kCellPadding, 18 + kCellPadding, 280, 180, 150};
 } // namespace
 
 CMessageRecord::CMessageRecord(const structMESSAGE& message) : m_nId(message.id)
@@ -44,7 +46,7 @@ void CMessageRecord::Show(const structMESSAGE& message)
 CMessageListDlg::CMessageListDlg(CMessageStore& store, QWidget* parent)
     : CSkinDialog(txt::kMessageListTitle, parent), m_store(store)
 {
-    setMinimumSize(700, 420);
+    setMinimumSize(720, 420);
     auto* v = new QVBoxLayout(Body());
     v->setContentsMargins(12, 10, 12, 12);
     v->setSpacing(10);
@@ -58,7 +60,9 @@ CMessageListDlg::CMessageListDlg(CMessageStore& store, QWidget* parent)
     m_list->setAllColumnsShowFocus(true);
     m_list->setIconSize(QSize(16, 16));
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->header()->setMinimumSectionSize(kColumnWidths[CMessageRecord::kColIcon]);
     m_list->header()->setStretchLastSection(true);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->header()->setSectionsMovable(false);
     for (int c = 0; c < CMessageRecord::kColumnCount; ++c) m_list->setColumnWidth(c, kColumnWidths[c]);
     m_list->header()->setSectionResizeMode(CMessageRecord::kColIcon, QHeaderView::Fixed);

@@ -194,6 +194,7 @@ TEST_F(Messages, DeletingTwoTickedOfThreeAndTheListAfterARestart)
         EXPECT_EQ(list->Record(0)->data(CMessageRecord::kColIcon, Qt::UserRole).toInt(), int(kIconNoticeUnread));
         EXPECT_FALSE(list->Record(0)->icon(CMessageRecord::kColIcon).isNull());
         EXPECT_EQ(list->List()->columnWidth(CMessageRecord::kColTitle), 280);
+        EXPECT_EQ(list->List()->columnWidth(CMessageRecord::kColCheck), list->List()->columnWidth(CMessageRecord::kColIcon));
         for (int i = 1; i < 3; ++i) ASSERT_TRUE(Settled(center, list->Record(i)->MessageId()));
         EXPECT_EQ(list->Record(1)->text(CMessageRecord::kColSource), QStringLiteral("已发送"));
 

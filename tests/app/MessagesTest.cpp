@@ -10,6 +10,7 @@
 #include "net/ServiceRequest.h"
 #include "tests/net/NetTestHome.h"
 #include "tests/net/StatusRecorder.h"
+#include "ui/CSkin.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -82,6 +83,8 @@ protected:
         home = std::make_unique<NetTestHome>(svc());
         SetServiceStatusWindow(recorder.Target());
         path = home->dir.filePath(QStringLiteral("messages.xml"));
+        // The list's pictures come from the program's skin.
+        ASSERT_TRUE(CSkin::Instance().Load(testutil::SourceDir() + QStringLiteral("/resources/skin/")));
     }
     void TearDown() override
     {
@@ -162,9 +165,10 @@ TEST_F(Messages, AFailedSendIsOnlyAStatusNotificationAndTheListSaysSo)
     ASSERT_TRUE(dlg);
     dlg->TitleEdit()->setText(QStringLiteral("无回复"));
     dlg->SubmitButton()->click();
-    EXPECT_EQ(TakeNotice(), txt::kFeedbackThanks);
+    // The worker's answer cannot arrive before this thread runs its events again.
     ASSERT_EQ(list->List()->topLevelItemCount(), 1);
     EXPECT_EQ(list->Record(0)->text(CMessageRecord::kColSource), QStringLiteral("正在发送"));
+    EXPECT_EQ(TakeNotice(), txt::kFeedbackThanks);
     ASSERT_TRUE(Settled(center, list->Record(0)->MessageId()));
     // The list follows the store: the row now says it failed, with the failure's picture.
     EXPECT_EQ(list->Record(0)->text(CMessageRecord::kColSource), QStringLiteral("发送失败"));

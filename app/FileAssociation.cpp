@@ -43,17 +43,18 @@ int RegisterMp3Association(const QString& executable, const AssociationPaths& pa
     const QString first = current.section(QLatin1Char(';'), 0, 0).trimmed();
     if (first == QLatin1String(kDesktopFileName)) return 0;
 
+    // The icon is the theme's, as the installed entry names it: a path to the program is no picture.
     const QString entry = QStringLiteral(
         "[Desktop Entry]\n"
         "Type=Application\n"
         "Name=Ordel\n"
         "Comment=Ordelmp3文件 (.mp3)\n"
         "Exec=%1\n"
-        "Icon=%2\n"
+        "Icon=ordel\n"
         "Terminal=false\n"
         "MimeType=audio/mpeg;\n"
         "Categories=AudioVideo;Audio;Player;\n")
-        .arg(QuotedExec(executable), executable);
+        .arg(QuotedExec(executable));
     QDir().mkpath(QFileInfo(paths.desktopFile).absolutePath());
     if (!WriteFileWhole(paths.desktopFile, entry.toUtf8())) return -1;
 

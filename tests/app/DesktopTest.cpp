@@ -24,6 +24,7 @@
 #include "store/IQvNode.h"
 #include "tests/common/TestUtil.h"
 #include "tests/fixtures/Fixtures.h"
+#include "tests/playback/TestHttpServer.h"
 #include "ui/ControlIds.h"
 
 #include <QAction>
@@ -493,6 +494,29 @@ TEST(EqualizerWindow, FromTheMainMenuToTheEngineAndBackAfterARestart)
     }
     again.Ctl().Equalizer().SelectPreset(0);
     EXPECT_TRUE(again.Ctl().Equalizer().IsFlat()) << "the default is flat, which the engine skips";
+}
+
+TEST(Mpris, AnOpenedAddressIsAddedAndPlayedAsAStream)
+{
+    QTemporaryDir home, music;
+    const QString song = MakeSong(music.path(), 3);
+    CTestHttpServer server;
+    server.Whole("/net/song3.mp3", testutil::ReadFile(song));
+    const QString url = server.Url("/net/song3.mp3");
+
+    Player p(home.path());
+    ASSERT_TRUE(p.WaitLoaded());
+    Playerctl({QStringLiteral("open"), url});
+    ASSERT_TRUE(WaitUntil([&] { return p.Ctl().CurrentTrack() && p.Ctl().IsStarted(); }, kWaitMs));
+    EXPECT_EQ(p.Ctl().CurrentTrack()->GetInfo()->NSrc, url);
+    EXPECT_NE(p.Track(url), nullptr) << "kept in the library like an address added by hand";
+    EXPECT_EQ(Playerctl({QStringLiteral("status")}), QStringLiteral("Playing"));
+    EXPECT_EQ(Playerctl({QStringLiteral("metadata"), QStringLiteral("xesam:url")}), url);
+
+    // What the player does not play is refused without harm.
+    Playerctl({QStringLiteral("open"), QStringLiteral("ftp://127.0.0.1/x.mp3")});
+    Playerctl({QStringLiteral("open"), QUrl::fromLocalFile(music.filePath(QStringLiteral("missing.mp3"))).toString()});
+    EXPECT_EQ(p.Ctl().CurrentTrack()->GetInfo()->NSrc, url);
 }
 
 #include "DesktopTest.moc"

@@ -99,6 +99,7 @@ TEST(FileAssociation, WrittenOnlyWhenADefaultExistsThatNamesAnotherProgram)
         const QString entry = QString::fromUtf8(testutil::ReadFile(h.paths.desktopFile));
         EXPECT_TRUE(entry.contains("Exec=\"/opt/ordel/bin/ordel\" %f"));
         EXPECT_TRUE(entry.contains("MimeType=audio/mpeg;"));
+        EXPECT_TRUE(entry.contains("Icon=ordel\n")) << "the installed theme icon";
         EXPECT_TRUE(entry.contains(QStringLiteral("Ordelmp3文件 (.mp3)")));
 
         // Already the player's: no write at all.

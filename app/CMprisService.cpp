@@ -186,21 +186,20 @@ QString CMprisService::LyricsText() const
 
 QVariantMap CMprisService::Metadata() const
 {
+    std::unique_lock lock(m_ctl.Library().Mutex());
+    return MetadataLocked();
+}
+
+QVariantMap CMprisService::MetadataLocked() const
+{
     CQvMusic* track = m_ctl.CurrentTrack();
     const TrackInfo* info = track ? track->GetInfo() : nullptr;
     QVariantMap m;
     m.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(TrackId())));
     if (!info) return m;
-    QString title, artist, album;
-    int stars = 0, seconds = 0;
-    {
-        std::lock_guard lock(m_ctl.Library().Mutex());
-        title = info->Song;
-        artist = info->Artist;
-        album = info->Album;
-        stars = info->Default2;
-        seconds = info->TotleTime;
-    }
+    QString title = info->Song, artist = info->Artist, album = info->Album;
+    const int stars = info->Default2;
+    int seconds = info->TotleTime;
     if (seconds <= 0) seconds = EngineLengthSeconds(m_ctl.Engine().GetLength());
     if (seconds > 0) m.insert(QStringLiteral("mpris:length"), qint64(seconds) * 1000000);
     if (title.isEmpty()) title = QFileInfo(info->LSrc.isEmpty() ? info->NSrc : info->LSrc).completeBaseName();
@@ -362,8 +361,14 @@ void CMprisService::Refresh()
     if (shuffle != m_bLastShuffle) changed.insert(QStringLiteral("Shuffle"), m_bLastShuffle = shuffle);
     const double volume = Volume();
     if (volume != m_lastVolume) changed.insert(QStringLiteral("Volume"), m_lastVolume = volume);
-    const QVariantMap metadata = Metadata();
-    if (metadata != m_lastMetadata) changed.insert(QStringLiteral("Metadata"), m_lastMetadata = metadata);
+    // A scan may hold the library for a while; the window's thread does not wait for it here,
+    // the next tick looks again.
+    std::unique_lock lock(m_ctl.Library().Mutex(), std::try_to_lock);
+    if (lock.owns_lock()) {
+        const QVariantMap metadata = MetadataLocked();
+        lock.unlock();
+        if (metadata != m_lastMetadata) changed.insert(QStringLiteral("Metadata"), m_lastMetadata = metadata);
+    }
     if (!changed.isEmpty()) EmitChanged(kPlayerInterface, changed);
 
     CQvMusic* track = m_ctl.CurrentTrack();

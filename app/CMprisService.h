@@ -68,6 +68,8 @@ signals:
 private:
     void EmitChanged(const char* interfaceName, const QVariantMap& changed);
     void EmitSeeked(qint64 positionUs);
+    // Under the library's lock.
+    QVariantMap MetadataLocked() const;
     QString ArtUrl() const;
     QString LyricsText() const;
 

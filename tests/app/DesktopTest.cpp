@@ -223,6 +223,10 @@ TEST(Mpris, PlayerctlControlsThePlayerAndReadsWhatPlays)
         kWaitMs))
         << Playerctl({QStringLiteral("metadata"), QStringLiteral("xesam:asText")}).toStdString();
 
+    // The stars, as the desktop rates: a fraction of five.
+    p.Ctl().ClickStar(4, true);
+    EXPECT_EQ(Playerctl({QStringLiteral("metadata"), QStringLiteral("xesam:userRating")}).toDouble(), 0.8);
+
     Playerctl({QStringLiteral("pause")});
     EXPECT_EQ(p.Ctl().Engine().GetStatus(), CQvPlayCore::kPaused);
     EXPECT_EQ(Playerctl({QStringLiteral("status")}), QStringLiteral("Paused"));

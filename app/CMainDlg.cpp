@@ -754,14 +754,21 @@ void CMainDlg::OnWheel(int delta)
     const int position = std::clamp(ProgressPosition() + delta * 2 / 120, 0, 100);
     if (CSkinSlider* p = m_pMainWnd->Progress()) p->setValue(position);
     m_pViewWnd->SetProgress(position);
-    Seek(position * length / 100 * 1000);
+    const int ms = position * length / 100 * 1000;
+    if (Seek(ms)) m_pMainWnd->OnSeeked(ms);
 }
 
 void CMainDlg::SeekPercent(int percent)
 {
     if (!CurrentTrack()) return;
     const int length = GetLengthSeconds();
-    Seek(std::clamp(percent, 0, 100) * length / 100 * 1000);
+    const int ms = std::clamp(percent, 0, 100) * length / 100 * 1000;
+    if (Seek(ms)) m_pMainWnd->OnSeeked(ms);
+}
+
+int CMainDlg::StoreRetimedLyrics(const QString& text)
+{
+    return StoreAdjustedLyrics(Library(), LyricsTrack(), text);
 }
 
 // ---- adding music -----------------------------------------------------------------------

@@ -108,6 +108,8 @@ public:
     void OnWheel(int delta);
     // The progress control was let go at `percent`.
     void SeekPercent(int percent);
+    // Re-timed lyrics (their stored form) go to the track they were loaded for.
+    int StoreRetimedLyrics(const QString& text);
     // The progress control's position, as the main window shows it.
     int ProgressPosition() const;
 

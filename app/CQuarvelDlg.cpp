@@ -31,6 +31,8 @@
 #include "ui/CSkinSplitter.h"
 #include "ui/ControlIds.h"
 #include "ui/SkinScheme.h"
+#include "ui/lyrics/CLyricDlg.h"
+#include "ui/lyrics/CQvLyrics.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -65,65 +67,6 @@ public:
 
 private:
     CQuarvelDlg& m_window;
-};
-
-// The lyric panel's host: the lyric panel itself is drawn elsewhere; until it is there the
-// host shows the current line with its neighbours, or the text held for a track without lyrics.
-class CLyricHost : public QWidget {
-public:
-    explicit CLyricHost(QWidget* parent) : QWidget(parent) {}
-
-    void SetLyrics(const CLyrics* lyrics)
-    {
-        m_lyrics = lyrics;
-        m_message.clear();
-        update();
-    }
-    void SetMessage(const QString& text)
-    {
-        m_lyrics = nullptr;
-        m_message = text;
-        update();
-    }
-    void Clear() { SetMessage(QString()); }
-    QString Text() const
-    {
-        if (!m_lyrics) return m_message;
-        const int i = m_lyrics->Current();
-        return i >= 0 && i < m_lyrics->LineCount() ? m_lyrics->TextAt(i) : QString();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.fillRect(rect(), Qt::white);
-        QFont f = font();
-        if (!m_lyrics) {
-            f.setPixelSize(14);
-            p.setFont(f);
-            p.setPen(CSkin::Instance().Color(17));
-            p.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, m_message);
-            return;
-        }
-        const int pitch = 28;
-        const int current = m_lyrics->Current();
-        int top = height() / 2 - pitch / 2;
-        for (int i = current - height() / pitch / 2 - 1; i <= current + height() / pitch / 2 + 1; ++i) {
-            if (i < 0 || i >= m_lyrics->LineCount()) continue;
-            const bool now = i == current;
-            f.setPixelSize(now ? 15 : 13);
-            f.setBold(now);
-            p.setFont(f);
-            p.setPen(CSkin::Instance().Color(now ? 16 : 17));
-            p.drawText(QRect(6, top + (i - current) * pitch, width() - 12, pitch), Qt::AlignCenter,
-                       p.fontMetrics().elidedText(m_lyrics->TextAt(i), Qt::ElideRight, width() - 12));
-        }
-    }
-
-private:
-    const CLyrics* m_lyrics = nullptr;
-    QString m_message;
 };
 
 // The scan's progress over the list: its text and a stop button.
@@ -209,7 +152,6 @@ CQuarvelDlg::CQuarvelDlg(CMainDlg& controller, CMediaLibrary& library, QWidget* 
         m_tree->viewport()->update();
     });
     ShowCover(QString());
-    m_lyrics->Clear();
 }
 
 CQuarvelDlg::~CQuarvelDlg() = default;
@@ -362,22 +304,24 @@ void CQuarvelDlg::BuildSidePanel()
 {
     auto* side = m_layout->Create<CSkinPicture>(kSidePanel);
     m_sidePanel = side;
-    if (!side) {
-        // A layout without the panel: the lyrics still have their holder, out of sight.
-        m_lyrics = new CLyricHost(this);
-        m_lyrics->hide();
-        return;
+    if (side) {
+        auto* sideLayout = new CSkinLayout(side, kSidePanel);
+        ConnectCommand(sideLayout->Create<CSkinButton>(kClosePanel), kClosePanel);
+        m_cover = sideLayout->Create<CSkinPicture>(kPlayerView);
+        if (m_cover) m_cover->SetCornerRadius(12);
+        m_lyricDlg = sideLayout->Create<CLyricDlg>(kLyricHost);
     }
-    auto* sideLayout = new CSkinLayout(side, kSidePanel);
-    ConnectCommand(sideLayout->Create<CSkinButton>(kClosePanel), kClosePanel);
-    m_cover = sideLayout->Create<CSkinPicture>(kPlayerView);
-    if (m_cover) m_cover->SetCornerRadius(12);
-    auto* host = sideLayout->Create<CSkinPicture>(kLyricHost);
-    m_lyrics = new CLyricHost(host ? static_cast<QWidget*>(host) : side);
-    if (host) {
-        m_lyrics->setGeometry(host->rect().adjusted(5, 5, -5, -5));
-        host->installEventFilter(this);
+    if (!m_lyricDlg) {
+        // A layout without the panel: the lyrics still have their panel, out of sight.
+        m_lyricDlg = new CLyricDlg(this);
+        m_lyricDlg->hide();
     }
+    CQvLyrics* panel = m_lyricDlg->Panel();
+    panel->SetModel(&m_ctl.Lyrics());
+    panel->SetSeekTarget(m_port->Target());
+    // The re-timing finds the current line against the elapsed time as the window shows it.
+    panel->SetPositionSource([this] { return qint64(m_ctl.GetPositionMs() / 1000) * 1000; });
+    connect(panel, &CQvLyrics::AdjustedLyrics, this, [this](const QString& text) { m_ctl.StoreRetimedLyrics(text); });
 }
 
 void CQuarvelDlg::BuildPlayBar()
@@ -636,7 +580,8 @@ CSkinButton* CQuarvelDlg::Button(int id) const { return m_buttons.value(id); }
 QString CQuarvelDlg::TitleText() const { return m_title ? m_title->Text() : QString(); }
 QString CQuarvelDlg::ElapsedText() const { return m_elapsed ? m_elapsed->Text() : QString(); }
 QString CQuarvelDlg::RemainingText() const { return m_remaining ? m_remaining->Text() : QString(); }
-QString CQuarvelDlg::LyricText() const { return m_lyrics ? m_lyrics->Text() : QString(); }
+QString CQuarvelDlg::LyricText() const { return m_lyricDlg->Panel()->CurrentText(); }
+CQvLyrics* CQuarvelDlg::LyricPanel() const { return m_lyricDlg->Panel(); }
 bool CQuarvelDlg::PageShown() const { return m_viewStack->currentWidget() == m_page; }
 
 void CQuarvelDlg::ShowTitle()
@@ -748,13 +693,16 @@ qintptr CQuarvelDlg::OnMessage(unsigned msg, quintptr wParam, qintptr lParam)
     switch (msg) {
     case WM_PLAY_PROGRESS:
         OnProgress(int(wParam), int(lParam));
+        // Progress comes only while playing: lyrics held by a pause or a stall go on.
+        if (lParam > 0 || wParam > 0) PauseLyrics(false);
         return 0;
     case WM_PLAY_STATE:
+        PauseLyrics(wParam != 1);
         if (m_play) m_play->setChecked(wParam == 1);
         if (m_ctl.ViewWindow()) m_ctl.ViewWindow()->SetPlaying(wParam == 1);
         return 0;
     case WM_PLAY_STOPPED:
-        m_port->KillTimer(kLyricsTimer);
+        UnloadLyrics();
         m_port->KillTimer(kTitleTimer);
         if (m_play) m_play->setChecked(false);
         if (m_ctl.ViewWindow()) m_ctl.ViewWindow()->SetPlaying(false);
@@ -765,7 +713,6 @@ qintptr CQuarvelDlg::OnMessage(unsigned msg, quintptr wParam, qintptr lParam)
         if (m_elapsed) m_elapsed->SetText(QStringLiteral("00:00"));
         if (m_remaining) m_remaining->SetText(QStringLiteral("-00:00"));
         if (m_title) m_title->SetText(txt::kProduct);
-        m_lyrics->Clear();
         SetPlaying(nullptr);
         return 0;
     case WM_ENGINE_NOTIFY:
@@ -785,8 +732,10 @@ qintptr CQuarvelDlg::OnMessage(unsigned msg, quintptr wParam, qintptr lParam)
         OnLyricsReady();
         return 0;
     case WM_LRC_NOT_FOUND:
-        m_port->KillTimer(kLyricsTimer);
-        m_lyrics->SetMessage(txt::kNoLyrics);
+        ShowLyricsMessage(txt::kNoLyrics);
+        return 0;
+    case WM_LRC_SEEK:
+        SeekToLyric(int(lParam));
         return 0;
     case WM_TRAY_NOTIFY:
         if (lParam == 1) PopupTrayMenu(QCursor::pos());
@@ -815,13 +764,54 @@ void CQuarvelDlg::OnLyricsReady()
     CLyrics& lyrics = m_ctl.Lyrics();
     if (!lyrics.IsReady()) return;
     if (!lyrics.HasTimedLines()) {
-        m_lyrics->SetMessage(lyrics.Title().isEmpty() ? txt::kNoLyrics : lyrics.Title());
+        ShowLyricsMessage(lyrics.Title().isEmpty() ? txt::kNoLyrics : lyrics.Title());
         return;
     }
-    lyrics.ApplyStoredOffset();
+    // Lyrics that come after the track has played a while start at the line of the position.
     lyrics.Locate(m_ctl.GetPositionMs());
-    m_lyrics->SetLyrics(&lyrics);
+    m_bLyricsLoaded = true;
+    m_bLyricsPaused = false;
+    LyricPanel()->Target().SendMessage(WM_LRC_LOADED);
     m_port->SetTimer(kLyricsTimer, 50);
+}
+
+void CQuarvelDlg::ShowLyricsMessage(const QString& text)
+{
+    CQvLyrics* panel = LyricPanel();
+    panel->SetMessageText(text);
+    panel->Target().SendMessage(WM_LRC_REFRESH);
+}
+
+void CQuarvelDlg::UnloadLyrics()
+{
+    m_port->KillTimer(kLyricsTimer);
+    m_bLyricsLoaded = false;
+    m_bLyricsPaused = false;
+    LyricPanel()->Target().SendMessage(WM_LRC_UNLOAD);
+}
+
+void CQuarvelDlg::PauseLyrics(bool pause)
+{
+    if (!m_bLyricsLoaded || pause == m_bLyricsPaused) return;
+    m_bLyricsPaused = pause;
+    // Resuming is a load again: the views pick up where the position is.
+    LyricPanel()->Target().SendMessage(pause ? WM_LRC_PAUSE : WM_LRC_LOADED);
+}
+
+void CQuarvelDlg::OnSeeked(int ms)
+{
+    if (!m_bLyricsLoaded) return;
+    CLyrics& lyrics = m_ctl.Lyrics();
+    if (lyrics.Locate(ms) < 0) return;
+    LyricPanel()->Target().SendMessage(WM_LRC_NEXTLINE, quintptr(lyrics.Current()));
+}
+
+void CQuarvelDlg::SeekToLyric(int ms)
+{
+    if (!m_ctl.CurrentTrack()) return;
+    // A drag past the last line goes to shortly before the end.
+    if (ms < 0) ms = std::max(0, m_ctl.GetLengthSeconds() * 1000 + ms);
+    if (m_ctl.Seek(ms)) OnSeeked(ms);
 }
 
 void CQuarvelDlg::OnTimer(int id)
@@ -832,7 +822,8 @@ void CQuarvelDlg::OnTimer(int id)
             m_port->KillTimer(kLyricsTimer);
             return;
         }
-        if (AdvanceCurrentLine(m_ctl.Lyrics(), m_ctl.GetPositionMs())) m_lyrics->update();
+        if (AdvanceCurrentLine(m_ctl.Lyrics(), m_ctl.GetPositionMs()))
+            LyricPanel()->Target().SendMessage(WM_LRC_NEXTLINE, quintptr(m_ctl.Lyrics().Current()));
         return;
     case kTitleTimer:
         ++m_titleCount;
@@ -912,7 +903,5 @@ bool CQuarvelDlg::eventFilter(QObject* watched, QEvent* event)
         const QSize s = m_viewStack->size();
         m_scanProgress->setGeometry(0, s.height() - 40, s.width(), 40);
     }
-    if (m_lyrics && watched == m_lyrics->parentWidget() && event->type() == QEvent::Resize)
-        m_lyrics->setGeometry(m_lyrics->parentWidget()->rect().adjusted(5, 5, -5, -5));
     return QWidget::eventFilter(watched, event);
 }

@@ -29,7 +29,8 @@ class QStackedWidget;
 class QSystemTrayIcon;
 class QTableView;
 class QTreeView;
-class CLyricHost;
+class CLyricDlg;
+class CQvLyrics;
 class CScanProgress;
 
 // The visible main window: title bar with the page tabs, search and window buttons; the tree of
@@ -104,6 +105,9 @@ public:
     QString ElapsedText() const;
     QString RemainingText() const;
     QString LyricText() const;
+    CQvLyrics* LyricPanel() const;
+    // The position was moved: the lyric views find the line again.
+    void OnSeeked(int ms);
     bool PageShown() const;
     // The window's timers (2, 34); tests fire them without waiting.
     void OnTimer(int id);
@@ -129,6 +133,10 @@ private:
     void OnProgress(int lengthSec, int percent);
     void ShowTitle();
     void OnLyricsReady();
+    void ShowLyricsMessage(const QString& text);
+    void UnloadLyrics();
+    void PauseLyrics(bool pause);
+    void SeekToLyric(int ms);
     void OnTreeSelection();
     void OpenColorPanel();
     void OnListContextMenu(const QPoint& pos);
@@ -150,7 +158,9 @@ private:
     CScanProgress* m_scanProgress = nullptr;
 
     CSkinPicture* m_cover = nullptr;
-    CLyricHost* m_lyrics = nullptr;
+    CLyricDlg* m_lyricDlg = nullptr;
+    bool m_bLyricsLoaded = false;
+    bool m_bLyricsPaused = false;
     QWidget* m_sidePanel = nullptr;
 
     CSkinButton* m_play = nullptr;

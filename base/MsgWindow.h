@@ -68,3 +68,16 @@ private:
     QHash<int, int> m_timers;  // our id -> Qt timer id
     QHash<int, int> m_timerIds; // Qt timer id -> our id
 };
+
+// The message and timer machinery of a class that is already something else (a widget): its
+// messages and timers go to the owner's OnMessage and OnTimer.
+template <class Owner>
+class CMsgPort final : public CMsgWindow {
+public:
+    explicit CMsgPort(Owner& owner) : m_owner(owner) {}
+    qintptr OnMessage(unsigned msg, quintptr wParam, qintptr lParam) override { return m_owner.OnMessage(msg, wParam, lParam); }
+    void OnTimer(int id) override { m_owner.OnTimer(id); }
+
+private:
+    Owner& m_owner;
+};

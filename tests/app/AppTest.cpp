@@ -32,6 +32,8 @@
 #include "ui/CSkinButton.h"
 #include "ui/CSkinSlider.h"
 #include "ui/ControlIds.h"
+#include "ui/lyrics/CQvLyrics.h"
+#include "base/MessageIds.h"
 
 #include <QApplication>
 #include <QDir>
@@ -776,4 +778,57 @@ TEST(App, FeedbackFromTheMainMenuReachesTheServiceAndTheMessageListKeepsItAcross
     EXPECT_EQ(dlg->Record(0)->text(CMessageRecord::kColTitle), QStringLiteral("歌词不同步"));
     EXPECT_EQ(dlg->Record(0)->text(CMessageRecord::kColSource), QStringLiteral("已发送"));
     ASSERT_TRUE(again.Exit());
+}
+
+TEST(App, RetimedLyricsAreStoredForTheTrackTheyWereLoadedForAndADragSeeks)
+{
+    Library lib(2, 4.0);
+    const QString lrc0 = lib.music.filePath(QStringLiteral("song0.lrc"));
+    const QString lrc1 = lib.music.filePath(QStringLiteral("song1.lrc"));
+    const QString text0 = QStringLiteral("[00:00.00]甲一\n[00:01.00]甲二\n[00:02.50]甲三\n");
+    const QString text1 = QStringLiteral("[00:00.00]乙一\n[00:01.00]乙二\n[00:02.00]乙三\n[00:03.00]乙四\n");
+    ASSERT_TRUE(WriteTextFile(lrc0, text0));
+    ASSERT_TRUE(WriteTextFile(lrc1, text1));
+    Player p(lib.home.path());
+    ASSERT_TRUE(p.WaitLoaded());
+    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.ImportFolder(lib.music.path(), 2));
+    p.Track(lib.files[0])->GetInfo()->LrcFile = lrc0;
+    p.Track(lib.files[1])->GetInfo()->LrcFile = lrc1;
+    p.Wnd().SelectNode(p.Node(Player::LocalMusic()));
+    CTrackListModel* model = p.Wnd().ListModel();
+
+    p.Ctl().OnListDoubleClick(model->RowOf(p.Track(lib.files[0])));
+    ASSERT_TRUE(WaitUntil([&] { return p.Wnd().LyricText() == QStringLiteral("甲一"); }, kWaitMs));
+    CQvLyrics* panel = p.Wnd().LyricPanel();
+    EXPECT_TRUE(panel->Loaded());
+    EXPECT_TRUE(panel->TimerRunning());
+    // Two steps earlier and one later, as the menu gives them; then the next track.
+    panel->ShiftLyrics(500);
+    panel->ShiftLyrics(500);
+    panel->ShiftLyrics(-500);
+    p.Ctl().OnListDoubleClick(model->RowOf(p.Track(lib.files[1])));
+    ASSERT_TRUE(WaitUntil([&] { return IsPlaying(p, lib.files[1]); }, kWaitMs));
+    // The first track's file has the adjustment and its own time tags; the second is untouched.
+    const QString stored0 = QString::fromUtf8(testutil::ReadFile(lrc0));
+    EXPECT_TRUE(stored0.startsWith(QStringLiteral("[DeltalTime:500]\n"))) << stored0.toStdString();
+    EXPECT_TRUE(stored0.contains(QStringLiteral("[00:02.50]甲三"))) << stored0.toStdString();
+    EXPECT_EQ(QString::fromUtf8(testutil::ReadFile(lrc1)), text1);
+
+    // The second track's lyrics arrive; pausing holds the panel, resuming lets it go on.
+    ASSERT_TRUE(WaitUntil([&] { return p.Wnd().LyricText().startsWith(QStringLiteral("乙")); }, kWaitMs));
+    p.Ctl().OnCommand(ctl::kPlayPause);
+    ASSERT_TRUE(WaitUntil([&] { return panel->Paused(); }, kWaitMs));
+    EXPECT_FALSE(panel->TimerRunning());
+    p.Ctl().OnCommand(ctl::kPlayPause);
+    ASSERT_TRUE(WaitUntil([&] { return !panel->Paused() && panel->TimerRunning(); }, kWaitMs));
+
+    // A drag that ends on a later line seeks there, and the panel finds that line at once.
+    p.Wnd().Target().PostMessage(WM_LRC_SEEK, 0, 2500);
+    ASSERT_TRUE(WaitUntil([&] { return p.Ctl().GetPositionMs() >= 2400; }, kWaitMs));
+    EXPECT_EQ(p.Wnd().LyricText(), QStringLiteral("乙三"));
+    // Stopping unloads: the welcome text is back.
+    p.Ctl().OnCommand(ctl::kStop);
+    EXPECT_FALSE(panel->Loaded());
+    EXPECT_EQ(p.Wnd().LyricText(), QStringLiteral("欢迎使用VelcorOrdel客户端"));
 }

@@ -90,6 +90,7 @@ struct CServiceServer::Impl {
     QString updateResult = QStringLiteral("1");
     QString updateAddress;
     QString capacity = QStringLiteral("1073741824"); // free bytes on a user's cloud drive
+    QString uploadAnswer = QStringLiteral("0");      // what an upload is answered
 
     Impl(const QString& dir, const CCatalogue& c, CServiceDb& d) : dataDir(dir), catalogue(c), db(d) {}
 
@@ -503,19 +504,28 @@ void CServiceServer::Impl::Routes()
     server.Post("/up/upload.do", [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
         QCryptographicHash md5(QCryptographicHash::Md5);
         qint64 size = 0;
-        reader([&](const char* data, size_t length) {
+        const bool read = reader([&](const char* data, size_t length) {
             md5.addData(QByteArrayView(data, static_cast<qsizetype>(length)));
             size += static_cast<qint64>(length);
             return true;
         });
-        Record(req, QStringLiteral("upload"),
+        // A body cut short (a cancel, a dropped connection) is no upload: only its arrival is kept.
+        const bool whole = read && req.has_header("Content-Length") &&
+                           QByteArray::fromStdString(req.get_header_value("Content-Length")).toLongLong() == size;
+        Record(req, whole ? QStringLiteral("upload") : QStringLiteral("upload-incomplete"),
                QJsonObject {{QStringLiteral("query"), QueryJson(req)}, {QStringLiteral("size"), size},
-                            {QStringLiteral("md5"), QString::fromLatin1(md5.result().toHex())}});
-        Answer(SwitchFor(QStringLiteral("/up/upload.do")), res, "0", "text/plain");
+                            {QStringLiteral("md5"), whole ? QString::fromLatin1(md5.result().toHex()) : QString()}});
+        std::string answer;
+        {
+            std::lock_guard lock(mutex);
+            answer = Utf8(uploadAnswer);
+        }
+        Answer(SwitchFor(QStringLiteral("/up/upload.do")), res, answer, "text/plain");
     });
     server.Post("/_state/upload", [this](const httplib::Request& req, httplib::Response& res) {
         std::lock_guard lock(mutex);
         if (req.has_param("capacity")) capacity = Param(req, "capacity");
+        if (req.has_param("answer")) uploadAnswer = Param(req, "answer");
         res.set_content("{}", "application/json");
     });
 
@@ -568,6 +578,7 @@ void CServiceServer::Impl::Routes()
         switches.clear();
         latestVersion = QStringLiteral("1.0");
         capacity = QStringLiteral("1073741824");
+        uploadAnswer = QStringLiteral("0");
         validType.clear();
         updateResult = QStringLiteral("1");
         updateAddress.clear();

@@ -97,6 +97,14 @@ void ServiceProcess::SetUpdate(const QString& latest, const QString& validType, 
     Post(QStringLiteral("/_state/update?") + q.toString(QUrl::FullyEncoded));
 }
 
+void ServiceProcess::SetUpload(const QString& capacity, const QString& answer) const
+{
+    QUrlQuery q;
+    if (!capacity.isEmpty()) q.addQueryItem(QStringLiteral("capacity"), capacity);
+    if (!answer.isEmpty()) q.addQueryItem(QStringLiteral("answer"), answer);
+    Post(QStringLiteral("/_state/upload?") + q.toString(QUrl::FullyEncoded));
+}
+
 QString ServiceProcess::Session(const QString& user) const
 {
     return QJsonDocument::fromJson(Post(QStringLiteral("/_state/session?user=") + user)).object()

@@ -27,6 +27,8 @@ public:
     void Switch(const QString& endpoint, const QString& mode, int ms = 0, qint64 bytes = 0) const;
     void SetUpdate(const QString& latest, const QString& validType, const QString& result = QStringLiteral("1"),
                    const QString& address = QString()) const;
+    // The cloud drive: the free capacity it tells and what it answers an upload (empty: unchanged).
+    void SetUpload(const QString& capacity, const QString& answer = QString()) const;
     // A signed-in session; returns its vuid.
     QString Session(const QString& user = QStringLiteral("demo")) const;
     QJsonArray Catalogue() const;

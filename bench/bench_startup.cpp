@@ -13,6 +13,8 @@
 // BM_SortByTitle/N: a click on the title column of the list view: the shown list of N tracks
 // sorted by title (the locale's order) through the controller, and the view repainted, until the
 // event loop is idle again. Ascending and descending alternate, so each sort really moves rows.
+#include "bench/ResidentMemory.h"
+
 #include "app/CMainDlg.h"
 #include "app/CQuarvelApp.h"
 #include "app/CQuarvelDlg.h"
@@ -57,16 +59,6 @@ constexpr int kTracks = 100000;
 constexpr int kBoundMs = 30000; // a start or sort that never settles fails the run
 
 QString g_home;
-
-double ResidentMb()
-{
-    long pages = 0, resident = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-        std::fclose(f);
-    }
-    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
 
 // Titles, artists and albums that mix Chinese and Latin words in no particular order, as a
 // real library does; the row order is not the title order.

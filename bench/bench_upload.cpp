@@ -6,6 +6,7 @@
 #include "base/MessageIds.h"
 #include "base/MsgWindow.h"
 #include "net/CUploadManager.h"
+#include "bench/ResidentMemory.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -31,16 +32,6 @@ namespace {
 
 constexpr qint64 kFileBytes = 100LL * 1000 * 1000;
 constexpr int kBoundMs = 120000;
-
-double ResidentMb()
-{
-    long pages = 0, resident = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-        std::fclose(f);
-    }
-    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
 
 // The reference service in a data folder of its own; its port from its first line.
 struct Service {

@@ -1261,6 +1261,14 @@ void CMainDlg::Notice(const QString& text, const QString& title)
                               Qt::QueuedConnection);
 }
 
+void CMainDlg::UpdateOffered(const QString& latest)
+{
+    const QString current = m_conf.Info().version;
+    QMetaObject::invokeMethod(this, [this, latest, current] {
+        if (m_pMessages) m_pMessages->PostNotice(txt::kUpdateNoticeTitle.arg(latest), txt::kUpdateNoticeText.arg(latest, current));
+    }, Qt::QueuedConnection);
+}
+
 bool CMainDlg::AskYesNo(const QString& text, const QString& title)
 {
     if (IsExiting()) return false;

@@ -155,6 +155,7 @@ public:
     void Notice(const QString& text, const QString& title) override;
     bool AskYesNo(const QString& text, const QString& title) override;
     void EndAfterDeclinedUpdate() override;
+    void UpdateOffered(const QString& latest) override;
 
     qintptr OnMessage(unsigned msg, quintptr wParam, qintptr lParam) override;
     void OnTimer(int id) override;

@@ -90,6 +90,9 @@ void CMessageCenter::Keep(QWidget* dlg)
 
 int CMessageCenter::PostNotice(const QString& title, const QString& body)
 {
+    // The same news once: a check at every start finds the same version again.
+    for (const structMESSAGE& m : m_store->Messages())
+        if (m.status == structMESSAGE::Notice && m.title == title && m.body == body) return m.id;
     return m_store->AddNotice(title, body);
 }
 

@@ -36,7 +36,8 @@ public:
 
     // Stores the feedback and starts sending it.
     void Send(const QString& title, const QString& body);
-    // A notice of the player's own (an update, an upload's end); returns its id.
+    // A notice of the player's own (an update, an upload's end); returns its id. The same
+    // title and text already kept are not posted again.
     int PostNotice(const QString& title, const QString& body);
 
     qintptr OnMessage(unsigned msg, quintptr wParam, qintptr lParam) override;

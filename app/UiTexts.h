@@ -110,5 +110,7 @@ inline const QString kMessageInfoTitle = QStringLiteral("详细信息");
 inline const QString kMessageInfoSubject = QStringLiteral("主题:");
 inline const QString kMessageInfoContent = QStringLiteral("内容:");
 inline const QString kMessageReply = QStringLiteral("回复");
+inline const QString kUpdateNoticeTitle = QStringLiteral("发现新版本 %1");
+inline const QString kUpdateNoticeText = QStringLiteral("Ordel %1 已经发布，您当前的版本是 %2。可以在主菜单的“检查更新”中升级。");
 
 } // namespace txt

@@ -22,6 +22,11 @@ void Notice(const QString& text, const QString& title = kTitle)
     if (IUpdatePrompt* p = g_prompt.load()) p->Notice(text, title);
 }
 
+void Offered(const QString& latest)
+{
+    if (IUpdatePrompt* p = g_prompt.load()) p->UpdateOffered(latest);
+}
+
 bool Ask(const QString& text, const QString& title = kTitle)
 {
     IUpdatePrompt* p = g_prompt.load();
@@ -48,6 +53,7 @@ int CheckUpdateSilently()
         return 0;
     }
     if (reply.Address.isEmpty() || reply.LastVersion.isEmpty() || reply.ValidType.isEmpty()) return 0;
+    if (reply.ValidType == QLatin1String("2") || reply.ValidType == QLatin1String("3")) Offered(reply.LastVersion);
     if (reply.ValidType == QLatin1String("2")) {
         if (Ask(QStringLiteral("发现程序新版本，立即进行升级吗？"))) LaunchUpdater(reply.LastVersion, reply.Address);
     } else if (reply.ValidType == QLatin1String("3")) {
@@ -82,6 +88,7 @@ int CheckUpdateOnDemand()
         Notice(QStringLiteral("您的程序目前是最新版本，无需进行升级."));
         return 1;
     }
+    Offered(reply.LastVersion);
     if (!Ask(QStringLiteral("您当前的版本是%1，将为您升级到版本%2,继续吗？").arg(version, reply.LastVersion), QStringLiteral("询问")))
         return 0;
     if (reply.Address.isEmpty()) {

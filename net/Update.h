@@ -12,6 +12,8 @@ public:
     virtual bool AskYesNo(const QString& text, const QString& title) = 0;
     // A declined mandatory update: run the normal shutdown, then end the process with code 0.
     virtual void EndAfterDeclinedUpdate() = 0;
+    // Version `latest` is offered (told before the question), to be kept among the messages.
+    virtual void UpdateOffered(const QString& latest) { (void)latest; }
 
 protected:
     virtual ~IUpdatePrompt() = default;

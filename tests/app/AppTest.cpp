@@ -777,6 +777,13 @@ TEST(App, FeedbackFromTheMainMenuReachesTheServiceAndTheMessageListKeepsItAcross
     ASSERT_EQ(dlg->List()->topLevelItemCount(), 1);
     EXPECT_EQ(dlg->Record(0)->text(CMessageRecord::kColTitle), QStringLiteral("歌词不同步"));
     EXPECT_EQ(dlg->Record(0)->text(CMessageRecord::kColSource), QStringLiteral("已发送"));
+    // An update on offer joins the list as a notice, once however often it is found.
+    for (int i = 0; i < 2; ++i) again.Ctl().UpdateOffered(QStringLiteral("2.0"));
+    ASSERT_TRUE(WaitUntil([&] { return dlg->List()->topLevelItemCount() == 2; }, kWaitMs));
+    WaitUntil([] { return false; }, 100);
+    ASSERT_EQ(dlg->List()->topLevelItemCount(), 2);
+    EXPECT_EQ(dlg->Record(1)->text(CMessageRecord::kColTitle), QStringLiteral("发现新版本 2.0"));
+    EXPECT_EQ(dlg->Record(1)->text(CMessageRecord::kColSource), QStringLiteral("系统通知"));
     ASSERT_TRUE(again.Exit());
 }
 

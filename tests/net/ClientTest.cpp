@@ -491,6 +491,8 @@ public:
         return answer;
     }
     void EndAfterDeclinedUpdate() override { ++ended; }
+    void UpdateOffered(const QString& latest) override { offered << latest; }
+    QStringList offered;
     QStringList notices;
     QStringList questions;
     bool answer = false;
@@ -511,12 +513,14 @@ TEST_F(Client, UpdateChecksAskAndLaunchTheUpdater)
     EXPECT_TRUE(prompt.questions.isEmpty());
     EXPECT_EQ(CheckUpdateSilently(), 1);
     EXPECT_EQ(prompt.notices.size(), 1); // silent
+    EXPECT_TRUE(prompt.offered.isEmpty());
 
     // A mandatory update declined: the program is asked to end.
     svc().SetUpdate(QStringLiteral("2.0"), QStringLiteral("3"));
     EXPECT_EQ(RunServiceTask(19), 1);
     EXPECT_EQ(prompt.questions.last(), QStringLiteral("提示|发现新版本，程序必须升级后方可正常使用，立即进行升级吗？"));
     EXPECT_EQ(prompt.ended, 1);
+    EXPECT_EQ(prompt.offered, QStringList {QStringLiteral("2.0")});
 
     svc().SetUpdate(QStringLiteral("2.0"), QStringLiteral("2"), QStringLiteral("0"));
     EXPECT_EQ(CheckUpdateOnDemand(), 0);
@@ -532,6 +536,7 @@ TEST_F(Client, UpdateChecksAskAndLaunchTheUpdater)
     conf.SaveInfoUpdateCount(3);
     EXPECT_EQ(CheckUpdateOnDemand(), 1);
     EXPECT_EQ(prompt.questions.last(), QStringLiteral("询问|您当前的版本是1.0，将为您升级到版本2.0,继续吗？"));
+    EXPECT_EQ(prompt.offered.size(), 2);
     EXPECT_EQ(conf.Info().updateCount, 4);
     EXPECT_FALSE(QFile::exists(marker));
     conf.SaveInfoUpdateCount(0);

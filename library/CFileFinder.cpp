@@ -1,5 +1,7 @@
 #include "library/CFileFinder.h"
 
+#include <limits>
+
 #include "library/PosixHandles.h"
 
 #include <QFile>
@@ -38,16 +40,16 @@ struct Entry {
 
 } // namespace
 
-FindRequest MusicSearchRequest(const QString& folder, const QString& masks, bool recursive, int depth)
+FindRequest MusicSearchRequest(const QString& folder, const QString& masks, bool recursive, int depth, MusicSizes sizes)
 {
     FindRequest r;
     r.baseFolder = folder;
     r.masks = masks;
     r.recursive = recursive;
     r.depth = depth;
-    r.sizeFilter = true;
+    r.sizeFilter = sizes == MusicSizes::kNoSmallFiles;
     r.minSize = kMusicMinSize;
-    r.maxSize = kMusicMaxSize;
+    r.maxSize = std::numeric_limits<qint64>::max();
     return r;
 }
 
@@ -179,7 +181,8 @@ QString CFileFinder::GetPath(int index) const
     return index >= 0 && index < m_paths.size() ? m_paths.at(index) : QString();
 }
 
-int ScanFolder(CFileFinder& finder, const QString& folder, const QString& masks, bool recursive, int depth)
+int ScanFolder(CFileFinder& finder, const QString& folder, const QString& masks, bool recursive, int depth,
+               MusicSizes sizes)
 {
-    return finder.Find(MusicSearchRequest(folder, masks, recursive, depth));
+    return finder.Find(MusicSearchRequest(folder, masks, recursive, depth, sizes));
 }

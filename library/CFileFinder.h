@@ -17,14 +17,17 @@ struct FindRequest {
     bool includeFolders = false;
 };
 
-// The music search every scan uses: MP3 and WMA files of 500 KB to 11 MB, four levels deep,
-// hidden folders left out.
+// The music search: MP3 and WMA files four levels deep, hidden folders left out, no upper size
+// limit. The searches the program makes on its own (start-up, whole computer) leave out files
+// under 500 KB, which keeps system sounds out of the library; a folder the user chose
+// (`kEverySize`) gives every music file in it, short clips too.
 extern const char* const kMusicMasks; // "*.mp3|*.wma"
 constexpr int kMusicDepth = 4;
 constexpr qint64 kMusicMinSize = 512000;
-constexpr qint64 kMusicMaxSize = 11534336;
+enum class MusicSizes { kNoSmallFiles, kEverySize };
 FindRequest MusicSearchRequest(const QString& folder, const QString& masks = QString::fromLatin1(kMusicMasks),
-                               bool recursive = true, int depth = kMusicDepth);
+                               bool recursive = true, int depth = kMusicDepth,
+                               MusicSizes sizes = MusicSizes::kNoSmallFiles);
 
 // The folder-name fragments that no search enters (from "filtermap.xml" when the start-up scan
 // begins). One list for the whole program; empty entries are ignored, since "contains nothing"
@@ -68,5 +71,6 @@ private:
 // compared without regard to case (as the masks of the design's platform are).
 bool MatchMask(const char* mask, const char* name);
 
-// The standard music search of `folder` with the given masks, recursion and depth.
-int ScanFolder(CFileFinder& finder, const QString& folder, const QString& masks, bool recursive, int depth);
+// The music search of `folder` with the given masks, recursion, depth and sizes.
+int ScanFolder(CFileFinder& finder, const QString& folder, const QString& masks, bool recursive, int depth,
+               MusicSizes sizes = MusicSizes::kNoSmallFiles);

@@ -1,6 +1,7 @@
 #include "model/CAudioTag.h"
 
 #include "model/AudioTag.h"
+#include "model/TagText.h"
 #include "base/CodePage.h"
 #include "base/DebugLog.h"
 
@@ -20,8 +21,8 @@
 namespace {
 
 // Library text to wide text. Pure ASCII is taken as it is; text with characters above 255 is
-// real Unicode; text of bytes 128-255 only is in practice GBK stored in a Latin-1 frame. A
-// byte run that is not valid code-page text was real Latin-1 after all and is read as such.
+// real Unicode; text of bytes 0-255 with some above 127 is GBK or Latin-1 in an eight-bit frame,
+// told apart by how the bytes read.
 QString FromTagString(const TagLib::String& s)
 {
     if (s.isEmpty()) return QString();
@@ -33,9 +34,7 @@ QString FromTagString(const TagLib::String& s)
         out = QString::fromUtf16(reinterpret_cast<const char16_t*>(utf16.data()), utf16.size() / 2);
     } else {
         const std::string bytes = s.to8Bit(false);
-        bool valid = true;
-        out = FromAnsi(bytes.data(), static_cast<qsizetype>(bytes.size()), &valid);
-        if (!valid) out = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        out = DecodeEightBitTagText(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
     }
     return out.trimmed();
 }

@@ -76,9 +76,9 @@ int CQvMusic::ReadTagsIntoInfo(AudioTagFields& fields)
     // A file that could not be read leaves the record as it was.
     if (!ok) return 0;
     TrackInfo& t = *m_pInfo;
-    t.Album = StripSqlChars(fields.album);
-    t.Artist = StripSqlChars(fields.artist);
-    t.Song = StripSqlChars(fields.title);
+    t.Album = fields.album;
+    t.Artist = fields.artist;
+    t.Song = fields.title;
     t.Genre = fields.genre;
     t.ReleaseTimeText.clear();
     t.Frequency = fields.sampleRate;
@@ -197,7 +197,9 @@ int CQvMusic::LoadLyrics()
     if (!m_strLyrics.isEmpty()) return 1;
     if (!m_pInfo) return 0;
 
-    if (m_pInfo->LrcFile.isEmpty()) {
+    // A record that names no lyrics file takes the ".lrc" beside the music file, before the table.
+    const QString lyricsFile = m_pInfo->LrcFile.isEmpty() ? LyricsFileBeside(m_pInfo->LSrc) : m_pInfo->LrcFile;
+    if (lyricsFile.isEmpty()) {
         QString text;
         ILyricsLookup* lookup = g_lyricsLookup;
         if (lookup && lookup->FindLyrics(m_pInfo->Gid, text)) {
@@ -208,7 +210,7 @@ int CQvMusic::LoadLyrics()
         return 0;
     }
 
-    QFile file(m_pInfo->LrcFile);
+    QFile file(lyricsFile);
     if (!file.open(QIODevice::ReadOnly))
         return m_pInfo->LrcFile == QLatin1String("deletelrc") ? 1 : 0;
     m_strLyrics = DecodeLyricsFile(file.readAll());

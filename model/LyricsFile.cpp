@@ -2,6 +2,7 @@
 
 #include "base/CodePage.h"
 
+#include <QFileInfo>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -41,4 +42,16 @@ QByteArray EncodeLyricsFile(const QString& text, LyricsFileEncoding encoding)
     case LyricsFileEncoding::CodePage: break;
     }
     return ToAnsi(text);
+}
+
+QString LyricsFileBeside(const QString& musicPath)
+{
+    if (musicPath.isEmpty()) return {};
+    const QFileInfo music(musicPath);
+    const QString stem = music.path() + QLatin1Char('/') + music.completeBaseName();
+    for (const char* suffix : {".lrc", ".LRC", ".Lrc"}) {
+        const QString candidate = stem + QLatin1String(suffix);
+        if (QFileInfo(candidate).isFile()) return candidate;
+    }
+    return {};
 }

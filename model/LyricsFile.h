@@ -11,3 +11,7 @@ enum class LyricsFileEncoding { Utf8, Utf8Bom, Utf16LeBom, Utf16BeBom, CodePage 
 QString DecodeLyricsFile(const QByteArray& bytes, LyricsFileEncoding* encoding = nullptr);
 // The bytes of `text` in `encoding`, with its byte order mark where it has one.
 QByteArray EncodeLyricsFile(const QString& text, LyricsFileEncoding encoding);
+
+// The lyrics file beside a music file: the same name with ".lrc" (or ".LRC") in its folder;
+// empty when there is none.
+QString LyricsFileBeside(const QString& musicPath);

@@ -22,12 +22,3 @@ int DayNumber(int year, int month, int day)
 int DayNumber(const QDate& date) { return DayNumber(date.year(), date.month(), date.day()); }
 
 int TodayDayNumber() { return DayNumber(QDate::currentDate()); }
-
-QString StripSqlChars(const QString& text)
-{
-    QString out = text;
-    out.remove(QLatin1Char('\''));
-    out.remove(QLatin1Char('"'));
-    out.remove(QLatin1Char('&'));
-    return out;
-}

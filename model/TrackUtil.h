@@ -11,6 +11,3 @@ QString MakeGid(const QString& text);
 int DayNumber(int year, int month, int day);
 int DayNumber(const QDate& date);
 int TodayDayNumber();
-
-// Removes every ' " and & from tag text, leaving the blanks around them.
-QString StripSqlChars(const QString& text);

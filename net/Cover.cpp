@@ -1,6 +1,8 @@
 #include "net/Cover.h"
 
+#include "base/WholeFile.h"
 #include "model/CQvMusic.h"
+#include "model/EmbeddedPicture.h"
 #include "model/TrackInfo.h"
 #include "net/CQvCINet.h"
 #include "net/ServiceAddress.h"
@@ -37,7 +39,12 @@ int FetchCoverPicture(CQvMusic* track, int pictureType)
     if (IsShuttingDown() || !track || !track->GetInfo()) return 0;
     TrackInfo& info = *track->GetInfo();
     const QString cover = CoverFilePath(info);
-    if (!(track->GetState() & STATE_REFETCH_COVER) && QFileInfo(cover).isFile()) return 1;
+    if (!(track->GetState() & STATE_REFETCH_COVER)) {
+        if (QFileInfo(cover).isFile()) return 1;
+        // A picture the file carries is its cover; the service is asked only for files without.
+        const QByteArray embedded = info.LSrc.isEmpty() ? QByteArray() : ReadEmbeddedPicture(info.LSrc);
+        if (!embedded.isEmpty() && WriteFileWhole(cover, embedded)) return 1;
+    }
 
     PictureQuery query;
     query.typeId = info.CmsID;

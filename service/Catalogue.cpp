@@ -83,11 +83,15 @@ const CatalogueSong* CCatalogue::Match(const QString& id, const QString& title, 
 {
     if (!id.isEmpty())
         if (const CatalogueSong* s = FindById(id)) return s;
-    if (title.isEmpty()) return nullptr;
-    for (const CatalogueSong& s : m_songs)
-        if (s.title == title && s.artist == artist) return &s;
-    for (const CatalogueSong& s : m_songs)
-        if (s.title == title) return &s;
+    // A song of the same title by another artist is another song: its lyrics and cover would be
+    // wrong. Only a request that names no artist is matched by the title alone.
+    const QString wantedTitle = title.trimmed();
+    const QString wantedArtist = artist.trimmed();
+    if (wantedTitle.isEmpty()) return nullptr;
+    for (const CatalogueSong& s : m_songs) {
+        if (s.title.compare(wantedTitle, Qt::CaseInsensitive) != 0) continue;
+        if (wantedArtist.isEmpty() || s.artist.compare(wantedArtist, Qt::CaseInsensitive) == 0) return &s;
+    }
     return nullptr;
 }
 

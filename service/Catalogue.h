@@ -24,7 +24,8 @@ public:
 
     const QList<CatalogueSong>& Songs() const { return m_songs; }
     const CatalogueSong* FindById(const QString& id) const;
-    // By content id first, then by title and artist, then by title alone.
+    // By content id first, then by title and artist (ignoring case and blanks at the ends); by the
+    // title alone only when no artist is given.
     const CatalogueSong* Match(const QString& id, const QString& title, const QString& artist) const;
 
     // The LRC text of a song (empty for a song without lyrics).

@@ -17,6 +17,8 @@ public:
     int Frame() const { return m_frame; }
     // Shown scaled to fill the control, cut to rounded corners of `cornerRadius`.
     void SetImage(const QImage& image);
+    // The program's picture shown; null while the skin's shows.
+    const QImage& Image() const { return m_image; }
     void SetCornerRadius(int radius);
 
 protected:

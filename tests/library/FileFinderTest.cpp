@@ -30,7 +30,7 @@ QStringList Relative(const QStringList& paths, const QString& base)
 
 } // namespace
 
-TEST(FileFinder, MusicSearchKeepsFilesWithinTheSizeLimits)
+TEST(FileFinder, MusicSearchLeavesOutSmallFilesUnlessTheUserChoseTheFolder)
 {
     QTemporaryDir dir;
     const QString d = dir.path();
@@ -39,16 +39,20 @@ TEST(FileFinder, MusicSearchKeepsFilesWithinTheSizeLimits)
     MakeSized(d + "/song.mp3", kMb3);
     MakeSized(d + "/min.mp3", kMusicMinSize);
     MakeSized(d + "/belowmin.mp3", kMusicMinSize - 1);
-    MakeSized(d + "/max.wma", kMusicMaxSize);
-    MakeSized(d + "/abovemax.wma", kMusicMaxSize + 1);
+    MakeSized(d + "/live.wma", 40 * 1024 * 1024);
 
+    // The program's own searches: no system sounds, but no upper limit either.
     CFileFinder finder;
-    EXPECT_EQ(ScanFolder(finder, d, QString::fromLatin1(kMusicMasks), true, kMusicDepth), 3);
+    EXPECT_EQ(ScanFolder(finder, d, QString::fromLatin1(kMusicMasks), true, kMusicDepth), 4);
     // The masks come one after the other: every MP3 before any WMA.
-    EXPECT_EQ(Relative(finder.Paths(), d), (QStringList {"min.mp3", "song.mp3", "max.wma"}));
-    EXPECT_EQ(finder.GetPath(0), d + "/min.mp3");
-    EXPECT_EQ(finder.GetPath(3), QString());
+    EXPECT_EQ(Relative(finder.Paths(), d), (QStringList {"big.mp3", "min.mp3", "song.mp3", "live.wma"}));
+    EXPECT_EQ(finder.GetPath(0), d + "/big.mp3");
+    EXPECT_EQ(finder.GetPath(4), QString());
     EXPECT_EQ(finder.GetPath(-1), QString());
+
+    // A folder the user chose: every music file.
+    CFileFinder chosen;
+    EXPECT_EQ(ScanFolder(chosen, d, QString::fromLatin1(kMusicMasks), true, kMusicDepth, MusicSizes::kEverySize), 6);
 }
 
 TEST(FileFinder, MasksIgnoreCaseAndMatchWholeNames)
@@ -135,7 +139,7 @@ TEST(FileFinder, FoldersLinksAndUnreadablePlaces)
     // With the size filter on, a folder counts as size 0 and is never taken.
     folders.sizeFilter = true;
     folders.minSize = 1;
-    folders.maxSize = kMusicMaxSize;
+    folders.maxSize = kMb3;
     CFileFinder sized;
     sized.Find(folders);
     EXPECT_FALSE(sized.Paths().contains(d + "/album.mp3"));

@@ -19,13 +19,12 @@ TEST(Track, GidIsMd5OfUtf16LeUnits)
     EXPECT_EQ(MakeGid(QStringLiteral("/home/u/music/a.mp3")), "503f9df90b1334472b809329e7adf067");
 }
 
-TEST(Track, DayNumberAndTagTextCleaning)
+TEST(Track, DayNumber)
 {
     EXPECT_EQ(DayNumber(2006, 1, 1), 31);                 // 30.5 + 1 truncated
     EXPECT_EQ(DayNumber(2011, 6, 15), 5 * 365 + 183 + 15);
     EXPECT_EQ(DayNumber(2026, 12, 8), 20 * 365 + 366 + 8);
     EXPECT_EQ(DayNumber(2026, 11, 8), 20 * 365 + 335 + 8); // 335.5 truncated with the rest
-    EXPECT_EQ(StripSqlChars(QStringLiteral("Rock 'n' Roll & \"Blues\"")), QStringLiteral("Rock n Roll  Blues"));
 }
 
 TEST(Track, NewTrackDefaultsKindAndState)

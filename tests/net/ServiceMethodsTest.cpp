@@ -223,6 +223,16 @@ TEST_F(ServiceMethods, EveryMethodSendsItsDocumentAndReadsItsReply)
     EXPECT_EQ(DocField(Last(QStringLiteral("lrc")), QStringLiteral("type")), QStringLiteral("lrc"));
     EXPECT_EQ(DocField(Last(QStringLiteral("lrc")), QStringLiteral("source")), QStringLiteral("3"));
 
+    // The same title by another artist is another song: no lyrics, no cover.
+    lq.artist = QStringLiteral("Another Artist");
+    lyrics.clear();
+    ASSERT_EQ(RequestLyrics(url(), lq, lyrics), REQUEST_OK);
+    EXPECT_TRUE(lyrics.isEmpty());
+    pic.artist = lq.artist;
+    picture.clear();
+    RequestPictureUrl(url(), pic, picture);
+    EXPECT_TRUE(picture.isEmpty());
+
     EXPECT_TRUE(recorder.Statuses().isEmpty());
 }
 

@@ -1,4 +1,5 @@
 #include "app/CFirstSearchDlg.h"
+#include "app/ChooserFolder.h"
 
 #include "app/UiTexts.h"
 #include "app/WindowIds.h"
@@ -93,7 +94,9 @@ void CFirstSearchDlg::UpdateOk() { m_ok->setEnabled(m_all->isChecked() || !m_pat
 void CFirstSearchDlg::OnBrowse()
 {
     Record(kEventBrowse);
-    const QString folder = QFileDialog::getExistingDirectory(this, txt::kChooseSearchFolder, m_path->text());
+    const QString start = m_path->text().isEmpty() ? ChooserStartFolder() : m_path->text();
+    const QString folder = QFileDialog::getExistingDirectory(this, txt::kChooseSearchFolder, start);
+    RememberChooserFolder(folder);
     if (!folder.isEmpty()) SetFolder(folder);
 }
 

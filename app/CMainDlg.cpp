@@ -5,10 +5,12 @@
 #include "app/CAllDiskScanDlg.h"
 #include "app/CEqualizer.h"
 #include "app/CEqualizerDlg.h"
+#include "app/ChooserFolder.h"
 #include "app/CFirstSearchDlg.h"
 #include "app/CMprisService.h"
 #include "app/CMessageCenter.h"
 #include "app/CNodeTreeModel.h"
+#include "app/CPlaylistActions.h"
 #include "app/CQuarvelDlg.h"
 #include "app/CTrackListModel.h"
 #include "app/CTrackNotifier.h"
@@ -53,13 +55,13 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QInputDialog>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QNetworkInterface>
 #include <QScreen>
 #include <QThread>
+#include <QTableView>
 #include <QTimer>
 #include <QTreeView>
 #include <QUrl>
@@ -173,6 +175,7 @@ CMainDlg::CMainDlg(CQvConf& conf, CMediaLibrary& library, CQvPlayCore* engine, M
     StartSkin(m_conf.SkinDir(), m_conf.Settings().ColorConfig);
     SetLyricsLookup(m_pLyricsTable.get());
     SetMediaTaskLibrary(&library);
+    m_pPlaylists = new CPlaylistActions(*this, library, *m_pTree);
 }
 
 CMainDlg::~CMainDlg()
@@ -308,11 +311,40 @@ void CMainDlg::OnLibraryLoaded(int)
         const QStringList files = m_startFiles;
         m_startFiles.clear();
         SelectAndPlayFiles(files);
+    } else {
+        RestoreLastTrack();
     }
     // Loading a large library leaves its temporary rows in the heap: given back now, not
     // only at the next tick of timer 3.
     malloc_trim(0);
     emit LibraryReady();
+}
+
+void CMainDlg::RememberLastTrack()
+{
+    // The list that plays and the track's place in it, so the next start shows it selected.
+    ConfigSettings& s = m_conf.Settings();
+    IQvNode* node = PlayingNode();
+    if (!node || IsQueueCurrent() || CurrentIndex() < 0) {
+        s.curmedia = -1;
+        return;
+    }
+    std::lock_guard lock(Library().Mutex());
+    s.selectnode = node->GetName();
+    s.curmedia = CurrentIndex();
+}
+
+void CMainDlg::RestoreLastTrack()
+{
+    const int row = m_conf.Settings().curmedia;
+    const bool autoplay = m_conf.Settings().autoplay != 0;
+    if (row < 0 || !DisplayedNode() || row >= m_pMainWnd->ListModel()->rowCount()) {
+        if (autoplay) SelectNodeToPlay();
+        return;
+    }
+    m_pMainWnd->SelectRow(row);
+    m_pMainWnd->ListView()->scrollTo(m_pMainWnd->ListModel()->index(row, 1), QAbstractItemView::PositionAtCenter);
+    if (autoplay) PlayDisplayedRow(row);
 }
 
 void CMainDlg::ShowFirstRun()
@@ -400,17 +432,10 @@ void CMainDlg::OnTreeSelect(IQvNode* node)
         display = node->GetDisplayType();
     }
     if (type == kNewListType) {
-        // The entry that makes a new playlist.
-        bool ok = false;
-        const QString listName =
-            QInputDialog::getText(m_pMainWnd.get(), QStringLiteral("新建列表"), QStringLiteral("列表名称："),
-                                  QLineEdit::Normal, QString(), &ok).trimmed();
-        IQvNode* created = ok && !listName.isEmpty() ? m_pTree->CreateList(listName) : nullptr;
-        if (ok && !listName.isEmpty() && !created)
-            ShowNotice(m_pMainWnd.get(), QStringLiteral("列表名称已存在"), txt::kNotice);
-        m_pMainWnd->TreeModel()->Reload();
-        m_pMainWnd->TreeView()->expandAll();
-        m_pMainWnd->SelectNode(created ? created : DisplayedNode() ? DisplayedNode() : LocalMusicNode());
+        // The entry that makes a new playlist: the shown list stays selected while the name is
+        // asked.
+        m_pMainWnd->SelectNode(DisplayedNode() ? DisplayedNode() : LocalMusicNode());
+        m_pPlaylists->AskNewList({});
         return;
     }
     const QString event = UsageEventOfNode(name, type);
@@ -427,22 +452,7 @@ void CMainDlg::OnListDoubleClick(int row)
     PlayDisplayedRow(row);
 }
 
-void CMainDlg::RemoveRow(int row)
-{
-    IQvNode* node = DisplayedNode();
-    CQvMusic* track = m_pMainWnd->ListModel()->TrackAt(row);
-    if (!node || !track) return;
-    TrackRef keep(track);
-    if (track == CurrentTrack()) StopPlay();
-    int type = 0;
-    {
-        std::lock_guard lock(Library().Mutex());
-        type = node->GetType();
-    }
-    if (type == 21) Library().RemoveTrack(track);
-    else Library().RemoveTrackFromList(node, track);
-    RefreshList();
-}
+void CMainDlg::RemoveRow(int row) { m_pPlaylists->RemoveRows({row}); }
 
 bool CMainDlg::DeleteList(IQvNode* node)
 {
@@ -637,8 +647,9 @@ void CMainDlg::OnCommand(int id)
     case 50029: {
         RecordCommand(922, id);
         const QStringList files =
-            QFileDialog::getOpenFileNames(m_pMainWnd.get(), txt::kAddFilesTitle, QString(), txt::kFileFilter);
+            QFileDialog::getOpenFileNames(m_pMainWnd.get(), txt::kAddFilesTitle, ChooserStartFolder(), txt::kFileFilter);
         if (!files.isEmpty()) {
+            RememberChooserFolder(files.first());
             RecordCommand(923, id);
             AddFiles(files);
         }
@@ -651,7 +662,8 @@ void CMainDlg::OnCommand(int id)
         break;
     }
     case 50031: {
-        const QString folder = QFileDialog::getExistingDirectory(m_pMainWnd.get(), txt::kAddFolderTitle);
+        const QString folder = QFileDialog::getExistingDirectory(m_pMainWnd.get(), txt::kAddFolderTitle, ChooserStartFolder());
+        RememberChooserFolder(folder);
         if (!folder.isEmpty()) AddFolder(folder);
         break;
     }
@@ -800,8 +812,17 @@ TrackRef CMainDlg::TrackForFile(const QString& path, bool restoreRemoved)
 int CMainDlg::AddFiles(const QStringList& paths)
 {
     int added = 0;
-    for (const QString& path : paths)
-        if (TrackForFile(path, true)) ++added;
+    std::vector<CQvMusic*> tracks;
+    std::vector<TrackRef> kept;
+    for (const QString& path : paths) {
+        TrackRef track = TrackForFile(path, true);
+        if (!track) continue;
+        ++added;
+        tracks.push_back(track.get());
+        kept.push_back(track);
+    }
+    // Added while a playlist is shown: into that playlist too.
+    if (CPlaylistActions::IsUserList(DisplayedNode())) m_pPlaylists->AddToList(DisplayedNode(), tracks);
     RefreshList();
     if (added && m_options.watchChanges) WatchLibraryFolders();
     return added;
@@ -816,19 +837,33 @@ bool CMainDlg::AddFolder(const QString& folder)
     const CMsgTarget window = m_pMainWnd->Target();
     const std::shared_ptr<ScanControl> control = m_scan;
     QObject* owner = this;
+    // Added while a playlist is shown: into that playlist too, found again by its name when the
+    // import ends (the user may have deleted it meanwhile).
+    QString listName;
+    if (CPlaylistActions::IsUserList(DisplayedNode())) {
+        std::lock_guard lock(Library().Mutex());
+        listName = DisplayedNode()->GetName();
+    }
     window.PostMessage(WM_SCAN_STATUS, kScanShowSearching, 0);
-    const bool started = StartWorker([library, window, control, owner, folder] {
+    const bool started = StartWorker([library, window, control, owner, folder, listName] {
         CFileFinder finder([control] { return IsExiting() || control->stop.load(); });
-        ScanFolder(finder, folder, QString::fromLatin1(kMusicMasks), true, kMusicDepth);
+        ScanFolder(finder, folder, QString::fromLatin1(kMusicMasks), true, kMusicDepth, MusicSizes::kEverySize);
         int added = 0;
+        std::vector<TrackRef> imported;
         ImportFiles(*library, finder.Paths(), false, true, owner,
-                    [&](CQvMusic*, int count) {
+                    [&](CQvMusic* track, int count) {
                         ++added;
+                        if (!listName.isEmpty()) imported.emplace_back(track);
                         window.PostMessage(WM_SCAN_STATUS, kScanFound, count);
                         return !control->stop.load();
                     },
                     [control] { return IsExiting() || control->stop.load(); });
         if (IsExiting()) return;
+        if (!listName.isEmpty()) {
+            std::lock_guard lock(library->Mutex());
+            if (IQvNode* list = library->Store().FindNode(listName); CPlaylistActions::IsUserList(list))
+                for (const TrackRef& track : imported) library->PutInList(list, track.get());
+        }
         window.PostMessage(WM_IMPORT_DONE, 2, added);
     });
     if (!started) m_bImporting = false;
@@ -1197,6 +1232,7 @@ void CMainDlg::ExitApp(int exitCode)
     m_nExitCode = exitCode;
     CQvLog::GetInstance().AddRecord(wnd::kMain, 971, 1, CurrentTrack(), kExit);
     m_pMainWnd->SaveState();
+    RememberLastTrack();
     m_conf.Settings().minix = m_pViewWnd->pos().x();
     m_conf.Settings().miniy = m_pViewWnd->pos().y();
     m_pMainWnd->hide();

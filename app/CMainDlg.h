@@ -19,6 +19,7 @@ class CMprisService;
 class QDBusConnection;
 class CTrackNotifier;
 class CMessageCenter;
+class CPlaylistActions;
 class CQuarvelDlg;
 class CQvConf;
 class CQvNodeTree;
@@ -84,6 +85,8 @@ public:
     CMessageCenter* Messages() const { return m_pMessages.get(); }
     CQvConf& Conf() const { return m_conf; }
     CQvNodeTree& Tree() const { return *m_pTree; }
+    // The playlist commands of the list view and the tree.
+    CPlaylistActions& Playlists() const { return *m_pPlaylists; }
     const QString& RunId() const { return m_strRunId; }
     bool LibraryLoaded() const { return m_bLibraryLoaded; }
     bool IsScanning() const;
@@ -176,6 +179,10 @@ private:
     void StartLibraryLoad();
     void OnLibraryLoaded(int tracks);
     void ShowFirstRun();
+    // "curmedia" of "curlist": the last track's place, kept at exit and selected at start
+    // ("autoplay" plays it).
+    void RememberLastTrack();
+    void RestoreLastTrack();
     void StartStartupScan();
     ScanJob MakeScanJob();
     void ShowImportDone(int count);
@@ -193,6 +200,7 @@ private:
     CQvConf& m_conf;
     MainDlgOptions m_options;
     std::unique_ptr<CQvNodeTree> m_pTree;
+    CPlaylistActions* m_pPlaylists = nullptr; // a child of this object
     std::unique_ptr<CLyricsTable> m_pLyricsTable;
     std::unique_ptr<CQuarvelDlg> m_pMainWnd;
     std::unique_ptr<CViewDlg> m_pViewWnd;

@@ -1,4 +1,5 @@
 #include "app/CQuarvelApp.h"
+#include "app/QtTranslations.h"
 
 #include "app/CSingleInstance.h"
 #include "app/FileAssociation.h"
@@ -86,6 +87,7 @@ int CQuarvelApp::InitInstance()
     ClearShuttingDown();
     if (m_options.handleSignals) EndOnTerminationSignals();
     InitPaths();
+    InstallQtTranslations();
     if (m_options.registerAssociation) RegisterMp3Association(QCoreApplication::applicationFilePath());
 
     CQvConf& conf = CQvConf::Instance();

@@ -2,6 +2,7 @@
 
 #include "app/CMainDlg.h"
 #include "app/CNodeTreeModel.h"
+#include "app/CPlaylistActions.h"
 #include "app/CTrackListModel.h"
 #include "app/CViewDlg.h"
 #include "app/UiTexts.h"
@@ -39,19 +40,25 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHBoxLayout>
+#include <QActionGroup>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
 #include <QTableView>
+#include <QToolTip>
 #include <QTreeView>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <mutex>
 
 using namespace ctl;
@@ -137,6 +144,7 @@ CQuarvelDlg::CQuarvelDlg(CMainDlg& controller, CMediaLibrary& library, QWidget* 
     BuildSidePanel();
     BuildPlayBar();
     BuildMenus();
+    BuildShortcuts();
 
     m_tray = new QSystemTrayIcon(this);
     m_tray->setIcon(QIcon(CSkin::Instance().Bitmap(QStringLiteral("logo.bmp"))));
@@ -248,6 +256,8 @@ void CQuarvelDlg::BuildContent()
     m_tree->setStyleSheet(QStringLiteral("QTreeView { background: transparent; } "
                                          "QTreeView::item { height: 32px; padding-left: 14px; }"));
     connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this, &CQuarvelDlg::OnTreeSelection);
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_tree, &QWidget::customContextMenuRequested, this, &CQuarvelDlg::OnTreeContextMenu);
 
     m_viewStack = new QStackedWidget;
     m_list = new QTableView;
@@ -260,7 +270,11 @@ void CQuarvelDlg::BuildContent()
     m_list->setShowGrid(false);
     m_list->setAlternatingRowColors(true);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setDragEnabled(true);
+    m_list->setDragDropMode(QAbstractItemView::DragDrop);
+    m_list->setDefaultDropAction(Qt::MoveAction);
+    m_list->setDropIndicatorShown(true);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setWordWrap(false);
@@ -286,6 +300,16 @@ void CQuarvelDlg::BuildContent()
         m_ctl.OnListDoubleClick(index.row());
     });
     connect(m_list, &QWidget::customContextMenuRequested, this, &CQuarvelDlg::OnListContextMenu);
+    RestoreColumnWidths();
+    m_emptyHint = new QLabel(m_list->viewport());
+    m_emptyHint->setObjectName(QStringLiteral("emptyHint"));
+    m_emptyHint->setAlignment(Qt::AlignCenter);
+    m_emptyHint->setWordWrap(true);
+    m_emptyHint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_emptyHint->hide();
+    connect(m_listModel, &QAbstractItemModel::modelReset, this, &CQuarvelDlg::UpdateListHints);
+    connect(m_listModel, &QAbstractItemModel::rowsInserted, this, &CQuarvelDlg::UpdateListHints);
+    connect(m_listModel, &QAbstractItemModel::rowsRemoved, this, &CQuarvelDlg::UpdateListHints);
     m_viewStack->addWidget(m_list);
 
     m_page = new QLabel;
@@ -358,6 +382,7 @@ void CQuarvelDlg::BuildPlayBar()
     if (m_progress) {
         m_progress->setRange(0, 100);
         connect(m_progress, &QAbstractSlider::sliderReleased, this, [this] { m_ctl.SeekPercent(m_progress->value()); });
+        m_progress->installEventFilter(this);
     }
     m_remaining = m_layout->Create<CSkinNumText>(kTimeRemaining);
     if (m_remaining) {
@@ -405,9 +430,16 @@ void CQuarvelDlg::BuildMenus()
 
     m_mainMenu = new QMenu(this);
     QMenu* modes = m_mainMenu->addMenu(QStringLiteral("播放模式"));
-    modes->addAction(txt::kModeLoop, this, [this] { m_ctl.OnCommand(kModeLoop); });
-    modes->addAction(txt::kModeRandom, this, [this] { m_ctl.OnCommand(kModeRandom); });
-    modes->addAction(txt::kModeSingle, this, [this] { m_ctl.OnCommand(kModeSingle); });
+    // The mode that is on carries the check mark.
+    auto* modeGroup = new QActionGroup(modes);
+    const QString modeTexts[3] = {txt::kModeLoop, txt::kModeRandom, txt::kModeSingle};
+    const int modeIds[3] = {kModeLoop, kModeRandom, kModeSingle};
+    for (int i = 0; i < 3; ++i) {
+        QAction* a = modes->addAction(modeTexts[i], this, [this, id = modeIds[i]] { m_ctl.OnCommand(id); });
+        a->setCheckable(true);
+        modeGroup->addAction(a);
+        m_modeActions[i] = a;
+    }
     QMenu* colors = m_mainMenu->addMenu(txt::kColor);
     const QString names[3] = {QStringLiteral("蓝色"), QStringLiteral("橙色"), QStringLiteral("紫色")};
     for (int i = 0; i < 3; ++i) colors->addAction(names[i], this, [this, i] { m_ctl.OnCommand(kColor0 + i); });
@@ -425,12 +457,17 @@ void CQuarvelDlg::BuildMenus()
     m_mainMenu->addAction(txt::kTrayExit, this, [this] { m_ctl.OnCommand(kExit); });
 
     m_trayMenu = new QMenu(this);
+    m_trayMenu->addAction(txt::kPrevious, this, [this] { m_ctl.OnCommand(kPrev); });
+    m_trayMenu->addAction(txt::kPlayPauseMenu, this, [this] { m_ctl.OnCommand(kPlayPause); });
+    m_trayMenu->addAction(txt::kNext, this, [this] { m_ctl.OnCommand(kNext); });
+    m_trayMenu->addSeparator();
     m_trayMenu->addAction(txt::kTrayRestore, this, [this] { m_ctl.OnCommand(1551); });
     m_trayMenu->addAction(txt::kTrayExit, this, [this] { m_ctl.OnCommand(1552); });
     m_trayMenu->addSeparator();
     m_trayMenu->addAction(txt::kTrayAbout, this, [this] { m_ctl.OnCommand(1553); });
 
     m_rowMenu = new QMenu(this);
+    m_nodeMenu = new QMenu(this);
 }
 
 // ---- the tree and the list --------------------------------------------------------------
@@ -502,7 +539,8 @@ void CQuarvelDlg::SelectRow(int row)
     }
     const QModelIndex index = m_listModel->index(row, CTrackListModel::kColSong);
     m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    m_list->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    // A row already in sight stays where it is: the row under the mouse is still the one clicked.
+    m_list->scrollTo(index, QAbstractItemView::EnsureVisible);
 }
 
 int CQuarvelDlg::SelectedRow() const
@@ -533,12 +571,27 @@ void CQuarvelDlg::OnListContextMenu(const QPoint& pos)
     const QModelIndex index = m_list->indexAt(pos);
     if (!index.isValid()) return;
     CQvLog::GetInstance().AddRecord(wnd::kMain, 908, 1, nullptr, kListView);
-    SelectRow(index.row());
-    m_rowMenu->clear();
-    const int row = index.row();
-    m_rowMenu->addAction(txt::kPlay, this, [this, row] { m_ctl.OnListDoubleClick(row); });
-    m_rowMenu->addAction(QStringLiteral("从列表中删除"), this, [this, row] { m_ctl.RemoveRow(row); });
+    // A click on a row outside the selection selects that row alone; the list never moves.
+    if (!m_list->selectionModel()->isRowSelected(index.row(), QModelIndex()))
+        m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_ctl.Playlists().FillRowMenu(m_rowMenu, SelectedRows());
     m_rowMenu->popup(m_list->viewport()->mapToGlobal(pos));
+}
+
+void CQuarvelDlg::OnTreeContextMenu(const QPoint& pos)
+{
+    IQvNode* node = m_treeModel->NodeAt(m_tree->indexAt(pos));
+    if (!node) return;
+    m_ctl.Playlists().FillNodeMenu(m_nodeMenu, node);
+    if (!m_nodeMenu->isEmpty()) m_nodeMenu->popup(m_tree->viewport()->mapToGlobal(pos));
+}
+
+QList<int> CQuarvelDlg::SelectedRows() const
+{
+    QList<int> rows;
+    for (const QModelIndex& i : m_list->selectionModel()->selectedRows()) rows.append(i.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 // ---- what the window shows --------------------------------------------------------------
@@ -571,8 +624,10 @@ void CQuarvelDlg::SetFavorite(bool on)
 void CQuarvelDlg::SetPlayMode(int mode)
 {
     const int ids[3] = {kModeLoop, kModeRandom, kModeSingle};
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
         if (CSkinButton* b = m_buttons.value(ids[i])) b->setChecked(mode == i + 1);
+        if (m_modeActions[i]) m_modeActions[i]->setChecked(mode == i + 1);
+    }
 }
 
 CSkinButton* CQuarvelDlg::StarButton(int star) const { return star >= 1 && star <= 5 ? m_stars[star - 1] : nullptr; }
@@ -676,6 +731,7 @@ void CQuarvelDlg::OpenColorPanel()
 
 void CQuarvelDlg::SaveState()
 {
+    SaveColumnWidths();
     ConfigSettings& s = m_library.Conf().Settings();
     s.mainx = pos().x();
     s.mainy = pos().y();
@@ -834,12 +890,130 @@ void CQuarvelDlg::OnTimer(int id)
     }
 }
 
+// ---- the list view's manners ------------------------------------------------------------
+
+namespace {
+const QString kListSection = QStringLiteral("listview");
+const QString kColumnsKey = QStringLiteral("columns");
+} // namespace
+
+void CQuarvelDlg::RestoreColumnWidths()
+{
+    CProfileIni profile;
+    profile.Load(DefaultProfilePath());
+    const QStringList widths = profile.Value(kListSection, kColumnsKey).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    // The title column takes the room the others leave; the others keep what the user gave them.
+    for (int c = 0; c < widths.size() && c < CTrackListModel::kColumnCount; ++c) {
+        const int w = widths[c].toInt();
+        if (c != CTrackListModel::kColSong && w >= 20 && w <= 2000) m_list->setColumnWidth(c, w);
+    }
+}
+
+void CQuarvelDlg::SaveColumnWidths() const
+{
+    QStringList widths;
+    for (int c = 0; c < CTrackListModel::kColumnCount; ++c) widths.append(QString::number(m_list->columnWidth(c)));
+    CProfileIni profile;
+    profile.Load(DefaultProfilePath());
+    profile.SetValue(kListSection, kColumnsKey, widths.join(QLatin1Char(',')));
+    profile.Save(DefaultProfilePath());
+}
+
+void CQuarvelDlg::ShowCutText(QHelpEvent* e)
+{
+    const QModelIndex index = m_list->indexAt(e->pos());
+    const QString text = index.isValid() ? index.data(Qt::DisplayRole).toString() : QString();
+    const QRect cell = index.isValid() ? m_list->visualRect(index) : QRect();
+    // Only a text the column cuts is shown whole.
+    if (text.isEmpty() || m_list->fontMetrics().horizontalAdvance(text) + 12 <= cell.width()) {
+        QToolTip::hideText();
+        return;
+    }
+    QToolTip::showText(e->globalPos(), text, m_list->viewport(), cell);
+}
+
+void CQuarvelDlg::UpdateListHints()
+{
+    // The "在线" column tells the service's tracks apart; a list without any does not show it.
+    bool service = false;
+    {
+        std::lock_guard lock(m_library.Mutex());
+        if (IQvNode* node = m_listModel->Node())
+            for (const CQvMusic* t : node->Tracks())
+                if (t && (t->GetState() & STATE_FROM_SERVICE)) {
+                    service = true;
+                    break;
+                }
+    }
+    m_list->setColumnHidden(CTrackListModel::kColService, !service);
+    if (!m_emptyHint) return;
+    const bool empty = m_listModel->rowCount() == 0 && m_listModel->Node();
+    if (empty) {
+        bool playlist = false;
+        {
+            std::lock_guard lock(m_library.Mutex());
+            playlist = CPlaylistActions::IsUserList(m_listModel->Node());
+        }
+        m_emptyHint->setText(playlist ? txt::kEmptyListHint : txt::kEmptyLibraryHint);
+        QPalette pal = m_emptyHint->palette();
+        pal.setColor(QPalette::WindowText, CSkin::Instance().Color(17));
+        m_emptyHint->setPalette(pal);
+        m_emptyHint->setGeometry(m_list->viewport()->rect());
+    }
+    m_emptyHint->setVisible(empty);
+}
+
+QString CQuarvelDlg::EmptyHint() const { return m_emptyHint && !m_emptyHint->isHidden() ? m_emptyHint->text() : QString(); }
+
+void CQuarvelDlg::BuildShortcuts()
+{
+    auto add = [this](const QKeySequence& keys, QWidget* on, Qt::ShortcutContext context, auto&& act) {
+        auto* s = new QShortcut(keys, on, std::forward<decltype(act)>(act), context);
+        s->setAutoRepeat(false);
+    };
+    // Space plays and pauses wherever the focus is, except in a text field (which takes it first).
+    add(QKeySequence(Qt::Key_Space), this, Qt::WindowShortcut, [this] { m_ctl.OnCommand(kPlayPause); });
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter})
+        add(QKeySequence(key), m_list, Qt::WidgetShortcut, [this] {
+            const QModelIndex current = m_list->currentIndex();
+            if (current.isValid()) m_ctl.OnListDoubleClick(current.row());
+        });
+    add(QKeySequence(QKeySequence::Delete), m_list, Qt::WidgetShortcut, [this] {
+        const QList<int> rows = SelectedRows();
+        if (!rows.isEmpty()) m_ctl.Playlists().RemoveRows(rows);
+    });
+    add(QKeySequence(QKeySequence::Find), this, Qt::WindowShortcut, [this] {
+        if (auto* search = findChild<QLineEdit*>(QStringLiteral("searchEdit"))) {
+            search->setFocus(Qt::ShortcutFocusReason);
+            search->selectAll();
+        }
+    });
+    // The media keys, while the window has the focus (the desktop's own keys reach the player
+    // through the session bus when it has none).
+    for (Qt::Key key : {Qt::Key_MediaPlay, Qt::Key_MediaTogglePlayPause, Qt::Key_MediaPause})
+        add(QKeySequence(key), this, Qt::WindowShortcut, [this] { m_ctl.OnCommand(kPlayPause); });
+    add(QKeySequence(Qt::Key_MediaNext), this, Qt::WindowShortcut, [this] { m_ctl.OnCommand(kNext); });
+    add(QKeySequence(Qt::Key_MediaPrevious), this, Qt::WindowShortcut, [this] { m_ctl.OnCommand(kPrev); });
+    add(QKeySequence(Qt::Key_MediaStop), this, Qt::WindowShortcut, [this] { m_ctl.OnCommand(kStop); });
+}
+
 // ---- input ------------------------------------------------------------------------------
 
 void CQuarvelDlg::wheelEvent(QWheelEvent* e)
 {
-    m_ctl.OnWheel(e->angleDelta().y());
+    // The lists, the tree, the lyrics and the pages scroll with the wheel (a list at its end
+    // passes the wheel on, and it must not seek then either); the play bar and the picture seek.
+    if (WheelSeeksAt(e->position().toPoint())) m_ctl.OnWheel(e->angleDelta().y());
     e->accept();
+}
+
+bool CQuarvelDlg::WheelSeeksAt(const QPoint& at) const
+{
+    if (m_cover && m_cover->isVisible() && QRect(m_cover->mapTo(this, QPoint(0, 0)), m_cover->size()).contains(at))
+        return true;
+    // The play bar is what lies below the lists and the panel.
+    return m_splitter && at.y() > m_splitter->geometry().bottom()
+        && (!m_sidePanel || m_sidePanel->isHidden() || at.y() > m_sidePanel->geometry().bottom());
 }
 
 void CQuarvelDlg::closeEvent(QCloseEvent* e)
@@ -868,11 +1042,42 @@ void CQuarvelDlg::dropEvent(QDropEvent* e)
     if (m_ctl.DropOnList(e->mimeData()) >= 0) e->acceptProposedAction();
 }
 
+bool CQuarvelDlg::DropRows(bool onTree, QEvent* event)
+{
+    const auto type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
+    auto* e = static_cast<QDropEvent*>(event);
+    if (!e->mimeData()->hasFormat(CTrackListModel::kRowsMimeType)) return false;
+    const QPoint at = e->position().toPoint();
+    CPlaylistActions& lists = m_ctl.Playlists();
+    bool take = false;
+    if (onTree) {
+        IQvNode* node = m_treeModel->NodeAt(m_tree->indexAt(at));
+        take = type == QEvent::Drop ? lists.DropOnNode(e->mimeData(), node) : lists.CanDropOnNode(e->mimeData(), node);
+    } else if (type == QEvent::Drop) {
+        const QModelIndex over = m_list->indexAt(at);
+        int before = over.isValid() ? over.row() : -1;
+        // Below the middle of a row means after it.
+        if (over.isValid() && at.y() > m_list->visualRect(over).center().y()) ++before;
+        take = lists.DropOnList(e->mimeData(), before);
+    } else {
+        take = lists.CanDropOnList(e->mimeData());
+    }
+    if (take) {
+        e->setDropAction(onTree ? Qt::CopyAction : Qt::MoveAction);
+        e->accept();
+    } else {
+        e->ignore();
+    }
+    return true;
+}
+
 bool CQuarvelDlg::eventFilter(QObject* watched, QEvent* event)
 {
     // Filters are installed while the window is still being built.
     const bool onTree = m_tree && watched == m_tree->viewport();
     const bool onList = m_list && watched == m_list->viewport();
+    if ((onTree || onList) && DropRows(onTree, event)) return true;
     if (onTree || onList) {
         switch (event->type()) {
         case QEvent::DragEnter:
@@ -899,6 +1104,17 @@ bool CQuarvelDlg::eventFilter(QObject* watched, QEvent* event)
             break;
         }
     }
+    // The progress control seeks with the wheel as the rest of the play bar does.
+    if (m_progress && watched == m_progress && event->type() == QEvent::Wheel) {
+        m_ctl.OnWheel(static_cast<QWheelEvent*>(event)->angleDelta().y());
+        event->accept();
+        return true;
+    }
+    if (onList && event->type() == QEvent::ToolTip) {
+        ShowCutText(static_cast<QHelpEvent*>(event));
+        return true;
+    }
+    if (onList && event->type() == QEvent::Resize && m_emptyHint) m_emptyHint->setGeometry(m_list->viewport()->rect());
     if (m_viewStack && m_scanProgress && watched == m_viewStack && event->type() == QEvent::Resize) {
         const QSize s = m_viewStack->size();
         m_scanProgress->setGeometry(0, s.height() - 40, s.width(), 40);

@@ -21,6 +21,8 @@ class CSkinSlider;
 class CSkinSplitter;
 class CTrackListModel;
 class IQvNode;
+class QAction;
+class QHelpEvent;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -59,6 +61,8 @@ public:
     // Selects, scrolls to and focuses a row of the list view; -1 clears the selection.
     void SelectRow(int row);
     int SelectedRow() const;
+    // The selected rows of the list view, in order.
+    QList<int> SelectedRows() const;
     void SetPlaying(CQvMusic* track);
     void ShowCover(const QString& picture);
     void SetVolume(int percent);
@@ -80,6 +84,9 @@ public:
     QMenu* AddMenu() const { return m_addMenu; }
     void PopupTrayMenu(const QPoint& at);
     QMenu* TrayMenu() const { return m_trayMenu; }
+    // The list view's row menu and the tree's node menu, as last opened.
+    QMenu* RowMenu() const { return m_rowMenu; }
+    QMenu* NodeMenu() const { return m_nodeMenu; }
 
     // Scan progress texts, shown over the list view; hidden again by Hide.
     void ShowScanText(const QString& text);
@@ -100,6 +107,7 @@ public:
     CSkinButton* StarButton(int star) const;
     CSkinButton* FavoriteButton() const { return m_favorite; }
     CSkinButton* PlayButton() const { return m_play; }
+    CSkinPicture* CoverPicture() const { return m_cover; }
     CSkinButton* Button(int id) const;
     QString TitleText() const;
     QString ElapsedText() const;
@@ -109,6 +117,8 @@ public:
     // The position was moved: the lyric views find the line again.
     void OnSeeked(int ms);
     bool PageShown() const;
+    // The hint an empty list shows, empty while the list has rows.
+    QString EmptyHint() const;
     // The window's timers (2, 34); tests fire them without waiting.
     void OnTimer(int id);
 
@@ -140,6 +150,15 @@ private:
     void OnTreeSelection();
     void OpenColorPanel();
     void OnListContextMenu(const QPoint& pos);
+    void OnTreeContextMenu(const QPoint& pos);
+    void BuildShortcuts();
+    bool WheelSeeksAt(const QPoint& at) const;
+    void RestoreColumnWidths();
+    void SaveColumnWidths() const;
+    void ShowCutText(QHelpEvent* e);
+    void UpdateListHints();
+    // Rows of the list dragged over the tree or the list: true when the event was theirs.
+    bool DropRows(bool onTree, QEvent* event);
     void OnHeaderClicked(int section);
 
     CMainDlg& m_ctl;
@@ -177,6 +196,9 @@ private:
     QMenu* m_addMenu = nullptr;
     QMenu* m_trayMenu = nullptr;
     QMenu* m_rowMenu = nullptr;
+    QMenu* m_nodeMenu = nullptr;
+    QAction* m_modeActions[3] = {};
+    QLabel* m_emptyHint = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
     QPointer<QWidget> m_colorPanel;
 

@@ -9,6 +9,9 @@
 #include "ui/CSkin.h"
 
 #include <QFont>
+#include <QMimeData>
+
+#include <algorithm>
 
 #include <mutex>
 
@@ -157,8 +160,47 @@ QVariant CTrackListModel::headerData(int section, Qt::Orientation orientation, i
 Qt::ItemFlags CTrackListModel::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index) | Qt::ItemIsDropEnabled;
+    if (index.isValid()) f |= Qt::ItemIsDragEnabled;
     return f;
 }
 
-QStringList CTrackListModel::mimeTypes() const { return {QStringLiteral("text/uri-list")}; }
-Qt::DropActions CTrackListModel::supportedDropActions() const { return Qt::CopyAction; }
+const QString CTrackListModel::kRowsMimeType = QStringLiteral("application/x-ordel-rows");
+
+QStringList CTrackListModel::mimeTypes() const { return {QStringLiteral("text/uri-list"), kRowsMimeType}; }
+Qt::DropActions CTrackListModel::supportedDropActions() const { return Qt::CopyAction | Qt::MoveAction; }
+Qt::DropActions CTrackListModel::supportedDragActions() const { return Qt::CopyAction | Qt::MoveAction; }
+
+QMimeData* CTrackListModel::mimeData(const QModelIndexList& indexes) const
+{
+    QList<int> rows;
+    for (const QModelIndex& i : indexes)
+        if (i.isValid() && !rows.contains(i.row())) rows.append(i.row());
+    std::sort(rows.begin(), rows.end());
+    QByteArray payload;
+    {
+        std::lock_guard lock(m_library.Mutex());
+        for (int row : rows) {
+            if (!m_node || row >= m_node->TrackCount()) continue;
+            const CQvMusic* track = m_node->GetTrack(row);
+            if (!track || !track->GetInfo()) continue;
+            payload += QByteArray::number(row) + '\t' + track->GetInfo()->Gid.toLatin1() + '\n';
+        }
+    }
+    if (payload.isEmpty()) return nullptr;
+    auto* data = new QMimeData;
+    data->setData(kRowsMimeType, payload);
+    return data;
+}
+
+QList<QPair<int, QString>> CTrackListModel::DraggedRows(const QMimeData* data)
+{
+    QList<QPair<int, QString>> out;
+    if (!data || !data->hasFormat(kRowsMimeType)) return out;
+    for (const QByteArray& line : data->data(kRowsMimeType).split('\n')) {
+        const QList<QByteArray> parts = line.split('\t');
+        bool ok = false;
+        const int row = parts.size() == 2 ? parts[0].toInt(&ok) : -1;
+        if (ok && row >= 0) out.append({row, QString::fromLatin1(parts[1])});
+    }
+    return out;
+}

@@ -37,6 +37,13 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QStringList mimeTypes() const override;
     Qt::DropActions supportedDropActions() const override;
+    Qt::DropActions supportedDragActions() const override;
+    // Rows dragged from the view carry their row numbers and Gids (kRowsMimeType).
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+
+    // The rows a drag from this view carries: (row, Gid) in row order; empty for other drags.
+    static const QString kRowsMimeType;
+    static QList<QPair<int, QString>> DraggedRows(const QMimeData* data);
 
 private:
     CMediaLibrary& m_library;

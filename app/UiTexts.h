@@ -14,6 +14,7 @@ inline const QString kPrevious = QStringLiteral("上一首");
 inline const QString kNext = QStringLiteral("下一首");
 inline const QString kPlay = QStringLiteral("播放");
 inline const QString kPause = QStringLiteral("暂停");
+inline const QString kPlayPauseMenu = QStringLiteral("播放/暂停");
 inline const QString kStop = QStringLiteral("停止");
 inline const QString kModeLoop = QStringLiteral("列表循环");
 inline const QString kModeRandom = QStringLiteral("随机播放");
@@ -112,5 +113,21 @@ inline const QString kMessageInfoContent = QStringLiteral("内容:");
 inline const QString kMessageReply = QStringLiteral("回复");
 inline const QString kUpdateNoticeTitle = QStringLiteral("发现新版本 %1");
 inline const QString kUpdateNoticeText = QStringLiteral("Ordel %1 已经发布，您当前的版本是 %2。可以在主菜单的“检查更新”中升级。");
+
+// Playlists: the row menu, the list menu and their dialogs.
+inline const QString kAddTo = QStringLiteral("添加到");
+inline const QString kNewListMenu = QStringLiteral("新建列表...");
+inline const QString kNewListTitle = QStringLiteral("新建列表");
+inline const QString kListNameLabel = QStringLiteral("列表名称：");
+inline const QString kListNameTaken = QStringLiteral("列表名称已存在");
+inline const QString kRemoveFromList = QStringLiteral("从列表中删除");
+inline const QString kOpenFolder = QStringLiteral("打开文件所在位置");
+inline const QString kRename = QStringLiteral("重命名");
+inline const QString kDelete = QStringLiteral("删除");
+inline const QString kPlayAll = QStringLiteral("播放全部");
+inline const QString kDeleteListText = QStringLiteral("确定要删除列表“%1”吗？列表中的歌曲仍保留在本地音乐中。");
+inline const QString kEmptyListHint = QStringLiteral("列表中还没有歌曲。\n点击“添加音乐”添加歌曲或文件夹，\n或把本地音乐中的歌曲拖到这个列表上。");
+inline const QString kEmptyLibraryHint = QStringLiteral("还没有音乐。\n点击“添加音乐”添加歌曲或文件夹，\n或把音乐文件拖到这里。");
+inline const QString kCannotPlay = QStringLiteral("无法播放：%1");
 
 } // namespace txt

@@ -522,3 +522,40 @@ int CMediaLibrary::RenameNodeKey(const QString& oldName, const QString& newName)
     std::lock_guard lock(m_mutex);
     return m_store.RenameNode(oldName, newName) ? 1 : 0;
 }
+
+int CMediaLibrary::SaveListOrder(IQvNode* node)
+{
+    std::lock_guard lock(m_mutex);
+    if (!node) return -1;
+    CSqliteDb* db = Tree();
+    if (!db) return -1;
+    const QString key = ListKey(node);
+    SqliteTransaction tx(*db);
+    if (!tx.Started()) return -1;
+    // A list is read back in the order its rows were written: the members' rows are written
+    // again in the members' order. Rows of tracks this start did not load are left as they are.
+    for (const CQvMusic* track : node->Tracks()) {
+        if (!track || !track->GetInfo() || (track->GetState() & STATE_REMOVED)) continue;
+        if (db->Run(kDeleteTreeListMember, key, track->GetInfo()->Gid) != kSqliteOk) return -1;
+    }
+    {
+        SqliteCachedStatement stmt = db->Cached(kInsertTreeList);
+        if (!stmt) return -1;
+        for (const CQvMusic* track : node->Tracks()) {
+            if (!track || !track->GetInfo() || (track->GetState() & STATE_REMOVED)) continue;
+            stmt->Rewind();
+            if (Bind(*stmt, key, track->GetInfo()->Gid) != kSqliteOk || stmt->Step() != kSqliteDone) return -1;
+        }
+    }
+    return tx.Commit() == kSqliteOk ? 0 : -1;
+}
+
+int CMediaLibrary::PutInList(IQvNode* node, CQvMusic* track)
+{
+    std::lock_guard lock(m_mutex);
+    if (!node || !track || !track->GetInfo()) return -1;
+    if (node->TrackIndex().count(track->GetInfo()->Gid)) return 0;
+    if (!node->OfferTrack(track, 1)) return -1;
+    AddTrackToList(node, track);
+    return 1;
+}

@@ -72,6 +72,12 @@ public:
     // removed one by one for the members that changed; rows of tracks this start did not load
     // stay. One transaction: a kill leaves the old members or the new, never a part.
     int SaveListMembers(IQvNode* node);
+    // The track joins the list's members (after the others) and its row is stored: 1, 0 when
+    // it was a member already, -1 when the list refuses it.
+    int PutInList(IQvNode* node, CQvMusic* track);
+    // Writes the list's rows again in the order of its members, so it is read back in that
+    // order; rows of tracks not loaded stay. One transaction. 0, or -1 when nothing was written.
+    int SaveListOrder(IQvNode* node);
     // Updates the node's TreeNode row (found by Key and Name ignoring case) or inserts it; the
     // name written is `newName`, or the node's own when empty.
     int SaveNode(IQvNode* node, const QString& newName);

@@ -103,6 +103,7 @@ const ConfigAttr kConfigAttrs[] = {
     {"macuserid", AttrKind::MacUserId, nullptr, &ConfigSettings::macuserid},
     Int("trackntf", &ConfigSettings::trackntf),
     Text("eqgains", &ConfigSettings::eqgains),
+    Int("autoplay", &ConfigSettings::autoplay),
 };
 
 // "Info.ini" is code-page text with the line ends of the platform it came from.

@@ -62,6 +62,7 @@ struct ConfigSettings {
     // Written after the attributes above.
     int trackntf = 1;             // a desktop notification when the track changes
     QString eqgains;              // the equaliser's ten gains in dB, "0,0,...": what "eqmode" left
+    int autoplay = 0;             // 1: the last track ("curmedia" of "curlist") plays at start
 
     // Child elements: written last entry first and read in document order, so each save
     // reverses them; at most 10 "autoscanpath" elements are written, the first 10.

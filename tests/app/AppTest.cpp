@@ -1,5 +1,7 @@
 // The player as a whole: a start in a fresh program home with its windows offscreen, the real
 // library files, real MP3 files and the real audio path over the dummy SDL driver.
+#include "tests/app/AppHarness.h"
+
 #include "app/CFirstSearchDlg.h"
 #include "app/CMainDlg.h"
 #include "app/CMessageCenter.h"
@@ -61,141 +63,9 @@
 #include <memory>
 #include <mutex>
 
+using namespace apptest;
 using namespace fixtures;
 using testutil::WaitUntil;
-
-namespace {
-
-constexpr int kWaitMs = 30000;
-
-// One start of the player in its own home, with its own store; the service stays out of it.
-class Player {
-public:
-    explicit Player(const QString& home, QStringList files = {}, bool watch = false)
-    {
-        AppOptions options;
-        options.home = home;
-        options.resourceDir = testutil::SourceDir() + QStringLiteral("/resources/");
-        options.registerAssociation = false;
-        options.store = &m_store;
-        options.main.serviceTasks = false;
-        options.main.identity = false;
-        options.main.startupScan = false;
-        options.main.watchChanges = watch;
-        m_app = std::make_unique<CQuarvelApp>(std::move(files), options);
-        QObject::connect(m_app.get(), &CQuarvelApp::Finished, [this](int) { m_finished = true; });
-        m_started = m_app->InitInstance() < 0;
-    }
-    ~Player()
-    {
-        if (m_started && !m_finished) Exit();
-        m_app.reset();
-        ClearExiting();
-    }
-
-    bool Started() const { return m_started; }
-    CMainDlg& Ctl() const { return *m_app->Controller(); }
-    CQuarvelDlg& Wnd() const { return *Ctl().MainWindow(); }
-    CMediaLibrary& Lib() const { return m_app->Library(); }
-    bool WaitLoaded() const { return m_started && WaitUntil([this] { return Ctl().LibraryLoaded(); }, kWaitMs); }
-    bool Exit()
-    {
-        Ctl().OnCommand(ctl::kExit);
-        return WaitUntil([this] { return m_finished; }, kWaitMs);
-    }
-    bool Finished() const { return m_finished; }
-
-    IQvNode* Node(const QString& name) const
-    {
-        std::lock_guard lock(Lib().Mutex());
-        return Lib().Store().FindNode(name);
-    }
-    int NodeSize(const QString& name) const
-    {
-        std::lock_guard lock(Lib().Mutex());
-        IQvNode* node = Lib().Store().FindNode(name);
-        return node ? int(node->Tracks().size()) : -1;
-    }
-    CQvMusic* Track(const QString& path) const
-    {
-        std::lock_guard lock(Lib().Mutex());
-        return Lib().Store().FindTrack(MakeGid(path), 0);
-    }
-    CFirstSearchDlg* FirstRunDialog() const { return Wnd().findChild<CFirstSearchDlg*>(); }
-    // The folder goes in on a worker; done when the import-complete message has come.
-    bool ImportFolder(const QString& folder, int expected)
-    {
-        if (!Ctl().AddFolder(folder)) return false;
-        return WaitUntil([&] { return !Ctl().IsScanning() && NodeSize(LocalMusic()) >= expected; }, kWaitMs);
-    }
-    static QString LocalMusic() { return QString::fromUtf16(kLocalMusicNode); }
-
-private:
-    CQvMediaStore m_store;
-    std::unique_ptr<CQuarvelApp> m_app;
-    bool m_started = false;
-    bool m_finished = false;
-};
-
-QString MakeMp3(const QString& path, const QString& title, double seconds = 2.0)
-{
-    Mp3Options o;
-    o.seconds = seconds;
-    o.sampleRate = 22050;
-    o.channels = 1;
-    o.bitrateKbps = 32;
-    // Scans take music files from 500 KB; the rest is padding.
-    const Tags tags = Tags::Id3v2(title, QStringLiteral("Artist"), QStringLiteral("Album"));
-    EXPECT_TRUE(WriteMp3OfSize(path, std::max<qint64>(600000, MinimumMp3Size(o, tags)), o, tags));
-    return path;
-}
-
-// A mouse click sequence that the list view turns into a double click on `row`.
-void DoubleClickRow(QTableView* view, int row)
-{
-    const QPoint at = view->visualRect(view->model()->index(row, CTrackListModel::kColSong)).center();
-    QWidget* vp = view->viewport();
-    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick,
-                              QEvent::MouseButtonRelease}) {
-        QMouseEvent e(type, at, vp->mapToGlobal(at), Qt::LeftButton,
-                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(vp, &e);
-    }
-}
-
-bool Drop(QWidget* target, const QStringList& paths)
-{
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const QString& p : paths) urls.append(QUrl::fromLocalFile(p));
-    data.setUrls(urls);
-    const QPoint at(10, 10);
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &enter);
-    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &drop);
-    return drop.isAccepted();
-}
-
-struct Library {
-    QTemporaryDir home;
-    QTemporaryDir music;
-    QStringList files;
-    explicit Library(int count, double seconds = 2.0)
-    {
-        for (int i = 0; i < count; ++i)
-            files.append(MakeMp3(music.filePath(QStringLiteral("song%1.mp3").arg(i)), QStringLiteral("Song %1").arg(i),
-                                 seconds));
-    }
-};
-
-bool IsPlaying(const Player& p, const QString& path)
-{
-    CQvMusic* t = p.Ctl().CurrentTrack();
-    return t && t->GetInfo()->LSrc == path && p.Ctl().IsStarted();
-}
-
-} // namespace
 
 TEST(App, FirstStartShowsTheFirstRunDialogAndCancelLeavesAutomaticAddingOff)
 {
@@ -439,9 +309,12 @@ TEST(App, TwoWheelNotchesOnA200SecondTrackAtTenSeekTo28Seconds)
     ASSERT_TRUE(WaitUntil([&] { return IsPlaying(p, file); }, kWaitMs));
     ASSERT_EQ(p.Ctl().GetLengthSeconds(), 200);
     p.Wnd().Progress()->setValue(10);
-    QWheelEvent wheel(QPointF(50, 50), p.Wnd().mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, 240), Qt::NoButton,
+    // Over the play bar: there the wheel seeks.
+    QWidget* bar = p.Wnd().Progress();
+    const QPointF at = QPointF(bar->rect().center());
+    QWheelEvent wheel(at, bar->mapToGlobal(at), QPoint(), QPoint(0, 240), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
-    QCoreApplication::sendEvent(&p.Wnd(), &wheel);
+    QCoreApplication::sendEvent(bar, &wheel);
     EXPECT_EQ(p.Wnd().Progress()->value(), 14);
     EXPECT_EQ(p.Ctl().ViewWindow()->Progress()->value(), 14);
     const int ms = p.Ctl().GetPositionMs();

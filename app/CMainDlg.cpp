@@ -442,6 +442,16 @@ void CMainDlg::OnTreeSelect(IQvNode* node)
     if (!event.isEmpty())
         CQvLog::GetInstance().QueueUsageEvent(event, QString(), QString(), QString(), QString(), QString(), QString());
     if (type == kSongRoomType && CQvClientIdentity::Instance().Get().vuid.isEmpty()) return;
+    bool reordered = false;
+    {
+        // "最近播放" shows the most recent first; its stored rows stay as they are.
+        std::lock_guard lock(Library().Mutex());
+        if (node->GetCondition() == QLatin1String("recentplay")) {
+            SortByLastPlay(node->Tracks(), Library().Store());
+            reordered = true;
+        }
+    }
+    if (reordered && node == PlayingNode()) ListReordered();
     SetDisplayedNode(node);
     m_pMainWnd->ShowNode(node);
 }

@@ -2,9 +2,11 @@
 
 #include "model/CQvMusic.h"
 #include "model/TrackInfo.h"
+#include "store/CQvMediaStore.h"
 
 #include <QCollator>
 #include <QCollatorSortKey>
+#include <QLocale>
 
 #include <algorithm>
 #include <vector>
@@ -46,6 +48,20 @@ struct TextKey {
     bool operator<(const TextKey& o) const { return key.compare(o.key) < 0; }
 };
 
+// The order of the user's language. A locale that has no order of its own for Chinese
+// characters (C, English) takes the Chinese one: Latin letters keep their alphabetical order
+// and Chinese titles go by their pinyin, as a Chinese reader looks for them.
+QLocale SortLocale()
+{
+    const QLocale user;
+    switch (user.language()) {
+    case QLocale::C:
+    case QLocale::AnyLanguage:
+    case QLocale::English: return QLocale(QLocale::Chinese, QLocale::China);
+    default: return user;
+    }
+}
+
 } // namespace
 
 void SortTracks(MemberList& tracks, int column, bool descending)
@@ -54,7 +70,7 @@ void SortTracks(MemberList& tracks, int column, bool descending)
     case kSortSong:
     case kSortArtist:
     case kSortAlbum: {
-        QCollator collator;
+        QCollator collator(SortLocale());
         SortBy<TextKey>(tracks, descending,
                         [&](CQvMusic* t) { return TextKey{collator.sortKey(TextOf(t->GetInfo(), column))}; });
         break;
@@ -68,4 +84,15 @@ void SortTracks(MemberList& tracks, int column, bool descending)
     default:
         break;
     }
+}
+
+void SortByLastPlay(MemberList& tracks, const CQvMediaStore& store)
+{
+    // Members join at the end: reversed first, the later of two equal ones comes first.
+    std::reverse(tracks.begin(), tracks.end());
+    SortBy<qint64>(tracks, true, [&](CQvMusic* t) -> qint64 {
+        PlayStatistic s;
+        if (!t->GetInfo() || store.GetStatistic(t->GetInfo()->Gid, s) != 1) return 0;
+        return (((qint64(s.Year) * 13 + s.Month) * 32 + s.Day) * 24 + s.Hour) * 60 + s.Minute;
+    });
 }

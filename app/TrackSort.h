@@ -8,3 +8,9 @@ enum TrackSortColumn { kSortNone = 0, kSortSong = 1, kSortArtist = 2, kSortAlbum
 // Sorts `tracks` in place, stable (equal tracks keep their order); descending puts the greater
 // first.
 void SortTracks(MemberList& tracks, int column, bool descending);
+
+class CQvMediaStore;
+// The most recently played first, by the play statistics' last play (to the minute); tracks
+// played in the same minute, or never, keep the newer member first. Called under the library
+// lock.
+void SortByLastPlay(MemberList& tracks, const CQvMediaStore& store);

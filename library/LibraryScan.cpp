@@ -7,6 +7,7 @@
 #include "store/CQvConf.h"
 #include "store/CQvMediaStore.h"
 #include "store/CSqliteDb.h"
+#include "store/IQvNode.h"
 #include "store/Schema.h"
 #include "store/TrackBuilder.h"
 
@@ -20,8 +21,11 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <climits>
+
 #include <optional>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 const char16_t* const kLocalMusicNode = u"本地音乐";
@@ -81,8 +85,59 @@ TrackRef ImportFile(CMediaLibrary& library, const QString& path, bool quiet, boo
     return BuildTrackFromFile(library, path, options);
 }
 
+namespace {
+
+// The tracks an import added stand in album order in the local music: by folder, then track
+// number (tracks without one after those with), then file name, in the places the import gave
+// them among the others.
+void PutInAlbumOrder(CMediaLibrary& library, const std::vector<TrackRef>& added)
+{
+    if (added.size() < 2) return;
+    std::lock_guard lock(library.Mutex());
+    IQvNode* local = library.Store().FindNode(QString::fromUtf16(kLocalMusicNode));
+    if (!local) return;
+    std::unordered_set<const CQvMusic*> imported;
+    for (const TrackRef& t : added) imported.insert(t.get());
+    MemberList& members = local->Tracks();
+    std::vector<size_t> places;
+    MemberList tracks;
+    for (size_t i = 0; i < members.size(); ++i)
+        if (imported.count(members[i])) {
+            places.push_back(i);
+            tracks.push_back(members[i]);
+        }
+    std::stable_sort(tracks.begin(), tracks.end(), [](const CQvMusic* a, const CQvMusic* b) {
+        const TrackInfo& x = *a->GetInfo();
+        const TrackInfo& y = *b->GetInfo();
+        const QFileInfo fx(x.LSrc);
+        const QFileInfo fy(y.LSrc);
+        if (const int c = fx.path().compare(fy.path()); c != 0) return c < 0;
+        const int nx = x.TrackNum > 0 ? x.TrackNum : INT_MAX;
+        const int ny = y.TrackNum > 0 ? y.TrackNum : INT_MAX;
+        if (nx != ny) return nx < ny;
+        return fx.fileName() < fy.fileName();
+    });
+    for (size_t k = 0; k < places.size(); ++k) members[places[k]] = tracks[k];
+}
+
+int ImportInBatches(CMediaLibrary& library, const QStringList& paths, bool quiet, bool downloaded, QObject* owner,
+                    const ImportedTrack& onTrack, const std::function<bool()>& stop, std::vector<TrackRef>& added);
+
+} // namespace
+
 int ImportFiles(CMediaLibrary& library, const QStringList& paths, bool quiet, bool downloaded, QObject* owner,
                 const ImportedTrack& onTrack, const std::function<bool()>& stop)
+{
+    std::vector<TrackRef> added;
+    const int handled = ImportInBatches(library, paths, quiet, downloaded, owner, onTrack, stop, added);
+    PutInAlbumOrder(library, added);
+    return handled;
+}
+
+namespace {
+
+int ImportInBatches(CMediaLibrary& library, const QStringList& paths, bool quiet, bool downloaded, QObject* owner,
+                    const ImportedTrack& onTrack, const std::function<bool()>& stop, std::vector<TrackRef>& added)
 {
     // A batch ends after this many files or this long of reading, whichever comes first: the
     // window thread waits at most one batch's inserts, never its reading.
@@ -113,7 +168,10 @@ int ImportFiles(CMediaLibrary& library, const QStringList& paths, bool quiet, bo
                     std::lock_guard lock(library.Mutex());
                     track = TrackRef(library.Store().FindTrack(MakeGid(path), 0));
                 }
-                if (!track) track = ReadTrackFromFile(path, options);
+                if (!track) {
+                    track = ReadTrackFromFile(path, options);
+                    if (track) added.push_back(track);
+                }
             }
             batch.push_back(std::move(track));
         }
@@ -138,6 +196,8 @@ int ImportFiles(CMediaLibrary& library, const QStringList& paths, bool quiet, bo
     }
     return handled;
 }
+
+} // namespace
 
 QString ScanStatusText(unsigned status, int count)
 {

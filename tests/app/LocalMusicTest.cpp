@@ -17,6 +17,7 @@
 #include <QGuiApplication>
 #include <QWindow>
 #include <QColor>
+#include <QDir>
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -68,20 +69,32 @@ TEST(LocalMusic, AChosenFolderGivesEveryFileWithItsNamesReadRight)
     MakeTagged(music.filePath(QStringLiteral("quotes.mp3")),
                Tags::Id3v2(QStringLiteral("Don't Look Back \"Live\""), QStringLiteral("Simon & Garfunkel")), 600 * 1000);
 
+    // An album whose file names are not in its track order.
+    ASSERT_TRUE(QDir(music.path()).mkdir(QStringLiteral("album")));
+    Tags second = Tags::Id3v2(QStringLiteral("Second"));
+    second.id3v2->track = 2;
+    Tags first = Tags::Id3v2(QStringLiteral("First"));
+    first.id3v2->track = 1;
+    MakeTagged(music.filePath(QStringLiteral("album/a.mp3")), second, 600 * 1000);
+    MakeTagged(music.filePath(QStringLiteral("album/b.mp3")), first, 600 * 1000);
+
     Player p(home.path());
     ASSERT_TRUE(p.WaitLoaded());
-    ASSERT_TRUE(p.ImportFolder(music.path(), 3));
+    ASSERT_TRUE(p.ImportFolder(music.path(), 5));
     p.Wnd().SelectNode(p.Node(Player::LocalMusic()));
     p.Wnd().RefreshList();
     QTableView* list = p.Wnd().ListView();
     const QStringList songs = Column(list, CTrackListModel::kColSong);
+    // A fresh import lists each folder in its track order, then by file name.
+    EXPECT_EQ(songs, (QStringList {QStringLiteral("Jóga"), QStringLiteral("聽海"), QStringLiteral("Don't Look Back \"Live\""),
+                                   QStringLiteral("First"), QStringLiteral("Second")}));
     const QStringList artists = Column(list, CTrackListModel::kColArtist);
     EXPECT_TRUE(songs.contains(QStringLiteral("Jóga"))) << songs.join(u',').toStdString();
     EXPECT_TRUE(artists.contains(QStringLiteral("Björk")));
     EXPECT_TRUE(songs.contains(QStringLiteral("聽海")));
     EXPECT_TRUE(songs.contains(QStringLiteral("Don't Look Back \"Live\"")));
     EXPECT_TRUE(artists.contains(QStringLiteral("Simon & Garfunkel")));
-    EXPECT_EQ(p.Wnd().ScanText(), QStringLiteral("完成，共找到3首歌曲"));
+    EXPECT_EQ(p.Wnd().ScanText(), QStringLiteral("完成，共找到5首歌曲"));
 }
 
 TEST(LocalMusic, LyricsBesideTheSongAndThePictureInItShow)

@@ -68,6 +68,17 @@ TEST(TrackSort, ColumnsSortStablyInBothDirections)
     SortTracks(list, 9, false);
     SortTracks(list, kSortNone, true);
     EXPECT_EQ(Songs(list), (QStringList{"B2", "a", "b", "c"}));
+
+    // Chinese titles by their pinyin, among the Latin ones.
+    std::vector<TrackRef> chinese = {Track("周杰伦", "x", 1), Track("Beyond", "x", 1), Track("陈奕迅", "x", 1),
+                                     Track("阿杜", "x", 1), Track("Zorn", "x", 1)};
+    MemberList mixed;
+    for (auto& t : chinese) mixed.push_back(t.get());
+    SortTracks(mixed, kSortSong, false);
+    const QStringList sorted = Songs(mixed);
+    EXPECT_LT(sorted.indexOf("阿杜"), sorted.indexOf("陈奕迅"));
+    EXPECT_LT(sorted.indexOf("陈奕迅"), sorted.indexOf("周杰伦"));
+    EXPECT_LT(sorted.indexOf("Beyond"), sorted.indexOf("Zorn"));
     QLocale::setDefault(before);
 }
 

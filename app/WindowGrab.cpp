@@ -2,14 +2,30 @@
 
 #include "app/CMainDlg.h"
 #include "app/CQuarvelApp.h"
+#include "app/CNodeTreeModel.h"
+#include "app/CPlaylistActions.h"
 #include "app/CQuarvelDlg.h"
 
+#include "library/CQvNodeTree.h"
+#include "store/CMediaLibrary.h"
+#include "store/CQvMediaStore.h"
+#include "store/IQvNode.h"
+
+#include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QTableView>
+#include <QTreeView>
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QPixmap>
 #include <QTimer>
 #include <QWindow>
+
+#include <mutex>
+#include <vector>
 
 namespace {
 
@@ -34,31 +50,86 @@ bool Settled(const CQuarvelApp& app, bool waitForPlay)
     return !waitForPlay || (ctl->IsStarted() && ctl->GetPositionMs() >= kPlayedMs);
 }
 
-} // namespace
-
-QString TakeScreenshotOption(QStringList& arguments)
+QString TakeOption(QStringList& arguments, const QString& name)
 {
-    const int at = arguments.indexOf(QStringLiteral("--screenshot"));
+    const int at = arguments.indexOf(name);
     if (at < 1 || at + 1 >= arguments.size()) return QString();
-    const QString file = arguments[at + 1];
+    const QString value = arguments[at + 1];
     arguments.remove(at, 2);
-    return file;
+    return value;
 }
 
-void GrabMainWindowWhenSettled(CQuarvelApp& app, const QString& pngPath, bool waitForPlay)
+// The playlist shown with two rows chosen and the menu of the second open.
+void OpenPlaylistMenu(CMainDlg& ctl, const QString& name)
+{
+    CMediaLibrary& library = ctl.Library();
+    IQvNode* list = nullptr;
+    std::vector<CQvMusic*> tracks;
+    {
+        std::lock_guard lock(library.Mutex());
+        list = library.Store().FindNode(name);
+        const auto& all = library.Store().LibraryTracks();
+        for (size_t i = 0; i < all.size() && i < 5; ++i) tracks.push_back(all[i]);
+    }
+    if (!list) list = ctl.Tree().CreateList(name);
+    if (!list) return;
+    ctl.Playlists().AddToList(list, tracks);
+    CQuarvelDlg* wnd = ctl.MainWindow();
+    wnd->TreeModel()->Reload();
+    wnd->TreeView()->expandAll();
+    wnd->SelectNode(list);
+    QTableView* view = wnd->ListView();
+    if (view->model()->rowCount() < 2) return;
+    view->selectionModel()->select(view->model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    view->selectionModel()->setCurrentIndex(view->model()->index(2, 0),
+                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const QPoint at = view->visualRect(view->model()->index(2, 1)).center();
+    QContextMenuEvent e(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(view->viewport(), &e);
+    // The "添加到" submenu beside it, as the mouse over it would open it.
+    for (QAction* a : wnd->RowMenu()->actions())
+        if (a->menu()) {
+            wnd->RowMenu()->setActiveAction(a);
+            a->menu()->popup(wnd->RowMenu()->mapToGlobal(wnd->RowMenu()->actionGeometry(a).topRight()));
+            break;
+        }
+}
+
+// The window with the menus open over it, as the screen shows them.
+QPixmap GrabWithMenus(QWidget* window)
+{
+    QPixmap shot = window->grab();
+    QPainter p(&shot);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* menu = qobject_cast<QMenu*>(w); menu && menu->isVisible())
+            p.drawPixmap(menu->geometry().topLeft() - window->geometry().topLeft(), menu->grab());
+    return shot;
+}
+
+} // namespace
+
+QString TakeScreenshotOption(QStringList& arguments) { return TakeOption(arguments, QStringLiteral("--screenshot")); }
+
+QString TakeScreenshotPlaylistOption(QStringList& arguments)
+{
+    return TakeOption(arguments, QStringLiteral("--screenshot-playlist"));
+}
+
+void GrabMainWindowWhenSettled(CQuarvelApp& app, const QString& pngPath, bool waitForPlay, const QString& playlist)
 {
     auto* poll = new QTimer(&app);
     const QDeadlineTimer bound(kBoundMs);
-    QObject::connect(poll, &QTimer::timeout, &app, [&app, poll, pngPath, waitForPlay, bound] {
+    QObject::connect(poll, &QTimer::timeout, &app, [&app, poll, pngPath, waitForPlay, bound, playlist] {
         CancelDialogs();
         if (!Settled(app, waitForPlay) && !bound.hasExpired()) return;
         poll->stop();
         poll->deleteLater();
+        if (!playlist.isEmpty() && app.Controller()) OpenPlaylistMenu(*app.Controller(), playlist);
         QTimer::singleShot(kSettleMs, &app, [&app, pngPath] {
             CancelDialogs();
             CMainDlg* ctl = app.Controller();
             if (!ctl) return;
-            const bool saved = ctl->MainWindow() && ctl->MainWindow()->grab().save(pngPath, "PNG", 0);
+            const bool saved = ctl->MainWindow() && GrabWithMenus(ctl->MainWindow()).save(pngPath, "PNG", 0);
             ctl->ExitApp(saved ? 0 : 1);
         });
     });

@@ -9,7 +9,12 @@ class CQuarvelApp;
 // the player ends the normal way, with code 0, or 1 when the picture could not be written.
 // A dialog over the window (the first-run dialog of a new home) is cancelled first. Made for
 // scripts/screenshot; it changes nothing else about a start.
-void GrabMainWindowWhenSettled(CQuarvelApp& app, const QString& pngPath, bool waitForPlay);
+// With `playlist` given, that playlist (made from the library's first tracks when it is missing)
+// is shown with two rows chosen and their row menu open, and the menus are in the picture.
+void GrabMainWindowWhenSettled(CQuarvelApp& app, const QString& pngPath, bool waitForPlay,
+                               const QString& playlist = QString());
 
 // Takes "--screenshot FILE" out of the arguments; the file, or empty when not given.
 QString TakeScreenshotOption(QStringList& arguments);
+// Takes "--screenshot-playlist NAME" out of the arguments; the name, or empty.
+QString TakeScreenshotPlaylistOption(QStringList& arguments);

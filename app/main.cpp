@@ -4,7 +4,7 @@
 #include <QApplication>
 #include <QIcon>
 
-// Usage: ordel [--home DIR] [--color 0|1|2] [--no-service] [--screenshot PNG] [FILE...]
+// Usage: ordel [--home DIR] [--color 0|1|2] [--no-service] [--screenshot PNG [--screenshot-playlist NAME]] [FILE...]
 // The program home is also taken from $ORDEL_HOME.
 int main(int argc, char** argv)
 {
@@ -15,12 +15,13 @@ int main(int argc, char** argv)
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("ordel")));
     QStringList arguments = QApplication::arguments();
     const QString screenshot = TakeScreenshotOption(arguments);
+    const QString screenshotPlaylist = TakeScreenshotPlaylistOption(arguments);
     CommandLine line = ParseCommandLine(arguments);
     line.options.handleSignals = true;
     CQuarvelApp player(line.files, line.options);
     const int early = player.InitInstance();
     if (early >= 0) return early;
-    if (!screenshot.isEmpty()) GrabMainWindowWhenSettled(player, screenshot, !line.files.isEmpty());
+    if (!screenshot.isEmpty()) GrabMainWindowWhenSettled(player, screenshot, !line.files.isEmpty(), screenshotPlaylist);
     QObject::connect(&player, &CQuarvelApp::Finished, &app, [](int code) { QCoreApplication::exit(code); });
     return app.exec();
 }

@@ -8,9 +8,9 @@ enum class AddUrlCheck {
     Ignored, // neither http nor mms: nothing happens, the dialog stays open
 };
 
-// The scheme is the text before the first ":". An "http" address (scheme in any case) must begin
-// with a letter or digit and end in ".mp3" or ".wma" in lower case; an "mms" address (scheme in
-// lower case) must be at least 10 characters long.
+// The scheme is the text before the first ":". An "http" address (scheme in any case) must go on
+// with "://" and end in ".mp3" or ".wma" in lower case; an "mms" address (scheme in lower case)
+// must go on with "://" and be at least 10 characters long.
 AddUrlCheck CheckAddUrl(const QString& address);
 
 extern const char16_t* const kInvalidUrlText;    // "网络链接为无效地址！"

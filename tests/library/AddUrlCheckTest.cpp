@@ -10,6 +10,11 @@ TEST(AddUrlCheck, HttpNeedsALowerCaseMusicExtensionAndMmsTenCharacters)
     EXPECT_EQ(CheckAddUrl("http://host/song.mp3?x=1"), AddUrlCheck::Invalid);
     EXPECT_EQ(CheckAddUrl("http://host/songmp3"), AddUrlCheck::Invalid);
     EXPECT_EQ(CheckAddUrl("http:"), AddUrlCheck::Invalid);
+    // Only what the player can open: a scheme without both slashes is no address of it.
+    EXPECT_EQ(CheckAddUrl("http:/host/a.mp3"), AddUrlCheck::Invalid);
+    EXPECT_EQ(CheckAddUrl("http:host/a.mp3"), AddUrlCheck::Invalid);
+    EXPECT_EQ(CheckAddUrl("HTTP:\\\\host\\a.mp3"), AddUrlCheck::Invalid);
+    EXPECT_EQ(CheckAddUrl("mms:/host/live"), AddUrlCheck::Invalid);
 
     EXPECT_EQ(CheckAddUrl("mms://a"), AddUrlCheck::Invalid); // 7 characters
     EXPECT_EQ(CheckAddUrl("mms://abc"), AddUrlCheck::Invalid); // 9

@@ -2,6 +2,7 @@
 #include "store/CSqliteDb.h"
 
 #include "base/CodePage.h"
+#include "base/DebugLog.h"
 
 #include <QFile>
 
@@ -49,6 +50,14 @@ QByteArray SqliteStatement::ColumnBytes(int column) const
 }
 
 int SqliteStatement::ParameterCount() const { return m_stmt ? sqlite3_bind_parameter_count(m_stmt) : 0; }
+
+int BindCountMismatch(const SqliteStatement& stmt, int given)
+{
+    const char* sql = stmt.get() ? sqlite3_sql(stmt.get()) : nullptr;
+    WriteDebugLogA("sqlite: statement and values differ in count (%d placeholders, %d values)\t%s",
+                   stmt.ParameterCount(), given, sql ? sql : "");
+    return kSqliteRange;
+}
 
 int BindValue(sqlite3_stmt* stmt, int index, int value) { return sqlite3_bind_int(stmt, index, value); }
 

@@ -2,7 +2,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <cassert>
 #include <utility>
 
 struct sqlite3;
@@ -83,14 +82,18 @@ int BindValue(sqlite3_stmt* stmt, int index, const QString& text);
 int BindValue(sqlite3_stmt* stmt, int index, const QByteArray& bytes);
 int BindValue(sqlite3_stmt* stmt, int index, const char* ascii);
 
+// Writes the debug-log line for a statement whose placeholders and values differ in count and
+// returns kSqliteRange.
+int BindCountMismatch(const SqliteStatement& stmt, int given);
+
 // Binds every placeholder of `stmt` in order. The number of values must match the statement's
-// placeholders, so a statement text and its values cannot drift apart.
+// placeholders, so a statement text and its values cannot drift apart: when they differ, nothing
+// is bound and the statement is refused (in every build).
 template <class... Args>
 int Bind(SqliteStatement& stmt, const Args&... args)
 {
     const int expected = stmt.ParameterCount();
-    assert(expected == static_cast<int>(sizeof...(args)) && "statement and values differ in count");
-    if (expected != static_cast<int>(sizeof...(args))) return kSqliteRange;
+    if (expected != static_cast<int>(sizeof...(args))) return BindCountMismatch(stmt, static_cast<int>(sizeof...(args)));
     int rc = kSqliteOk;
     int index = 0;
     ((rc = rc == kSqliteOk ? BindValue(stmt.get(), ++index, args) : rc), ...);

@@ -72,7 +72,18 @@ bool CFfmpegBackend::Init()
     return ok ? Ok(true) : Fail(AudioError::Device, false);
 }
 
-bool CFfmpegBackend::IsInitialized() const { return m_initialized.load() && m_output->IsWorking(); }
+bool CFfmpegBackend::IsInitialized() const
+{
+    // Workers ask this while the interface thread may be opening or closing the device.
+    std::lock_guard lock(m_initMutex);
+    return m_initialized.load() && m_output->IsWorking();
+}
+
+std::int64_t CFfmpegBackend::PlayedFrames() const
+{
+    std::lock_guard lock(m_initMutex);
+    return m_output->PlayedFrames();
+}
 
 void CFfmpegBackend::Free()
 {
@@ -186,7 +197,7 @@ std::int64_t CFfmpegBackend::ChannelGetPosition(StreamHandle stream)
 {
     const auto s = Find(stream);
     if (!s) return Fail(AudioError::Handle, std::int64_t {-1});
-    return Ok(s->PositionMs(m_output->PlayedFrames()));
+    return Ok(s->PositionMs(PlayedFrames()));
 }
 
 bool CFfmpegBackend::ChannelSetPosition(StreamHandle stream, std::int64_t ms)

@@ -46,12 +46,14 @@ public:
 
 private:
     void Render(float* out, int frames, std::int64_t firstFrame);
+    std::int64_t PlayedFrames() const;
     std::shared_ptr<CAudioStream> Find(StreamHandle stream);
     StreamHandle Add(std::shared_ptr<CAudioStream> stream);
 
     std::unique_ptr<IAudioOutput> m_output;
     std::atomic<bool> m_initialized {false};
-    std::mutex m_initMutex;
+    // Held by Init and Free, and by every look at the device from other threads.
+    mutable std::mutex m_initMutex;
 
     // Held by the device's render while it mixes, so a freed stream is never rendered after.
     std::mutex m_mutex;

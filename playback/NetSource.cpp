@@ -29,7 +29,12 @@ CNetSource::CNetSource() : m_url(std::make_unique<Url>()) {}
 
 CNetSource::~CNetSource()
 {
-    m_abort = true;
+    {
+        // Set under the lock the download waits under: set between its look at the flag and its
+        // wait, the wake-up would be lost and this join would never return.
+        std::lock_guard lock(m_mutex);
+        m_abort = true;
+    }
     m_changed.notify_all();
     if (m_thread.joinable()) m_thread.join();
 }

@@ -251,3 +251,39 @@ TEST(Backend, WithoutADeviceNothingOpensUntilItComesBack)
     EXPECT_TRUE(rig.backend->ChannelPlay(s, false));
     EXPECT_EQ(rig.rec->opens.load(), 3);
 }
+
+TEST(Backend, TheDeviceIsNeverLookedAtWhileItIsOpenedOrClosed)
+{
+    // The recording device stands in for SDL's here: it can tell when it is looked at while it
+    // is being opened or closed, which with SDL's is a use of freed memory that only a sanitizer
+    // build would notice.
+    Rig rig;
+    rig.rec->changeMicroseconds = 300;
+    ASSERT_TRUE(rig.backend->Init());
+    const QString path = playbacktest::Path(Kind::ShortMp3);
+    std::atomic<bool> done {false};
+    std::atomic<int> looks {0};
+    // An open request's worker asks whether the device works, and opens and starts streams.
+    std::thread worker([&] {
+        while (!done.load()) {
+            for (int i = 0; i < 100; ++i) {
+                rig.backend->IsInitialized();
+                ++looks;
+            }
+            if (const StreamHandle s = rig.backend->StreamCreateFile(path)) {
+                rig.backend->ChannelPlay(s, false);
+                rig.backend->ChannelGetPosition(s);
+                rig.backend->StreamFree(s);
+            }
+        }
+    });
+    // Meanwhile the interface thread frees the device and opens it again.
+    for (int i = 0; i < 60; ++i) {
+        rig.backend->Free();
+        ASSERT_TRUE(rig.backend->Init());
+    }
+    done = true;
+    worker.join();
+    EXPECT_GT(looks.load(), 0);
+    EXPECT_EQ(rig.rec->lookedWhileChanging.load(), 0);
+}

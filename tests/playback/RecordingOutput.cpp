@@ -9,9 +9,24 @@ CRecordingOutput::CRecordingOutput(std::shared_ptr<Recording> recording, Clock c
 
 CRecordingOutput::~CRecordingOutput() { Close(); }
 
+namespace {
+// Marks the device as being opened or closed for as long as the recording asks.
+struct Changing {
+    explicit Changing(Recording& r) : r(r)
+    {
+        if (r.changeMicroseconds.load() == 0) return;
+        r.changing = true;
+        std::this_thread::sleep_for(std::chrono::microseconds(r.changeMicroseconds.load()));
+    }
+    ~Changing() { r.changing = false; }
+    Recording& r;
+};
+} // namespace
+
 bool CRecordingOutput::Open(int rate, int channels, Render render)
 {
     Close();
+    Changing changing(*m_recording);
     ++m_recording->opens;
     if (m_recording->failOpen || rate != Recording::kRate || channels != Recording::kChannels) return false;
     {
@@ -29,6 +44,7 @@ bool CRecordingOutput::Open(int rate, int channels, Render render)
 
 void CRecordingOutput::Close()
 {
+    Changing changing(*m_recording);
     m_stop = true;
     if (m_thread.joinable()) m_thread.join();
     std::lock_guard lock(m_renderMutex);
@@ -36,7 +52,11 @@ void CRecordingOutput::Close()
     m_open = false;
 }
 
-bool CRecordingOutput::IsWorking() const { return m_open.load() && m_recording->working.load(); }
+bool CRecordingOutput::IsWorking() const
+{
+    if (m_recording->changing.load()) ++m_recording->lookedWhileChanging;
+    return m_open.load() && m_recording->working.load();
+}
 
 std::int64_t CRecordingOutput::PlayedFrames() const
 {

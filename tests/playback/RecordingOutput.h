@@ -21,6 +21,11 @@ struct Recording {
     bool failOpen = false;      // Open fails, as with no sound card
     std::atomic<bool> working {true};
     std::atomic<int> opens {0};
+    // When set, Open and Close take this long, and IsWorking counts each call that comes while
+    // one of them is at work (the device's owner must never let that happen).
+    std::atomic<int> changeMicroseconds {0};
+    std::atomic<bool> changing {false};
+    std::atomic<int> lookedWhileChanging {0};
 
     std::vector<float> Copy() const
     {

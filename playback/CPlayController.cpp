@@ -20,9 +20,8 @@
 
 namespace {
 
-// A network stream whose progress shown is at most this is still coming when the engine is
-// stopped before it started.
-constexpr int kStillComingPercent = 98;
+// Shown when a track cannot start because the sound device does not open (the engine's own text).
+constexpr char kNoDeviceText[] = "Can't initialize device";
 
 // The operation record's event code and value of each play mode's command.
 struct ModeCommand {
@@ -57,7 +56,21 @@ CPlayController::CPlayController(CMediaLibrary& library, CQvPlayCore* engine, QO
 
 CPlayController::~CPlayController() = default;
 
-int CPlayController::InitEngine(IEngineUi* ui) { return m_pEngine->Init(Target(), ui); }
+int CPlayController::InitEngine(IEngineUi* ui)
+{
+    m_pEngineUi = ui;
+    // The first track plays at the stored volume from its first sample, not from its start notice.
+    m_pEngine->SetVolume(StoredVolume());
+    const int ok = m_pEngine->Init(Target(), ui);
+    // The engine has just said that the device does not open.
+    m_bInitFailureTold = ok == 0;
+    return ok;
+}
+
+float CPlayController::StoredVolume() const
+{
+    return static_cast<float>(std::clamp(m_library.Conf().Settings().volume, 0, 100)) / 100.0f;
+}
 
 // ---- listeners --------------------------------------------------------------------------
 
@@ -154,6 +167,11 @@ int CPlayController::PlayTrack(const TrackRef& track)
         return 0;
     }
 
+    // Asked first: an open the engine refuses (no sound device) starts nothing at all.
+    if (m_pEngine->Open(source, track->GetStringList()) != 1) {
+        OpenRefused();
+        return -1;
+    }
     if (!(track == m_pCurTrack)) {
         m_pCurTrack = track;
         ShowTrackCover(track);
@@ -166,13 +184,24 @@ int CPlayController::PlayTrack(const TrackRef& track)
     m_nStartTick = TickCount();
     m_nStopTick = 0;
 
-    m_bOpenAccepted = m_pEngine->Open(source, track->GetStringList()) == 1;
     StartMediaTask(MEDIA_TASK_LYRICS, track);
-    CountPlay(track.get());
 
     const bool displayed = !m_bQueueCurrent && m_pPlayNode && m_pPlayNode == m_pCurNode;
     ShowPlayingTrack(track.get(), displayed ? m_nCurIndex : -1);
     return 1;
+}
+
+void CPlayController::OpenRefused()
+{
+    // Whatever was current has been let go by the engine; nothing new starts, the list does not
+    // move on, and no play is counted or reported for a track that was never heard.
+    if (m_pCurTrack) StopPlay();
+    if (IsExiting() || m_pEngine->HasDevice()) return;
+    WriteDebugLogA("CMainDlg::PlayTrack(): no sound device");
+    // Every play the user asks for is answered; the automatic one at start-up does not repeat
+    // what the engine said a moment before.
+    if (m_bAutoPlaying && m_bInitFailureTold) return;
+    if (m_pEngineUi) m_pEngineUi->MessageBox(QString::fromLatin1(kNoDeviceText));
 }
 
 void CPlayController::ShowTrackCover(const TrackRef& track)
@@ -377,7 +406,10 @@ int CPlayController::SelectNodeToPlay()
     m_nCurIndex = 0;
     m_nOpenFailures = 0;
     const TrackRef track = TrackAt(0);
-    return track && PlayTrack(track) == 1 ? 1 : 0;
+    m_bAutoPlaying = true;
+    const int started = track && PlayTrack(track) == 1 ? 1 : 0;
+    m_bAutoPlaying = false;
+    return started;
 }
 
 // ---- mode, position, volume -------------------------------------------------------------
@@ -472,9 +504,14 @@ void CPlayController::OnProgressTimer()
     const int length = GetLengthSeconds();
     const int status = m_pEngine->GetStatus();
     const int percent = ProgressPercent(length);
-    // Stopped before it ever started: a network stream is still being opened (a failure comes
-    // as its own notification). Once started, a stopped stream has ended, wherever it stopped.
-    const bool stillComing = network && m_bOpenAccepted && !m_bStarted && percent <= kStillComingPercent;
+    // Stopped before it ever started: a network stream is still being opened while the engine's
+    // worker is at work on it. Once started, a stopped stream has ended, wherever it stopped.
+    const bool stillComing = network && !m_bStarted && m_pEngine->IsOpening();
+    if (status == CQvPlayCore::kStopped && network && !m_bStarted && !stillComing) {
+        // The open failed and its notice is still on its way: the same as the notice.
+        OpenFailed();
+        return;
+    }
     if (length == 0) {
         Broadcast(WM_PLAY_PROGRESS, 0, 0);
         // A track whose length is never known (a file that does not open, a live stream that
@@ -506,6 +543,15 @@ void CPlayController::OnProgressTimer()
     rearm();
 }
 
+void CPlayController::OpenFailed()
+{
+    m_nStopTick = TickCount();
+    StopPlay();
+    // Skipped whatever the mode; a list whose every track fails (no network) is not tried round
+    // and round.
+    if (++m_nOpenFailures < ListSize()) PlayNext();
+}
+
 void CPlayController::TrackEnded()
 {
     StopPlay();
@@ -529,22 +575,25 @@ void CPlayController::OnEngineNotify(int wParam, int lParam)
         Broadcast(WM_BUFFER_PERCENT, static_cast<quintptr>(m_pEngine->GetBufferPercent()));
         break;
     case CQvPlayCore::kNotifyStarted:
-        // A start told late, after another track was asked for, is not this track's.
-        if (m_pCurTrack && m_pEngine->GetStatus() == CQvPlayCore::kPlaying) {
-            m_nStartTick = TickCount();
-            m_bStarted = true;
-            m_nOpenFailures = 0;
-            m_pEngine->SetVolume(static_cast<float>(m_library.Conf().Settings().volume) / 100.0f);
+        // A start told late, after another track was asked for, is not this track's: the engine
+        // is then stopped or opening the other. A stream that stalls or is paused before this
+        // is handled has started all the same.
+        if (m_pCurTrack && !m_pEngine->IsOpening()) {
+            const int status = m_pEngine->GetStatus();
+            if (status == CQvPlayCore::kPlaying || status == CQvPlayCore::kStalled || status == CQvPlayCore::kPaused) {
+                const bool first = !m_bStarted;
+                m_nStartTick = TickCount();
+                m_bStarted = true;
+                m_nOpenFailures = 0;
+                m_pEngine->SetVolume(StoredVolume());
+                // A play counts once it is heard: an open that fails counts nothing.
+                if (first) CountPlay(m_pCurTrack.get());
+            }
         }
         break;
     case CQvPlayCore::kNotifyOpenFailed:
         // Only while the failed open is still what the engine is about.
-        if (m_pCurTrack && m_pEngine->GetStatus() == CQvPlayCore::kStopped) {
-            m_nStopTick = TickCount();
-            StopPlay();
-            // A list whose every track fails (no network) is not tried round and round.
-            if (++m_nOpenFailures < ListSize()) PlayNext();
-        }
+        if (m_pCurTrack && !m_bStarted && m_pEngine->GetStatus() == CQvPlayCore::kStopped) OpenFailed();
         break;
     default:
         break;

@@ -53,7 +53,8 @@ public:
     void Broadcast(unsigned msg, quintptr wParam = 0, qintptr lParam = 0);
 
     // Starts `track` when the engine is stopped, else toggles pause (whatever the track):
-    // 1 started, 0 toggled, -1 for a null track or one without a source.
+    // 1 started, 0 toggled, -1 for a null track, one without a source, or an open the engine
+    // refused (no sound device: playback stops and the user is told).
     int PlayTrack(const TrackRef& track);
     // Reports the play, stops the engine, tells the listeners (sent) and forgets the track.
     int StopPlay();
@@ -146,6 +147,11 @@ private:
     void OnEngineNotify(int wParam, int lParam);
     void OnLyricsReady(quintptr wParam, qintptr lParam);
     void TrackEnded();
+    // The engine could not open the current track: it is skipped whatever the play mode.
+    void OpenFailed();
+    // The engine refused an open (no sound device): playback stops and the user is told.
+    void OpenRefused();
+    float StoredVolume() const;
 
     int ListSize() const;
     TrackRef TrackAt(int index) const;
@@ -175,7 +181,9 @@ private:
     qint64 m_nStartTick = 0;
     qint64 m_nStopTick = 0;
     bool m_bStarted = false;
-    bool m_bOpenAccepted = false; // the engine took the last open request
+    IEngineUi* m_pEngineUi = nullptr;
+    bool m_bInitFailureTold = false; // the engine's Init said the device does not open
+    bool m_bAutoPlaying = false;     // the start-up play, not one the user asked for
     bool m_bRefreshPlayState = false;
     // Open failures in a row: once every track of the list has failed, skipping stops.
     int m_nOpenFailures = 0;

@@ -7,6 +7,8 @@
 #include "playback/PeakEqualizer.h"
 #include "playback/SdlAudioOutput.h"
 
+#include <QRegularExpression>
+
 #include <chrono>
 
 namespace {
@@ -24,6 +26,18 @@ std::shared_ptr<CQvPlayCore>& Instance()
 }
 
 bool StartsWith(const QString& s, const char* prefix) { return s.startsWith(QLatin1String(prefix), Qt::CaseInsensitive); }
+
+enum class SourceKind { LocalFile, Http, Mms, Unsupported };
+
+SourceKind KindOf(const QString& source)
+{
+    if (StartsWith(source, "http://")) return SourceKind::Http;
+    if (StartsWith(source, "mms://")) return SourceKind::Mms;
+    // Anything else that names a scheme ("http:/host/a.mp3", "https://", "ftp://") is an address
+    // this engine does not open; taken for a file name it would fail without a word.
+    static const QRegularExpression kScheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    return kScheme.match(source).hasMatch() ? SourceKind::Unsupported : SourceKind::LocalFile;
+}
 
 } // namespace
 
@@ -215,13 +229,27 @@ void CQvPlayCore::RunRequest(int n)
 
     if (WindowAlive() && IsCurrent(n) && OpenStream(n, source, alternatives)) {
         // Only the latest request may start playing, however late it was overtaken.
+        bool latest = false;
         bool played = false;
         if (WindowAlive() && IsCurrent(n)) {
-            played = IfLatest(n, [&] {
-                if (Play()) m_openState = kOpenPlayedByWorker;
+            latest = IfLatest(n, [&] {
+                played = Play() == 1;
+                if (!played) return;
+                m_openState = kOpenPlayedByWorker;
+                // Done before the start notice can be handled (it waits for this lock), so the
+                // controller never takes this started stream for one still being opened.
+                m_opening = false;
             });
         }
-        if (!played) Abandon(n, m_requests.contains(n) ? m_requests[n].stream : 0);
+        if (!played) {
+            Abandon(n, m_requests.contains(n) ? m_requests[n].stream : 0);
+            // A stream that opened but does not start (the device failed meanwhile) is a failed
+            // open like any other, or the controller would wait for a start that never comes.
+            if (latest) {
+                Log("play");
+                FailOpen(n, false, KindOf(source) != SourceKind::LocalFile);
+            }
+        }
     }
     finish();
 }
@@ -245,9 +273,21 @@ void CQvPlayCore::Abandon(int n, StreamHandle stream)
 bool CQvPlayCore::OpenStream(int n, const QString& source, const QStringList& alternatives)
 {
     if (const StreamHandle old = m_stream.exchange(0)) m_backend->StreamFree(old);
+    {
+        std::lock_guard lock(m_stateMutex);
+        m_fx = 0; // it went with the old stream
+    }
     if (!IsCurrent(n)) return false;
 
-    if (StartsWith(source, "http://") || StartsWith(source, "mms://")) return OpenUrl(n, source, alternatives);
+    switch (KindOf(source)) {
+    case SourceKind::Http:
+    case SourceKind::Mms: return OpenUrl(n, source, alternatives);
+    case SourceKind::Unsupported:
+        Log("stream error");
+        FailOpen(n, false, true);
+        return false;
+    case SourceKind::LocalFile: break;
+    }
 
     const StreamHandle stream = m_backend->StreamCreateFile(source);
     if (!stream) {
@@ -264,7 +304,7 @@ bool CQvPlayCore::OpenStream(int n, const QString& source, const QStringList& al
         Abandon(n, stream);
         return false;
     }
-    AttachEqualizer(stream);
+    AttachEqualizer(n, stream);
     return true;
 }
 
@@ -281,7 +321,9 @@ bool CQvPlayCore::OpenUrl(int n, const QString& source, const QStringList& alter
         }
     }
     if (!stream) {
-        FailNetworkOpen(n, superseded());
+        const bool gaveUp = superseded();
+        Log(gaveUp ? "next stream" : "stream error");
+        FailOpen(n, gaveUp, true);
         return false;
     }
     if (!IsCurrent(n)
@@ -292,6 +334,9 @@ bool CQvPlayCore::OpenUrl(int n, const QString& source, const QStringList& alter
         Abandon(n, stream);
         return false;
     }
+    // Every stream gets the equaliser as soon as it is current, so the gains set from now on
+    // reach what is heard.
+    AttachEqualizer(n, stream);
     if (!http) {
         // An mms stream plays as it comes.
         if (IfLatest(n, [&] { m_status = kReady; })) return true;
@@ -301,17 +346,17 @@ bool CQvPlayCore::OpenUrl(int n, const QString& source, const QStringList& alter
     return Buffer(n, stream);
 }
 
-void CQvPlayCore::FailNetworkOpen(int n, bool superseded)
+void CQvPlayCore::FailOpen(int n, bool superseded, bool tell)
 {
     m_requests.erase(n);
     // Told only while this is the latest request: a request overtaken by a newer one or by a
     // stop must not make the player stop or skip what came after it.
-    const bool latest = !superseded && IfLatest(n, [&] {
+    if (superseded) return;
+    IfLatest(n, [&] {
         m_opening = false;
         m_status = kStopped;
-        Notify(kNotifyOpenFailed);
+        if (tell) Notify(kNotifyOpenFailed);
     });
-    Log(latest ? "stream error" : "next stream");
 }
 
 bool CQvPlayCore::Buffer(int n, StreamHandle stream)
@@ -331,7 +376,6 @@ bool CQvPlayCore::Buffer(int n, StreamHandle stream)
             // No size (or a size of 0, which says as little): play it as a live stream.
             Log("update");
             Notify(kNotifySizeUnknown);
-            AttachEqualizer(stream);
             return true;
         }
         const std::int64_t buffered = m_backend->StreamGetFilePosition(stream, FilePosition::Buffered);
@@ -351,41 +395,33 @@ bool CQvPlayCore::Buffer(int n, StreamHandle stream)
     return false;
 }
 
-void CQvPlayCore::AttachEqualizer(StreamHandle stream)
+void CQvPlayCore::AttachEqualizer(int n, StreamHandle stream)
 {
     const FxHandle fx = m_backend->ChannelSetFX(stream);
-    std::array<float, kEqBands> gains;
-    {
-        std::lock_guard lock(m_stateMutex);
-        m_fx = fx;
-        gains = m_eqGains;
-    }
-    if (!fx) return;
-    for (int i = 0; i < kEqBands; ++i) {
-        PeakEqBand band;
-        band.band = i;
-        band.centerHz = CPeakEqualizer::kCenters[i];
-        band.bandwidthOctaves = 2.5f;
-        band.gainDb = gains[i];
-        m_backend->FXSetParameters(fx, band);
-    }
+    // Set under the state lock, so a gain set meanwhile is neither lost nor undone, and only for
+    // the latest request: an overtaken stream's effect must not take the place of the live one.
+    std::lock_guard lock(m_stateMutex);
+    if (m_counter.load() != n || !fx) return;
+    m_fx = fx;
+    for (int i = 0; i < kEqBands; ++i) m_backend->FXSetParameters(fx, EqBand(i));
+}
+
+PeakEqBand CQvPlayCore::EqBand(int band) const
+{
+    PeakEqBand b;
+    b.band = band;
+    b.centerHz = CPeakEqualizer::kCenters[band];
+    b.bandwidthOctaves = 2.5f;
+    b.gainDb = m_eqGains[band];
+    return b;
 }
 
 bool CQvPlayCore::SetEqGain(int band, float gainDb)
 {
     if (band < 0 || band >= kEqBands) return false;
-    FxHandle fx;
-    {
-        std::lock_guard lock(m_stateMutex);
-        m_eqGains[band] = gainDb;
-        fx = m_fx;
-    }
-    if (!fx) return true;
-    PeakEqBand b;
-    b.band = band;
-    b.centerHz = CPeakEqualizer::kCenters[band];
-    b.gainDb = gainDb;
-    m_backend->FXSetParameters(fx, b);
+    std::lock_guard lock(m_stateMutex);
+    m_eqGains[band] = gainDb;
+    if (m_fx) m_backend->FXSetParameters(m_fx, EqBand(band));
     return true;
 }
 
@@ -435,6 +471,7 @@ int CQvPlayCore::Stop()
         ++m_counter;
         m_opening = false;
         m_source.clear();
+        m_fx = 0;
     }
     const StreamHandle stream = m_stream.exchange(0);
     m_status = kStopped;
@@ -502,6 +539,14 @@ float CQvPlayCore::GetBufferPercent()
     const std::int64_t buffered = m_backend->StreamGetFilePosition(stream, FilePosition::Buffered);
     return buffered > 0 ? static_cast<float>(buffered) * 100.0f / static_cast<float>(end) : 0.0f;
 }
+
+bool CQvPlayCore::IsOpening() const
+{
+    std::lock_guard lock(m_stateMutex);
+    return m_opening;
+}
+
+bool CQvPlayCore::HasDevice() const { return m_backend->IsInitialized(); }
 
 int EngineLengthSeconds(int lengthMs)
 {

@@ -81,6 +81,10 @@ public:
     float GetVolume() const { return m_volume.load(); }
     float GetBufferPercent();
     int GetOpenState() const { return m_openState.load(); }
+    // The latest open request's worker is still at work: the stream has neither started nor failed.
+    bool IsOpening() const;
+    // The sound device is open and working.
+    bool HasDevice() const;
 
     // Sets one equaliser band's gain for the current stream and every later one.
     bool SetEqGain(int band, float gainDb);
@@ -102,7 +106,9 @@ private:
     bool Buffer(int n, StreamHandle stream);
     bool IsCurrent(int n) const;
     void Abandon(int n, StreamHandle stream);
-    void FailNetworkOpen(int n, bool superseded);
+    // Ends request `n` that did not open; `tell`: post WM_ENGINE_NOTIFY 3 (any source that is not
+    // a local file). Nothing is said for a request that was overtaken.
+    void FailOpen(int n, bool superseded, bool tell);
 
     bool IsLatest(int n) const { return m_counter.load() == n; }
     // Runs `change` only while `n` is the latest request, so a superseded worker cannot undo
@@ -110,7 +116,9 @@ private:
     template <typename F>
     bool IfLatest(int n, F change);
     void SetCurrentStream(int n, StreamHandle stream);
-    void AttachEqualizer(StreamHandle stream);
+    void AttachEqualizer(int n, StreamHandle stream);
+    // Under m_stateMutex.
+    PeakEqBand EqBand(int band) const;
     bool EnsureDevice();
 
     CMsgTarget Window() const;

@@ -266,7 +266,21 @@ TEST_F(EngineLogic, BufferingReportsPercentsUntilMoreThanTwo)
     EXPECT_EQ(window.notices, (std::vector<Notice> {{0, 0}, {1, 0}, {1, 0}, {1, 1}, {1, 2}, {2, 0}}));
     EXPECT_EQ(engine->GetOpenState(), CQvPlayCore::kOpenPlayedByWorker);
     EXPECT_FLOAT_EQ(engine->GetBufferPercent(), 3.0f);
-    EXPECT_EQ(fake->Count("fx " + kUrl.toStdString()), 0) << "a buffered stream gets no equaliser";
+    EXPECT_EQ(fake->Count("fx " + kUrl.toStdString()), 1) << "a buffered stream carries the equaliser";
+    ASSERT_TRUE(engine->SetEqGain(1, 3.0f));
+    EXPECT_EQ(fake->Count("gain " + kUrl.toStdString() + " 1 3"), 1) << "a gain set while it plays reaches it";
+
+    // An mms stream likewise (no mms server runs here: the fake backend stands in for one).
+    const QString mms = QStringLiteral("mms://host/radio");
+    engine->Stop();
+    window.notices.clear();
+    ASSERT_EQ(engine->Open(mms, {}), 1);
+    ASSERT_TRUE(window.WaitFor(CQvPlayCore::kNotifyStarted));
+    Done();
+    EXPECT_EQ(fake->Count("gain " + mms.toStdString() + " 1 3"), 1) << "the gains set before go on";
+    ASSERT_TRUE(engine->SetEqGain(2, -5.0f));
+    EXPECT_EQ(fake->Count("gain " + mms.toStdString() + " 2 -5"), 1);
+    EXPECT_EQ(fake->Count("gain " + kUrl.toStdString() + " 2 -5"), 0) << "not to the stopped stream";
 }
 
 TEST_F(EngineLogic, AFinishedDownloadStartsWithoutBuffering)

@@ -3,6 +3,7 @@
 // it plays next when a stream fails or ends.
 #include "tests/net/ServiceProcess.h"
 #include "tests/playback/PlayerTestUtil.h"
+#include "tests/playback/RecordingOutput.h"
 #include "tests/playback/TestHttpServer.h"
 
 #include <QJsonArray>
@@ -26,6 +27,28 @@ QByteArray Bytes(Kind kind) { return testutil::ReadFile(playbacktest::Path(kind)
 class PlayerHttpTest : public PlayerTest {
 protected:
     CTestHttpServer server;
+};
+
+// The controller over a device that records what it plays, at the real rate.
+class PlayerRecordingTest : public PlayerHttpTest {
+protected:
+    std::unique_ptr<IAudioOutput> MakeOutput() override
+    {
+        return std::make_unique<CRecordingOutput>(recording, CRecordingOutput::Clock::RealTime);
+    }
+    bool WaitFrames(size_t frames, int ms = 20000)
+    {
+        return testutil::WaitUntil([&] { return recording->Frames() >= frames; }, ms);
+    }
+    // The largest sample of channel 0 in frames [from, to).
+    float Peak(size_t from, size_t to) const
+    {
+        const std::vector<float> s = recording->Copy();
+        float peak = 0.0f;
+        for (size_t i = from; i < to && i * 2 < s.size(); ++i) peak = std::max(peak, std::abs(s[i * 2]));
+        return peak;
+    }
+    std::shared_ptr<Recording> recording = std::make_shared<Recording>();
 };
 
 } // namespace
@@ -228,4 +251,135 @@ TEST_F(PlayerHttpTest, ASongOfTheServicePlaysWithItsLyricsAndCover)
     EXPECT_EQ(records[0].completion, 2);
     EXPECT_EQ(records[0].network, 1);
     EXPECT_EQ(records[0].song, song.value(QStringLiteral("title")).toString());
+}
+
+TEST_F(PlayerHttpTest, AnAddressOfAnotherSchemeFailsAtOnceAndTheListGoesOn)
+{
+    CQvConf::Instance().Settings().rolltype = CPlayController::kModeNone;
+    server.Whole("/a.mp3", Bytes(Kind::ShortMp3));
+    // Neither "http://" nor "mms://": a slash short, and a scheme the player does not speak.
+    const TrackRef oneSlash = NetTrack(server.Url("/a.mp3").replace(QStringLiteral("http://"), QStringLiteral("http:/")),
+                                       QStringLiteral("one slash"));
+    const TrackRef https = NetTrack(server.Url("/a.mp3").replace(QStringLiteral("http://"), QStringLiteral("https://")),
+                                    QStringLiteral("https"));
+    const TrackRef good = FileTrack(Kind::ShortMp3, QStringLiteral("good.mp3"));
+    ASSERT_TRUE(oneSlash && https && good);
+    Show({oneSlash, https, good});
+    ASSERT_EQ(player->PlayDisplayedRow(0), 1);
+    ASSERT_TRUE(WaitPlaying(good)) << "each is skipped whatever the mode, not waited for at 00:00";
+    EXPECT_EQ(listener.Count(WM_ENGINE_NOTIFY, CQvPlayCore::kNotifyOpenFailed), 2);
+    EXPECT_EQ(player->started, (std::vector<CQvMusic*> {oneSlash.get(), https.get(), good.get()}));
+    EXPECT_TRUE(server.Requests().empty()) << "nothing was fetched";
+    EXPECT_EQ(Plays(oneSlash), 0) << "a failed open counts nothing";
+    EXPECT_EQ(Plays(https), 0);
+    EXPECT_EQ(Plays(good), 1);
+}
+
+TEST_F(PlayerHttpTest, AStartToldWhileTheStreamStallsOrIsPausedStillCounts)
+{
+    CQvConf::Instance().Settings().volume = 40;
+    // The server sends a third of the song and then nothing: the stream stalls at about 1 s.
+    const QByteArray cbr = Bytes(Kind::CbrMp3);
+    server.Partial("/stall.mp3", cbr, cbr.size() / 3, true);
+    const TrackRef stalling = NetTrack(server.Url("/stall.mp3"), QStringLiteral("stalling"));
+    player->PlayNow(stalling, true);
+    // The controller looks at the start notice only once the stream has stalled.
+    ASSERT_TRUE(WaitWithoutEvents([&] { return engine->GetStatus() == CQvPlayCore::kStalled; }));
+    engine->SetVolume(1.0f);
+    ASSERT_TRUE(testutil::WaitUntil([&] { return listener.Count(WM_ENGINE_NOTIFY, CQvPlayCore::kNotifyStarted) == 1; }, 20000));
+    EXPECT_TRUE(player->IsStarted()) << "a stalled stream has started";
+    EXPECT_EQ(Plays(stalling), 1);
+    EXPECT_FLOAT_EQ(engine->GetVolume(), 0.4f) << "the stored volume applied at the start";
+    // Stalled for good: the next tick shows the buffering, the track stays.
+    player->Fire(CPlayController::kProgressTimer);
+    EXPECT_EQ(player->CurrentTrack(), stalling.get());
+    player->StopPlay();
+
+    // Paused by the user before the controller saw the start.
+    server.Whole("/song.mp3", Bytes(Kind::CbrMp3));
+    const TrackRef paused = NetTrack(server.Url("/song.mp3"), QStringLiteral("paused"));
+    listener.messages.clear();
+    player->PlayNow(paused, true);
+    ASSERT_TRUE(WaitWithoutEvents([&] { return engine->GetStatus() == CQvPlayCore::kPlaying; }));
+    ASSERT_EQ(engine->PauseResume(), CQvPlayCore::kPaused);
+    ASSERT_TRUE(testutil::WaitUntil([&] { return listener.Count(WM_ENGINE_NOTIFY, CQvPlayCore::kNotifyStarted) == 1; }, 20000));
+    EXPECT_TRUE(player->IsStarted()) << "a paused stream has started";
+    EXPECT_EQ(Plays(paused), 1);
+    // Resumed, it plays to its end, and the queue ends with it.
+    EXPECT_EQ(player->PlayTrack(paused), 0);
+    EXPECT_EQ(engine->GetStatus(), CQvPlayCore::kPlaying);
+    ASSERT_TRUE(WaitStopped());
+    const std::vector<PlayRecord> records = WaitRecords(2);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].song, QStringLiteral("paused"));
+    EXPECT_EQ(records[1].completion, 2);
+}
+
+TEST_F(PlayerRecordingTest, AStreamThatOpensButCannotStartIsAFailedOpenAndTheListGoesOn)
+{
+    CQvConf::Instance().Settings().rolltype = CPlayController::kModeNone;
+    server.Gated("/gate.mp3", Bytes(Kind::ShortMp3));
+    const TrackRef gated = NetTrack(server.Url("/gate.mp3"), QStringLiteral("gated"));
+    const TrackRef local = FileTrack(Kind::ShortMp3, QStringLiteral("after.mp3"));
+    Show({gated, local});
+    ASSERT_EQ(player->PlayDisplayedRow(0), 1);
+    // The device fails while the server has not answered yet: the stream opens, but cannot start.
+    ASSERT_TRUE(WaitWithoutEvents([&] { return !server.Requests().empty(); }));
+    recording->working = false;
+    server.Release();
+    ASSERT_TRUE(WaitPlaying(local)) << "skipped like any stream that does not open, not waited for at 00:00";
+    EXPECT_EQ(listener.Count(WM_ENGINE_NOTIFY, CQvPlayCore::kNotifyOpenFailed), 1);
+    EXPECT_EQ(listener.Count(WM_ENGINE_NOTIFY, CQvPlayCore::kNotifyStarted), 1) << "only the second started";
+    EXPECT_EQ(Plays(gated), 0);
+    EXPECT_EQ(Plays(local), 1);
+    EXPECT_GE(recording->opens.load(), 2) << "the device was opened again for the next track";
+}
+
+TEST_F(PlayerRecordingTest, TheFirstTrackPlaysAtTheStoredVolumeFromItsFirstSample)
+{
+    Close();
+    beforeStart = [] { CQvConf::Instance().Settings().volume = 20; };
+    Open(QString());
+    const TrackRef sine = FileTrack(Kind::SineMp3, QStringLiteral("sine.mp3"));
+    ASSERT_EQ(player->PlayTrack(sine), 1);
+    // What is heard before the controller has handled the start notice.
+    const auto soundFrames = [&] {
+        const std::vector<SoundRun> runs = SplitSoundRuns(recording->Copy());
+        return runs.empty() ? size_t {0} : runs.front().mono.size();
+    };
+    ASSERT_TRUE(WaitWithoutEvents([&] { return soundFrames() >= 4410; }));
+    const std::vector<SoundRun> runs = SplitSoundRuns(recording->Copy());
+    ASSERT_FALSE(runs.empty());
+    float peak = 0.0f;
+    for (size_t i = 0; i < 4410; ++i) peak = std::max(peak, std::abs(runs.front().mono[i]));
+    // The tone's amplitude is 0.5: at 20 % about 0.1.
+    EXPECT_LT(peak, 0.15f) << "the first samples are not played at full volume";
+    EXPECT_GT(peak, 0.05f);
+    ASSERT_TRUE(WaitPlaying(sine));
+    EXPECT_FLOAT_EQ(engine->GetVolume(), 0.2f);
+}
+
+TEST_F(PlayerRecordingTest, TheEqualiserReachesAnHttpStream)
+{
+    // A local track first: the engine has had an equaliser on another stream before.
+    const TrackRef local = FileTrack(Kind::ShortMp3, QStringLiteral("first.mp3"));
+    ASSERT_EQ(player->PlayTrack(local), 1);
+    ASSERT_TRUE(WaitPlaying(local));
+    player->StopPlay();
+
+    server.Whole("/sine.mp3", Bytes(Kind::SineMp3));
+    const TrackRef sine = NetTrack(server.Url("/sine.mp3"), QStringLiteral("sine"));
+    player->PlayNow(sine, true);
+    ASSERT_TRUE(WaitPlaying(sine, 2));
+    ASSERT_TRUE(WaitFrames(recording->Frames() + 8820));
+    const size_t at = recording->Frames();
+    const float flat = Peak(at - 4410, at);
+    ASSERT_GT(flat, 0.15f) << "the tone plays (0.5 at the stored 50 %)";
+    // Cut the bands around its 440 Hz, as the equaliser window does.
+    ASSERT_TRUE(engine->SetEqGain(2, -12.0f));
+    ASSERT_TRUE(engine->SetEqGain(3, -12.0f));
+    // Half a second of audio was decoded before; a second later the change is heard.
+    ASSERT_TRUE(WaitFrames(at + 44100));
+    const float cut = Peak(at + 44100 - 4410, at + 44100);
+    EXPECT_LT(cut, flat * 0.5f) << "the gains reached the stream that plays";
 }

@@ -435,15 +435,70 @@ TEST_F(PlayerTest, ATrackTheStoreDoesNotKnowIsCountedFromItsFirstPlay)
     EXPECT_FALSE(player->CurrentTrack());
 
     ASSERT_EQ(player->PlayTrack(t), 1);
+    ASSERT_TRUE(WaitPlaying(t));
+    // Counted once it is heard.
     EXPECT_EQ(store->FindStoredTemp(info->Gid), t.get());
     EXPECT_EQ(TempRows(info->Gid), 1);
     EXPECT_EQ(Plays(t), 1);
-    ASSERT_TRUE(WaitPlaying(t));
     player->StopPlay();
     ASSERT_EQ(player->PlayTrack(t), 1);
+    ASSERT_TRUE(WaitPlaying(t, 2));
     EXPECT_EQ(Plays(t), 2);
     EXPECT_EQ(TempRows(info->Gid), 1) << "stored once";
-    ASSERT_TRUE(WaitPlaying(t, 2));
+}
+
+namespace {
+// The window layer's part: keeps what the engine and the controller would show the user.
+class CNoticeUi : public IEngineUi {
+public:
+    void MessageBox(const QString& text) override { boxes << text; }
+    QStringList boxes;
+};
+} // namespace
+
+TEST_F(PlayerTest, WithoutASoundDeviceNothingIsCountedAndPlaybackStopsSayingSo)
+{
+    Close();
+    // A real driver with no sound card behind it: the device does not open, as on a machine
+    // without sound.
+    const QByteArray driver = qgetenv("SDL_AUDIODRIVER");
+    struct Restore {
+        QByteArray value;
+        ~Restore() { qputenv("SDL_AUDIODRIVER", value); }
+    } restore {driver};
+    qputenv("SDL_AUDIODRIVER", "alsa");
+    CNoticeUi ui;
+    engineUi = &ui;
+    expectedInit = 0;
+    Open(QString());
+    ASSERT_EQ(ui.boxes, QStringList {QStringLiteral("Can't initialize device")});
+    listener.messages.clear();
+
+    CQvConf::Instance().Settings().rolltype = CPlayController::kModeListLoop;
+    const TrackRef a = FileTrack(Kind::ShortMp3, QStringLiteral("a.mp3"));
+    const TrackRef b = FileTrack(Kind::ShortWma, QStringLiteral("b.wma"));
+    Show({a, b});
+    EXPECT_EQ(player->PlayDisplayedRow(0), 0);
+    EXPECT_FALSE(player->CurrentTrack());
+    EXPECT_EQ(ui.boxes.size(), 2) << "the play asked for is answered";
+    EXPECT_EQ(ui.boxes.back(), QStringLiteral("Can't initialize device"));
+    // The ticks that would find the engine stopped do not move the list on.
+    for (int i = 0; i < 3; ++i) player->Fire(CPlayController::kProgressTimer);
+    Spin(100);
+    EXPECT_TRUE(player->started.empty()) << "no track was started";
+    EXPECT_EQ(Plays(a), 0);
+    EXPECT_EQ(Plays(b), 0);
+    EXPECT_EQ(listener.Count(WM_PLAY_STOPPED), 0);
+    ASSERT_TRUE(WaitForWorkers(20000));
+    EXPECT_TRUE(logServer.Records().empty()) << "no listening record";
+    EXPECT_TRUE(logServer.Posts().empty()) << "no lyrics or cover fetched for it";
+    EXPECT_EQ(ui.boxes.size(), 2);
+
+    // Once a device opens, the next play uses it.
+    qputenv("SDL_AUDIODRIVER", driver.isEmpty() ? QByteArray("dummy") : driver);
+    ASSERT_EQ(player->PlayDisplayedRow(0), 1);
+    ASSERT_TRUE(WaitPlaying(a));
+    EXPECT_EQ(Plays(a), 1);
 }
 
 TEST_F(PlayerTest, LyricsAreAnnouncedOnceLoadedAndPlaying)

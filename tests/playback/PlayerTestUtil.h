@@ -32,6 +32,8 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -230,9 +232,10 @@ protected:
         conf.OpenAllMissing();
         SetMediaTaskLibrary(library.get());
 
-        engine = CQvPlayCore::Create(std::make_unique<CFfmpegBackend>(std::make_unique<CSdlAudioOutput>()));
+        engine = CQvPlayCore::Create(std::make_unique<CFfmpegBackend>(MakeOutput()));
         player = std::make_unique<CTestController>(*library, engine.get());
-        ASSERT_EQ(player->InitEngine(nullptr), 1);
+        if (beforeStart) beforeStart();
+        ASSERT_EQ(player->InitEngine(engineUi), expectedInit);
         player->AddListener(listener.Target());
         SetServiceControllerWindow(player->Target());
         player->SetDisplayedNode(&list);
@@ -256,6 +259,9 @@ protected:
         CQvConf::Instance().Settings() = ConfigSettings();
         CQvLog::GetInstance().ClearPending();
     }
+
+    // The sound device the engine plays on: SDL's (the dummy driver) unless a test says otherwise.
+    virtual std::unique_ptr<IAudioOutput> MakeOutput() { return std::make_unique<CSdlAudioOutput>(); }
 
     // A library track over a copy of a fixture, named `name` (each name is a track of its own).
     TrackRef FileTrack(playbacktest::Kind kind, const QString& name)
@@ -328,6 +334,24 @@ protected:
     CListener listener;
     CQvCommonNode list;
     std::unique_ptr<CTestController> player;
+    // What Open expects of the sound device, and where the engine's messages to the user go.
+    int expectedInit = 1;
+    IEngineUi* engineUi = nullptr;
+    // Run just before the engine starts (settings stored before the program starts).
+    std::function<void()> beforeStart;
 };
+
+// Waits for `done` without letting the event loop run: the controller handles none of the
+// engine's notices meanwhile (a test that must look at the engine before the controller does).
+template <class F>
+bool WaitWithoutEvents(F done, int ms = 20000)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
 
 } // namespace playertest

@@ -29,6 +29,7 @@
 #include "library/CQvNodeTree.h"
 #include "library/LibraryScan.h"
 #include "lyrics/CLyricsTable.h"
+#include "ui/lyrics/CKLrcChildDlg.h"
 #include "model/LyricsLookup.h"
 #include "model/TrackInfo.h"
 #include "model/TrackUtil.h"
@@ -240,6 +241,7 @@ bool CMainDlg::Initialize(const QStringList& files)
     if (s.mainx != 0 || s.mainy != 0) m_pMainWnd->move(s.mainx, s.mainy);
     if (s.minix != 0 || s.miniy != 0) m_pViewWnd->move(s.minix, s.miniy);
     m_pMainWnd->show();
+    if (s.desklrc == 1) m_pMainWnd->DesktopLyrics()->ShowDesktopLyrics(true);
 
     SetTimer(kOnlineTimer, kOnlinePeriodMs);
     if (m_options.serviceTasks) {
@@ -592,15 +594,14 @@ void CMainDlg::OnCommand(int id)
         m_pMainWnd->RestoreFromTray();
         m_conf.Settings().dlgstate = 0;
         break;
-    case kLyricToggle:
-        if (CSkinButton* b = m_pMainWnd->Button(kLyricToggle)) {
-            const bool on = !b->isChecked();
-            b->setChecked(on);
-            m_pMainWnd->SetSidePanelVisible(on);
-            CQvLog::GetInstance().QueueUsageEvent(QStringLiteral("xsgc"), QString::number(on ? 1 : 0), QString(),
-                                                  QString(), QString(), QString(), QString());
-        }
+    case kLyricToggle: {
+        CKLrcChildDlg* desktop = m_pMainWnd->DesktopLyrics();
+        const bool on = !desktop->Wanted();
+        desktop->ShowDesktopLyrics(on);
+        CQvLog::GetInstance().QueueUsageEvent(QStringLiteral("xsgc"), QString::number(on ? 1 : 0), QString(), QString(),
+                                              QString(), QString(), QString());
         break;
+    }
     case kColor0:
     case kColor1:
     case kColor2: {

@@ -32,6 +32,7 @@
 #include "ui/CSkinSplitter.h"
 #include "ui/ControlIds.h"
 #include "ui/SkinScheme.h"
+#include "ui/lyrics/CKLrcChildDlg.h"
 #include "ui/lyrics/CLyricDlg.h"
 #include "ui/lyrics/CQvLyrics.h"
 
@@ -346,6 +347,13 @@ void CQuarvelDlg::BuildSidePanel()
     // The re-timing finds the current line against the elapsed time as the window shows it.
     panel->SetPositionSource([this] { return qint64(m_ctl.GetPositionMs() / 1000) * 1000; });
     connect(panel, &CQvLyrics::AdjustedLyrics, this, [this](const QString& text) { m_ctl.StoreRetimedLyrics(text); });
+
+    m_desktopLyrics = new CKLrcChildDlg(m_library.Conf().Settings(), this);
+    m_desktopLyrics->SetModel(&m_ctl.Lyrics());
+    m_desktopLyrics->SetLengthSource([this] { return m_ctl.GetLengthSeconds(); });
+    connect(m_desktopLyrics, &CKLrcChildDlg::Shown, this, [this](bool shown) {
+        if (CSkinButton* b = m_buttons.value(kLyricToggle)) b->setChecked(shown);
+    });
 }
 
 void CQuarvelDlg::BuildPlayBar()
@@ -409,7 +417,6 @@ void CQuarvelDlg::BuildPlayBar()
     ConnectCommand(m_layout->Create<CSkinButton>(kLocatePlaying), kLocatePlaying);
     if (auto* lyric = m_layout->Create<CSkinButton>(kLyricToggle)) {
         lyric->setCheckable(true);
-        lyric->setChecked(true);
         ConnectCommand(lyric, kLyricToggle);
     }
     if (auto* b = m_buttons.value(kPrev)) b->setToolTip(txt::kPrevious);
@@ -657,7 +664,6 @@ void CQuarvelDlg::SetSidePanelVisible(bool visible)
 {
     if (!m_sidePanel) return;
     m_sidePanel->setVisible(visible);
-    if (CSkinButton* lyric = m_buttons.value(kLyricToggle)) lyric->setChecked(visible);
     m_layout->Relayout();
     resizeEvent(nullptr);
 }
@@ -828,6 +834,7 @@ void CQuarvelDlg::OnLyricsReady()
     m_bLyricsLoaded = true;
     m_bLyricsPaused = false;
     LyricPanel()->Target().SendMessage(WM_LRC_LOADED);
+    m_desktopLyrics->Target().SendMessage(WM_LRCBAR_LOADED);
     m_port->SetTimer(kLyricsTimer, 50);
 }
 
@@ -844,6 +851,7 @@ void CQuarvelDlg::UnloadLyrics()
     m_bLyricsLoaded = false;
     m_bLyricsPaused = false;
     LyricPanel()->Target().SendMessage(WM_LRC_UNLOAD);
+    m_desktopLyrics->Target().SendMessage(WM_LRCBAR_UNLOAD);
 }
 
 void CQuarvelDlg::PauseLyrics(bool pause)
@@ -852,6 +860,7 @@ void CQuarvelDlg::PauseLyrics(bool pause)
     m_bLyricsPaused = pause;
     // Resuming is a load again: the views pick up where the position is.
     LyricPanel()->Target().SendMessage(pause ? WM_LRC_PAUSE : WM_LRC_LOADED);
+    m_desktopLyrics->Target().SendMessage(pause ? WM_LRCBAR_PAUSE : WM_LRCBAR_LOADED);
 }
 
 void CQuarvelDlg::OnSeeked(int ms)
@@ -860,6 +869,7 @@ void CQuarvelDlg::OnSeeked(int ms)
     CLyrics& lyrics = m_ctl.Lyrics();
     if (lyrics.Locate(ms) < 0) return;
     LyricPanel()->Target().SendMessage(WM_LRC_NEXTLINE, quintptr(lyrics.Current()));
+    m_desktopLyrics->Target().PostMessage(WM_LRCBAR_NEXTLINE, quintptr(lyrics.Current()));
 }
 
 void CQuarvelDlg::SeekToLyric(int ms)
@@ -878,8 +888,11 @@ void CQuarvelDlg::OnTimer(int id)
             m_port->KillTimer(kLyricsTimer);
             return;
         }
-        if (AdvanceCurrentLine(m_ctl.Lyrics(), m_ctl.GetPositionMs()))
-            LyricPanel()->Target().SendMessage(WM_LRC_NEXTLINE, quintptr(m_ctl.Lyrics().Current()));
+        if (AdvanceCurrentLine(m_ctl.Lyrics(), m_ctl.GetPositionMs())) {
+            const auto line = quintptr(m_ctl.Lyrics().Current());
+            LyricPanel()->Target().SendMessage(WM_LRC_NEXTLINE, line);
+            m_desktopLyrics->Target().PostMessage(WM_LRCBAR_NEXTLINE, line);
+        }
         return;
     case kTitleTimer:
         ++m_titleCount;

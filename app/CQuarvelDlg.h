@@ -31,6 +31,7 @@ class QStackedWidget;
 class QSystemTrayIcon;
 class QTableView;
 class QTreeView;
+class CKLrcChildDlg;
 class CLyricDlg;
 class CQvLyrics;
 class CScanProgress;
@@ -114,6 +115,7 @@ public:
     QString RemainingText() const;
     QString LyricText() const;
     CQvLyrics* LyricPanel() const;
+    CKLrcChildDlg* DesktopLyrics() const { return m_desktopLyrics; }
     // The position was moved: the lyric views find the line again.
     void OnSeeked(int ms);
     bool PageShown() const;
@@ -178,6 +180,7 @@ private:
 
     CSkinPicture* m_cover = nullptr;
     CLyricDlg* m_lyricDlg = nullptr;
+    CKLrcChildDlg* m_desktopLyrics = nullptr;
     bool m_bLyricsLoaded = false;
     bool m_bLyricsPaused = false;
     QWidget* m_sidePanel = nullptr;

@@ -5,6 +5,8 @@
 #include "app/CNodeTreeModel.h"
 #include "app/CPlaylistActions.h"
 #include "app/CQuarvelDlg.h"
+#include "lyrics/CLyrics.h"
+#include "ui/lyrics/CKLrcChildDlg.h"
 
 #include "library/CQvNodeTree.h"
 #include "store/CMediaLibrary.h"
@@ -110,6 +112,11 @@ QPixmap GrabWithMenus(QWidget* window)
 
 QString TakeScreenshotOption(QStringList& arguments) { return TakeOption(arguments, QStringLiteral("--screenshot")); }
 
+QString TakeDesktopLyricsScreenshotOption(QStringList& arguments)
+{
+    return TakeOption(arguments, QStringLiteral("--desklrc-screenshot"));
+}
+
 QString TakeScreenshotPlaylistOption(QStringList& arguments)
 {
     return TakeOption(arguments, QStringLiteral("--screenshot-playlist"));
@@ -134,4 +141,41 @@ void GrabMainWindowWhenSettled(CQuarvelApp& app, const QString& pngPath, bool wa
         });
     });
     poll->start(kPollMs);
+}
+
+void GrabDesktopLyricsWhenSettled(CQuarvelApp& app, const QString& prefix)
+{
+    auto* poll = new QTimer(&app);
+    const QDeadlineTimer bound(kBoundMs);
+    QObject::connect(poll, &QTimer::timeout, &app, [&app, poll, prefix, bound] {
+        CancelDialogs();
+        CMainDlg* ctl = app.Controller();
+        if (!Settled(app, true) && !bound.hasExpired()) return;
+        CKLrcChildDlg* desktop = ctl && ctl->MainWindow() ? ctl->MainWindow()->DesktopLyrics() : nullptr;
+        if (!desktop) return;
+        if (!desktop->Wanted()) {
+            desktop->ShowDesktopLyrics(true);
+            desktop->OnTimer(CKLrcChildDlg::kHoverTimer); // the look of a window the mouse is not on
+        }
+        // Partly sung: the sweep between a third and three quarters of a line with text.
+        const float sung = desktop->TextWidth() > 0 ? desktop->SweepWidth() / desktop->TextWidth() : 0;
+        const bool midSweep = sung > 0.33f && sung < 0.75f && desktop->DisplayText() != ctl->Lyrics().TrailerText();
+        if (!midSweep && !bound.hasExpired()) return;
+        poll->stop();
+        poll->deleteLater();
+        CancelDialogs();
+        const QImage window = ctl->MainWindow()->grab().toImage();
+        bool saved = !window.isNull();
+        for (int scheme = 0; scheme < 4 && saved; ++scheme) {
+            desktop->SetScheme(scheme);
+            QImage picture = window;
+            const QImage lyrics = desktop->Render();
+            QPainter p(&picture);
+            p.drawImage((picture.width() - lyrics.width()) / 2, picture.height() - lyrics.height() - 100, lyrics);
+            p.end();
+            saved = picture.save(prefix + QString::number(scheme) + QStringLiteral(".png"), "PNG", 0);
+        }
+        ctl->ExitApp(saved ? 0 : 1);
+    });
+    poll->start(kPollMs / 4);
 }

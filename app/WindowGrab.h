@@ -14,7 +14,14 @@ class CQuarvelApp;
 void GrabMainWindowWhenSettled(CQuarvelApp& app, const QString& pngPath, bool waitForPlay,
                                const QString& playlist = QString());
 
+// "--desklrc-screenshot PREFIX": as above, then the desktop lyrics are shown and, once the
+// playing line is partly sung, the window with the desktop lyrics over it is saved once per
+// lyric colour scheme as PREFIX0.png to PREFIX3.png (the same moment in each).
+void GrabDesktopLyricsWhenSettled(CQuarvelApp& app, const QString& prefix);
+
 // Takes "--screenshot FILE" out of the arguments; the file, or empty when not given.
 QString TakeScreenshotOption(QStringList& arguments);
+// Takes "--desklrc-screenshot PREFIX" out of the arguments; the prefix, or empty.
+QString TakeDesktopLyricsScreenshotOption(QStringList& arguments);
 // Takes "--screenshot-playlist NAME" out of the arguments; the name, or empty.
 QString TakeScreenshotPlaylistOption(QStringList& arguments);

@@ -4,7 +4,8 @@
 #include <QApplication>
 #include <QIcon>
 
-// Usage: ordel [--home DIR] [--color 0|1|2] [--no-service] [--screenshot PNG [--screenshot-playlist NAME]] [FILE...]
+// Usage: ordel [--home DIR] [--color 0|1|2] [--no-service] [--screenshot PNG [--screenshot-playlist NAME]]
+//              [--desklrc-screenshot PREFIX] [FILE...]
 // The program home is also taken from $ORDEL_HOME.
 int main(int argc, char** argv)
 {
@@ -16,12 +17,14 @@ int main(int argc, char** argv)
     QStringList arguments = QApplication::arguments();
     const QString screenshot = TakeScreenshotOption(arguments);
     const QString screenshotPlaylist = TakeScreenshotPlaylistOption(arguments);
+    const QString lyricsShot = TakeDesktopLyricsScreenshotOption(arguments);
     CommandLine line = ParseCommandLine(arguments);
     line.options.handleSignals = true;
     CQuarvelApp player(line.files, line.options);
     const int early = player.InitInstance();
     if (early >= 0) return early;
     if (!screenshot.isEmpty()) GrabMainWindowWhenSettled(player, screenshot, !line.files.isEmpty(), screenshotPlaylist);
+    else if (!lyricsShot.isEmpty()) GrabDesktopLyricsWhenSettled(player, lyricsShot);
     QObject::connect(&player, &CQuarvelApp::Finished, &app, [](int code) { QCoreApplication::exit(code); });
     return app.exec();
 }

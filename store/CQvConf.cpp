@@ -104,6 +104,7 @@ const ConfigAttr kConfigAttrs[] = {
     Int("trackntf", &ConfigSettings::trackntf),
     Text("eqgains", &ConfigSettings::eqgains),
     Int("autoplay", &ConfigSettings::autoplay),
+    Int("desklrc", &ConfigSettings::desklrc),
 };
 
 // "Info.ini" is code-page text with the line ends of the platform it came from.

@@ -34,6 +34,8 @@
 #include "ui/CSkinButton.h"
 #include "ui/CSkinSlider.h"
 #include "ui/ControlIds.h"
+#include "ui/lyrics/CFloatLrcCtrlBar.h"
+#include "ui/lyrics/CKLrcChildDlg.h"
 #include "ui/lyrics/CQvLyrics.h"
 #include "base/MessageIds.h"
 
@@ -711,4 +713,79 @@ TEST(App, RetimedLyricsAreStoredForTheTrackTheyWereLoadedForAndADragSeeks)
     p.Ctl().OnCommand(ctl::kStop);
     EXPECT_FALSE(panel->Loaded());
     EXPECT_EQ(p.Wnd().LyricText(), QStringLiteral("欢迎使用VelcorOrdel客户端"));
+}
+
+TEST(App, ARealTrackWithLyricsMovesThePanelAndTheDesktopLyricsLineByLine)
+{
+    Library lib(1, 4.0);
+    const QString lrc = lib.music.filePath(QStringLiteral("song0.lrc"));
+    ASSERT_TRUE(WriteTextFile(lrc, QStringLiteral("[00:00.00]第一行\n[00:01.00]第二行\n[00:02.00]第三行\n[00:03.00]第四行\n")));
+    Player p(lib.home.path());
+    ASSERT_TRUE(p.WaitLoaded());
+    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.ImportFolder(lib.music.path(), 1));
+    p.Track(lib.files[0])->GetInfo()->LrcFile = lrc;
+    CKLrcChildDlg* desktop = p.Wnd().DesktopLyrics();
+    // The "词" button shows the desktop lyrics.
+    ASSERT_NE(p.Wnd().Button(ctl::kLyricToggle), nullptr);
+    p.Wnd().Button(ctl::kLyricToggle)->click();
+    EXPECT_TRUE(desktop->isVisible());
+    EXPECT_TRUE(p.Wnd().Button(ctl::kLyricToggle)->isChecked());
+    EXPECT_EQ(desktop->DisplayText(), QStringLiteral("欢迎使用Ordel"));
+
+    p.Wnd().SelectNode(p.Node(Player::LocalMusic()));
+    p.Ctl().OnListDoubleClick(0);
+    // Each line time passed shows in both views.
+    for (const QString line : {QStringLiteral("第二行"), QStringLiteral("第三行"), QStringLiteral("第四行")}) {
+        ASSERT_TRUE(WaitUntil([&] { return p.Wnd().LyricText() == line && desktop->DisplayText() == line; }, kWaitMs))
+            << line.toStdString() << " panel " << p.Wnd().LyricText().toStdString() << " desktop "
+            << desktop->DisplayText().toStdString();
+        EXPECT_TRUE(desktop->TimerRunning(CKLrcChildDlg::kSweepTimer));
+        EXPECT_TRUE(p.Wnd().LyricPanel()->TimerRunning());
+    }
+    // The sweep moves along the line while it plays.
+    ASSERT_TRUE(WaitUntil([&] { return desktop->SweepWidth() > 0; }, kWaitMs));
+    // Stopped, both views go back to their welcome texts.
+    p.Ctl().OnCommand(ctl::kStop);
+    EXPECT_EQ(desktop->DisplayText(), QStringLiteral("欢迎使用Ordel"));
+    EXPECT_FALSE(desktop->TimerRunning(CKLrcChildDlg::kSweepTimer));
+}
+
+TEST(App, TheDesktopLyricsCommandIsRememberedAcrossARestart)
+{
+    QTemporaryDir home;
+    {
+        Player p(home.path());
+        ASSERT_TRUE(p.WaitLoaded());
+        if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+        EXPECT_FALSE(p.Wnd().DesktopLyrics()->isVisible());
+        p.Ctl().OnCommand(ctl::kLyricToggle);
+        EXPECT_TRUE(p.Wnd().DesktopLyrics()->isVisible());
+        // Dragged somewhere else: the place is kept too.
+        p.Wnd().DesktopLyrics()->move(77, 99);
+        ASSERT_TRUE(p.Exit());
+    }
+    EXPECT_TRUE(testutil::ReadFile(home.filePath(QStringLiteral("data/Config.xml"))).contains("desklrc=\"1\""));
+    {
+        Player p(home.path());
+        ASSERT_TRUE(p.WaitLoaded());
+        CKLrcChildDlg* desktop = p.Wnd().DesktopLyrics();
+        EXPECT_TRUE(desktop->isVisible());
+        EXPECT_TRUE(p.Wnd().Button(ctl::kLyricToggle)->isChecked());
+        EXPECT_EQ(desktop->pos(), QPoint(77, 99));
+        // Closed from its own bar: the button and the setting follow.
+        desktop->ControlBar()->OnCommand(1201);
+        EXPECT_FALSE(desktop->isVisible());
+        EXPECT_FALSE(p.Wnd().Button(ctl::kLyricToggle)->isChecked());
+        ASSERT_TRUE(p.Exit());
+    }
+    {
+        Player p(home.path());
+        ASSERT_TRUE(p.WaitLoaded());
+        EXPECT_FALSE(p.Wnd().DesktopLyrics()->isVisible());
+        p.Ctl().OnCommand(ctl::kLyricToggle);
+        EXPECT_TRUE(p.Wnd().DesktopLyrics()->isVisible());
+        p.Ctl().OnCommand(ctl::kLyricToggle);
+        EXPECT_FALSE(p.Wnd().DesktopLyrics()->isVisible());
+    }
 }

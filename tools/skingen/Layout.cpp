@@ -106,6 +106,10 @@ QList<Record> LayoutRecords(bool small)
     b.Add(1434, 54, 10, 28, 28, kTopLeft, "color_orange.bmp");
     b.Add(1435, 94, 10, 28, 28, kTopLeft, "color_purple.bmp");
 
+    // Desktop lyrics: the design size only (the height is the font size and 20).
+    b.wnd = 161;
+    b.Add(161, 0, 0, 800, 68, kTopLeft, "");
+
     // Desktop lyric bar.
     b.wnd = 163;
     b.Add(163, 0, 0, 352, 40, kTopLeft, "lrcbarback.bmp");

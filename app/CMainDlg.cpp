@@ -415,6 +415,8 @@ void CMainDlg::ShowPlayingTrack(CQvMusic* track, int displayedRow)
     m_pViewWnd->SetTitle(QStringLiteral("%1 - %2").arg(info->Song, info->Artist));
 }
 
+void CMainDlg::ShowOpenFailed(CQvMusic* track) { m_pMainWnd->ShowOpenFailed(track); }
+
 void CMainDlg::SelectTreeNode(IQvNode* node)
 {
     if (!node) return;

@@ -174,6 +174,7 @@ protected:
     void ShowRating(int stars) override;
     void ShowPlayingTrack(CQvMusic* track, int displayedRow) override;
     void SelectTreeNode(IQvNode* node) override;
+    void ShowOpenFailed(CQvMusic* track) override;
 
 private:
     void StartLibraryLoad();

@@ -55,6 +55,7 @@
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
 #include <QTableView>
+#include <QTimer>
 #include <QToolTip>
 #include <QTreeView>
 #include <QWheelEvent>
@@ -558,6 +559,22 @@ int CQuarvelDlg::SelectedRow() const
 
 void CQuarvelDlg::SetPlaying(CQvMusic* track) { m_listModel->SetPlaying(track); }
 
+void CQuarvelDlg::ShowOpenFailed(CQvMusic* track)
+{
+    if (!track || !track->GetInfo()) return;
+    m_listModel->MarkUnplayable(track);
+    if (!m_title) return;
+    m_notice = txt::kCannotPlay.arg(track->GetInfo()->Song);
+    m_title->SetText(m_notice);
+    // The notice holds the line for a while, also when the next track starts meanwhile.
+    QTimer::singleShot(kOpenFailedNoticeMs, this, [this, notice = m_notice] {
+        if (m_notice != notice) return;
+        m_notice.clear();
+        if (m_ctl.CurrentTrack()) ShowTitle();
+        else if (m_title) m_title->SetText(txt::kProduct);
+    });
+}
+
 void CQuarvelDlg::OnHeaderClicked(int section)
 {
     if (section == CTrackListModel::kColNumber) return;
@@ -649,7 +666,7 @@ bool CQuarvelDlg::PageShown() const { return m_viewStack->currentWidget() == m_p
 void CQuarvelDlg::ShowTitle()
 {
     CQvMusic* track = m_ctl.CurrentTrack();
-    if (!track || !track->GetInfo() || !m_title) return;
+    if (!track || !track->GetInfo() || !m_title || !m_notice.isEmpty()) return;
     const TrackInfo& info = *track->GetInfo();
     const QString both = QStringLiteral("%1-%2").arg(info.Song, info.Artist);
     m_title->SetText(m_titleCount % 2 == 1 && !info.Album.isEmpty() ? info.Album : both);
@@ -767,14 +784,17 @@ qintptr CQuarvelDlg::OnMessage(unsigned msg, quintptr wParam, qintptr lParam)
         UnloadLyrics();
         m_port->KillTimer(kTitleTimer);
         if (m_play) m_play->setChecked(false);
-        if (m_ctl.ViewWindow()) m_ctl.ViewWindow()->SetPlaying(false);
+        if (m_ctl.ViewWindow()) {
+            m_ctl.ViewWindow()->SetPlaying(false);
+            m_ctl.ViewWindow()->SetTime(QString());
+        }
         if (m_progress) {
             m_progress->setValue(0);
             m_progress->SetBuffer(-1);
         }
         if (m_elapsed) m_elapsed->SetText(QStringLiteral("00:00"));
         if (m_remaining) m_remaining->SetText(QStringLiteral("-00:00"));
-        if (m_title) m_title->SetText(txt::kProduct);
+        if (m_title && m_notice.isEmpty()) m_title->SetText(txt::kProduct);
         SetPlaying(nullptr);
         return 0;
     case WM_ENGINE_NOTIFY:
@@ -816,7 +836,10 @@ void CQuarvelDlg::OnProgress(int lengthSec, int percent)
     if (dragging) return;
     const int elapsed = m_ctl.GetPositionMs() / 1000;
     if (m_progress) m_progress->setValue(percent);
-    if (m_ctl.ViewWindow()) m_ctl.ViewWindow()->SetProgress(percent);
+    if (m_ctl.ViewWindow()) {
+        m_ctl.ViewWindow()->SetProgress(percent);
+        m_ctl.ViewWindow()->SetTime(FormatMinutesSeconds(elapsed) + QStringLiteral(" / ") + FormatMinutesSeconds(lengthSec));
+    }
     if (m_elapsed) m_elapsed->SetText(FormatMinutesSeconds(elapsed));
     if (m_remaining) m_remaining->SetText(QLatin1Char('-') + FormatMinutesSeconds(lengthSec - elapsed));
 }

@@ -46,6 +46,7 @@ public:
     static constexpr int kTitleTimer = 34;  // 5000 ms: the title line alternates
     static constexpr int kTrayId = 88;
     static constexpr int kTrayTipChars = 63;
+    static constexpr int kOpenFailedNoticeMs = 5000;
 
     CQuarvelDlg(CMainDlg& controller, CMediaLibrary& library, QWidget* parent = nullptr);
     ~CQuarvelDlg() override;
@@ -65,6 +66,9 @@ public:
     // The selected rows of the list view, in order.
     QList<int> SelectedRows() const;
     void SetPlaying(CQvMusic* track);
+    // A track whose file could not be played: the title line says so for a few seconds and
+    // its row stays marked.
+    void ShowOpenFailed(CQvMusic* track);
     void ShowCover(const QString& picture);
     void SetVolume(int percent);
     void SetStars(int rating);
@@ -206,6 +210,7 @@ private:
     QPointer<QWidget> m_colorPanel;
 
     int m_titleCount = 0;
+    QString m_notice; // a notice that holds the title line for a while
     int m_sortColumn = 0;
     bool m_sortDescending = false;
     bool m_selectingNode = false;

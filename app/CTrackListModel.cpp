@@ -8,6 +8,7 @@
 #include "store/IQvNode.h"
 #include "ui/CSkin.h"
 
+#include <QColor>
 #include <QFont>
 #include <QMimeData>
 
@@ -68,6 +69,14 @@ void CTrackListModel::SetPlaying(const CQvMusic* track)
         if (row >= 0) emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
 }
 
+void CTrackListModel::MarkUnplayable(const CQvMusic* track)
+{
+    if (!track) return;
+    m_unplayable.insert(track);
+    const int row = RowOf(track);
+    if (row >= 0) emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
+}
+
 void CTrackListModel::SetSortMark(int column, const QPixmap& mark)
 {
     m_sortColumn = column;
@@ -108,7 +117,9 @@ QVariant CTrackListModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {
-        case kColNumber: return playing ? QStringLiteral("▶") : QString::number(row + 1);
+        case kColNumber:
+            if (playing) return QStringLiteral("▶");
+            return m_unplayable.contains(track) ? QStringLiteral("✕") : QString::number(row + 1);
         case kColSong: return info->Song;
         case kColArtist: return info->Artist;
         case kColAlbum: return info->Album;
@@ -120,6 +131,7 @@ QVariant CTrackListModel::data(const QModelIndex& index, int role) const
         return info->LSrc.isEmpty() ? info->NSrc : info->LSrc;
     case Qt::ForegroundRole:
         if (playing) return CSkin::Instance().Color(16);
+        if (m_unplayable.contains(track)) return QColor(0xC0, 0x39, 0x2B);
         if (track->GetState() & (STATE_REMOVED | STATE_DELETED_WITH_FILE)) return CSkin::Instance().Color(21);
         if (index.column() != kColSong) return CSkin::Instance().Color(17);
         return {};

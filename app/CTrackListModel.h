@@ -1,6 +1,7 @@
 #pragma once
 #include <QAbstractTableModel>
 #include <QPixmap>
+#include <QSet>
 
 class CMediaLibrary;
 class CQvMusic;
@@ -24,6 +25,9 @@ public:
     void Refresh();
     // The track being played, drawn marked.
     void SetPlaying(const CQvMusic* track);
+    // A track whose file could not be played, drawn marked (for this run).
+    void MarkUnplayable(const CQvMusic* track);
+    bool IsUnplayable(const CQvMusic* track) const { return m_unplayable.contains(track); }
     CQvMusic* TrackAt(int row) const;
     // The header's sort mark: `mark` beside column `column` (none for column 0).
     void SetSortMark(int column, const QPixmap& mark);
@@ -50,6 +54,7 @@ private:
     IQvNode* m_node = nullptr;
     int m_rows = 0;
     const CQvMusic* m_playing = nullptr;
+    QSet<const CQvMusic*> m_unplayable;
     int m_sortColumn = 0;
     QPixmap m_sortMark;
 };

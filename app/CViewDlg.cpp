@@ -12,7 +12,9 @@
 #include "ui/ControlIds.h"
 
 #include <QCloseEvent>
+#include <QFont>
 #include <QImage>
+#include <QResizeEvent>
 #include <QWheelEvent>
 
 using namespace ctl;
@@ -37,6 +39,11 @@ CViewDlg::CViewDlg(CMainDlg& controller, QWidget* parent) : QWidget(parent), m_c
     if (m_picture) m_picture->SetCornerRadius(12);
     m_progress = layout->Create<CSkinSlider>(kMiniProgress);
     if (m_progress) {
+        m_time = new CSkinLabel(this);
+        m_time->SetColor(9);
+        QFont f = m_time->font();
+        f.setPixelSize(11);
+        m_time->setFont(f);
         m_progress->setRange(0, 100);
         connect(m_progress, &QAbstractSlider::sliderReleased, this, [this] { m_ctl.SeekPercent(m_progress->value()); });
     }
@@ -68,6 +75,24 @@ QString CViewDlg::Title() const { return m_title ? m_title->Text() : QString(); 
 void CViewDlg::SetProgress(int percent)
 {
     if (m_progress && !m_progress->isSliderDown()) m_progress->setValue(percent);
+}
+
+void CViewDlg::SetTime(const QString& text)
+{
+    if (m_time) m_time->SetText(text);
+}
+
+QString CViewDlg::TimeText() const { return m_time ? m_time->Text() : QString(); }
+
+void CViewDlg::resizeEvent(QResizeEvent* e)
+{
+    QWidget::resizeEvent(e);
+    // Right above the progress, at its right end.
+    if (m_time && m_progress) {
+        const QRect bar = m_progress->geometry();
+        m_time->setGeometry(bar.right() - 100, bar.top() - 17, 100, 15);
+        m_time->SetAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    }
 }
 
 void CViewDlg::SetPlaying(bool playing)

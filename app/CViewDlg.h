@@ -17,6 +17,9 @@ public:
     void SetTitle(const QString& text);
     QString Title() const;
     void SetProgress(int percent);
+    // The time played and the length, "mm:ss / mm:ss" above the progress; empty clears it.
+    void SetTime(const QString& text);
+    QString TimeText() const;
     void SetPlaying(bool playing);
     // A cover file, or empty for the skin's "viewmodepic.bmp".
     void ShowCover(const QString& picture);
@@ -26,6 +29,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     CMainDlg& m_ctl;
@@ -33,5 +37,6 @@ private:
     CSkinPicture* m_picture = nullptr;
     CSkinSlider* m_progress = nullptr;
     CSkinButton* m_play = nullptr;
+    CSkinLabel* m_time = nullptr;
     bool m_hasCover = false;
 };

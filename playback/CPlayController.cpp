@@ -95,6 +95,7 @@ void CPlayController::ShowCover(const QString&) {}
 void CPlayController::ShowRating(int) {}
 void CPlayController::ShowPlayingTrack(CQvMusic*, int) {}
 void CPlayController::SelectTreeNode(IQvNode* node) { SetDisplayedNode(node); }
+void CPlayController::ShowOpenFailed(CQvMusic*) {}
 
 // ---- the current list -------------------------------------------------------------------
 
@@ -517,6 +518,8 @@ void CPlayController::OnProgressTimer()
         // A track whose length is never known (a file that does not open, a live stream that
         // ended) still ends, or the player would sit silent for good.
         if (status == CQvPlayCore::kStopped && !stillComing) {
+            // Stopped before it ever started: its file could not be played.
+            if (!m_bStarted) ShowOpenFailed(m_pCurTrack.get());
             TrackEnded();
             return;
         }
@@ -546,6 +549,7 @@ void CPlayController::OnProgressTimer()
 void CPlayController::OpenFailed()
 {
     m_nStopTick = TickCount();
+    ShowOpenFailed(m_pCurTrack.get());
     StopPlay();
     // Skipped whatever the mode; a list whose every track fails (no network) is not tried round
     // and round.

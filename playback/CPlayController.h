@@ -139,6 +139,8 @@ protected:
     virtual void ShowPlayingTrack(CQvMusic* track, int displayedRow);
     // Selects `node` in the tree, which makes it the displayed node.
     virtual void SelectTreeNode(IQvNode* node);
+    // The file of `track` could not be opened; the list goes on without it.
+    virtual void ShowOpenFailed(CQvMusic* track);
 
 private:
     void OnProgressTimer();

@@ -438,3 +438,35 @@ TEST(LocalMusic, ClicksKeysAndTheWheelActOnWhatIsUnderThemAndTheListStaysPut)
     w.SelectNode(p.Node(Player::LocalMusic()));
     EXPECT_TRUE(w.EmptyHint().isEmpty());
 }
+
+TEST(LocalMusic, AFileThatCannotPlaySaysSoAndTheMiniWindowShowsTheTime)
+{
+    QTemporaryDir home;
+    QTemporaryDir music;
+    const QString good = MakeMp3(music.filePath(QStringLiteral("good.mp3")), QStringLiteral("Good"), 3.0);
+    const QString broken = music.filePath(QStringLiteral("broken.mp3"));
+    ASSERT_TRUE(WriteSizedFile(broken, 600 * 1000));
+    Player p(home.path());
+    ASSERT_TRUE(p.WaitLoaded());
+    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.ImportFolder(music.path(), 2));
+    CQuarvelDlg& w = p.Wnd();
+    w.SelectNode(p.Node(Player::LocalMusic()));
+    const int brokenRow = w.ListModel()->RowOf(p.Track(broken));
+    ASSERT_GE(brokenRow, 0);
+
+    p.Ctl().OnListDoubleClick(brokenRow);
+    ASSERT_TRUE(WaitUntil([&] { return w.ListModel()->IsUnplayable(p.Track(broken)); }, kWaitMs));
+    EXPECT_EQ(w.TitleText(), QStringLiteral("无法播放：broken"));
+    EXPECT_EQ(w.ListModel()->index(brokenRow, CTrackListModel::kColNumber).data().toString(), QStringLiteral("✕"));
+    // The list went on to the next track, and the notice still holds the line.
+    ASSERT_TRUE(WaitUntil([&] { return IsPlaying(p, good); }, kWaitMs));
+    EXPECT_EQ(w.TitleText(), QStringLiteral("无法播放：broken"));
+    // What was never heard is not among the recently played.
+    EXPECT_FALSE(Titles(p, QStringLiteral("最近播放")).contains(QStringLiteral("broken")));
+    EXPECT_TRUE(Titles(p, QStringLiteral("最近播放")).contains(QStringLiteral("Good")));
+
+    // The mini window shows the time played and the length.
+    ASSERT_TRUE(WaitUntil([&] { return p.Ctl().ViewWindow()->TimeText() == QStringLiteral("00:01 / 00:03"); }, kWaitMs))
+        << p.Ctl().ViewWindow()->TimeText().toStdString();
+}

@@ -5,8 +5,6 @@
 #include "app/CQuarvelDlg.h"
 #include "app/CTrackListModel.h"
 #include "app/CViewDlg.h"
-#include "base/PrivateDir.h"
-#include "base/WholeFile.h"
 #include "model/CQvMusic.h"
 #include "model/TrackInfo.h"
 #include "model/TrackUtil.h"
@@ -24,10 +22,6 @@
 #include <QFileInfo>
 #include <QUrl>
 
-#include <taglib/attachedpictureframe.h>
-#include <taglib/id3v2tag.h>
-#include <taglib/mpegfile.h>
-
 #include <algorithm>
 #include <cmath>
 #include <mutex>
@@ -38,26 +32,6 @@ constexpr char kPlayerInterface[] = "org.mpris.MediaPlayer2.Player";
 constexpr char kNoTrack[] = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
 // A position further than this from where steady playing would have taken it was a jump.
 constexpr qint64 kSeekSlackMs = 1500;
-// A picture in a tag larger than this is not written out for the desktop.
-constexpr qsizetype kMaxEmbeddedPicture = 8 * 1024 * 1024;
-
-// The first picture of the file's ID3v2 tag, with the file extension its type calls for.
-QByteArray EmbeddedPicture(const QString& path, QString* extension)
-{
-    if (path.isEmpty() || !QFileInfo(path).isFile()) return {};
-    TagLib::MPEG::File file(QFile::encodeName(path).constData(), false);
-    if (!file.isValid() || !file.hasID3v2Tag()) return {};
-    const TagLib::ID3v2::FrameList frames = file.ID3v2Tag()->frameListMap()["APIC"];
-    for (TagLib::ID3v2::Frame* frame : frames) {
-        const auto* picture = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame*>(frame);
-        if (!picture || picture->picture().isEmpty() || picture->picture().size() > kMaxEmbeddedPicture) continue;
-        const QString mime = QString::fromStdString(picture->mimeType().to8Bit(true));
-        *extension = mime.contains(QLatin1String("png")) ? QStringLiteral("png") : QStringLiteral("jpg");
-        return QByteArray(picture->picture().data(), picture->picture().size());
-    }
-    return {};
-}
-
 } // namespace
 
 CMprisService::CMprisService(CMainDlg& controller, QObject* parent)
@@ -150,22 +124,10 @@ QString CMprisService::ArtUrl() const
 {
     CQvMusic* track = m_ctl.CurrentTrack();
     const TrackInfo* info = track ? track->GetInfo() : nullptr;
-    if (!info) return {};
-    const QString cover = ExistingCoverFile(*info);
-    if (!cover.isEmpty()) return QUrl::fromLocalFile(QFileInfo(cover).absoluteFilePath()).toString();
-    // No cover file: the picture in the file's own tag, written where only this user can read it.
-    if (m_embeddedFor != info->Gid) {
-        m_embeddedFor = info->Gid;
-        m_embeddedArt.clear();
-        QString extension;
-        const QByteArray bytes = EmbeddedPicture(info->LSrc, &extension);
-        const QString dir = PrivateDir();
-        if (!bytes.isEmpty() && !dir.isEmpty()) {
-            const QString path = dir + QStringLiteral("/mpris-cover.") + extension;
-            if (WriteFileWhole(path, bytes)) m_embeddedArt = QUrl::fromLocalFile(path).toString();
-        }
-    }
-    return m_embeddedArt;
+    // The cover task writes the file (from the service, or the picture in the file's tags); the
+    // poll sees it appear.
+    const QString cover = info ? ExistingCoverFile(*info) : QString();
+    return cover.isEmpty() ? QString() : QUrl::fromLocalFile(QFileInfo(cover).absoluteFilePath()).toString();
 }
 
 QString CMprisService::LyricsText() const

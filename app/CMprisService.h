@@ -88,7 +88,4 @@ private:
     QString m_lastGid;
     qint64 m_lastPositionMs = 0;
     QElapsedTimer m_positionClock;
-    // The cover written out of the file's own tag, kept for the track it was written for.
-    mutable QString m_embeddedFor;
-    mutable QString m_embeddedArt;
 };

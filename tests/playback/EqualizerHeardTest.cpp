@@ -91,8 +91,7 @@ TEST_F(EqualizerHeardTest, ARaisedBandIsHeardOnItsToneAndNotFarFromIt)
     EXPECT_NEAR(HeardLevel(near, 0), nearFlat, 0.3);
 }
 
-// The engine does not yet attach the equaliser to a stream that had to buffer; enabled once it does.
-TEST_F(EqualizerHeardTest, DISABLED_ARaisedBandIsHeardOnAnHttpStream)
+TEST_F(EqualizerHeardTest, ARaisedBandIsHeardOnAnHttpStream)
 {
     CTestHttpServer server;
     server.Whole("/near.mp3", testutil::ReadFile(ToneFile(1000)));

@@ -3,6 +3,7 @@
 #include "tests/app/AppHarness.h"
 
 #include "app/CAddMusicDoneDlg.h"
+#include "app/ChooserFolder.h"
 #include "app/CNodeTreeModel.h"
 #include "app/CPlaylistDialogs.h"
 #include "app/CViewDlg.h"
@@ -325,6 +326,8 @@ TEST(LocalMusic, PlaylistsFilledFromTheRowMenuAndByDragAreKeptInTheirOrder)
         ASSERT_TRUE(WaitUntil([&] { return p.Ctl().CurrentTrack() && p.Ctl().IsStarted(); }, kWaitMs));
         EXPECT_EQ(p.Ctl().CurrentTrack()->GetInfo()->Song, local[3]);
         EXPECT_EQ(p.Ctl().PlayingNode(), p.Node(QStringLiteral("晨跑")));
+        // A column the user widened keeps its width.
+        list->setColumnWidth(CTrackListModel::kColArtist, 153);
         ASSERT_TRUE(p.Exit());
     }
     // After a restart every list is there with its rows in their order, and the tree counts them.
@@ -337,6 +340,7 @@ TEST(LocalMusic, PlaylistsFilledFromTheRowMenuAndByDragAreKeptInTheirOrder)
     // The last track played is selected again: the list that played shows with its row.
     EXPECT_EQ(again.Ctl().DisplayedNode(), again.Node(QStringLiteral("晨跑")));
     EXPECT_EQ(again.Wnd().SelectedRow(), 0);
+    EXPECT_EQ(again.Wnd().ListView()->columnWidth(CTrackListModel::kColArtist), 153);
 }
 
 TEST(LocalMusic, ClicksKeysAndTheWheelActOnWhatIsUnderThemAndTheListStaysPut)
@@ -431,6 +435,15 @@ TEST(LocalMusic, ClicksKeysAndTheWheelActOnWhatIsUnderThemAndTheListStaysPut)
     EXPECT_FALSE(FindAction(modes, QStringLiteral("列表循环"))->isChecked());
     for (const QString& text : {QStringLiteral("上一首"), QStringLiteral("播放/暂停"), QStringLiteral("下一首")})
         EXPECT_NE(FindAction(w.TrayMenu(), text), nullptr) << text.toStdString();
+
+    // A list without the service's tracks has no use for the "在线" column.
+    EXPECT_TRUE(list->isColumnHidden(CTrackListModel::kColService));
+    // Qt's own buttons speak the interface's language.
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+    // The choosers open in the music folder (or home), then where the user chose last.
+    EXPECT_TRUE(QFileInfo(ChooserStartFolder()).isDir());
+    RememberChooserFolder(files[0]);
+    EXPECT_EQ(ChooserStartFolder(), QFileInfo(files[0]).absolutePath());
 
     // An empty playlist tells how to fill it.
     w.SelectNode(p.Node(QStringLiteral("默认列表")));

@@ -30,6 +30,9 @@
 #include "library/LibraryScan.h"
 #include "lyrics/CLyricsTable.h"
 #include "ui/lyrics/CKLrcChildDlg.h"
+#include "app/CLyricSearchDlg.h"
+#include "app/CSettingDlg.h"
+#include "app/CSettingLyricsDlg.h"
 #include "model/LyricsLookup.h"
 #include "model/TrackInfo.h"
 #include "model/TrackUtil.h"
@@ -633,6 +636,9 @@ void CMainDlg::OnCommand(int id)
     case kCheckUpdateCommand:
         SetTimer(kUpdateTimer, kUpdatePeriodMs);
         break;
+    case kSettingsCommand:
+        OpenSettings();
+        break;
     case kTrackNoticeCommand:
         m_conf.Settings().trackntf = m_conf.Settings().trackntf ? 0 : 1;
         break;
@@ -794,6 +800,63 @@ void CMainDlg::SeekPercent(int percent)
 int CMainDlg::StoreRetimedLyrics(const QString& text)
 {
     return StoreAdjustedLyrics(Library(), LyricsTrack(), text);
+}
+
+void CMainDlg::SearchLyrics()
+{
+    const TrackRef track(CurrentTrack());
+    if (!track) return;
+    auto* dlg = new CLyricSearchDlg(track->GetInfo()->Song, track->GetInfo()->Artist, m_conf.LyricsDir(), m_pMainWnd.get());
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dlg, &CLyricSearchDlg::Chosen, this,
+            [this, track](const CLyricSearchDlg::Found& f) { AttachLyrics(track, f.text, f.file); });
+    dlg->open();
+}
+
+void CMainDlg::AssociateLyricsFile()
+{
+    const TrackRef track(CurrentTrack());
+    if (!track) return;
+    const QString folder = QFileInfo(track->GetInfo()->LSrc).absolutePath();
+    const QString file = QFileDialog::getOpenFileName(m_pMainWnd.get(), QStringLiteral("关联本地歌词"), folder,
+                                                      QStringLiteral("LRC (*.lrc)"));
+    if (!file.isEmpty()) AttachLyrics(track, QString(), file);
+}
+
+bool CMainDlg::AttachLyrics(const TrackRef& track, const QString& text, const QString& file)
+{
+    if (!track || (text.isEmpty() && file.isEmpty())) return false;
+    if (!file.isEmpty()) {
+        // The file becomes the track's own, read the way every lyrics file is.
+        const QString before = track->GetInfo()->LrcFile;
+        track->GetInfo()->LrcFile = file;
+        track->SetLyricsText(QString());
+        QString read;
+        if (track->LoadLyrics()) track->GetLyricsText(read);
+        if (read.isEmpty()) {
+            track->GetInfo()->LrcFile = before;
+            return false;
+        }
+        Library().UpdateTrack(track.get());
+    } else {
+        track->SetLyricsText(text);
+        track->SetHasLyrics(1);
+        m_pLyricsTable->StoreLyrics(track->GetInfo()->Gid, text);
+    }
+    if (track.get() == CurrentTrack()) {
+        m_pMainWnd->ReloadLyrics();
+        OnMessage(WM_LRC_READY, 1, reinterpret_cast<qintptr>(track.get()));
+        Broadcast(WM_LRC_READY);
+    }
+    return true;
+}
+
+void CMainDlg::OpenSettings()
+{
+    auto* dlg = new CSettingDlg(m_pMainWnd.get());
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    dlg->AddPage(new CSettingLyricsDlg(m_conf.Settings(), m_pMainWnd->DesktopLyrics()));
+    dlg->open();
 }
 
 // ---- adding music -----------------------------------------------------------------------

@@ -59,6 +59,7 @@ public:
     // Menu commands that have no id of their own elsewhere.
     static constexpr int kAddAllCommand = 50032;      // "添加全部"
     static constexpr int kCheckUpdateCommand = 50033; // "检查更新"
+    static constexpr int kSettingsCommand = 50040;    // "设置"
     static constexpr int kEqualizerCommand = 50034;   // "均衡器"
     static constexpr int kTrackNoticeCommand = 50035; // "切歌时桌面通知", on and off
     static constexpr int kFeedbackCommand = 50036;    // "意见反馈"
@@ -113,6 +114,14 @@ public:
     void SeekPercent(int percent);
     // Re-timed lyrics (their stored form) go to the track they were loaded for.
     int StoreRetimedLyrics(const QString& text);
+    // The lyric panel's menu: the search dialog, and a lyrics file chosen for the playing track.
+    void SearchLyrics();
+    void AssociateLyricsFile();
+    // Lyrics chosen for `track`: a lyrics file (kept as the track's) or a text (kept in the
+    // lyrics table); the views show them at once when the track plays. False when unusable.
+    bool AttachLyrics(const TrackRef& track, const QString& text, const QString& file);
+    // The settings dialog with its pages.
+    void OpenSettings();
     // The progress control's position, as the main window shows it.
     int ProgressPosition() const;
 

@@ -348,6 +348,8 @@ void CQuarvelDlg::BuildSidePanel()
     // The re-timing finds the current line against the elapsed time as the window shows it.
     panel->SetPositionSource([this] { return qint64(m_ctl.GetPositionMs() / 1000) * 1000; });
     connect(panel, &CQvLyrics::AdjustedLyrics, this, [this](const QString& text) { m_ctl.StoreRetimedLyrics(text); });
+    connect(panel, &CQvLyrics::SearchRequested, this, [this] { m_ctl.SearchLyrics(); });
+    connect(panel, &CQvLyrics::AssociateRequested, this, [this] { m_ctl.AssociateLyricsFile(); });
 
     m_desktopLyrics = new CKLrcChildDlg(m_library.Conf().Settings(), this);
     m_desktopLyrics->SetModel(&m_ctl.Lyrics());
@@ -459,6 +461,7 @@ void CQuarvelDlg::BuildMenus()
     m_mainMenu->addSeparator();
     m_mainMenu->addAction(txt::kFeedbackTitle, this, [this] { m_ctl.OnCommand(CMainDlg::kFeedbackCommand); });
     m_mainMenu->addAction(txt::kMessageListTitle, this, [this] { m_ctl.OnCommand(CMainDlg::kMessagesCommand); });
+    m_mainMenu->addAction(QStringLiteral("设置"), this, [this] { m_ctl.OnCommand(CMainDlg::kSettingsCommand); });
     m_mainMenu->addAction(txt::kCheckUpdate, this, [this] { m_ctl.OnCommand(CMainDlg::kCheckUpdateCommand); });
     m_mainMenu->addAction(txt::kTrayAbout, this, [this] { m_ctl.OnCommand(1553); });
     m_mainMenu->addSeparator();
@@ -782,6 +785,7 @@ qintptr CQuarvelDlg::OnMessage(unsigned msg, quintptr wParam, qintptr lParam)
         return 0;
     case WM_PLAY_STOPPED:
         UnloadLyrics();
+        LyricPanel()->SetTrackMenu(false);
         m_port->KillTimer(kTitleTimer);
         if (m_play) m_play->setChecked(false);
         if (m_ctl.ViewWindow()) {
@@ -799,6 +803,7 @@ qintptr CQuarvelDlg::OnMessage(unsigned msg, quintptr wParam, qintptr lParam)
         return 0;
     case WM_ENGINE_NOTIFY:
         if (wParam == CQvPlayCore::kNotifyStarted) {
+            LyricPanel()->SetTrackMenu(true);
             m_titleCount = 0;
             ShowTitle();
             m_port->SetTimer(kTitleTimer, 5000);
@@ -859,6 +864,11 @@ void CQuarvelDlg::OnLyricsReady()
     LyricPanel()->Target().SendMessage(WM_LRC_LOADED);
     m_desktopLyrics->Target().SendMessage(WM_LRCBAR_LOADED);
     m_port->SetTimer(kLyricsTimer, 50);
+}
+
+void CQuarvelDlg::ReloadLyrics()
+{
+    if (m_bLyricsLoaded) UnloadLyrics();
 }
 
 void CQuarvelDlg::ShowLyricsMessage(const QString& text)

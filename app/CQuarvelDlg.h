@@ -120,6 +120,8 @@ public:
     QString LyricText() const;
     CQvLyrics* LyricPanel() const;
     CKLrcChildDlg* DesktopLyrics() const { return m_desktopLyrics; }
+    // New lyrics for the playing track are on their way: the views let go of the old ones.
+    void ReloadLyrics();
     // The position was moved: the lyric views find the line again.
     void OnSeeked(int ms);
     bool PageShown() const;

@@ -34,7 +34,15 @@
 #include "ui/CSkinButton.h"
 #include "ui/CSkinSlider.h"
 #include "ui/ControlIds.h"
+#include "app/CLyricSearchDlg.h"
+#include "app/CSettingDlg.h"
+#include "app/CSettingLyricsDlg.h"
 #include "ui/lyrics/CFloatLrcCtrlBar.h"
+#include "ui/lyrics/CLyricPreviewEdit.h"
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTreeWidget>
 #include "ui/lyrics/CKLrcChildDlg.h"
 #include "ui/lyrics/CQvLyrics.h"
 #include "base/MessageIds.h"
@@ -788,4 +796,81 @@ TEST(App, TheDesktopLyricsCommandIsRememberedAcrossARestart)
         p.Ctl().OnCommand(ctl::kLyricToggle);
         EXPECT_FALSE(p.Wnd().DesktopLyrics()->isVisible());
     }
+}
+
+TEST(App, TheSettingsLyricsPageAndTheLyricsSearchReachTheViews)
+{
+    Library lib(1, 6.0);
+    Player p(lib.home.path());
+    ASSERT_TRUE(p.WaitLoaded());
+    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.ImportFolder(lib.music.path(), 1));
+    ConfigSettings& s = CQvConf::Instance().Settings();
+    s.FontSize = 72;   // not offered: "中"
+    s.ColorScheme = 4; // out of range: the first scheme
+    CQvLog& log = CQvLog::GetInstance();
+    log.ClearPending();
+
+    // "设置" in the main menu opens the dialog with its lyrics page.
+    QAction* settings = nullptr;
+    for (QAction* a : p.Wnd().MainMenu()->actions())
+        if (a->text() == QStringLiteral("设置")) settings = a;
+    ASSERT_NE(settings, nullptr);
+    settings->trigger();
+    auto* dlg = p.Wnd().findChild<CSettingDlg*>();
+    ASSERT_TRUE(dlg && dlg->isVisible());
+    EXPECT_EQ(dlg->windowTitle(), QStringLiteral("设置"));
+    auto* page = qobject_cast<CSettingLyricsDlg*>(dlg->Page(0));
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->SizeList()->currentText(), QStringLiteral("中"));
+    EXPECT_EQ(page->SchemeList()->currentIndex(), 0);
+    EXPECT_EQ(log.PendingCount(), 0); // showing records nothing
+    page->SchemeList()->setCurrentIndex(2);
+    page->SizeList()->setCurrentIndex(0);
+    EXPECT_EQ(page->Preview()->Scheme(), 2);
+    EXPECT_EQ(page->Preview()->FontSize(), 60);
+    EXPECT_EQ(s.ColorScheme, 4); // only the preview changes before applying
+    const QString records = log.PendingRecords().join(QLatin1Char('\n'));
+    EXPECT_TRUE(records.contains(QStringLiteral("858"))) << records.toStdString();
+    EXPECT_TRUE(records.contains(QStringLiteral("859"))) << records.toStdString();
+    dlg->ApplyAll();
+    CKLrcChildDlg* desktop = p.Wnd().DesktopLyrics();
+    EXPECT_EQ(s.ColorScheme, 2);
+    EXPECT_EQ(s.FontSize, 60);
+    EXPECT_EQ(desktop->Scheme(), 2);
+    EXPECT_EQ(desktop->FontSize(), 60);
+    // The desktop lyrics' own bar shows in the page too.
+    desktop->ControlBar()->OnCommand(1197 + 3);
+    EXPECT_EQ(page->SchemeList()->currentIndex(), 3);
+    page->RestoreDefaults();
+    EXPECT_EQ(page->SizeList()->currentText(), QStringLiteral("中"));
+    EXPECT_EQ(page->SchemeList()->currentIndex(), 0);
+    EXPECT_TRUE(log.PendingRecords().join(QLatin1Char('\n')).contains(QStringLiteral("861")));
+    dlg->reject();
+
+    // The search finds a file of the lyrics folder by the song's title; choosing it gives the
+    // playing track those lyrics at once.
+    const QString found = CQvConf::Instance().LyricsDir() + QStringLiteral("Song 0 - Artist.lrc");
+    ASSERT_TRUE(QDir().mkpath(CQvConf::Instance().LyricsDir()));
+    ASSERT_TRUE(WriteTextFile(found, QStringLiteral("[00:00.00]找到的歌词\n[00:30.00]下一行\n")));
+    p.Wnd().SelectNode(p.Node(Player::LocalMusic()));
+    p.Ctl().OnListDoubleClick(0);
+    ASSERT_TRUE(WaitUntil([&] { return IsPlaying(p, lib.files[0]); }, kWaitMs));
+    std::unique_ptr<QMenu> menu(p.Wnd().LyricPanel()->BuildMenu(nullptr));
+    QAction* search = nullptr;
+    for (QAction* a : menu->actions())
+        if (a->text() == QStringLiteral("搜索歌词...")) search = a;
+    ASSERT_NE(search, nullptr);
+    search->trigger();
+    auto* searchDlg = p.Wnd().findChild<CLyricSearchDlg*>();
+    ASSERT_NE(searchDlg, nullptr);
+    EXPECT_EQ(searchDlg->windowTitle(), QStringLiteral("搜索歌词"));
+    EXPECT_EQ(searchDlg->SongEdit()->text(), QStringLiteral("Song 0"));
+    ASSERT_TRUE(WaitUntil([&] { return !searchDlg->Searching(); }, kWaitMs));
+    ASSERT_EQ(searchDlg->List()->topLevelItemCount(), 1);
+    EXPECT_EQ(searchDlg->List()->topLevelItem(0)->text(0), QStringLiteral("Song 0 - Artist"));
+    searchDlg->Confirm();
+    ASSERT_TRUE(WaitUntil([&] { return p.Wnd().LyricText() == QStringLiteral("找到的歌词"); }, kWaitMs));
+    EXPECT_EQ(p.Track(lib.files[0])->GetInfo()->LrcFile, found);
+    EXPECT_TRUE(log.PendingRecords().join(QLatin1Char('\n')).contains(QStringLiteral("950")));
 }

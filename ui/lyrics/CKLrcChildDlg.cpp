@@ -10,10 +10,8 @@
 
 #include <QApplication>
 #include <QFontDatabase>
-#include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QScreen>
 #include <QWindow>
 
@@ -28,7 +26,6 @@ constexpr int kMinFontSize = 12;
 constexpr int kEndMarginMs = 5000; // the last line ends this long before the track
 const QColor kHoverBackground(156, 206, 223, 155);
 const QColor kHoverBorder(155, 155, 155, 155);
-const QColor kOutline(155, 155, 155, 155);
 
 } // namespace
 
@@ -124,25 +121,7 @@ QImage CKLrcChildDlg::Render()
         p.setPen(QPen(m_border, 2));
         p.drawRect(QRectF(image.rect()).adjusted(1, 1, -1, -1));
     }
-    const QFont font = PaintFont();
-    const QString text = DisplayText();
-    const float ascent = float(QFontMetricsF(font).ascent());
-    QPainterPath outline;
-    outline.addText(QPointF(m_fX - 1, m_fY - 1 + ascent), font, text);
-    p.strokePath(outline, QPen(kOutline, 3.5));
-    const QPainterPath letters = outline.translated(1, 1);
-    const LyricScheme& scheme = LyricSchemeAt(m_nScheme);
-    QLinearGradient unsung(0, m_fY, 0, m_fY + m_fTextHeight);
-    unsung.setColorAt(0, scheme.unsungTop);
-    unsung.setColorAt(1, scheme.unsungBottom);
-    p.fillPath(letters, unsung);
-    if (HasLines() && m_fSweep > 0) {
-        QLinearGradient sung(0, m_fY, 0, m_fY + m_fTextHeight);
-        sung.setColorAt(0, scheme.sungTop);
-        sung.setColorAt(1, scheme.sungBottom);
-        p.setClipRect(QRectF(m_fX, 0, m_fSweep, height()));
-        p.fillPath(letters, sung);
-    }
+    DrawLyricLine(p, QPointF(m_fX, m_fY), PaintFont(), DisplayText(), m_nScheme, HasLines() ? m_fSweep : 0);
     return image;
 }
 

@@ -1,6 +1,10 @@
 #include "ui/lyrics/LyricFonts.h"
 
 #include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
 
 namespace {
 
@@ -38,4 +42,30 @@ QStringList LyricFontFamilies(const QStringList& installed, const QStringList& c
 QStringList InstalledLyricFontFamilies()
 {
     return LyricFontFamilies(QFontDatabase::families(), QFontDatabase::families(QFontDatabase::SimplifiedChinese));
+}
+
+void DrawLyricLine(QPainter& p, const QPointF& at, const QFont& font, const QString& text, int scheme, float sweep)
+{
+    const QFontMetricsF metrics(font);
+    const qreal top = at.y();
+    const qreal bottom = top + metrics.height();
+    QPainterPath outline;
+    outline.addText(QPointF(at.x() - 1, top - 1 + metrics.ascent()), font, text);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.strokePath(outline, QPen(QColor(155, 155, 155, 155), 3.5));
+    const QPainterPath letters = outline.translated(1, 1);
+    const LyricScheme& colours = LyricSchemeAt(scheme);
+    QLinearGradient unsung(0, top, 0, bottom);
+    unsung.setColorAt(0, colours.unsungTop);
+    unsung.setColorAt(1, colours.unsungBottom);
+    p.fillPath(letters, unsung);
+    if (sweep > 0) {
+        QLinearGradient sung(0, top, 0, bottom);
+        sung.setColorAt(0, colours.sungTop);
+        sung.setColorAt(1, colours.sungBottom);
+        p.setClipRect(QRectF(at.x(), top - 4, sweep, bottom - top + 8));
+        p.fillPath(letters, sung);
+    }
+    p.restore();
 }

@@ -1,5 +1,7 @@
 #pragma once
 #include <QColor>
+#include <QFont>
+#include <QPointF>
 #include <QStringList>
 
 // The colour schemes of the desktop lyrics: vertical gradients, top to bottom, of the text not
@@ -18,3 +20,9 @@ int ValidLyricScheme(int scheme);
 QStringList LyricFontFamilies(const QStringList& installed, const QStringList& chinese);
 // The same over the fonts of this machine.
 QStringList InstalledLyricFontFamilies();
+
+class QPainter;
+// Draws a lyric line the way the desktop lyrics show it: bold letters (`font`) outlined, filled
+// with the unsung gradient of `scheme`, and the sung gradient over the first `sweep` pixels
+// (none when `sweep` is 0). `at` is the top left of the text.
+void DrawLyricLine(QPainter& painter, const QPointF& at, const QFont& font, const QString& text, int scheme, float sweep);

@@ -110,18 +110,50 @@ void CKLrcChildDlg::Centre()
     m_fX = m_fTextWidth > width() ? 0.0f : (width() - m_fTextWidth) / 2;
 }
 
+void CKLrcChildDlg::RenderLayers()
+{
+    // The letters change only with the line, the font, the scheme or the place: a sweep tick
+    // just shows more of the sung layer.
+    const QString text = DisplayText();
+    const QString key = QStringLiteral("%1|%2|%3|%4|%5|%6x%7")
+                            .arg(text, m_strFontName)
+                            .arg(m_nFontSize)
+                            .arg(m_nScheme)
+                            .arg(double(m_fX))
+                            .arg(width())
+                            .arg(height());
+    if (key == m_layerKey) return;
+    m_layerKey = key;
+    const QFont font = PaintFont();
+    const QPointF at(m_fX, m_fY);
+    m_unsungLayer = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    m_unsungLayer.fill(Qt::transparent);
+    QPainter unsung(&m_unsungLayer);
+    DrawLyricLine(unsung, at, font, text, m_nScheme, 0);
+    unsung.end();
+    m_sungLayer = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    m_sungLayer.fill(Qt::transparent);
+    QPainter sung(&m_sungLayer);
+    DrawSungLetters(sung, QPointF(m_fX, m_fY), font, text, m_nScheme);
+}
+
 QImage CKLrcChildDlg::Render()
 {
+    RenderLayers();
     QImage image(size(), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
     p.fillRect(image.rect(), m_background);
     if (m_border.alpha() != 0) {
+        p.setRenderHint(QPainter::Antialiasing);
         p.setPen(QPen(m_border, 2));
         p.drawRect(QRectF(image.rect()).adjusted(1, 1, -1, -1));
     }
-    DrawLyricLine(p, QPointF(m_fX, m_fY), PaintFont(), DisplayText(), m_nScheme, HasLines() ? m_fSweep : 0);
+    p.drawImage(0, 0, m_unsungLayer);
+    if (HasLines() && m_fSweep > 0) {
+        p.setClipRect(QRectF(m_fX, 0, m_fSweep, height()));
+        p.drawImage(0, 0, m_sungLayer);
+    }
     return image;
 }
 

@@ -90,6 +90,7 @@ private:
     void PlaceBar();
     void FollowMainWindow();
     void PlaceInitially();
+    void RenderLayers();
 
     std::unique_ptr<CMsgPort<CKLrcChildDlg>> m_port;
     ConfigSettings& m_settings;
@@ -116,5 +117,8 @@ private:
     bool m_bInitialised = false;
     bool m_bApplying = false;
     QPoint m_dragOffset;
+    QString m_layerKey;
+    QImage m_unsungLayer;
+    QImage m_sungLayer;
     bool m_bDragging = false;
 };

@@ -69,3 +69,18 @@ void DrawLyricLine(QPainter& p, const QPointF& at, const QFont& font, const QStr
     }
     p.restore();
 }
+
+void DrawSungLetters(QPainter& p, const QPointF& at, const QFont& font, const QString& text, int scheme)
+{
+    const QFontMetricsF metrics(font);
+    QPainterPath letters;
+    letters.addText(QPointF(at.x(), at.y() + metrics.ascent()), font, text);
+    const LyricScheme& colours = LyricSchemeAt(scheme);
+    QLinearGradient sung(0, at.y(), 0, at.y() + metrics.height());
+    sung.setColorAt(0, colours.sungTop);
+    sung.setColorAt(1, colours.sungBottom);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.fillPath(letters, sung);
+    p.restore();
+}

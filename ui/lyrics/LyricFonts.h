@@ -26,3 +26,5 @@ class QPainter;
 // with the unsung gradient of `scheme`, and the sung gradient over the first `sweep` pixels
 // (none when `sweep` is 0). `at` is the top left of the text.
 void DrawLyricLine(QPainter& painter, const QPointF& at, const QFont& font, const QString& text, int scheme, float sweep);
+// Only the sung letters of that line (no outline), for a layer drawn over the unsung one.
+void DrawSungLetters(QPainter& painter, const QPointF& at, const QFont& font, const QString& text, int scheme);

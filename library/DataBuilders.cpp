@@ -88,7 +88,7 @@ int CLocalDataBuilder::Accept(CQvMusic* track, MemberList& members, MemberIndex&
     const TrackInfo* info = track ? track->GetInfo() : nullptr;
     if (!info || !m_pNode) return 0;
     const QString condition = m_pNode->GetCondition();
-    const QDate today = QDate::currentDate();
+    const QDate today = m_today.Get();
     std::optional<int> age;
     PlayStatistic statistic;
     if (m_pStore && m_pStore->GetStatistic(info->Gid, statistic) == 1) age = PlayAge(statistic, info->AddDay, today);

@@ -1,6 +1,8 @@
 #pragma once
 #include "library/IQvDataBuilder.h"
 
+#include "model/TrackUtil.h"
+
 #include <QDate>
 #include <QString>
 
@@ -54,6 +56,7 @@ private:
     IQvNode* m_pNode = nullptr;
     const CQvMediaStore* m_pStore;
     std::map<QString, CQvMusic*> m_keys;
+    CToday m_today;
 };
 
 // Service lists (Type 3): filled by the window layer from the service, never by offers.

@@ -152,6 +152,8 @@ int ImportInBatches(CMediaLibrary& library, const QStringList& paths, bool quiet
     int handled = 0;
     bool stopped = false;
     while (handled < total && !stopped) {
+        // Today is read once a batch, not once a file.
+        if (downloaded) options.addDay = TodayDayNumber();
         std::vector<TrackRef> batch; // null where a path gave nothing
         QElapsedTimer reading;
         reading.start();
@@ -182,6 +184,10 @@ int ImportInBatches(CMediaLibrary& library, const QStringList& paths, bool quiet
             CSqliteDb* db = library.Conf().LibraryDb();
             std::optional<SqliteTransaction> tx;
             if (db && db->IsOpen()) tx.emplace(*db);
+            // The lists' new member rows go with the batch too, not one commit (one disk sync) each.
+            CSqliteDb* tree = library.Conf().TreeDb();
+            std::optional<SqliteTransaction> treeTx;
+            if (!quiet && tree && tree->IsOpen()) treeTx.emplace(*tree);
             for (TrackRef& track : batch) {
                 if (!track) continue;
                 TrackRef kept = StoreBuiltTrack(library, std::move(track), options);
@@ -189,6 +195,8 @@ int ImportInBatches(CMediaLibrary& library, const QStringList& paths, bool quiet
             }
             if (tx && tx->Commit() != kSqliteOk)
                 WriteDebugLogA("ImportFiles: %d library rows not written", int(stored.size()));
+            if (treeTx && treeTx->Commit() != kSqliteOk)
+                WriteDebugLogA("ImportFiles: the list rows of %d tracks not written", int(stored.size()));
         }
         handled += int(batch.size());
         for (const auto& [track, count] : stored)

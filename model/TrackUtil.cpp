@@ -2,6 +2,8 @@
 
 #include <QCryptographicHash>
 
+#include <chrono>
+
 QString MakeGid(const QString& text)
 {
     QByteArray bytes;
@@ -22,3 +24,14 @@ int DayNumber(int year, int month, int day)
 int DayNumber(const QDate& date) { return DayNumber(date.year(), date.month(), date.day()); }
 
 int TodayDayNumber() { return DayNumber(QDate::currentDate()); }
+
+QDate CToday::Get()
+{
+    using namespace std::chrono;
+    const qint64 now = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    if (!m_date.isValid() || now - m_readAtMs >= 1000) {
+        m_date = QDate::currentDate();
+        m_readAtMs = now;
+    }
+    return m_date;
+}

@@ -11,3 +11,14 @@ QString MakeGid(const QString& text);
 int DayNumber(int year, int month, int day);
 int DayNumber(const QDate& date);
 int TodayDayNumber();
+
+// Today's date, read from the system clock at most once a second: each reading looks up the time
+// zone, which costs more than judging a track against a list's rule.
+class CToday {
+public:
+    QDate Get();
+
+private:
+    QDate m_date;
+    qint64 m_readAtMs = 0; // on the monotonic clock
+};

@@ -66,7 +66,7 @@ TrackRef ReadTrackFromFile(const QString& path, const TrackBuildOptions& options
     track->ReadTagsIntoInfo(fields);
     if (info->Song.isEmpty()) info->Song = QFileInfo(path).completeBaseName();
     track->AttachInfo(info, options.owner);
-    if (options.userAddition) info->AddDay = TodayDayNumber();
+    if (options.userAddition) info->AddDay = options.addDay ? options.addDay : TodayDayNumber();
     return track;
 }
 

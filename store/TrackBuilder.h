@@ -11,6 +11,7 @@ struct TrackBuildOptions {
     QObject* owner = nullptr;   // the controller that made it
     bool userAddition = false;  // sets the download day (files dropped or chosen, URLs, downloads)
     bool quiet = false;         // the lists are not told of a new track
+    int addDay = 0;             // the download day of a user addition; 0: today, read per track
 };
 
 // The track of a local file: the one the store already holds for its Gid, else a new track with

@@ -158,6 +158,34 @@ TEST(StartupScan, FirstRunImportsEveryFileOnceAndTheNextStartAddsNoDuplicates)
     EXPECT_EQ(e.mainWindow.Of(WM_IMPORT_DONE)[0].w, 0u);
 }
 
+TEST(FolderImport, EveryTrackJoinsTheRecentListAndItsRowsOutliveARestart)
+{
+    // More files than one batch takes, so rows are written by several batches.
+    Session s;
+    const QStringList files = MakeMusic(s.MusicDir(), 150);
+    ASSERT_EQ(files.size(), 150);
+    ASSERT_EQ(s.Load(), 0);
+    int told = 0;
+    EXPECT_EQ(ImportFiles(*s.lib, files, false, true, nullptr, [&](CQvMusic*, int) { return ++told, true; }, {}),
+              150);
+    EXPECT_EQ(told, 150);
+    for (const QString& f : {files.front(), files.back()})
+        EXPECT_EQ(s.store->FindTrack(MakeGid(f), 0)->GetInfo()->AddDay, TodayDayNumber());
+    EXPECT_EQ(s.store->FindNode("最近添加")->TrackCount(), 150);
+    SqliteStatement rows;
+    ASSERT_EQ(s.conf->TreeDb()->Prepare("SELECT count(*) FROM TreeList WHERE Key=?", rows), kSqliteOk);
+    Bind(rows, QStringLiteral("最近添加+我的音乐"));
+    ASSERT_EQ(rows.Step(), kSqliteRow);
+    EXPECT_EQ(rows.ColumnInt(0), 150);
+
+    // Importing them again adds nothing and leaves the lists as they were.
+    EXPECT_EQ(ImportFiles(*s.lib, files, false, true, nullptr, {}, {}), 150);
+    s.Reopen();
+    ASSERT_EQ(s.Load(), 0);
+    EXPECT_EQ(s.store->LibraryTracks().size(), 150u);
+    EXPECT_EQ(s.store->FindNode("最近添加")->TrackCount(), 150);
+}
+
 TEST(StartupScan, AStopRequestEndsTheWorkerAfterTheBatchUnderWay)
 {
     ScanEnv e;

@@ -129,6 +129,7 @@ void BM_LoadTracks(benchmark::State& state)
         rssPerTrack = (ResidentBytes() - before) / n;
         lib.reset();
         store.reset();
+        conf->CloseAll(); // the player's clean end
         conf.reset();
         state.ResumeTiming();
     }

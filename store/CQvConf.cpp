@@ -168,6 +168,28 @@ QString ResolveResourceDir()
     return QString();
 }
 
+namespace {
+
+// Written by a clean end, removed by the next start's first open.
+const char* const kCleanEndName = "CleanEnd.txt";
+
+// A file's size and time of change to the nanosecond; empty when it is not there. A journal or
+// log left beside it (a run that did not close it) makes it differ too.
+QByteArray DbFileStamp(const QString& path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    for (const char* side : {"-wal", "-journal"}) {
+        struct stat other {};
+        if (::stat(QFile::encodeName(path + QLatin1String(side)).constData(), &other) == 0 && other.st_size > 0)
+            return {};
+    }
+    return QByteArray::number(qint64(st.st_size)) + ' ' + QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.' +
+           QByteArray::number(qint64(st.st_mtim.tv_nsec));
+}
+
+} // namespace
+
 void CQvConf::SetDirectories(const QString& programHome, const QString& resourceDir)
 {
     m_strProgramDir = WithSlash(programHome);
@@ -432,29 +454,29 @@ CSqliteDb* CQvConf::LyricsDb() const
 CSqliteDb* CQvConf::OpenStatisticsDb()
 {
     std::lock_guard lock(m_dbMutex);
-    m_pStatisticsDb = OpenDatabaseFile(m_strDataDir, kStatisticsDb);
+    m_pStatisticsDb = OpenDatabaseFile(m_strDataDir, kStatisticsDb, PagesNeedChecking(kStatisticsDbName));
     return m_pStatisticsDb.get();
 }
 
 CSqliteDb* CQvConf::OpenLibraryDb()
 {
     std::lock_guard lock(m_dbMutex);
-    m_pLibraryDb = OpenDatabaseFile(m_strDataDir, kLibraryDb);
-    m_pTempDb = OpenDatabaseFile(m_strDataDir, kTempDb);
+    m_pLibraryDb = OpenDatabaseFile(m_strDataDir, kLibraryDb, PagesNeedChecking(kLibraryDbName));
+    m_pTempDb = OpenDatabaseFile(m_strDataDir, kTempDb, PagesNeedChecking(kTempDbName));
     return m_pLibraryDb.get();
 }
 
 CSqliteDb* CQvConf::OpenTreeDb()
 {
     std::lock_guard lock(m_dbMutex);
-    m_pTreeDb = OpenDatabaseFile(m_strDataDir, kTreeDb);
+    m_pTreeDb = OpenDatabaseFile(m_strDataDir, kTreeDb, PagesNeedChecking(kTreeDbName));
     return m_pTreeDb.get();
 }
 
 CSqliteDb* CQvConf::OpenLyricsDb()
 {
     std::lock_guard lock(m_dbMutex);
-    m_pLyricsDb = OpenDatabaseFile(m_strDataDir, kLyricsDb);
+    m_pLyricsDb = OpenDatabaseFile(m_strDataDir, kLyricsDb, PagesNeedChecking(kLyricsDbName));
     return m_pLyricsDb.get();
 }
 
@@ -474,4 +496,37 @@ void CQvConf::CloseAll()
     m_pTempDb.reset();
     m_pTreeDb.reset();
     m_pLyricsDb.reset();
+    if (m_strDataDir.isEmpty() || !QFileInfo(m_strDataDir).isDir()) return;
+    QByteArray note;
+    for (const char* name : {kStatisticsDbName, kLibraryDbName, kTempDbName, kTreeDbName, kLyricsDbName}) {
+        const QByteArray stamp = DbFileStamp(m_strDataDir + QLatin1String(name));
+        if (!stamp.isEmpty()) note += QByteArray(name) + ' ' + stamp + '\n';
+    }
+    if (!note.isEmpty() && !WriteFileWhole(m_strDataDir + QLatin1String(kCleanEndName), note))
+        WriteDebugLogA("CloseAll: the clean end could not be noted");
+    m_cleanEnd.clear();
+    m_bCleanEndRead = false;
+}
+
+bool CQvConf::PagesNeedChecking(const char* name)
+{
+    if (!m_bCleanEndRead) {
+        m_bCleanEndRead = true;
+        const QString path = m_strDataDir + QLatin1String(kCleanEndName);
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : file.readAll().split('\n')) {
+                const qsizetype space = line.indexOf(' ');
+                if (space > 0) m_cleanEnd[line.left(space)] = line.mid(space + 1);
+            }
+            file.close();
+            QFile::remove(path);
+        }
+    }
+    const auto it = m_cleanEnd.find(QByteArray(name));
+    if (it == m_cleanEnd.end()) return true;
+    const bool same = it->second == DbFileStamp(m_strDataDir + QLatin1String(name));
+    // A file is spared the check once: its next open in this run follows writes of this run.
+    m_cleanEnd.erase(it);
+    return !same;
 }

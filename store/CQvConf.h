@@ -153,11 +153,17 @@ public:
     CSqliteDb* OpenLyricsDb();
     // Statistics, library, tree and lyrics, in this order, for each whose handle is null.
     void OpenAllMissing();
-    // Closes and drops the statistics, library, temporary, tree and lyrics handles in this order.
+    // Closes and drops the statistics, library, temporary, tree and lyrics handles in this order,
+    // then notes each file's size and time of change: the next open of a file found so skips the
+    // check of every page, which a large library pays for at each start.
     void CloseAll();
 
 private:
     QString InfoIniPath() const;
+    // Whether `name` must have every page checked when opened: not when the last run ended
+    // cleanly and the file is as it left it. The note is read (and removed) on the first call,
+    // so a run that ends without CloseAll leaves none.
+    bool PagesNeedChecking(const char* name);
 
     QString m_strProgramDir;
     QString m_strDataDir;
@@ -180,6 +186,8 @@ private:
     std::unique_ptr<CSqliteDb> m_pTempDb;
     std::unique_ptr<CSqliteDb> m_pTreeDb;
     std::unique_ptr<CSqliteDb> m_pLyricsDb;
+    std::map<QByteArray, QByteArray> m_cleanEnd; // file name -> its stamp at the last clean end
+    bool m_bCleanEndRead = false;
 };
 
 // The program home: $ORDEL_HOME if set; else the executable's folder when it holds a writable

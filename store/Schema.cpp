@@ -127,7 +127,7 @@ enum class Verdict { Ours, Damaged, Foreign, Unknown };
 
 // Whether the open file holds our tables (or none yet). Only a file SQLite calls no database or
 // corrupt, or one whose tables are not ours, is judged; a busy or unreadable file is left alone.
-Verdict Inspect(CSqliteDb& db, const DbFileSpec& file)
+Verdict Inspect(CSqliteDb& db, const DbFileSpec& file, bool checkPages)
 {
     SqliteStatement stmt;
     int rc = db.Prepare("SELECT name FROM sqlite_master WHERE type='table'", stmt);
@@ -167,6 +167,7 @@ Verdict Inspect(CSqliteDb& db, const DbFileSpec& file)
     }
     // The pages beyond the schema: a torn or truncated file shows here rather than half-way
     // through a load.
+    if (!checkPages) return Verdict::Ours;
     SqliteStatement check;
     rc = db.Prepare("PRAGMA quick_check", check);
     if (rc != kSqliteOk) return IsDamageCode(rc) ? Verdict::Damaged : Verdict::Unknown;
@@ -323,14 +324,14 @@ QString MoveAsideDamaged(const QString& path, const char* why)
     return target;
 }
 
-std::unique_ptr<CSqliteDb> OpenDatabaseFile(const QString& dataDir, const DbFileSpec& file)
+std::unique_ptr<CSqliteDb> OpenDatabaseFile(const QString& dataDir, const DbFileSpec& file, bool checkPages)
 {
     const QString path = dataDir + QLatin1String(file.fileName);
     auto db = std::make_unique<CSqliteDb>(path);
     // Without a data folder a bare name would land in the working directory.
     if (dataDir.isEmpty() || db->Open() != kSqliteOk) return db;
 
-    const Verdict verdict = Inspect(*db, file);
+    const Verdict verdict = Inspect(*db, file, checkPages);
     if (verdict == Verdict::Damaged || verdict == Verdict::Foreign) {
         // One bad page must not cost the rows of all the others: what can be read goes into the
         // fresh file, which takes the damaged one's place once that is kept beside it.

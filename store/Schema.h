@@ -45,7 +45,9 @@ extern const DbFileSpec kTreeDb;
 // Opens `file`'s database in `dataDir` and creates its tables when missing. A file that is not a
 // database or whose tables are not ours is moved aside (its name + ".damaged"), logged once, and
 // the file starts afresh. Returns the handle; a failed open leaves it without connection.
-std::unique_ptr<CSqliteDb> OpenDatabaseFile(const QString& dataDir, const DbFileSpec& file);
+// `checkPages` reads every page first (a torn or truncated file); without it only the schema is
+// read, for a file known to be as the last clean end left it.
+std::unique_ptr<CSqliteDb> OpenDatabaseFile(const QString& dataDir, const DbFileSpec& file, bool checkPages = true);
 
 // Renames `path` (and an SQLite journal beside it) to the first free name of path + ".damaged",
 // path + ".damaged.1", ...; writes one debug-log line. The new name, or empty when it failed.

@@ -2,6 +2,7 @@
 
 #include "store/Sqlite.h"
 
+#include "base/CodePage.h"
 #include "model/TrackInfo.h"
 
 #include <sqlite3.h>
@@ -139,12 +140,27 @@ int BindTrackUpdate(SqliteStatement& stmt, const TrackInfo& info, unsigned state
     return rc;
 }
 
-void CTrackTextPool::Share(QString& text)
+namespace {
+
+QString StoredText(const char* bytes, int length, bool escaped)
 {
-    if (text.isEmpty()) return;
-    const auto it = m_texts.constFind(text);
-    if (it != m_texts.cend()) text = *it;
-    else m_texts.insert(text);
+    QString text = FromAnsi(bytes, length);
+    if (escaped && text.contains(QLatin1Char('^'))) text = UnescapeApostrophes(text);
+    // Code-page text is converted into room for its bytes: a kept text gives back the rest.
+    text.squeeze();
+    return text;
+}
+
+} // namespace
+
+QString CTrackTextPool::Text(const char* bytes, int length, bool escaped)
+{
+    if (!bytes || length <= 0) return QString();
+    const auto it = m_texts.constFind(QByteArray::fromRawData(bytes, length));
+    if (it != m_texts.cend()) return *it;
+    QString text = StoredText(bytes, length, escaped);
+    m_texts.insert(QByteArray(bytes, length), text);
+    return text;
 }
 
 unsigned ReadTrackRow(const SqliteStatement& stmt, TrackInfo& info, CTrackTextPool* pool)
@@ -160,12 +176,11 @@ unsigned ReadTrackRow(const SqliteStatement& stmt, TrackInfo& info, CTrackTextPo
     }
     info.Default10 = info.AddDay;
     for (const TextField& t : kTextFields) {
-        QString text = stmt.ColumnText(column++);
-        if (t.escaped && text.contains(QLatin1Char('^'))) text = UnescapeApostrophes(text);
-        // Code-page text is converted into room for its bytes: a kept text gives back the rest.
-        text.squeeze();
-        if (pool && t.shared) pool->Share(text);
-        info.*t.field = std::move(text);
+        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), column));
+        const int length = sqlite3_column_bytes(stmt.get(), column);
+        ++column;
+        info.*t.field = pool && t.shared ? pool->Text(bytes, length, t.escaped)
+                                         : bytes && length > 0 ? StoredText(bytes, length, t.escaped) : QString();
     }
     info.ReleaseTimeText = info.ReleaseTime;
     return state;

@@ -1,5 +1,6 @@
 #pragma once
-#include <QSet>
+#include <QByteArray>
+#include <QHash>
 #include <QString>
 
 class SqliteStatement;
@@ -24,13 +25,15 @@ int BindTrackInsert(SqliteStatement& stmt, const TrackInfo& info, unsigned state
 int BindTrackUpdate(SqliteStatement& stmt, const TrackInfo& info, unsigned state);
 // Texts that many tracks hold alike (an artist, an album, a genre, the channel text), kept once
 // while a table is read: each track's field shares the one copy. A large library reads its
-// artists and albums a hundred thousand times over.
+// artists and albums a hundred thousand times over: a text already read is found by its stored
+// bytes, so it is neither converted from the code page nor allocated again.
 class CTrackTextPool {
 public:
-    void Share(QString& text);
+    // The text of `length` stored bytes (caret-grave-caret undone when `escaped`).
+    QString Text(const char* bytes, int length, bool escaped);
 
 private:
-    QSet<QString> m_texts;
+    QHash<QByteArray, QString> m_texts;
 };
 
 // Fills `info` from the current row of kSelectAllMusic or kSelectTempMusic (the columns in the

@@ -10,7 +10,7 @@ CLyricPreviewEdit::CLyricPreviewEdit(QWidget* parent) : QWidget(parent)
     setMinimumSize(360, 90);
 }
 
-QString CLyricPreviewEdit::SampleText() const { return QStringLiteral("Ordel 桌面歌词"); }
+QString CLyricPreviewEdit::SampleText() const { return QStringLiteral("Ordel 歌词"); }
 
 void CLyricPreviewEdit::SetLyricFont(const QString& name, int size, int scheme)
 {

@@ -3,6 +3,7 @@
 #include "app/CAddMusicDoneDlg.h"
 #include "app/CAddUrlDlg.h"
 #include "app/CAllDiskScanDlg.h"
+#include "app/CCloudGroups.h"
 #include "app/CEqualizer.h"
 #include "app/CEqualizerDlg.h"
 #include "app/ChooserFolder.h"
@@ -180,6 +181,7 @@ CMainDlg::CMainDlg(CQvConf& conf, CMediaLibrary& library, CQvPlayCore* engine, M
     SetLyricsLookup(m_pLyricsTable.get());
     SetMediaTaskLibrary(&library);
     m_pPlaylists = new CPlaylistActions(*this, library, *m_pTree);
+    m_pCloud = new CCloudGroups(*this);
 }
 
 CMainDlg::~CMainDlg()
@@ -459,6 +461,7 @@ void CMainDlg::OnTreeSelect(IQvNode* node)
         }
     }
     if (reordered && node == PlayingNode()) ListReordered();
+    m_pCloud->OnSelect(node);
     SetDisplayedNode(node);
     m_pMainWnd->ShowNode(node);
 }
@@ -483,12 +486,7 @@ bool CMainDlg::DeleteList(IQvNode* node)
     if (!parent) return false;
     // Nothing may point at the node once it is freed: the list view, the shown and the playing
     // list.
-    if (node == DisplayedNode()) {
-        IQvNode* local = LocalMusicNode();
-        SetDisplayedNode(local);
-        SelectTreeNode(local);
-        m_pMainWnd->ShowNode(local);
-    }
+    if (node == DisplayedNode()) ShowLocalMusic();
     ForgetNode(node);
     if (m_pTree->DeleteList(node) != 0) return false;
     {
@@ -499,6 +497,14 @@ bool CMainDlg::DeleteList(IQvNode* node)
     m_pMainWnd->TreeView()->expandAll();
     if (DisplayedNode()) m_pMainWnd->SelectNode(DisplayedNode());
     return true;
+}
+
+void CMainDlg::ShowLocalMusic()
+{
+    IQvNode* local = LocalMusicNode();
+    SetDisplayedNode(local);
+    SelectTreeNode(local);
+    m_pMainWnd->ShowNode(local);
 }
 
 void CMainDlg::SortDisplayed(int column, bool descending)
@@ -1119,6 +1125,12 @@ void CMainDlg::OnShellChange()
 qintptr CMainDlg::OnMessage(unsigned msg, quintptr wParam, qintptr lParam)
 {
     switch (msg) {
+    case WM_CLOUD_GROUPS_LOADED:
+        m_pCloud->OnGroupsLoaded();
+        return 0;
+    case WM_CLOUD_BUSY:
+        m_pCloud->OnBusy(int(wParam));
+        return 0;
     case WM_FIRST_RUN:
         ShowFirstRun();
         return 0;
@@ -1271,13 +1283,18 @@ void CMainDlg::OnTimer(int id)
         return;
     case kIdleTimer:
         return;
-    case kCloudTimer:
+    case kCloudTimer: {
         KillTimer(kCloudTimer);
-        if (Library().Store().StatusFlag() == 0) {
-            StartServiceTask(5);
-            SetTimer(kCloudTimer, kCloudPeriodMs);
+        int loaded = 0;
+        {
+            std::lock_guard lock(Library().Mutex());
+            loaded = Library().Store().StatusFlag();
         }
+        if (loaded == 0) StartServiceTask(5);
+        // Always again: a sign-in after a sign-out needs it as much as a failed load.
+        SetTimer(kCloudTimer, kCloudPeriodMs);
         return;
+    }
     case kUpdateTimer:
         KillTimer(kUpdateTimer);
         StartServiceTask(11);
@@ -1356,7 +1373,7 @@ void CMainDlg::MenuLoaded(const QList<MenuEntry>& entries)
     QMetaObject::invokeMethod(this, [this, entries] { m_menu = entries; }, Qt::QueuedConnection);
 }
 
-int CMainDlg::RunCloudTask(int) { return 0; }
+int CMainDlg::RunCloudTask(int code) { return m_pCloud->RunTask(code); }
 
 namespace {
 // The window the update questions go over: the picture-view window in mini mode.

@@ -12,6 +12,7 @@
 #include <memory>
 
 class CChangeNotifier;
+class CCloudGroups;
 class CEqualizer;
 class CEqualizerDlg;
 class CLyricsTable;
@@ -88,6 +89,8 @@ public:
     CQvNodeTree& Tree() const { return *m_pTree; }
     // The playlist commands of the list view and the tree.
     CPlaylistActions& Playlists() const { return *m_pPlaylists; }
+    // The user's play groups on the service (the nodes under "Nimbra").
+    CCloudGroups& CloudGroups() const { return *m_pCloud; }
     const QString& RunId() const { return m_strRunId; }
     bool LibraryLoaded() const { return m_bLibraryLoaded; }
     bool IsScanning() const;
@@ -137,6 +140,8 @@ public:
     // go of it first: a shown list gives way to the local music, a playing one stops being the
     // current list (the track plays on). False for anything but a user playlist.
     bool DeleteList(IQvNode* node);
+    // The local music becomes the shown list (a shown list that goes gives way to it).
+    void ShowLocalMusic();
     // The messages that the workers send the main window and that need the controller's
     // work (library loaded, scan texts and results).
     qintptr OnWindowMessage(unsigned msg, quintptr wParam, qintptr lParam);
@@ -211,6 +216,7 @@ private:
     MainDlgOptions m_options;
     std::unique_ptr<CQvNodeTree> m_pTree;
     CPlaylistActions* m_pPlaylists = nullptr; // a child of this object
+    CCloudGroups* m_pCloud = nullptr;         // a child of this object
     std::unique_ptr<CLyricsTable> m_pLyricsTable;
     std::unique_ptr<CQuarvelDlg> m_pMainWnd;
     std::unique_ptr<CViewDlg> m_pViewWnd;

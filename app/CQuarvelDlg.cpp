@@ -36,6 +36,8 @@
 #include "ui/lyrics/CLyricDlg.h"
 #include "ui/lyrics/CQvLyrics.h"
 
+#include <QItemSelectionModel>
+#include <QSignalBlocker>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -494,6 +496,16 @@ void CQuarvelDlg::FillTree()
         if (!node) node = m_library.Store().FindNode(QString::fromUtf16(kLocalMusicNode));
     }
     SelectNode(node);
+}
+
+void CQuarvelDlg::ReloadTree()
+{
+    IQvNode* shown = m_ctl.DisplayedNode();
+    m_treeModel->Reload();
+    m_tree->expandAll();
+    const QSignalBlocker quiet(m_tree->selectionModel());
+    m_tree->setCurrentIndex(m_treeModel->IndexOf(shown));
+    m_tree->viewport()->update();
 }
 
 void CQuarvelDlg::SelectNode(IQvNode* node)

@@ -56,6 +56,9 @@ public:
 
     // The tree pane shows the loaded tree; the node named in the settings is selected.
     void FillTree();
+    // The tree changed (cloud groups came or went): the pane shows it again, the selection kept
+    // without being made again.
+    void ReloadTree();
     // Selects `node` in the tree (its list or page shows).
     void SelectNode(IQvNode* node);
     void ShowNode(IQvNode* node);

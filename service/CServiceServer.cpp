@@ -612,6 +612,16 @@ void CServiceServer::Impl::Routes()
         db.AddSession(vuid, user);
         Json(res, QJsonObject {{QStringLiteral("vuid"), vuid}, {QStringLiteral("user"), user}});
     });
+    // A group made for a test, optionally under `parent` and holding catalogue songs (`songs`,
+    // comma-separated catalogue ids); answers its id.
+    server.Post("/_state/group", [this](const httplib::Request& req, httplib::Response& res) {
+        const QString user = Param(req, "user").isEmpty() ? QStringLiteral("demo") : Param(req, "user");
+        const int id = db.AddGroup(user, Param(req, "name"), Param(req, "parent").toInt());
+        for (const QString& songId : Param(req, "songs").split(QLatin1Char(','), Qt::SkipEmptyParts))
+            if (const CatalogueSong* s = catalogue.FindById(songId))
+                db.AddGroupSong(id, {s->id, s->title, s->artist, Base() + QStringLiteral("/media/") + s->id + QStringLiteral(".mp3"), s->star});
+        Json(res, QJsonObject {{QStringLiteral("id"), id}});
+    });
     server.Get("/_state/groups", [this](const httplib::Request& req, httplib::Response& res) {
         QJsonArray out;
         for (const CServiceDb::Group& g : db.Groups(Param(req, "user"))) {

@@ -1,5 +1,7 @@
 #include "tests/net/ServiceProcess.h"
 
+#include <QUrl>
+
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QUrlQuery>
@@ -119,6 +121,15 @@ QJsonArray ServiceProcess::Catalogue() const
 QJsonArray ServiceProcess::Groups(const QString& user) const
 {
     return QJsonDocument::fromJson(Get(QStringLiteral("/_state/groups?user=") + user)).array();
+}
+
+int ServiceProcess::AddGroup(const QString& user, const QString& name, int parent, const QStringList& songIds) const
+{
+    const QString query = QStringLiteral("/_state/group?user=%1&name=%2&parent=%3&songs=%4")
+                              .arg(QString::fromLatin1(QUrl::toPercentEncoding(user)), QString::fromLatin1(QUrl::toPercentEncoding(name)))
+                              .arg(parent)
+                              .arg(songIds.join(QLatin1Char(',')));
+    return QJsonDocument::fromJson(Post(query)).object().value(QStringLiteral("id")).toInt();
 }
 
 namespace {

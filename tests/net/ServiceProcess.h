@@ -33,6 +33,9 @@ public:
     QString Session(const QString& user = QStringLiteral("demo")) const;
     QJsonArray Catalogue() const;
     QJsonArray Groups(const QString& user = QStringLiteral("demo")) const;
+    // A group of `user`'s (under `parent` when not 0) holding the catalogue songs `songIds`;
+    // returns its id.
+    int AddGroup(const QString& user, const QString& name, int parent = 0, const QStringList& songIds = {}) const;
 
     // The shared instance of a test binary, started on first use.
     static ServiceProcess& Shared();

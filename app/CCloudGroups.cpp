@@ -1,0 +1,316 @@
+#include "app/CCloudGroups.h"
+
+#include "app/CMainDlg.h"
+#include "app/CQuarvelDlg.h"
+#include "base/DebugLog.h"
+#include "base/MessageIds.h"
+#include "library/CQvCommonNode.h"
+#include "library/DataBuilders.h"
+#include "library/ListInfo.h"
+#include "model/TrackInfo.h"
+#include "model/TrackUtil.h"
+#include "net/CQvClientIdentity.h"
+#include "net/ServiceAddress.h"
+#include "net/ServiceMethods.h"
+#include "net/ServiceRequest.h"
+#include "store/CMediaLibrary.h"
+#include "store/CQvMediaStore.h"
+#include "store/IQvNode.h"
+
+#include <QApplication>
+
+namespace {
+
+const QString kCloudNodeName = QStringLiteral("Nimbra");
+
+// Depth first, in the reply's order: each group becomes a node under `parent`, then its own
+// groups under it. A name its siblings already use cannot be a second node of the tree.
+void AddGroupNodes(IQvNode* parent, const QList<CloudGroup>& groups)
+{
+    for (const CloudGroup& g : groups) {
+        auto node = std::make_unique<CQvCommonNode>(std::make_unique<CNetDataBuilder>());
+        node->SetEdit(0);
+        node->SetType(CCloudGroups::kCloudGroupType);
+        node->SetIconId(-1);
+        node->SetName(g.name);
+        node->GetListInfo()->displayName = g.name;
+        node->GetListInfo()->groupId = g.id;
+        node->GetListInfo()->groupName = g.name;
+        node->SetParent(parent);
+        IQvNode* added = node.get();
+        if (!parent->AppendChild(added)) {
+            WriteDebugLogW(QStringLiteral("cloud group \"%1\" (%2): name taken, left out").arg(g.name).arg(g.id));
+            continue;
+        }
+        node.release();
+        AddGroupNodes(added, g.children);
+    }
+}
+
+IQvNode* FindGroupBelow(IQvNode* node, int groupId)
+{
+    for (IQvNode* child : node->Children()) {
+        if (child->GetType() == CCloudGroups::kCloudGroupType && child->GetListInfo() &&
+            child->GetListInfo()->groupId == groupId)
+            return child;
+        if (IQvNode* found = FindGroupBelow(child, groupId)) return found;
+    }
+    return nullptr;
+}
+
+void CollectGroups(IQvNode* node, std::vector<IQvNode*>& out)
+{
+    for (IQvNode* child : node->Children()) {
+        CollectGroups(child, out);
+        out.push_back(child);
+    }
+}
+
+QString SignedInVuid() { return CQvClientIdentity::Instance().Get().vuid; }
+
+} // namespace
+
+CCloudGroups::CCloudGroups(CMainDlg& ctl) : QObject(&ctl), m_ctl(ctl) {}
+
+CCloudGroups::~CCloudGroups() = default;
+
+int CCloudGroups::RunTask(int code)
+{
+    switch (code) {
+    case 5:
+        return LoadCloudGroups();
+    case 6:
+        return LoadGroupSongs();
+    case 18:
+        return LoadRandomSongs();
+    default:
+        return 0;
+    }
+}
+
+IQvNode* CCloudGroups::CloudNode() const { return m_ctl.Library().Store().FindTopNodeByName(kCloudNodeName); }
+
+bool CCloudGroups::IsCloudGroup(const IQvNode* node) { return node && node->GetType() == kCloudGroupType; }
+
+IQvNode* CCloudGroups::FindGroup(int groupId) const
+{
+    IQvNode* cloud = CloudNode();
+    if (!cloud || groupId == 0) return cloud;
+    return FindGroupBelow(cloud, groupId);
+}
+
+int CCloudGroups::LoadCloudGroups()
+{
+    const QString vuid = SignedInVuid();
+    if (vuid.isEmpty()) return 0;
+    CMediaLibrary& library = m_ctl.Library();
+    {
+        std::lock_guard lock(library.Mutex());
+        if (library.Store().StatusFlag() != 0) return 1;
+    }
+    GroupListReply reply;
+    const int status = GetPlayGroupOfUser(MetadataEntryUrl(), vuid, reply);
+    WriteDebugLogW(QStringLiteral("vuid:%1").arg(vuid));
+    if (status != REQUEST_OK) return status;
+    {
+        std::lock_guard lock(library.Mutex());
+        // Signed out (or in as someone else) while the request ran: these groups are not the
+        // signed-in user's.
+        if (SignedInVuid() != vuid || library.Store().StatusFlag() != 0) return status;
+        IQvNode* cloud = CloudNode();
+        if (!cloud) return -1;
+        AddGroupNodes(cloud, reply.groups);
+        library.Store().SetStatusFlag(1);
+    }
+    if (!IsShuttingDown()) m_ctl.Target().PostMessage(WM_CLOUD_GROUPS_LOADED);
+    return status;
+}
+
+int CCloudGroups::LoadGroupSongs() { return FetchSongs(false); }
+
+int CCloudGroups::LoadRandomSongs() { return FetchSongs(true); }
+
+int CCloudGroups::FetchSongs(bool random)
+{
+    int groupId = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!random) {
+            if (m_wanted.empty()) return 0;
+            groupId = m_wanted.front();
+            m_wanted.erase(m_wanted.begin());
+        }
+    }
+    const CMsgTarget ctl = m_ctl.Target();
+    ctl.PostMessage(WM_CLOUD_BUSY, kBusyBegin);
+    SongListReply reply;
+    const int status = random ? GetRandomSongs(MetadataEntryUrl(), reply)
+                              : GetSongOfUsersGroup(MetadataEntryUrl(), groupId, reply);
+    if (status == REQUEST_OK) {
+        std::lock_guard lock(m_mutex);
+        m_results.push_back({groupId, reply.songs});
+    }
+    ctl.PostMessage(WM_CLOUD_BUSY, kBusyEnd);
+    return status;
+}
+
+void CCloudGroups::StartSongs(int groupId)
+{
+    if (groupId != 0) {
+        std::lock_guard lock(m_mutex);
+        m_wanted.push_back(groupId);
+    }
+    if (!StartServiceTask(groupId != 0 ? 6 : 18) && groupId != 0) {
+        std::lock_guard lock(m_mutex);
+        m_wanted.pop_back();
+    }
+}
+
+bool CCloudGroups::OnSelect(IQvNode* node)
+{
+    bool group = false;
+    bool cloud = false;
+    bool loaded = false;
+    int groupId = 0;
+    {
+        std::lock_guard lock(m_ctl.Library().Mutex());
+        cloud = node && node == CloudNode();
+        group = IsCloudGroup(node);
+        if (group && node->GetListInfo()) {
+            groupId = node->GetListInfo()->groupId;
+            loaded = node->GetListInfo()->loaded;
+        }
+    }
+    if (cloud) {
+        if (!SignedInVuid().isEmpty()) StartSongs(0);
+        return true;
+    }
+    if (group && !loaded) StartSongs(groupId);
+    return group;
+}
+
+void CCloudGroups::Refresh(IQvNode* node)
+{
+    int groupId = -1;
+    {
+        std::lock_guard lock(m_ctl.Library().Mutex());
+        if (node && node == CloudNode()) groupId = 0;
+        else if (IsCloudGroup(node) && node->GetListInfo()) groupId = node->GetListInfo()->groupId;
+    }
+    if (groupId > 0 || (groupId == 0 && !SignedInVuid().isEmpty())) StartSongs(groupId);
+}
+
+void CCloudGroups::OnGroupsLoaded()
+{
+    if (CQuarvelDlg* wnd = m_ctl.MainWindow()) wnd->ReloadTree();
+}
+
+void CCloudGroups::OnBusy(int code)
+{
+    CQuarvelDlg* wnd = m_ctl.MainWindow();
+    if (code == kBusyBegin) {
+        if (m_nBusy++ == 0 && wnd) wnd->setCursor(Qt::BusyCursor);
+        return;
+    }
+    if (code != kBusyEnd) return;
+    if (m_nBusy > 0 && --m_nBusy == 0 && wnd) wnd->unsetCursor();
+    std::vector<PendingSongs> results;
+    {
+        std::lock_guard lock(m_mutex);
+        results.swap(m_results);
+    }
+    for (const PendingSongs& r : results) ApplySongs(r);
+}
+
+TrackRef CCloudGroups::TrackOf(const CloudSong& song)
+{
+    if (song.SongAdress.isEmpty()) return TrackRef();
+    const QString gid = MakeGid(song.SongAdress);
+    {
+        // The user may have the same address in the library already: that track plays.
+        std::lock_guard lock(m_ctl.Library().Mutex());
+        if (CQvMusic* known = m_ctl.Library().Store().FindTrack(gid, 0)) return TrackRef(known);
+    }
+    if (auto it = m_tracks.find(gid); it != m_tracks.end()) return it->second;
+    auto* info = new TrackInfo;
+    info->Gid = gid;
+    info->NSrc = song.SongAdress;
+    info->Song = song.SongName;
+    info->Artist = song.SingerName;
+    info->Album = song.AlbumName;
+    info->CmsID = song.SongID;
+    info->Default2 = song.Star;
+    TrackRef track = TrackRef::Adopt(CreateMedia(0));
+    if (!track) {
+        delete info;
+        return track;
+    }
+    track->AttachInfo(info, &m_ctl);
+    track->AddState(STATE_FROM_SERVICE);
+    m_tracks.emplace(gid, track);
+    return track;
+}
+
+void CCloudGroups::ApplySongs(const PendingSongs& result)
+{
+    std::vector<TrackRef> tracks;
+    for (const CloudSong& s : result.songs)
+        if (TrackRef t = TrackOf(s)) tracks.push_back(t);
+    IQvNode* node = nullptr;
+    {
+        std::lock_guard lock(m_ctl.Library().Mutex());
+        node = FindGroup(result.groupId);
+        if (!node) return;
+        node->Tracks().clear();
+        node->TrackIndex().clear();
+        for (const TrackRef& t : tracks) {
+            if (node->TrackIndex().count(t->GetInfo()->Gid)) continue;
+            node->AppendTrack(t.get());
+            node->TrackIndex().emplace(t->GetInfo()->Gid, t.get());
+        }
+        if (node->GetListInfo()) node->GetListInfo()->loaded = true;
+    }
+    if (node == m_ctl.PlayingNode()) m_ctl.ListReordered();
+    if (node == m_ctl.DisplayedNode() && m_ctl.MainWindow()) m_ctl.MainWindow()->ShowNode(node);
+}
+
+void CCloudGroups::RemoveGroupNodes()
+{
+    std::vector<IQvNode*> nodes;
+    IQvNode* cloud = nullptr;
+    {
+        std::lock_guard lock(m_ctl.Library().Mutex());
+        cloud = CloudNode();
+        if (!cloud) return;
+        CollectGroups(cloud, nodes);
+        nodes.push_back(cloud);
+    }
+    // Nothing may point at a node once it is freed: the shown and the playing list.
+    for (IQvNode* n : nodes) {
+        if (n == m_ctl.DisplayedNode() && n != cloud) m_ctl.ShowLocalMusic();
+        if (n != cloud) m_ctl.ForgetNode(n);
+    }
+    if (cloud == m_ctl.PlayingNode()) m_ctl.ForgetNode(cloud);
+    std::lock_guard lock(m_ctl.Library().Mutex());
+    while (cloud->ChildCount() > 0) cloud->RemoveChild(cloud->GetChild(0));
+    cloud->Tracks().clear();
+    cloud->TrackIndex().clear();
+}
+
+void CCloudGroups::SignedOut()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_wanted.clear();
+        m_results.clear();
+    }
+    RemoveGroupNodes();
+    {
+        std::lock_guard lock(m_ctl.Library().Mutex());
+        m_ctl.Library().Store().SetStatusFlag(0);
+    }
+    if (CQuarvelDlg* wnd = m_ctl.MainWindow()) {
+        wnd->ReloadTree();
+        if (m_ctl.DisplayedNode() == CloudNode()) wnd->ShowNode(m_ctl.DisplayedNode());
+    }
+}

@@ -1,0 +1,73 @@
+#pragma once
+#include <QObject>
+#include <QString>
+
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "model/CQvMusic.h"
+#include "net/proto/ServiceReplies.h"
+
+class CMainDlg;
+class IQvNode;
+
+// The signed-in user's play groups on the service, shown as nodes under the cloud node
+// "Nimbra". The group list (task 5) is built into the tree by the worker under the library
+// lock; a group's songs (task 6) and the random songs of "Nimbra" (task 18) are fetched on a
+// worker and put into their node on the window thread when the busy end (3624, 202) arrives,
+// so a node a worker asked for may have gone meanwhile without harm.
+class CCloudGroups : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kCloudGroupType = 3;
+    static constexpr int kBusyBegin = 201;
+    static constexpr int kBusyEnd = 202;
+
+    explicit CCloudGroups(CMainDlg& ctl);
+    ~CCloudGroups() override;
+
+    // Tasks 5, 6 and 18 on the calling (worker) thread; the request status.
+    int RunTask(int code);
+    int LoadCloudGroups();
+    int LoadGroupSongs();
+    int LoadRandomSongs();
+
+    // The cloud node and whether `node` is one of its groups (caller holds the library lock).
+    IQvNode* CloudNode() const;
+    static bool IsCloudGroup(const IQvNode* node);
+    // The group node of service id `groupId` (the cloud node for 0); null when gone.
+    IQvNode* FindGroup(int groupId) const;
+
+    // Window thread: a node was selected. A group not yet loaded starts task 6; the cloud node,
+    // while a user is signed in, starts task 18. True when the node is the cloud's.
+    bool OnSelect(IQvNode* node);
+    // Window thread: reloads `node`'s songs (a group) or random songs (the cloud node).
+    void Refresh(IQvNode* node);
+    // Window thread: the answers of 3524 and 3624.
+    void OnGroupsLoaded();
+    void OnBusy(int code);
+    // Window thread: the user signed out: the group nodes and the cloud node's songs go and
+    // the loaded flag is cleared.
+    void SignedOut();
+    bool Busy() const { return m_nBusy > 0; }
+
+private:
+    struct PendingSongs {
+        int groupId = 0; // 0: the cloud node's random songs
+        QList<CloudSong> songs;
+    };
+    void StartSongs(int groupId);
+    int FetchSongs(bool random);
+    void ApplySongs(const PendingSongs& result);
+    TrackRef TrackOf(const CloudSong& song);
+    void RemoveGroupNodes();
+
+    CMainDlg& m_ctl;
+    std::mutex m_mutex;        // the two members below
+    std::vector<int> m_wanted; // groups asked for by the window thread, in order
+    std::vector<PendingSongs> m_results;
+    // Cloud songs are nobody else's: the lists borrow them, so they live as long as this.
+    std::map<QString, TrackRef> m_tracks;
+    int m_nBusy = 0;
+};

@@ -1,7 +1,11 @@
 #include "app/CCloudGroups.h"
 
 #include "app/CMainDlg.h"
+#include "app/CPlaylistDialogs.h"
 #include "app/CQuarvelDlg.h"
+#include "app/CSkinDialog.h"
+#include "app/UiTexts.h"
+#include "base/Worker.h"
 #include "base/DebugLog.h"
 #include "base/MessageIds.h"
 #include "library/CQvCommonNode.h"
@@ -18,24 +22,36 @@
 #include "store/IQvNode.h"
 
 #include <QApplication>
+#include <QMenu>
+#include <QPointer>
 
 namespace {
 
 const QString kCloudNodeName = QStringLiteral("Nimbra");
+
+const QString kNewGroup = QStringLiteral("新建网盘列表");
+const QString kRefresh = QStringLiteral("刷新");
+const QString kGroupFailed = QStringLiteral("网盘列表操作失败，请稍后再试");
+
+std::unique_ptr<CQvCommonNode> MakeGroupNode(const QString& name, int id)
+{
+    auto node = std::make_unique<CQvCommonNode>(std::make_unique<CNetDataBuilder>());
+    node->SetEdit(0);
+    node->SetType(CCloudGroups::kCloudGroupType);
+    node->SetIconId(-1);
+    node->SetName(name);
+    node->GetListInfo()->displayName = name;
+    node->GetListInfo()->groupId = id;
+    node->GetListInfo()->groupName = name;
+    return node;
+}
 
 // Depth first, in the reply's order: each group becomes a node under `parent`, then its own
 // groups under it. A name its siblings already use cannot be a second node of the tree.
 void AddGroupNodes(IQvNode* parent, const QList<CloudGroup>& groups)
 {
     for (const CloudGroup& g : groups) {
-        auto node = std::make_unique<CQvCommonNode>(std::make_unique<CNetDataBuilder>());
-        node->SetEdit(0);
-        node->SetType(CCloudGroups::kCloudGroupType);
-        node->SetIconId(-1);
-        node->SetName(g.name);
-        node->GetListInfo()->displayName = g.name;
-        node->GetListInfo()->groupId = g.id;
-        node->GetListInfo()->groupName = g.name;
+        auto node = MakeGroupNode(g.name, g.id);
         node->SetParent(parent);
         IQvNode* added = node.get();
         if (!parent->AppendChild(added)) {
@@ -67,6 +83,7 @@ void CollectGroups(IQvNode* node, std::vector<IQvNode*>& out)
 }
 
 QString SignedInVuid() { return CQvClientIdentity::Instance().Get().vuid; }
+
 
 } // namespace
 
@@ -313,4 +330,194 @@ void CCloudGroups::SignedOut()
         wnd->ReloadTree();
         if (m_ctl.DisplayedNode() == CloudNode()) wnd->ShowNode(m_ctl.DisplayedNode());
     }
+}
+
+// ---- editing the groups ---------------------------------------------------------------
+
+int CCloudGroups::GroupIdOf(IQvNode* node) const
+{
+    std::lock_guard lock(m_ctl.Library().Mutex());
+    return IsCloudGroup(node) && node->GetListInfo() ? node->GetListInfo()->groupId : 0;
+}
+
+void CCloudGroups::RemoveNode(IQvNode* node)
+{
+    std::vector<IQvNode*> nodes;
+    IQvNode* parent = nullptr;
+    {
+        std::lock_guard lock(m_ctl.Library().Mutex());
+        parent = node->GetParent();
+        if (!parent) return;
+        CollectGroups(node, nodes);
+        nodes.push_back(node);
+    }
+    for (IQvNode* n : nodes) {
+        if (n == m_ctl.DisplayedNode()) m_ctl.ShowLocalMusic();
+        m_ctl.ForgetNode(n);
+    }
+    {
+        std::lock_guard lock(m_ctl.Library().Mutex());
+        parent->RemoveChild(node);
+    }
+    if (CQuarvelDlg* wnd = m_ctl.MainWindow()) wnd->ReloadTree();
+}
+
+void CCloudGroups::CreateGroup(const QString& name, Done done)
+{
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty() || SignedInVuid().isEmpty()) {
+        if (done) done(false);
+        return;
+    }
+    QPointer<CCloudGroups> self(this);
+    const bool started = StartWorker([self, trimmed, done] {
+        ResultReply reply;
+        const int status = AddPlayGroup(MetadataEntryUrl(), trimmed, reply);
+        const int id = status == REQUEST_OK && reply.result != QLatin1String("0") ? reply.objId.toInt() : 0;
+        QMetaObject::invokeMethod(qApp, [self, trimmed, id, done] {
+            if (!self) return;
+            bool added = false;
+            if (id > 0) {
+                std::lock_guard lock(self->m_ctl.Library().Mutex());
+                if (IQvNode* cloud = self->CloudNode()) {
+                    auto node = MakeGroupNode(trimmed, id);
+                    node->SetParent(cloud);
+                    if (cloud->AppendChild(node.get())) {
+                        node.release();
+                        added = true;
+                    }
+                }
+            }
+            if (added) {
+                if (CQuarvelDlg* wnd = self->m_ctl.MainWindow()) wnd->ReloadTree();
+            } else {
+                ShowNotice(self->m_ctl.MainWindow(), kGroupFailed, txt::kNotice);
+            }
+            if (done) done(added);
+        }, Qt::QueuedConnection);
+    });
+    if (!started && done) done(false);
+}
+
+void CCloudGroups::RenameGroup(IQvNode* node, const QString& name, Done done)
+{
+    const QString trimmed = name.trimmed();
+    const int id = GroupIdOf(node);
+    if (id <= 0 || trimmed.isEmpty()) {
+        if (done) done(false);
+        return;
+    }
+    QPointer<CCloudGroups> self(this);
+    const bool started = StartWorker([self, id, trimmed, done] {
+        ResultReply reply;
+        const bool ok = UpdatePlayGroupName(MetadataEntryUrl(), id, trimmed, reply) == REQUEST_OK &&
+                        reply.result == QLatin1String("1");
+        QMetaObject::invokeMethod(qApp, [self, id, trimmed, ok, done] {
+            if (!self) return;
+            bool renamed = false;
+            if (ok) {
+                std::lock_guard lock(self->m_ctl.Library().Mutex());
+                IQvNode* group = self->FindGroup(id);
+                // A sibling of that name already: the service has the new name, the tree the
+                // old one until the next load.
+                if (group && group != self->CloudNode() && !group->GetParent()->FindChild(trimmed)) {
+                    group->SetName(trimmed);
+                    group->GetListInfo()->displayName = trimmed;
+                    group->GetListInfo()->groupName = trimmed;
+                    renamed = true;
+                }
+            }
+            if (renamed) {
+                if (CQuarvelDlg* wnd = self->m_ctl.MainWindow()) wnd->ReloadTree();
+            } else if (!ok) {
+                ShowNotice(self->m_ctl.MainWindow(), kGroupFailed, txt::kNotice);
+            }
+            if (done) done(ok);
+        }, Qt::QueuedConnection);
+    });
+    if (!started && done) done(false);
+}
+
+void CCloudGroups::DeleteGroup(IQvNode* node, Done done)
+{
+    const int id = GroupIdOf(node);
+    if (id <= 0) {
+        if (done) done(false);
+        return;
+    }
+    QPointer<CCloudGroups> self(this);
+    const bool started = StartWorker([self, id, done] {
+        const bool ok = DeletePlayGroup(MetadataEntryUrl(), id) == REQUEST_OK;
+        QMetaObject::invokeMethod(qApp, [self, id, ok, done] {
+            if (!self) return;
+            if (ok) {
+                IQvNode* group = nullptr;
+                {
+                    std::lock_guard lock(self->m_ctl.Library().Mutex());
+                    group = self->FindGroup(id);
+                    if (group == self->CloudNode()) group = nullptr;
+                }
+                if (group) self->RemoveNode(group);
+            } else {
+                ShowNotice(self->m_ctl.MainWindow(), kGroupFailed, txt::kNotice);
+            }
+            if (done) done(ok);
+        }, Qt::QueuedConnection);
+    });
+    if (!started && done) done(false);
+}
+
+void CCloudGroups::ListDeleted(const QString& name)
+{
+    if (SignedInVuid().isEmpty()) return;
+    IQvNode* group = nullptr;
+    {
+        std::lock_guard lock(m_ctl.Library().Mutex());
+        IQvNode* cloud = CloudNode();
+        group = cloud ? cloud->FindChild(name) : nullptr;
+        if (!IsCloudGroup(group)) group = nullptr;
+    }
+    if (group) DeleteGroup(group);
+}
+
+void CCloudGroups::FillNodeMenu(QMenu* menu, IQvNode* node)
+{
+    bool cloud = false;
+    bool group = false;
+    {
+        std::lock_guard lock(m_ctl.Library().Mutex());
+        cloud = node && node == CloudNode();
+        group = IsCloudGroup(node);
+    }
+    QWidget* wnd = m_ctl.MainWindow();
+    if (cloud && !SignedInVuid().isEmpty()) {
+        if (!menu->isEmpty()) menu->addSeparator();
+        menu->addAction(kNewGroup, this, [this, wnd] {
+            auto* dlg = new CListNameDlg(kNewGroup, QString(), wnd);
+            dlg->setAttribute(Qt::WA_DeleteOnClose);
+            connect(dlg, &QDialog::accepted, this, [this, dlg] { CreateGroup(dlg->Name()); });
+            dlg->open();
+        });
+    }
+    if (!group) return;
+    if (!menu->isEmpty()) menu->addSeparator();
+    menu->addAction(txt::kRename, this, [this, node, wnd] {
+        QString name;
+        {
+            std::lock_guard lock(m_ctl.Library().Mutex());
+            name = node->GetName();
+        }
+        auto* dlg = new CListNameDlg(txt::kRename, name, wnd);
+        dlg->setAttribute(Qt::WA_DeleteOnClose);
+        const int id = GroupIdOf(node);
+        connect(dlg, &QDialog::accepted, this, [this, dlg, id] {
+            std::unique_lock lock(m_ctl.Library().Mutex());
+            IQvNode* group = FindGroup(id);
+            lock.unlock();
+            if (group && id > 0) RenameGroup(group, dlg->Name());
+        });
+        dlg->open();
+    });
+    menu->addAction(txt::kDelete, this, [this, node] { DeleteGroup(node); });
+    menu->addAction(kRefresh, this, [this, node] { Refresh(node); });
 }

@@ -2,6 +2,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -11,6 +12,7 @@
 
 class CMainDlg;
 class IQvNode;
+class QMenu;
 
 // The signed-in user's play groups on the service, shown as nodes under the cloud node
 // "Nimbra". The group list (task 5) is built into the tree by the worker under the library
@@ -52,6 +54,20 @@ public:
     void SignedOut();
     bool Busy() const { return m_nBusy > 0; }
 
+    // Window thread: editing the groups. Each request runs on a worker; when it succeeded the
+    // tree changes on the window thread, else the user gets a short notice (the status
+    // notification has gone to the window already). `done` (may be empty) hears the outcome.
+    using Done = std::function<void(bool)>;
+    void CreateGroup(const QString& name, Done done = {});
+    void RenameGroup(IQvNode* node, const QString& name, Done done = {});
+    void DeleteGroup(IQvNode* node, Done done = {});
+    // A user playlist is being deleted: its group of the same name under "Nimbra" goes too, on
+    // the service and in the tree, while a user is signed in.
+    void ListDeleted(const QString& name);
+    // The tree's menu entries of the cloud node ("新建网盘列表") and of a group ("重命名",
+    // "删除", "刷新"), added to `menu`.
+    void FillNodeMenu(QMenu* menu, IQvNode* node);
+
 private:
     struct PendingSongs {
         int groupId = 0; // 0: the cloud node's random songs
@@ -62,6 +78,8 @@ private:
     void ApplySongs(const PendingSongs& result);
     TrackRef TrackOf(const CloudSong& song);
     void RemoveGroupNodes();
+    void RemoveNode(IQvNode* node);
+    int GroupIdOf(IQvNode* node) const;
 
     CMainDlg& m_ctl;
     std::mutex m_mutex;        // the two members below

@@ -29,6 +29,7 @@
 #include "library/CFileFinder.h"
 #include "library/CQvNodeTree.h"
 #include "library/LibraryScan.h"
+#include "library/ListInfo.h"
 #include "lyrics/CLyricsTable.h"
 #include "ui/lyrics/CKLrcChildDlg.h"
 #include "app/CLyricSearchDlg.h"
@@ -182,6 +183,11 @@ CMainDlg::CMainDlg(CQvConf& conf, CMediaLibrary& library, CQvPlayCore* engine, M
     SetMediaTaskLibrary(&library);
     m_pPlaylists = new CPlaylistActions(*this, library, *m_pTree);
     m_pCloud = new CCloudGroups(*this);
+    // A deleted playlist takes its cloud group with it while a user is signed in. The tree
+    // calls this on the window thread, before the list's node goes.
+    m_pTree->SetCloudGroupRemoval([cloud = QPointer<CCloudGroups>(m_pCloud)](const QString& name, const ListInfo&) {
+        if (cloud) cloud->ListDeleted(name);
+    });
 }
 
 CMainDlg::~CMainDlg()

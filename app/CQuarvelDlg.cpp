@@ -1,4 +1,5 @@
 #include "app/CQuarvelDlg.h"
+#include "app/CCloudGroups.h"
 
 #include "app/CMainDlg.h"
 #include "app/CNodeTreeModel.h"
@@ -622,6 +623,7 @@ void CQuarvelDlg::OnTreeContextMenu(const QPoint& pos)
     IQvNode* node = m_treeModel->NodeAt(m_tree->indexAt(pos));
     if (!node) return;
     m_ctl.Playlists().FillNodeMenu(m_nodeMenu, node);
+    m_ctl.CloudGroups().FillNodeMenu(m_nodeMenu, node);
     if (!m_nodeMenu->isEmpty()) m_nodeMenu->popup(m_tree->viewport()->mapToGlobal(pos));
 }
 

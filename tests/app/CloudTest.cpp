@@ -2,12 +2,15 @@
 // and the list view against the reference service.
 #include "app/CCloudGroups.h"
 #include "app/CNodeTreeModel.h"
+#include "app/CPlaylistActions.h"
+#include "library/CQvNodeTree.h"
 #include "library/ListInfo.h"
 #include "net/CQvClientIdentity.h"
 #include "net/ServiceTasks.h"
 #include "tests/app/AppHarness.h"
 #include "tests/net/ServiceProcess.h"
 
+#include <QMenu>
 #include <QTreeView>
 
 using namespace apptest;
@@ -37,7 +40,9 @@ protected:
     }
     void TearDown() override
     {
-        if (p) ASSERT_TRUE(p->Exit());
+        if (p) {
+            ASSERT_TRUE(p->Exit());
+        }
         p.reset();
         SetServiceTaskHost(nullptr);
         CQvClientIdentity::Instance().Clear();
@@ -193,4 +198,75 @@ TEST_F(Cloud, GroupsAndSubGroupsBecomeNestedNodesASecondSongPlaysAndSigningOutRe
     p->Wnd().SelectNode(cloud);
     WaitUntil([] { return false; }, 300);
     EXPECT_EQ(svc().Requests(QStringLiteral("getrandom")).size(), 1);
+}
+
+TEST_F(Cloud, GroupsAreMadeRenamedAndDeletedOnTheServiceFromTheTreeAndADeletedPlaylistTakesItsGroup)
+{
+    const int road = svc().AddGroup(QStringLiteral("editor"), QStringLiteral("Road"));
+    SignIn(QStringLiteral("editor"));
+    ASSERT_TRUE(WaitUntil([&] { return Loaded() == 1; }, kWaitMs));
+    IQvNode* cloud = CloudNode();
+    auto names = [&] {
+        QStringList out;
+        for (const QJsonValue& g : svc().Groups(QStringLiteral("editor"))) out.append(g.toObject().value(QStringLiteral("name")).toString());
+        out.sort();
+        return out;
+    };
+    auto menuTexts = [&](IQvNode* node) {
+        QMenu* menu = p->Wnd().NodeMenu();
+        p->Ctl().Playlists().FillNodeMenu(menu, node);
+        p->Ctl().CloudGroups().FillNodeMenu(menu, node);
+        QStringList out;
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator()) out.append(a->text());
+        return out;
+    };
+    EXPECT_TRUE(menuTexts(cloud).contains(QStringLiteral("新建网盘列表")));
+
+    // Made: a node with the service's id.
+    int outcome = -1;
+    p->Ctl().CloudGroups().CreateGroup(QStringLiteral("通勤"), [&](bool ok) { outcome = ok; });
+    ASSERT_TRUE(WaitUntil([&] { return outcome != -1; }, kWaitMs));
+    EXPECT_EQ(outcome, 1);
+    IQvNode* made = Child(cloud, QStringLiteral("通勤"));
+    ASSERT_TRUE(made);
+    EXPECT_EQ(names(), (QStringList {QStringLiteral("Road"), QStringLiteral("通勤")}));
+    const QStringList groupMenu = menuTexts(made);
+    for (const char* entry : {"重命名", "删除", "刷新"}) EXPECT_TRUE(groupMenu.contains(QString::fromUtf8(entry))) << entry;
+
+    // Renamed on the service and in the tree.
+    outcome = -1;
+    p->Ctl().CloudGroups().RenameGroup(made, QStringLiteral("Commute"), [&](bool ok) { outcome = ok; });
+    ASSERT_TRUE(WaitUntil([&] { return outcome != -1; }, kWaitMs));
+    EXPECT_EQ(outcome, 1);
+    EXPECT_EQ(Child(cloud, QStringLiteral("Commute")), made);
+    EXPECT_FALSE(Child(cloud, QStringLiteral("通勤")));
+    EXPECT_EQ(names(), (QStringList {QStringLiteral("Commute"), QStringLiteral("Road")}));
+
+    // Deleted while shown: the local music shows instead.
+    p->Wnd().SelectNode(made);
+    outcome = -1;
+    p->Ctl().CloudGroups().DeleteGroup(made, [&](bool ok) { outcome = ok; });
+    ASSERT_TRUE(WaitUntil([&] { return outcome != -1; }, kWaitMs));
+    EXPECT_EQ(outcome, 1);
+    EXPECT_FALSE(Child(cloud, QStringLiteral("Commute")));
+    EXPECT_EQ(p->Ctl().DisplayedNode(), p->Node(Player::LocalMusic()));
+    EXPECT_EQ(names(), (QStringList {QStringLiteral("Road")}));
+
+    // A user playlist of the group's name deleted while signed in: the group goes as well.
+    IQvNode* list = p->Ctl().Tree().CreateList(QStringLiteral("Road"));
+    ASSERT_TRUE(list);
+    ASSERT_TRUE(p->Ctl().DeleteList(list));
+    ASSERT_TRUE(WaitUntil([&] { return names().isEmpty() && !Child(cloud, QStringLiteral("Road")); }, kWaitMs));
+    EXPECT_EQ(svc().Requests(QStringLiteral("deleteplaygroup")).size(), 2);
+    EXPECT_EQ(DocField(svc().Requests(QStringLiteral("deleteplaygroup"))[1].toObject(), QStringLiteral("GroupId")), QString::number(road));
+    // Signed out, a playlist is deleted here only.
+    IQvNode* other = p->Ctl().Tree().CreateList(QStringLiteral("Other"));
+    ASSERT_TRUE(other);
+    p->Ctl().CloudGroups().SignedOut();
+    CQvClientIdentity::Instance().Clear();
+    EXPECT_TRUE(p->Ctl().DeleteList(other));
+    EXPECT_EQ(p->Node(QStringLiteral("Other")), nullptr);
+    WaitUntil([] { return false; }, 300);
+    EXPECT_EQ(svc().Requests(QStringLiteral("deleteplaygroup")).size(), 2);
 }

@@ -15,7 +15,9 @@
 #include "app/CQuarvelDlg.h"
 #include "app/CTrackListModel.h"
 #include "app/CTrackNotifier.h"
+#include "app/CNetAddMsgDlg.h"
 #include "app/CUpdateSuccessDlg.h"
+#include "app/CUserSession.h"
 #include "app/CViewDlg.h"
 #include "app/HandOver.h"
 #include "app/TrackSort.h"
@@ -54,9 +56,15 @@
 #include "ui/CSkinSlider.h"
 #include "ui/ControlIds.h"
 #include "ui/SkinScheme.h"
+#include "ui/page/CFixedHtmlView.h"
+#include "ui/page/CPagePane.h"
+#include "ui/page/PageEngine.h"
+#include "net/proto/UrlEncode.h"
+#include "base/CodePage.h"
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -174,7 +182,8 @@ CMainDlg::CMainDlg(CQvConf& conf, CMediaLibrary& library, CQvPlayCore* engine, M
       m_options(options),
       m_pTree(std::make_unique<CQvNodeTree>(library)),
       m_pLyricsTable(std::make_unique<CLyricsTable>(library)),
-      m_scan(std::make_shared<ScanControl>())
+      m_scan(std::make_shared<ScanControl>()),
+      m_pSession(std::make_unique<CUserSession>(*this))
 {
     m_bOnline = MachineOnline();
     // The skin: its file, its colours captured, the stored scheme applied.
@@ -201,6 +210,7 @@ CMainDlg::~CMainDlg()
     m_pMpris.reset();
     // The windows hold the models over the store; they go before the tree.
     m_pMessages.reset();
+    m_pSession.reset();
     m_pViewWnd.reset();
     m_pMainWnd.reset();
     Engine().Free();
@@ -231,6 +241,7 @@ bool CMainDlg::Initialize(const QStringList& files)
     if (height <= 0 && QGuiApplication::primaryScreen()) height = QGuiApplication::primaryScreen()->size().height();
     CSkinPosManage::Instance().Load(m_conf.SkinDir() + LayoutFileName(height, false));
 
+    SetOfflinePagePath(m_conf.ResourceDir() + QStringLiteral("pages/offline.html"));
     m_pViewWnd = std::make_unique<CViewDlg>(*this);
     m_pMainWnd = std::make_unique<CQuarvelDlg>(*this, Library());
     AddListener(m_pMainWnd->Target());
@@ -469,7 +480,22 @@ void CMainDlg::OnTreeSelect(IQvNode* node)
     if (reordered && node == PlayingNode()) ListReordered();
     m_pCloud->OnSelect(node);
     SetDisplayedNode(node);
+    if (display != QLatin1String("web")) m_strShownList = name;
     m_pMainWnd->ShowNode(node);
+    if (display == QLatin1String("web")) {
+        if (type == kSongRoomType) {
+            OpenSongRoom();
+            return;
+        }
+        QString id;
+        {
+            std::lock_guard lock(Library().Mutex());
+            id = node->GetId();
+            // The group of the pages shows its first page.
+            if (MenuUrl(id).isEmpty() && node->ChildCount() > 0) id = node->GetChild(0)->GetId();
+        }
+        OpenMenuPage(id);
+    }
 }
 
 void CMainDlg::OnListDoubleClick(int row)
@@ -576,16 +602,15 @@ void CMainDlg::OnCommand(int id)
         if (QWidget* b = m_pMainWnd->Button(kAddMenu))
             m_pMainWnd->AddMenu()->popup(b->mapToGlobal(QPoint(0, b->height())));
         break;
-    case kSearch:
     case kTabRecommend:
+        OpenMenuPage(QStringLiteral("musicrecommand"));
+        break;
     case kTabLike:
+        OpenMenuPage(QStringLiteral("musiclikename"));
+        break;
+    case kSearch:
     case kTabSearch:
-        // The service's pages: shown in the page view.
-        if (IQvNode* chart = [this] {
-                std::lock_guard lock(Library().Mutex());
-                return Library().Store().FindNode(QString::fromUtf16(kChartNode));
-            }())
-            SelectTreeNode(chart);
+        OpenSearchPage(m_pMainWnd->SearchText());
         break;
     case kLocatePlaying:
         if (PlayingNode()) {
@@ -1169,6 +1194,15 @@ qintptr CMainDlg::OnMessage(unsigned msg, quintptr wParam, qintptr lParam)
     case WM_UPDATE_SUCCESS_SEEN:
         MarkUpdateSeen();
         return 0;
+    case WM_LOGIN_PROMPT:
+        if (wParam == kLoginPromptSource) m_pSession->ShowLogin();
+        return 0;
+    case WM_LOGIN_SESSION:
+        if (wParam) m_pSession->OnSessionId(*reinterpret_cast<const QString*>(wParam));
+        return 0;
+    case WM_USER_INFO_READY:
+        m_pSession->OnUserInfoReady();
+        return 0;
     case WM_DECLINED_UPDATE:
         ExitApp(0);
         return 0;
@@ -1376,10 +1410,142 @@ void CMainDlg::MessageBox(const QString& text)
 
 void CMainDlg::MenuLoaded(const QList<MenuEntry>& entries)
 {
-    QMetaObject::invokeMethod(this, [this, entries] { m_menu = entries; }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, entries] {
+        m_menu = entries;
+        if (!m_pMainWnd) return;
+        // A page shown while the menu was missing (the offline page) gets its address now.
+        IQvNode* shown = DisplayedNode();
+        bool web = false;
+        if (shown) {
+            std::lock_guard lock(Library().Mutex());
+            web = shown->GetDisplayType() == QLatin1String("web");
+        }
+        if (web && m_pMainWnd->PageShown()) {
+            OnTreeSelect(shown);
+            return;
+        }
+        // The recommendations wait in the content view for the first look at it.
+        if (CPagePane* pane = m_pMainWnd->ContentPane(); pane && pane->ExistingView() && pane->RequestedUrl().isEmpty())
+            pane->Open(MenuUrl(QStringLiteral("musicrecommand")));
+    }, Qt::QueuedConnection);
 }
 
 int CMainDlg::RunCloudTask(int code) { return m_pCloud->RunTask(code); }
+
+// ---- the service's pages ----------------------------------------------------------------
+
+QString CMainDlg::MenuUrl(const QString& id) const
+{
+    for (const MenuEntry& e : m_menu)
+        if (e.Id == id) return e.Url;
+    return QString();
+}
+
+QString CMainDlg::WebPageUrl(const QString& pathAndQuery) const
+{
+    const QString origin = OriginOf(MetadataEntryUrl());
+    return origin.isEmpty() ? QString() : origin + pathAndQuery;
+}
+
+void CMainDlg::OpenMenuPage(const QString& id)
+{
+    m_pMainWnd->ShowPage(MenuUrl(id));
+    const int tab = id == QLatin1String("musicrecommand") ? kTabRecommend
+        : id == QLatin1String("musiclikename")           ? kTabLike
+                                                          : 0;
+    m_pMainWnd->CheckTab(tab);
+    if (m_menu.isEmpty() && m_options.serviceTasks) StartServiceTask(17); // a retry of the menu
+}
+
+void CMainDlg::OpenSearchPage(const QString& text)
+{
+    const QString value = QString::fromLatin1(UrlEncode(ToAnsi(text.trimmed())));
+    m_pMainWnd->ShowPage(WebPageUrl(QStringLiteral("/metadata/enter.do?m=search&value=") + value));
+    m_pMainWnd->CheckTab(kTabSearch);
+}
+
+bool CMainDlg::OpenSongRoom()
+{
+    const QString vuid = CQvClientIdentity::Instance().Get().vuid;
+    if (vuid.isEmpty()) return false;
+    m_pMainWnd->ShowPage(WebPageUrl(QStringLiteral("/pc/tosongsroom.do?orgin=2&vuid=") + vuid));
+    m_pMainWnd->CheckTab(0);
+    return true;
+}
+
+IQvNode* CMainDlg::ShownNode() const
+{
+    std::lock_guard lock(Library().Mutex());
+    IQvNode* node = DisplayedNode();
+    if (node && node->GetDisplayType() != QLatin1String("web")) return node;
+    return m_strShownList.isEmpty() ? nullptr : Library().Store().FindNode(m_strShownList);
+}
+
+void CMainDlg::QueuePageTrack(const TrackRef& track, bool first)
+{
+    SendMessage(WM_PLAY_NOW, reinterpret_cast<quintptr>(track.get()), first ? 1 : 0);
+}
+
+void CMainDlg::PlayPageTrack(const TrackRef& track)
+{
+    ClearPlayQueue();
+    SendMessage(WM_PLAY_NOW, reinterpret_cast<quintptr>(track.get()), 1);
+}
+
+void CMainDlg::AddPageTrack(const TrackRef& track)
+{
+    SendMessage(WM_ADD_NET_TRACK, reinterpret_cast<quintptr>(track.get()));
+    // The network list shows it, at its end.
+    IQvNode* urls = nullptr;
+    {
+        std::lock_guard lock(Library().Mutex());
+        urls = Library().Store().FindNode(QStringLiteral("试听列表"));
+    }
+    if (!urls) return;
+    m_pMainWnd->SelectNode(urls);
+    RefreshList();
+    m_pMainWnd->SelectRow(m_pMainWnd->ListModel()->rowCount() - 1);
+}
+
+void CMainDlg::ShowAddNotice()
+{
+    if (m_conf.Settings().showaddnetmsg == 0) return;
+    auto* dlg = new CNetAddMsgDlg(m_pMainWnd.get());
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dlg->DontShowBox(), &QCheckBox::toggled, this, [this](bool on) { m_conf.Settings().showaddnetmsg = on ? 0 : 1; });
+    dlg->open();
+}
+
+int CMainDlg::PlayShownItem(int index)
+{
+    IQvNode* node = ShownNode();
+    if (!node) return -1;
+    if (node != DisplayedNode()) {
+        SetDisplayedNode(node);
+    }
+    const int started = PlayDisplayedRow(index);
+    RefreshList();
+    return started;
+}
+
+void CMainDlg::DeletePageTracks(const QList<TrackRef>& tracks)
+{
+    for (auto it = tracks.rbegin(); it != tracks.rend(); ++it) {
+        CQvMusic* track = it->get();
+        if (track == CurrentTrack()) StopPlay();
+        track->AddState(STATE_DELETED_WITH_FILE);
+        Library().RemoveTrackFromAllLists(track);
+        Library().RemoveTrack(track);
+    }
+    RefreshList();
+}
+
+void CMainDlg::RequestLogin() { PostMessage(WM_LOGIN_PROMPT, kLoginPromptSource); }
+
+void CMainDlg::SendPageLog(const QString& kind, const QString& text)
+{
+    StartWorker([kind, text] { CQvLog::GetInstance().SendPageLog(kind, text); });
+}
 
 namespace {
 // The window the update questions go over: the picture-view window in mini mode.

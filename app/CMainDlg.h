@@ -4,6 +4,8 @@
 #include "net/ServiceTasks.h"
 #include "net/Update.h"
 #include "playback/CQvPlayCore.h"
+#include "ui/page/IPageHost.h"
+#include "ui/page/PageText.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -24,6 +26,7 @@ class CPlaylistActions;
 class CQuarvelDlg;
 class CQvConf;
 class CQvNodeTree;
+class CUserSession;
 class CViewDlg;
 class QMimeData;
 struct ScanControl;
@@ -44,7 +47,11 @@ struct MainDlgOptions {
 // window, the list tree, the lyrics table and the scans, plays through the play controller it
 // derives from, and carries out every command of the windows. The windows only show and
 // forward; what the commands do, and what is recorded for them, is decided here.
-class CMainDlg : public CPlayController, public IEngineUi, public IServiceTaskHost, public IUpdatePrompt {
+class CMainDlg : public CPlayController,
+                 public IEngineUi,
+                 public IServiceTaskHost,
+                 public IUpdatePrompt,
+                 public IPageHost {
     Q_OBJECT
 public:
     // Timers of the controller.
@@ -158,6 +165,43 @@ public:
     // The hand-over of a second start (message 1533), with the files it names.
     void PlayHandedOverFiles(const QStringList& paths);
 
+    // The service's pages in the content view: a menu entry by its id (the tabs' and the web
+    // nodes' ids; the offline page when the menu has no such entry), the search page with a
+    // text, the song room (nothing without a signed-in user).
+    void OpenMenuPage(const QString& id);
+    void OpenSearchPage(const QString& text);
+    bool OpenSongRoom();
+    // The address of a menu entry (empty when the menu has none) and of a page on the web host.
+    QString MenuUrl(const QString& id) const;
+    QString WebPageUrl(const QString& pathAndQuery) const;
+    CUserSession& Session() const { return *m_pSession; }
+    // The user name the find-password dialog took.
+    void SetFindPasswordUser(const QString& name) { m_strFindPwdUser = name; }
+    QString FindPasswordUser() const { return m_strFindPwdUser; }
+    // The upload manager the pages' upload methods reach; null until one is installed.
+    void SetPageUploads(IPageUploads* uploads) { m_pUploads = uploads; }
+    // The list context the last page track came with.
+    const PageTrackFields& PageListContext() const { return m_pageContext; }
+
+    // IPageHost
+    CMediaLibrary& PageLibrary() const override { return Library(); }
+    IQvNode* ShownNode() const override;
+    CQvMusic* PlayingTrack() const override { return CurrentTrack(); }
+    void ClearPageQueue() override { ClearPlayQueue(); }
+    bool PageQueueEmpty() const override { return PlayQueue().empty(); }
+    void QueuePageTrack(const TrackRef& track, bool first) override;
+    void PlayPageTrack(const TrackRef& track) override;
+    void AddPageTrack(const TrackRef& track) override;
+    void RecordListContext(const PageTrackFields& fields) override { m_pageContext = fields; }
+    void ShowAddNotice() override;
+    int PlayShownItem(int index) override;
+    void DeletePageTracks(const QList<TrackRef>& tracks) override;
+    void AddMusic() override { OnCommand(50029); }
+    void RequestLogin() override;
+    void SendPageLog(const QString& kind, const QString& text) override;
+    void DropOnPage(const QMimeData* data) override { DropOnList(data); }
+    IPageUploads* PageUploads() const override { return m_pUploads; }
+
     // The exit command: the windows go, the workers end (bounded), then the settings are
     // saved, the databases closed and the logs written; Ended follows.
     void ExitApp(int exitCode = 0);
@@ -240,6 +284,11 @@ private:
     int m_nExitCode = 0;
     QElapsedTimer m_shutdownClock;
     QList<MenuEntry> m_menu;
+    std::unique_ptr<CUserSession> m_pSession;
+    QString m_strShownList; // the last list (not page) the user looked at, by name
+    IPageUploads* m_pUploads = nullptr;
+    PageTrackFields m_pageContext;
+    QString m_strFindPwdUser;
 };
 
 // Whether a file name ends in ".mp3" or ".wma" as the change notifications and the group

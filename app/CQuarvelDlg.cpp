@@ -5,6 +5,7 @@
 #include "app/CNodeTreeModel.h"
 #include "app/CPlaylistActions.h"
 #include "app/CTrackListModel.h"
+#include "app/CUserSession.h"
 #include "app/CViewDlg.h"
 #include "app/UiTexts.h"
 #include "app/WindowIds.h"
@@ -36,6 +37,8 @@
 #include "ui/lyrics/CKLrcChildDlg.h"
 #include "ui/lyrics/CLyricDlg.h"
 #include "ui/lyrics/CQvLyrics.h"
+#include "ui/page/CFixedHtmlView.h"
+#include "ui/page/CPagePane.h"
 
 #include <QItemSelectionModel>
 #include <QSignalBlocker>
@@ -57,6 +60,7 @@
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QTableView>
 #include <QTimer>
 #include <QToolTip>
@@ -161,6 +165,8 @@ CQuarvelDlg::CQuarvelDlg(CMainDlg& controller, CMediaLibrary& library, QWidget* 
     SetSortImages(std::max(0, CSkin::Instance().CurrentScheme()));
     connect(&CSkin::Instance(), &CSkin::SchemeChanged, this, [this](int scheme) {
         SetSortImages(scheme);
+        m_pagePane->SetPageStyle(scheme);
+        m_banner->SetPageStyle(scheme);
         m_list->viewport()->update();
         m_tree->viewport()->update();
     });
@@ -208,6 +214,12 @@ void CQuarvelDlg::BuildTitleBar()
         user->SetText(QStringLiteral("未登录"));
         user->SetColor(9);
         user->setFont(Px(13));
+        user->setCursor(Qt::PointingHandCursor);
+        user->installEventFilter(this);
+    }
+    if (QWidget* pic = m_layout->Control(kUserPic)) {
+        pic->setCursor(Qt::PointingHandCursor);
+        pic->installEventFilter(this);
     }
     for (int id : {kMainMenu, kMiniMode, kToTray, kExit}) ConnectCommand(m_layout->Create<CSkinButton>(id), id);
     if (auto* color = m_layout->Create<CSkinButton>(kColorButton)) {
@@ -263,6 +275,13 @@ void CQuarvelDlg::BuildContent()
     connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this, &CQuarvelDlg::OnTreeSelection);
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_tree, &QWidget::customContextMenuRequested, this, &CQuarvelDlg::OnTreeContextMenu);
+    // The banner: a small page of the service at the foot of the tree pane.
+    m_banner = new CPagePane(&m_ctl, true, tree);
+    m_banner->setObjectName(QStringLiteral("banner"));
+    m_banner->SetContextMenuMode(CFixedHtmlView::kMenuNone);
+    m_banner->SetPageStyle(std::max(0, CSkin::Instance().CurrentScheme()));
+    m_banner->hide();
+    tree->installEventFilter(this);
 
     m_viewStack = new QStackedWidget;
     m_list = new QTableView;
@@ -317,12 +336,10 @@ void CQuarvelDlg::BuildContent()
     connect(m_listModel, &QAbstractItemModel::rowsRemoved, this, &CQuarvelDlg::UpdateListHints);
     m_viewStack->addWidget(m_list);
 
-    m_page = new QLabel;
-    m_page->setObjectName(QStringLiteral("page"));
-    m_page->setAlignment(Qt::AlignCenter);
-    m_page->setWordWrap(true);
-    m_page->setAutoFillBackground(true);
-    m_viewStack->addWidget(m_page);
+    m_pagePane = new CPagePane(&m_ctl, true);
+    m_pagePane->setObjectName(QStringLiteral("page"));
+    m_pagePane->SetPageStyle(std::max(0, CSkin::Instance().CurrentScheme()));
+    m_viewStack->addWidget(m_pagePane);
 
     m_scanProgress = new CScanProgress(m_ctl, m_viewStack);
     m_viewStack->installEventFilter(this);
@@ -537,10 +554,8 @@ void CQuarvelDlg::ShowNode(IQvNode* node)
         name = node->GetName();
     }
     if (web) {
-        m_page->setText(QStringLiteral("<div style='font-size:18px'>%1</div><div style='color:%2'>%3</div>")
-                            .arg(name.toHtmlEscaped(), CSkin::Instance().Color(17).name(),
-                                 QStringLiteral("在线音乐页面")));
-        m_viewStack->setCurrentWidget(m_page);
+        // The controller opens the node's page.
+        m_viewStack->setCurrentWidget(m_pagePane);
         return;
     }
     m_listModel->SetNode(node);
@@ -678,7 +693,55 @@ QString CQuarvelDlg::ElapsedText() const { return m_elapsed ? m_elapsed->Text() 
 QString CQuarvelDlg::RemainingText() const { return m_remaining ? m_remaining->Text() : QString(); }
 QString CQuarvelDlg::LyricText() const { return m_lyricDlg->Panel()->CurrentText(); }
 CQvLyrics* CQuarvelDlg::LyricPanel() const { return m_lyricDlg->Panel(); }
-bool CQuarvelDlg::PageShown() const { return m_viewStack->currentWidget() == m_page; }
+bool CQuarvelDlg::PageShown() const { return m_viewStack->currentWidget() == m_pagePane; }
+
+void CQuarvelDlg::ShowPage(const QString& url)
+{
+    m_viewStack->setCurrentWidget(m_pagePane);
+    m_pagePane->Open(url);
+    if (m_banner->isHidden() && !url.isEmpty()) {
+        // The banner comes with the first page, so a start that shows none makes no page view.
+        const QString origin = QUrl(url).adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment).toString();
+        m_banner->show();
+        m_banner->Open(origin + QStringLiteral("/ad.html"));
+        PlaceBanner();
+    }
+}
+
+void CQuarvelDlg::PlaceBanner()
+{
+    if (m_banner->isHidden()) return;
+    // Under the tree, which gives up the room (after the pane's layout has placed it).
+    constexpr int kBannerHeight = 96;
+    const QSize s = m_banner->parentWidget()->size();
+    m_banner->setGeometry(8, s.height() - kBannerHeight - 8, s.width() - 16, kBannerHeight);
+    QRect tree = m_tree->geometry();
+    tree.setBottom(std::min(tree.bottom(), m_banner->y() - 6));
+    m_tree->setGeometry(tree);
+}
+
+void CQuarvelDlg::CheckTab(int id)
+{
+    for (int tab : {kTabRecommend, kTabLike, kTabSearch})
+        if (CSkinButton* b = m_buttons.value(tab)) b->setChecked(tab == id);
+}
+
+QString CQuarvelDlg::SearchText() const
+{
+    auto* edit = qobject_cast<QLineEdit*>(m_layout->Control(kSearchEdit));
+    return edit ? edit->text() : QString();
+}
+
+void CQuarvelDlg::SetUserName(const QString& name)
+{
+    if (auto* user = static_cast<CSkinLabel*>(m_layout->Control(kUserName))) user->SetText(name);
+}
+
+QString CQuarvelDlg::UserName() const
+{
+    auto* user = static_cast<CSkinLabel*>(m_layout->Control(kUserName));
+    return user ? user->Text() : QString();
+}
 
 void CQuarvelDlg::ShowTitle()
 {
@@ -1179,5 +1242,12 @@ bool CQuarvelDlg::eventFilter(QObject* watched, QEvent* event)
         const QSize s = m_viewStack->size();
         m_scanProgress->setGeometry(0, s.height() - 40, s.width(), 40);
     }
+    if ((watched == m_layout->Control(kUserName) || watched == m_layout->Control(kUserPic))
+        && event->type() == QEvent::MouseButtonRelease) {
+        m_ctl.Session().OnUserArea(static_cast<QWidget*>(watched)->mapToGlobal(QPoint(0, static_cast<QWidget*>(watched)->height())));
+        return true;
+    }
+    if (m_banner && watched == m_banner->parentWidget() && event->type() == QEvent::Resize)
+        QTimer::singleShot(0, this, [this] { PlaceBanner(); });
     return QWidget::eventFilter(watched, event);
 }

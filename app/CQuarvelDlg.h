@@ -35,6 +35,7 @@ class CKLrcChildDlg;
 class CLyricDlg;
 class CQvLyrics;
 class CScanProgress;
+class CPagePane;
 
 // The visible main window: title bar with the page tabs, search and window buttons; the tree of
 // lists beside the list view (or a page); the cover and lyrics panel; the play bar. It shows
@@ -130,6 +131,17 @@ public:
     bool PageShown() const;
     // The hint an empty list shows, empty while the list has rows.
     QString EmptyHint() const;
+    // The content view (the service's pages, styled) and the banner under the tree.
+    CPagePane* ContentPane() const { return m_pagePane; }
+    CPagePane* BannerPane() const { return m_banner; }
+    // Shows the page view with `url` (the offline page for an empty one).
+    void ShowPage(const QString& url);
+    // The page tab that is checked (0: none).
+    void CheckTab(int id);
+    QString SearchText() const;
+    // The user area: the nickname, or "未登录".
+    void SetUserName(const QString& name);
+    QString UserName() const;
     // The window's timers (2, 34); tests fire them without waiting.
     void OnTimer(int id);
 
@@ -171,6 +183,7 @@ private:
     // Rows of the list dragged over the tree or the list: true when the event was theirs.
     bool DropRows(bool onTree, QEvent* event);
     void OnHeaderClicked(int section);
+    void PlaceBanner();
 
     CMainDlg& m_ctl;
     CMediaLibrary& m_library;
@@ -184,7 +197,8 @@ private:
     QStackedWidget* m_viewStack = nullptr;
     QTableView* m_list = nullptr;
     CTrackListModel* m_listModel = nullptr;
-    QLabel* m_page = nullptr;
+    CPagePane* m_pagePane = nullptr;
+    CPagePane* m_banner = nullptr;
     CScanProgress* m_scanProgress = nullptr;
 
     CSkinPicture* m_cover = nullptr;

@@ -15,4 +15,9 @@ constexpr int kUpdateSuccess = 144;
 constexpr int kFeedback = 138;
 constexpr int kMessageInfo = 140;
 constexpr int kMessageList = 141;
+constexpr int kLogin = 150;
+constexpr int kFindPwd = 151;
+constexpr int kModifyPwd = 152;
+constexpr int kUserInfo = 153;
+constexpr int kNetAddMsg = 157;
 } // namespace wnd

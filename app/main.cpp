@@ -1,5 +1,6 @@
 #include "app/CQuarvelApp.h"
 #include "app/WindowGrab.h"
+#include "ui/page/PageEngine.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -9,6 +10,8 @@
 // The program home is also taken from $ORDEL_HOME.
 int main(int argc, char** argv)
 {
+    // Before the application object: the pages' engine needs its scheme and shared contexts.
+    InitPageEngine();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     // The desktop entry and the icon theme name the player (taskbars, notifications, MPRIS).

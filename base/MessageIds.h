@@ -53,6 +53,7 @@ constexpr unsigned WM_SHELL_CHANGE = 1544;    // WM_USER+520, file-system change
 constexpr unsigned WM_TREE_SELECT = 1591;     // a list node was selected in the tree
 constexpr unsigned WM_UPDATE_SUCCESS_SEEN = 1592; // sets the update counter to 1
 constexpr unsigned WM_LOGIN_PROMPT = 7001;    // wParam 1412: open the login prompt
+constexpr unsigned kLoginPromptSource = 1412;
 
 // Upload worker -> page view: lParam 1 progress, 0 end of job.
 constexpr unsigned WM_UPLOAD_NOTIFY = 1124;

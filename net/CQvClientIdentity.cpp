@@ -65,12 +65,24 @@ void CQvClientIdentity::SetVuid(const QString& vuid)
     m_values.vuid = vuid;
 }
 
-void CQvClientIdentity::SetUser(const QString& userId, const QString& nickname, bool signedIn)
+void CQvClientIdentity::SetUser(const QString& userId, const QString& nickname, bool signedIn, const QString& phone)
 {
     std::lock_guard lock(m_mutex);
     m_values.userId = userId;
     m_values.nickname = nickname;
+    m_values.phone = phone;
     m_values.signedIn = signedIn;
+}
+
+void CQvClientIdentity::SignOut()
+{
+    std::lock_guard lock(m_mutex);
+    m_values.vuid.clear();
+    m_values.userId.clear();
+    m_values.nickname.clear();
+    m_values.phone.clear();
+    m_values.regMail.clear();
+    m_values.signedIn = false;
 }
 
 void CQvClientIdentity::Clear()
@@ -286,7 +298,7 @@ int RequestUserInfo(const QString& sessionId)
     }
     UserInfoReply info;
     ParseUserInfoReply(reply, info);
-    identity.SetUser(info.userId, info.nickname, info.signedIn);
+    identity.SetUser(info.userId, info.nickname, info.signedIn, info.phone);
     ServiceControllerWindow().SendMessage(WM_USER_INFO_READY);
     return REQUEST_OK;
 }

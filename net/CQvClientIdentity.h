@@ -28,6 +28,7 @@ public:
         QString vuid;       // the session id of the signed-in user
         QString userId;
         QString nickname;
+        QString phone;      // the account name the service knows the user by; never stored
         QString regMail;
         bool signedIn = false;
     };
@@ -37,8 +38,10 @@ public:
     void SetAdapter(const QString& ip, const QString& gateway);
     void SetHostId(const QString& id);
     void SetVuid(const QString& vuid);
-    void SetUser(const QString& userId, const QString& nickname, bool signedIn);
-    // Back to signed out with an empty run identity; for sign-out and tests.
+    void SetUser(const QString& userId, const QString& nickname, bool signedIn, const QString& phone = QString());
+    // Signed out: the session, the user's id, nickname and phone are forgotten.
+    void SignOut();
+    // Back to signed out with an empty run identity; for tests.
     void Clear();
 
     // The header block's values: the configured ones and this run's.

@@ -6,7 +6,10 @@
 #include "service/Catalogue.h"
 #include "service/ServiceDb.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QHash>
 #include <QJsonArray>
@@ -65,6 +68,26 @@ QString FieldValue(const XmlFields& fields, const char* name)
     for (const auto& f : fields)
         if (f.first == QLatin1String(name)) return f.second;
     return QString();
+}
+
+// The folder of the pages: $ORDEL_SERVICE_PAGES, else installed beside the program, else the
+// source tree's.
+QString PagesDir()
+{
+    const QString env = qEnvironmentVariable("ORDEL_SERVICE_PAGES");
+    if (!env.isEmpty()) return env;
+    const QString installed = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/ordel/service-pages");
+    if (QFileInfo(installed + QStringLiteral("/ordel.js")).isFile()) return installed;
+    return QStringLiteral(ORDEL_SERVICE_PAGES_SOURCE);
+}
+
+const char* PageType(const QString& name)
+{
+    if (name.endsWith(QLatin1String(".css"))) return "text/css; charset=utf-8";
+    if (name.endsWith(QLatin1String(".js"))) return "application/javascript; charset=utf-8";
+    if (name.endsWith(QLatin1String(".svg"))) return "image/svg+xml";
+    if (name.endsWith(QLatin1String(".png"))) return "image/png";
+    return "text/html; charset=utf-8";
 }
 
 QJsonArray PairsJson(const XmlFields& fields)
@@ -209,16 +232,8 @@ struct CServiceServer::Impl {
             return;
         }
         if (method == QLatin1String("search")) {
-            QByteArray text = FormValue(query, "value");
-            bool utf8 = true;
-            QString needle = QString::fromUtf8(text);
-            if (needle.contains(QChar::ReplacementCharacter)) needle = FromAnsi(text, &utf8);
-            QList<CatalogueSong> found;
-            for (const CatalogueSong& song : catalogue.Songs())
-                if (needle.isEmpty() || song.title.contains(needle, Qt::CaseInsensitive)
-                    || song.artist.contains(needle, Qt::CaseInsensitive))
-                    found.append(song);
-            res.set_content(Utf8(PageHtml(QStringLiteral("搜索: ") + needle, found)), "text/html; charset=utf-8");
+            // The search page reads its own query and asks for the songs.
+            Page(res, QStringLiteral("search.html"));
             return;
         }
         if (!value.isEmpty() && !valid) {
@@ -272,10 +287,13 @@ struct CServiceServer::Impl {
         const auto f = [&](const char* name) { return FieldValue(c.fields, name); };
         if (method == QLatin1String("getmenu")) {
             QString menus = QStringLiteral("<menus>");
+            // Named by the ids of the player's page tabs and web nodes.
             const struct { const char* id; const char* name; const char* path; } entries[] = {
-                {"1", "音乐推荐", "/pages/recommend.html"},
-                {"2", "歌曲搜索", "/pages/search.html"},
-                {"3", "歌友会", "/pc/tosongsroom.do"},
+                {"musicrecommand", "音乐推荐", "/pages/recommend.html"},
+                {"musiclikename", "猜你喜欢", "/pages/like.html"},
+                {"firstplay", "首播头条", "/pages/chart.html?list=firstplay"},
+                {"trend", "潮流推荐", "/pages/chart.html?list=trend"},
+                {"mymusic", "我的音乐", "/pages/mymusic.html"},
             };
             for (const auto& e : entries)
                 menus += QStringLiteral("<menu>") + Element("Id", QLatin1String(e.id)) + Element("Name", QString::fromUtf8(e.name))
@@ -385,7 +403,7 @@ struct CServiceServer::Impl {
         const QString user = db.SessionUser(QString::fromUtf8(FormValue(form, "id")));
         const std::string reply = user.isEmpty()
             ? std::string("1$$$$$$$")
-            : Utf8(QStringLiteral("0$%1$%2@example.com$%3$%2@example.com$0$0$0").arg(QStringLiteral("10001"), user, QStringLiteral("演示用户")));
+            : Utf8(QStringLiteral("0$%1$%2$%3$%2@example.com$0$0$0").arg(QStringLiteral("10001"), user, QStringLiteral("演示用户")));
         Answer(SwitchFor(QStringLiteral("/pcc/user/getUserInfo.do")), res, reply, "text/plain; charset=utf-8");
     }
 
@@ -434,27 +452,66 @@ struct CServiceServer::Impl {
         return req.has_param(name) ? QString::fromStdString(req.get_param_value(name)) : QString();
     }
 
-    // One group of the player's page links: {action^song|..^artist|..^album|..^url|..^id|..}.
-    QString PlayLink(const char* action, const CatalogueSong& song) const
+    // A file of the pages folder, as it is.
+    static void Page(httplib::Response& res, const QString& name)
     {
-        const auto field = [](QString v) { return v.replace(QLatin1Char(' '), QLatin1String("%20")); };
-        return QStringLiteral("selfopt://{%1^song|%2^artist|%3^album|%4^url|%5^id|%6^star|%7}")
-            .arg(QLatin1String(action), field(song.title), field(song.artist), field(song.album),
-                 Base() + QStringLiteral("/media/") + song.id + QStringLiteral(".mp3"), song.id, QString::number(song.star));
+        QFile f(PagesDir() + QLatin1Char('/') + name);
+        if (name.contains(QLatin1String("..")) || !f.open(QIODevice::ReadOnly)) {
+            res.status = 404;
+            res.set_content("not found", "text/plain");
+            return;
+        }
+        const QByteArray bytes = f.readAll();
+        res.set_content(std::string(bytes.constData(), static_cast<size_t>(bytes.size())), PageType(name));
     }
 
-    // A page of songs with play and add links, and the search box.
-    QString PageHtml(const QString& title, const QList<CatalogueSong>& songs) const
+    static QString SearchText(const QByteArray& raw)
     {
-        QString rows;
+        const QByteArray text = UrlDecode(raw);
+        bool utf8 = true;
+        QString needle = QString::fromUtf8(text);
+        if (needle.contains(QChar::ReplacementCharacter)) needle = FromAnsi(text, &utf8);
+        return needle.trimmed();
+    }
+
+    // The songs of a page's list: recommend, like, firstplay, trend or search (with `value`).
+    QJsonObject SongsJson(const QString& list, const QByteArray& rawValue) const
+    {
+        QList<CatalogueSong> songs = catalogue.Songs();
+        QJsonObject out;
+        if (list == QLatin1String("search")) {
+            const QString needle = SearchText(rawValue);
+            out[QStringLiteral("value")] = needle;
+            QList<CatalogueSong> found;
+            for (const CatalogueSong& song : songs)
+                if (needle.isEmpty() || song.title.contains(needle, Qt::CaseInsensitive)
+                    || song.artist.contains(needle, Qt::CaseInsensitive) || song.album.contains(needle, Qt::CaseInsensitive))
+                    found.append(song);
+            songs = found;
+        } else if (list == QLatin1String("like")) {
+            QList<CatalogueSong> picked;
+            for (int i = 0; i < songs.size(); ++i)
+                if (i % 3 != 0) picked.append(songs[i]);
+            std::reverse(picked.begin(), picked.end());
+            songs = picked.mid(0, 16);
+        } else if (list == QLatin1String("firstplay")) {
+            std::reverse(songs.begin(), songs.end());
+            songs = songs.mid(0, 12);
+        } else if (list == QLatin1String("trend")) {
+            std::stable_sort(songs.begin(), songs.end(), [](const CatalogueSong& a, const CatalogueSong& b) { return a.star > b.star; });
+            songs = songs.mid(0, 16);
+        }
+        QJsonArray array;
         for (const CatalogueSong& s : songs)
-            rows += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td><a href=\"%4\">播放</a> <a href=\"%5\">添加</a></td></tr>")
-                        .arg(Escape(s.title), Escape(s.artist), Escape(s.album), Escape(PlayLink("play", s)), Escape(PlayLink("add", s)));
-        return QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>%1</title></head><body>"
-                              "<form method=\"get\" action=\"/metadata/enter.do\"><input type=\"hidden\" name=\"m\" value=\"search\">"
-                              "<input name=\"value\"><button type=\"submit\">搜索</button></form>"
-                              "<h1>%1</h1><table>%2</table></body></html>")
-            .arg(Escape(title), rows);
+            array.append(QJsonObject {{QStringLiteral("id"), s.id},
+                                      {QStringLiteral("title"), s.title},
+                                      {QStringLiteral("artist"), s.artist},
+                                      {QStringLiteral("album"), s.album},
+                                      {QStringLiteral("star"), s.star},
+                                      {QStringLiteral("url"), Base() + QStringLiteral("/media/") + s.id + QStringLiteral(".mp3")},
+                                      {QStringLiteral("cover"), s.hasCover ? Base() + QStringLiteral("/cover/") + s.id + QStringLiteral(".bmp") : QString()}});
+        out[QStringLiteral("songs")] = array;
+        return out;
     }
 
     void Routes();
@@ -539,13 +596,7 @@ void CServiceServer::Impl::Routes()
     });
 
     // Sign-in: a form whose answer is the page the player watches for ("loginResult.do?Response=").
-    server.Get("/pcc/user/login.do", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>登录</title></head><body>"
-                        "<form method=\"post\" action=\"/pcc/user/login.do\">"
-                        "<input name=\"user\" value=\"demo\"><input name=\"password\" type=\"password\">"
-                        "<button type=\"submit\">登录</button></form></body></html>",
-                        "text/html; charset=utf-8");
-    });
+    server.Get("/pcc/user/login.do", [](const httplib::Request&, httplib::Response& res) { Page(res, QStringLiteral("login.html")); });
     server.Post("/pcc/user/login.do", [this](const httplib::Request& req, httplib::Response& res) {
         const FormFields form = ParseForm(Bytes(req.body));
         QString user = QString::fromUtf8(FormValue(form, "user"));
@@ -555,18 +606,32 @@ void CServiceServer::Impl::Routes()
         res.set_redirect(Utf8(QStringLiteral("/pcc/user/loginResult.do?Response=0$") + vuid));
     });
     server.Get("/pcc/user/loginResult.do", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content("<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body>登录成功</body></html>",
+        res.set_content("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><link rel=\"stylesheet\" href=\"/pages/ordel.css\"></head>"
+                        "<body><div class=\"form-page\"><div class=\"form\"><h1>登录成功</h1></div></div></body></html>",
                         "text/html; charset=utf-8");
     });
-    server.Get("/pages/recommend.html", [this](const httplib::Request&, httplib::Response& res) {
-        res.set_content(Utf8(PageHtml(QStringLiteral("音乐推荐"), catalogue.Songs())), "text/html; charset=utf-8");
+
+    // The pages the player shows, served as they are, and the song lists they ask for.
+    server.Get("/pages/data/songs.json", [this](const httplib::Request& req, httplib::Response& res) {
+        const QByteArray target = Bytes(req.target);
+        const qsizetype q = target.indexOf('?');
+        QByteArray list, rawValue;
+        if (q >= 0)
+            for (const QByteArray& pair : target.mid(q + 1).split('&')) {
+                if (pair.startsWith("list=")) list = pair.mid(5);
+                else if (pair.startsWith("value=")) rawValue = pair.mid(6);
+            }
+        Json(res, SongsJson(QString::fromLatin1(list), rawValue));
     });
-    for (const char* page : {"/pages/search.html", "/pc/tosongsroom.do", "/ad.html", "/pcc/ad.do"}) {
-        server.Get(page, [](const httplib::Request& req, httplib::Response& res) {
-            res.set_content("<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body>" + req.path + "</body></html>",
-                            "text/html; charset=utf-8");
-        });
-    }
+    server.Get(R"(/pages/([A-Za-z0-9_-]+\.(html|css|js|svg|png)))", [](const httplib::Request& req, httplib::Response& res) {
+        Page(res, QString::fromStdString(req.matches[1]));
+    });
+    server.Get("/pc/tosongsroom.do", [](const httplib::Request&, httplib::Response& res) { Page(res, QStringLiteral("songroom.html")); });
+    for (const char* banner : {"/ad.html", "/pcc/ad.do"})
+        server.Get(banner, [](const httplib::Request&, httplib::Response& res) { Page(res, QStringLiteral("ad.html")); });
+    server.Get("/v5/action/secweborder/weborder2.do", [](const httplib::Request&, httplib::Response& res) {
+        Page(res, QStringLiteral("weborder.html"));
+    });
 
     // What tests look at and switch.
     server.Get("/_state/requests", [this](const httplib::Request& req, httplib::Response& res) {

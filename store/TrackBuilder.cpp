@@ -70,7 +70,7 @@ TrackRef ReadTrackFromFile(const QString& path, const TrackBuildOptions& options
     return track;
 }
 
-TrackRef BuildTrackFromUrl(CMediaLibrary& library, const UrlTrackFields& fields, const TrackBuildOptions& options)
+TrackRef MakeTrackFromUrl(CMediaLibrary& library, const UrlTrackFields& fields, const TrackBuildOptions& options)
 {
     if (fields.url.isEmpty()) return TrackRef();
     const QString gid = MakeGid(fields.url);
@@ -92,5 +92,16 @@ TrackRef BuildTrackFromUrl(CMediaLibrary& library, const UrlTrackFields& fields,
     track->AttachInfo(info, options.owner);
     if (fields.fromPage) track->AddState(STATE_ADDED_BY_PAGE | STATE_FROM_SERVICE);
     if (options.userAddition) info->AddDay = TodayDayNumber();
+    return track;
+}
+
+TrackRef BuildTrackFromUrl(CMediaLibrary& library, const UrlTrackFields& fields, const TrackBuildOptions& options)
+{
+    TrackRef track = MakeTrackFromUrl(library, fields, options);
+    if (!track) return track;
+    {
+        std::lock_guard lock(library.Mutex());
+        if (library.Store().FindTrack(track->GetInfo()->Gid, 0) == track.get()) return track;
+    }
     return Store(library, std::move(track), options);
 }

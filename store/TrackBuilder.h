@@ -38,5 +38,8 @@ struct UrlTrackFields {
     bool fromPage = false; // tracks of the service's pages carry state 0x8 and 0x4
 };
 
+// The track of a network address: the one the store holds for its Gid, else a new track that
+// is not stored (a page's track plays without joining the library).
+TrackRef MakeTrackFromUrl(CMediaLibrary& library, const UrlTrackFields& fields, const TrackBuildOptions& options);
 // The track of a network address, built, stored and announced as BuildTrackFromFile does.
 TrackRef BuildTrackFromUrl(CMediaLibrary& library, const UrlTrackFields& fields, const TrackBuildOptions& options);

@@ -241,5 +241,6 @@ void ParseUserInfoReply(const QByteArray& reply, UserInfoReply& info)
         if (code[i] < '0' || code[i] > '9') digits = false;
     info.signedIn = digits && ReadDecimal(code) == 0;
     info.userId = QString::fromUtf8(field(1));
+    info.phone = QString::fromUtf8(field(2));
     info.nickname = QString::fromUtf8(field(3));
 }

@@ -88,6 +88,7 @@ struct UserInfoReply {
     bool signedIn = false;
     QString userId;
     QString nickname;
+    QString phone; // field 2: the account name, which on the service is the phone number
 };
 void ParseUserInfoReply(const QByteArray& reply, UserInfoReply& info);
 

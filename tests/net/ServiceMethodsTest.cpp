@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QJsonArray>
+#include <QJsonDocument>
 
 #include <httplib.h>
 
@@ -100,8 +101,8 @@ TEST_F(ServiceMethods, EveryMethodSendsItsDocumentAndReadsItsReply)
 {
     QList<MenuEntry> menu;
     ASSERT_EQ(RequestMenu(url(), menu), REQUEST_OK);
-    ASSERT_EQ(menu.size(), 3); // the entry without an address is left out
-    EXPECT_EQ(menu[0].Id, QStringLiteral("1"));
+    ASSERT_EQ(menu.size(), 5); // the entry without an address is left out
+    EXPECT_EQ(menu[0].Id, QStringLiteral("musicrecommand"));
     EXPECT_EQ(menu[0].Name, QStringLiteral("音乐推荐"));
     EXPECT_TRUE(menu[0].Url.startsWith(svc().Base()));
     EXPECT_EQ(Last(QStringLiteral("getmenu"))[QStringLiteral("body")].toString(), QStringLiteral("m=getmenu&r=null"));
@@ -322,13 +323,27 @@ TEST_F(ServiceMethods, TheServiceMeasuresUploadsAndAnswersTheCapacity)
     EXPECT_EQ(doc[QStringLiteral("query")].toObject()[QStringLiteral("song")].toString(), QStringLiteral("歌"));
     EXPECT_EQ(svc().Requests(QStringLiteral("getTempCapacity")).size(), 1);
 
-    // The pages the player embeds carry its play and add links.
+    // The pages the player embeds are served as they are; they ask for their songs, the search
+    // text in UTF-8 or in the code page.
     auto page = c.Get("/metadata/enter.do?m=search&value=%E6%98%9F");
     ASSERT_TRUE(page);
-    const QString html = QString::fromStdString(page->body);
-    EXPECT_TRUE(html.contains(QStringLiteral("selfopt://{play^song|星空下的约定^artist|李星^album|星空^url|") + svc().Base()));
-    EXPECT_FALSE(html.contains(QStringLiteral("Morning")));
+    EXPECT_TRUE(QString::fromStdString(page->body).contains(QStringLiteral("/pages/ordel.js")));
+    for (const char* query : {"/pages/data/songs.json?list=search&value=%E6%98%9F", "/pages/data/songs.json?list=search&value=%D0%C7"}) {
+        auto songs = c.Get(query);
+        ASSERT_TRUE(songs);
+        const QJsonObject found = QJsonDocument::fromJson(QByteArray::fromStdString(songs->body)).object();
+        EXPECT_EQ(found[QStringLiteral("value")].toString(), QStringLiteral("星")) << query;
+        const QJsonArray list = found[QStringLiteral("songs")].toArray();
+        ASSERT_FALSE(list.isEmpty()) << query;
+        for (const QJsonValue& v : list) {
+            const QJsonObject o = v.toObject();
+            EXPECT_TRUE((o[QStringLiteral("title")].toString() + o[QStringLiteral("artist")].toString()
+                         + o[QStringLiteral("album")].toString()).contains(QStringLiteral("星")));
+            EXPECT_TRUE(o[QStringLiteral("url")].toString().startsWith(svc().Base() + QStringLiteral("/media/")));
+        }
+    }
     auto recommend = c.Get("/pages/recommend.html");
     ASSERT_TRUE(recommend);
-    EXPECT_EQ(QString::fromStdString(recommend->body).count(QStringLiteral("selfopt://{add^")), 32);
+    EXPECT_TRUE(QString::fromStdString(recommend->body).contains(QStringLiteral("Ordel.cards")));
+    EXPECT_EQ(c.Get("/pages/../CMakeLists.txt")->status, 404);
 }

@@ -1,0 +1,39 @@
+#pragma once
+#include "app/CSkinDialog.h"
+
+class QLineEdit;
+
+// "找回密码": the user name whose password is to be found again. Nothing is sent.
+class CFindPwdDlg : public CSkinDialog {
+    Q_OBJECT
+public:
+    explicit CFindPwdDlg(QWidget* parent = nullptr);
+    QString UserName() const;
+    QLineEdit* NameEdit() const { return m_name; }
+    void OnCloseButton() override;
+
+private:
+    void Confirm();
+    QLineEdit* m_name;
+};
+
+// "修改密码": old, new and repeated new password; it only closes.
+class CModifyPwdDlg : public CSkinDialog {
+    Q_OBJECT
+public:
+    explicit CModifyPwdDlg(QWidget* parent = nullptr);
+    void OnCloseButton() override;
+};
+
+// "个人信息": the nickname, checked as the service allows it. Nothing is sent.
+class CUserInfoDlg : public CSkinDialog {
+    Q_OBJECT
+public:
+    explicit CUserInfoDlg(const QString& nickname, QWidget* parent = nullptr);
+    QLineEdit* NicknameEdit() const { return m_nickname; }
+    // The check of the typed nickname: true when it may be kept (an empty text is ignored).
+    bool CheckNicknameField();
+
+private:
+    QLineEdit* m_nickname;
+};

@@ -1,0 +1,639 @@
+// The service's pages inside the player, in the real page engine (offscreen) against the
+// reference service: the "selfopt://" addresses, every bridge method called from a reference
+// page, the refusal of other origins, the page style, the offline page, and signing in and out.
+#include "app/CFirstSearchDlg.h"
+#include "app/CLoginDlg.h"
+#include "app/CMainDlg.h"
+#include "app/CNetAddMsgDlg.h"
+#include "app/CQuarvelApp.h"
+#include "app/CQuarvelDlg.h"
+#include "app/CUserSession.h"
+
+#include "base/MessageIds.h"
+#include "base/Worker.h"
+#include "library/LibraryScan.h"
+#include "model/CQvMusic.h"
+#include "model/TrackInfo.h"
+#include "model/TrackUtil.h"
+#include "net/CQvClientIdentity.h"
+#include "net/CQvLog.h"
+#include "store/CMediaLibrary.h"
+#include "store/CQvConf.h"
+#include "store/CQvMediaStore.h"
+#include "store/IQvNode.h"
+#include "store/TrackBuilder.h"
+#include "net/ServiceTasks.h"
+#include "tests/common/TestUtil.h"
+#include "tests/fixtures/Fixtures.h"
+#include "tests/net/ServiceProcess.h"
+#include "ui/CSkinLabel.h"
+#include "ui/ControlIds.h"
+#include "ui/page/CPageBridge.h"
+#include "ui/page/CFixedHtmlView.h"
+#include "ui/page/CPagePane.h"
+#include "ui/page/IPageHost.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTimer>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QWebEnginePage>
+
+#include <httplib.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
+#include <thread>
+
+using namespace fixtures;
+using testutil::WaitUntil;
+
+namespace {
+
+constexpr int kWaitMs = 30000;
+
+ServiceProcess& Svc()
+{
+    static ServiceProcess svc;
+    if (!svc.Running()) {
+        QString error;
+        EXPECT_TRUE(svc.Start(&error)) << error.toStdString();
+    }
+    return svc;
+}
+
+// A start of the player in its own home whose "server.xml" names the reference service.
+class Player {
+public:
+    Player()
+    {
+        const QString home = m_home.path() + QLatin1Char('/');
+        QDir().mkpath(home + QStringLiteral("data"));
+        const QString hostPort = QStringLiteral("127.0.0.1:%1").arg(Svc().Port());
+        testutil::WriteFile(home + QStringLiteral("data/server.xml"),
+                            QStringLiteral("<?xml version=\"1.0\" encoding=\"GBK\"?>\n"
+                                           "<url name=\"metadataurl\" value=\"http://%1/metadata/enter.do\"/>\n"
+                                           "<url name=\"passporturl\" value=\"http://%1\"/>\n"
+                                           "<url name=\"logserverurl\" value=\"http://%s/log/enter.do\"/>\n"
+                                           "<defaulturl6><name value=\"%1\"/></defaulturl6>\n")
+                                .arg(hostPort)
+                                .toUtf8());
+        testutil::WriteFile(home + QStringLiteral("Info.ini"),
+                            QStringLiteral("[info]\r\nversion=1.0\r\nUdpUrl=http://%1/metadata/enter.do\r\n").arg(hostPort).toUtf8());
+        CQvClientIdentity::Instance().Clear();
+        AppOptions options;
+        options.home = home;
+        options.resourceDir = testutil::SourceDir() + QStringLiteral("/resources/");
+        options.registerAssociation = false;
+        options.store = &m_store;
+        options.main.serviceTasks = true;
+        options.main.identity = false;
+        options.main.startupScan = false;
+        options.main.watchChanges = false;
+        m_app = std::make_unique<CQuarvelApp>(QStringList(), options);
+        QObject::connect(m_app.get(), &CQuarvelApp::Finished, [this](int) { m_finished = true; });
+        m_started = m_app->InitInstance() < 0;
+        if (m_started && WaitUntil([this] { return Ctl().LibraryLoaded(); }, kWaitMs)) {
+            // The first-run dialog of an empty library is not what these tests look at.
+            if (WaitUntil([this] { return Wnd().findChild<CFirstSearchDlg*>() != nullptr; }, 3000))
+                Wnd().findChild<CFirstSearchDlg*>()->reject();
+            m_loaded = true;
+        }
+    }
+    ~Player()
+    {
+        if (m_started && !m_finished) {
+            Ctl().OnCommand(ctl::kExit);
+            WaitUntil([this] { return m_finished; }, kWaitMs);
+        }
+        m_app.reset();
+        ClearExiting();
+        CQvClientIdentity::Instance().Clear();
+    }
+
+    bool Ready() const { return m_loaded; }
+    CMainDlg& Ctl() const { return *m_app->Controller(); }
+    CQuarvelDlg& Wnd() const { return *Ctl().MainWindow(); }
+    CMediaLibrary& Lib() const { return m_app->Library(); }
+    QString Home() const { return m_home.path(); }
+
+    IQvNode* Node(const QString& name) const
+    {
+        std::lock_guard lock(Lib().Mutex());
+        return Lib().Store().FindNode(name);
+    }
+    int NodeSize(const QString& name) const
+    {
+        std::lock_guard lock(Lib().Mutex());
+        IQvNode* node = Lib().Store().FindNode(name);
+        return node ? node->TrackCount() : -1;
+    }
+    CQvMusic* TrackByUrl(const QString& url) const
+    {
+        std::lock_guard lock(Lib().Mutex());
+        return Lib().Store().FindTrack(MakeGid(url), 0);
+    }
+    bool InLibrary(CQvMusic* track) const
+    {
+        std::lock_guard lock(Lib().Mutex());
+        const auto& all = Lib().Store().LibraryTracks();
+        return std::find(all.begin(), all.end(), track) != all.end();
+    }
+
+    // Local music with these files, shown in the list view.
+    void ShowLocalMusic(const QStringList& files)
+    {
+        Ctl().AddFiles(files);
+        Ctl().OnTreeSelect(Node(QString::fromUtf16(kLocalMusicNode)));
+    }
+
+    // The content view on a menu entry, once the menu is there and the page has completed.
+    CFixedHtmlView* OpenMenuPage(const QString& id)
+    {
+        if (!WaitUntil([&] { return !Ctl().MenuUrl(id).isEmpty(); }, kWaitMs)) return nullptr;
+        Ctl().OpenMenuPage(id);
+        CFixedHtmlView* view = Wnd().ContentPane()->View();
+        const QString path = QUrl(Ctl().MenuUrl(id)).path();
+        if (!WaitUntil([&] { return view->CurrentUrl().contains(path); }, kWaitMs)) return nullptr;
+        return view;
+    }
+
+private:
+    QTemporaryDir m_home;
+    CQvMediaStore m_store;
+    std::unique_ptr<CQuarvelApp> m_app;
+    bool m_started = false;
+    bool m_loaded = false;
+    bool m_finished = false;
+};
+
+// The value of a script in the page (run to its end, bridge calls included).
+QVariant Eval(CFixedHtmlView* view, const QString& script)
+{
+    auto result = std::make_shared<std::pair<bool, QVariant>>(false, QVariant());
+    view->page()->runJavaScript(script, [result](const QVariant& v) {
+        result->first = true;
+        result->second = v;
+    });
+    EXPECT_TRUE(WaitUntil([&] { return result->first; }, kWaitMs)) << script.toStdString();
+    return result->second;
+}
+
+// Waits until the page has run its scripts (the song lists of the reference pages come late).
+bool WaitForScript(CFixedHtmlView* view, const QString& condition)
+{
+    return WaitUntil([&] { return Eval(view, condition).toBool(); }, kWaitMs);
+}
+
+QString MakeMp3(const QString& path, const QString& title)
+{
+    Mp3Options o;
+    o.seconds = 2.0;
+    o.sampleRate = 22050;
+    o.channels = 1;
+    o.bitrateKbps = 32;
+    EXPECT_TRUE(WriteMp3(path, o, Tags::Id3v2(title, QStringLiteral("Artist"), QStringLiteral("Album"))));
+    return path;
+}
+
+// The upload manager's seam: the real manager is built by the upload work; until then this
+// records what the bridge hands it.
+struct RecordingUploads : IPageUploads {
+    QList<QPair<QString, QString>> queued; // Gid, address
+    QStringList cancelled;
+    int QueueUpload(const TrackRef& track, const QString& address) override
+    {
+        queued.append({track->GetInfo()->Gid, address});
+        return 0;
+    }
+    int CancelUpload(const QString& gid) override
+    {
+        cancelled.append(gid);
+        return 1;
+    }
+    int UploadProgress(const QString& gid) const override { return queued.isEmpty() || queued.first().first != gid ? -1 : 42; }
+};
+
+// Clicks a link to `href` added to the page, as a user's click on the page's own link would.
+void ClickLink(CFixedHtmlView* view, const QString& href)
+{
+    Eval(view, QStringLiteral("(function () { var a = document.createElement('a'); a.href = '%1'; a.textContent = 'x';"
+                              " document.body.appendChild(a); a.click(); return 1; })()").arg(href));
+}
+
+QString Media(const QString& id) { return Svc().Base() + QStringLiteral("/media/") + id + QStringLiteral(".mp3"); }
+
+} // namespace
+
+TEST(Page, SelfOptPlayGroupsReplaceTheQueueAndAddGroupsJoinTheLibrary)
+{
+    Player p;
+    ASSERT_TRUE(p.Ready());
+    CFixedHtmlView* view = p.OpenMenuPage(QStringLiteral("musicrecommand"));
+    ASSERT_TRUE(view);
+    const QString page = view->CurrentUrl();
+    // The recommendation page came in the window's style.
+    EXPECT_TRUE(page.contains(QStringLiteral("cssStyle=")));
+    ASSERT_TRUE(WaitForScript(view, QStringLiteral("document.querySelectorAll('.card').length > 0")));
+
+    // Something queued before: the play groups start a new queue.
+    TrackRef before = MakeTrackFromUrl(p.Lib(), {Media(QStringLiteral("1003")), QStringLiteral("Old")}, {});
+    p.Ctl().QueuePageTrack(before, false);
+    ASSERT_EQ(p.Ctl().PlayQueue().size(), 1u);
+
+    const QString u1 = Media(QStringLiteral("1001")), u2 = Media(QStringLiteral("1002"));
+    ClickLink(view, QStringLiteral("selfopt://{play^song|A^artist|B^url|%1}{play^song|C^url|%2}").arg(u1, u2));
+    ASSERT_TRUE(WaitUntil([&] { return p.Ctl().PlayQueue().size() == 2; }, kWaitMs));
+    EXPECT_EQ(p.Ctl().PlayQueue()[0]->GetInfo()->Song, QStringLiteral("A"));
+    EXPECT_EQ(p.Ctl().PlayQueue()[0]->GetInfo()->Artist, QStringLiteral("B"));
+    EXPECT_EQ(p.Ctl().PlayQueue()[1]->GetInfo()->Song, QStringLiteral("C"));
+    EXPECT_TRUE(p.Ctl().PlayQueue()[0]->GetState() & STATE_ADDED_BY_PAGE);
+    EXPECT_TRUE(p.Ctl().PlayQueue()[0]->GetState() & STATE_FROM_SERVICE);
+    // The first of them plays; a played page track does not join the library.
+    EXPECT_EQ(p.Ctl().CurrentTrack(), p.Ctl().PlayQueue()[0].get());
+    EXPECT_FALSE(p.InLibrary(p.Ctl().PlayQueue()[0].get()));
+    // The page stays where it was.
+    EXPECT_EQ(view->CurrentUrl(), page);
+    EXPECT_EQ(view->url().toString(), page);
+
+    // An add group: "%20" becomes a blank, "null" leaves the field empty, the notice shows once.
+    const QString u3 = Media(QStringLiteral("1004"));
+    const int urlList = p.NodeSize(QStringLiteral("试听列表"));
+    ClickLink(view, QStringLiteral("selfopt://{add^song|Hello%20World^album|null^artist|X^url|%1^id|1004}").arg(u3));
+    ASSERT_TRUE(WaitUntil([&] { return p.TrackByUrl(u3) != nullptr; }, kWaitMs));
+    CQvMusic* added = p.TrackByUrl(u3);
+    EXPECT_EQ(added->GetInfo()->Song, QStringLiteral("Hello World"));
+    EXPECT_TRUE(added->GetInfo()->Album.isEmpty());
+    EXPECT_EQ(added->GetInfo()->CmsID, QStringLiteral("1004"));
+    EXPECT_TRUE(p.InLibrary(added));
+    EXPECT_EQ(p.NodeSize(QStringLiteral("试听列表")), urlList + 1);
+    // The tree shows the network list with the new track.
+    EXPECT_EQ(p.Ctl().DisplayedNode(), p.Node(QStringLiteral("试听列表")));
+    ASSERT_TRUE(WaitUntil([&] { return p.Wnd().findChild<CNetAddMsgDlg*>() != nullptr; }, kWaitMs));
+    EXPECT_EQ(p.Wnd().findChildren<CNetAddMsgDlg*>().size(), 1);
+    // A second add on the same page: no second notice.
+    view->Bridge()->RunSelfOpt(
+        QStringLiteral("selfopt://{add^song|Z^url|%1}").arg(Media(QStringLiteral("1005"))));
+    EXPECT_EQ(p.Wnd().findChildren<CNetAddMsgDlg*>().size(), 1);
+    // "下次不再提示" is kept as the setting.
+    p.Wnd().findChild<CNetAddMsgDlg*>()->DontShowBox()->setChecked(true);
+    EXPECT_EQ(CQvConf::Instance().Settings().showaddnetmsg, 0);
+}
+
+TEST(Page, EveryBridgeMethodFromTheMyMusicPage)
+{
+    Player p;
+    ASSERT_TRUE(p.Ready());
+    QTemporaryDir music;
+    const QStringList files = {MakeMp3(music.filePath(QStringLiteral("a.mp3")), QStringLiteral("Don't Stop")),
+                               MakeMp3(music.filePath(QStringLiteral("b.mp3")), QStringLiteral("Second")),
+                               MakeMp3(music.filePath(QStringLiteral("c.mp3")), QStringLiteral("Third"))};
+    p.ShowLocalMusic(files);
+    IQvNode* local = p.Node(QString::fromUtf16(kLocalMusicNode));
+    ASSERT_EQ(p.NodeSize(QString::fromUtf16(kLocalMusicNode)), 3);
+    CFixedHtmlView* view = p.OpenMenuPage(QStringLiteral("mymusic"));
+    ASSERT_TRUE(view);
+    // The page listed the shown list through GetItemCount and GetItem.
+    ASSERT_TRUE(WaitForScript(view, QStringLiteral("document.querySelectorAll('tr[data-gid]').length === 3")));
+
+    const auto gidAt = [&](int i) {
+        std::lock_guard lock(p.Lib().Mutex());
+        return local->GetTrack(i)->GetInfo()->Gid;
+    };
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.GetItemCount(0)")).toInt(), 3);
+    int dont = -1;
+    for (int i = 0; i < 3; ++i)
+        if (Eval(view, QStringLiteral("window.external.GetItem(%1)").arg(i)).toString().contains(QStringLiteral("'name':'Dont Stop'")))
+            dont = i;
+    ASSERT_GE(dont, 0);
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.GetItem(%1)").arg(dont)).toString(),
+              QStringLiteral("{'name':'Dont Stop','singer':'Artist','album':'Album','GID':'%1'}").arg(gidAt(dont)));
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.GetItem(3)")).toString(), QString());
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.GetItem(-1)")).toString(), QString());
+
+    // PlaySong and GetPlayingMusicID; an index out of range changes nothing.
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.GetPlayingMusicID()")).toString(), QString());
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.PlaySong(7)")).toInt(), -1);
+    EXPECT_EQ(p.Ctl().CurrentTrack(), nullptr);
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.PlaySong(1)")).toInt(), 1);
+    ASSERT_TRUE(p.Ctl().CurrentTrack());
+    EXPECT_EQ(p.Ctl().CurrentTrack()->GetInfo()->Gid, gidAt(1));
+    EXPECT_EQ(p.Ctl().PlayingNode(), local);
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.GetPlayingMusicID()")).toString(), gidAt(1));
+    ASSERT_TRUE(WaitForScript(view, QStringLiteral("!!document.querySelector('tr.playing')")));
+
+    // Signed out: IsLogin asks for the sign-in dialog after the call; no login string; no uploads.
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.GetLoginString(0)")).toString(), QString());
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.IsLogin()")).toInt(), -1);
+    ASSERT_TRUE(WaitUntil([&] { return p.Ctl().Session().LoginDialog() != nullptr; }, kWaitMs));
+    p.Ctl().Session().LoginDialog()->OnCloseButton();
+    ASSERT_TRUE(WaitUntil([&] { return p.Ctl().Session().LoginDialog() == nullptr; }, kWaitMs));
+    // The dialog opens only after the call has returned to the page.
+    EXPECT_EQ(view->Bridge()->IsLogin(), -1);
+    EXPECT_EQ(p.Ctl().Session().LoginDialog(), nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return p.Ctl().Session().LoginDialog() != nullptr; }, kWaitMs));
+    p.Ctl().Session().LoginDialog()->OnCloseButton();
+    const QString upload = Svc().Base() + QStringLiteral("/up/upload.do");
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.UploadMusic(0, '%1')").arg(upload)).toInt(), -1);
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.GetProgress('%1')").arg(gidAt(0))).toInt(), -1);
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.CancelUpload('%1')").arg(gidAt(0))).toInt(), 0);
+
+    // Signed in (vuid V, phone P): the login string; uploads reach the upload manager, with
+    // their arguments checked first.
+    CQvClientIdentity::Instance().SetVuid(QStringLiteral("V"));
+    CQvClientIdentity::Instance().SetUser(QStringLiteral("1"), QStringLiteral("N"), true, QStringLiteral("P"));
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.GetLoginString(0)")).toString(), QStringLiteral("orgin=2&vuid=V&phone=P"));
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.IsLogin()")).toInt(), 1);
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.UploadMusic(0, '%1')").arg(upload)).toInt(), -1); // no manager yet
+    RecordingUploads uploads;
+    p.Ctl().SetPageUploads(&uploads);
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.UploadMusic(9, '%1')").arg(upload)).toInt(), -1);
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.UploadMusic(0, 'file:///etc/passwd')")).toInt(), -1);
+    EXPECT_TRUE(uploads.queued.isEmpty());
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.UploadMusic(0, '%1')").arg(upload)).toInt(), 0);
+    ASSERT_EQ(uploads.queued.size(), 1);
+    EXPECT_EQ(uploads.queued[0].first, gidAt(0));
+    EXPECT_TRUE(uploads.queued[0].second.startsWith(upload + QStringLiteral("?orgin=2&song=")));
+    EXPECT_TRUE(uploads.queued[0].second.contains(QStringLiteral("&uploadkey=%1&phone=P&filename=").arg(gidAt(0))));
+    EXPECT_TRUE(uploads.queued[0].second.contains(QStringLiteral("&vuid=V&album=Album"))) << uploads.queued[0].second.toStdString();
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.GetProgress('%1')").arg(gidAt(0))).toInt(), 42);
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.CancelUpload('%1')").arg(gidAt(0))).toInt(), 1);
+    // The page hears the upload's progress through OnStateChange.
+    view->NotifyUpload(60, 1, gidAt(0));
+    EXPECT_TRUE(WaitForScript(view, QStringLiteral("!!document.querySelector('tr[data-gid=\"%1\"] .progress')").arg(gidAt(0))));
+    view->NotifyUpload(100, 0, gidAt(0));
+    EXPECT_TRUE(WaitForScript(view, QStringLiteral("document.querySelector('tr[data-gid=\"%1\"] .up').textContent === '已上传'").arg(gidAt(0))));
+
+    // SleepExT holds the page no longer than the cap.
+    const int slept = Eval(view, QStringLiteral("(function () { var t = Date.now(); window.external.SleepExT(60000); return Date.now() - t; })()")).toInt();
+    EXPECT_GE(slept, CPageBridge::kSleepCapMs - 100);
+    EXPECT_LT(slept, CPageBridge::kSleepCapMs + 3000);
+
+    // The page logs reach the log server.
+    Svc().Reset();
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.SearchLog('周杰\\t3')")).toInt(), 0);
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.RecommendLog('card\\t1001')")).toInt(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return Svc().Requests(QStringLiteral("searchlog")).size() == 1
+                                    && Svc().Requests(QStringLiteral("recommendlog")).size() == 1; }, kWaitMs));
+    EXPECT_EQ(Svc().Requests(QStringLiteral("searchlog"))[0].toObject()[QStringLiteral("document")].toObject()
+                  [QStringLiteral("form")].toObject()[QStringLiteral("r")].toString(), QStringLiteral("周杰\t3"));
+
+    // DelMusic: the listed items leave the library (the playing one stops first), uploads cancelled.
+    p.Ctl().PlayShownItem(2);
+    const QString third = gidAt(2);
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.DelMusic('2|0|9|')")).toInt(), 1);
+    EXPECT_EQ(p.NodeSize(QString::fromUtf16(kLocalMusicNode)), 1);
+    EXPECT_EQ(p.Ctl().CurrentTrack(), nullptr);
+    EXPECT_TRUE(uploads.cancelled.contains(third));
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.GetItemCount(0)")).toInt(), 1);
+    p.Ctl().SetPageUploads(nullptr);
+
+    // AddMusic runs the window's add-music command (its file chooser, closed here).
+    CQvLog::GetInstance().ClearPending();
+    QTimer::singleShot(500, [] {
+        if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    });
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.AddMusic()")).toInt(), 0);
+    bool chooser = false;
+    for (const QString& r : CQvLog::GetInstance().PendingRecords())
+        if (r.split(QLatin1Char('\t')).value(4) == QLatin1String("922")) chooser = true;
+    EXPECT_TRUE(chooser);
+    // MPlay: play at once (a = b), and add (a = b shows the notice).
+    const QString fields = QStringLiteral("song|Web%20Song^artist|W^url|%1^id|1006").arg(Media(QStringLiteral("1006")));
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.MPlay('play', '%1', 3, 3)").arg(fields)).toInt(), 0);
+    ASSERT_TRUE(p.Ctl().CurrentTrack());
+    EXPECT_EQ(p.Ctl().CurrentTrack()->GetInfo()->Song, QStringLiteral("Web Song"));
+    EXPECT_EQ(p.Ctl().PlayQueue().size(), 1u);
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.MPlay('play', 'x', 1, 1)")).toInt(), 0); // too short: nothing
+    EXPECT_EQ(p.Ctl().PlayQueue().size(), 1u);
+    const QString addFields = QStringLiteral("song|Added^url|%1").arg(Media(QStringLiteral("1007")));
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.MPlay('add', '%1', 70000, 4464)").arg(addFields)).toInt(), 0);
+    ASSERT_TRUE(p.TrackByUrl(Media(QStringLiteral("1007"))));
+    EXPECT_TRUE(p.InLibrary(p.TrackByUrl(Media(QStringLiteral("1007")))));
+    // 70000 and 4464 are the same 16-bit number: the notice shows.
+    EXPECT_TRUE(WaitUntil([&] { return p.Wnd().findChild<CNetAddMsgDlg*>() != nullptr; }, kWaitMs));
+    p.Wnd().findChild<CNetAddMsgDlg*>()->close();
+
+    // An unknown method is no method.
+    EXPECT_TRUE(Eval(view, QStringLiteral("typeof window.external.Format === 'undefined'")).toBool());
+}
+
+TEST(Page, APageOfAnotherOriginGetsNothingAndChangesNothing)
+{
+    // A page the service does not serve: same host, another port.
+    httplib::Server other;
+    const int port = other.bind_to_any_port("127.0.0.1");
+    const std::string media = Media(QStringLiteral("1001")).toStdString();
+    other.Get("/evil.html", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content("<!DOCTYPE html><html><body><script>"
+                        "window.results = [typeof window.external.GetItemCount, window.external.GetItemCount(0),"
+                        " window.external.GetItem(0), window.external.DelMusic('0|'), window.external.GetLoginString(0)];"
+                        "</script></body></html>",
+                        "text/html");
+    });
+    std::thread serve([&] { other.listen_after_bind(); });
+    struct Stop {
+        httplib::Server& s;
+        std::thread& t;
+        ~Stop() { s.stop(); t.join(); }
+    } stop {other, serve};
+
+    Player p;
+    ASSERT_TRUE(p.Ready());
+    QTemporaryDir music;
+    p.ShowLocalMusic({MakeMp3(music.filePath(QStringLiteral("a.mp3")), QStringLiteral("Mine"))});
+    CQvClientIdentity::Instance().SetVuid(QStringLiteral("V"));
+    CQvClientIdentity::Instance().SetUser(QStringLiteral("1"), QStringLiteral("N"), true, QStringLiteral("P"));
+    CFixedHtmlView* view = p.Wnd().ContentPane()->View();
+    ASSERT_TRUE(view);
+    const QString evil = QStringLiteral("http://127.0.0.1:%1/evil.html").arg(port);
+    p.Wnd().ShowPage(evil);
+    ASSERT_TRUE(WaitUntil([&] { return view->CurrentUrl().startsWith(evil); }, kWaitMs));
+    ASSERT_TRUE(WaitForScript(view, QStringLiteral("!!window.results")));
+    const QVariantList results = Eval(view, QStringLiteral("window.results")).toList();
+    ASSERT_EQ(results.size(), 5);
+    EXPECT_EQ(results[0].toString(), QStringLiteral("function"));
+    for (int i = 1; i < 5; ++i) EXPECT_FALSE(results[i].isValid() && !results[i].isNull()) << i;
+    EXPECT_EQ(p.NodeSize(QString::fromUtf16(kLocalMusicNode)), 1);
+
+    // Nor may it queue or add tracks through the player's own addresses.
+    ClickLink(view, QStringLiteral("selfopt://{play^song|A^url|%1}{add^song|B^url|%2}")
+                        .arg(QString::fromStdString(media), Media(QStringLiteral("1002"))));
+    // Nor by assigning the address: nothing happens, and the page stays.
+    Eval(view, QStringLiteral("location.href = 'selfopt://{play^song|A^url|%1}'; 1").arg(QString::fromStdString(media)));
+    QElapsedTimer settle;
+    settle.start();
+    WaitUntil([&] { return settle.elapsed() > 1500; }, 3000);
+    EXPECT_TRUE(p.Ctl().PlayQueue().empty());
+    EXPECT_EQ(p.TrackByUrl(Media(QStringLiteral("1002"))), nullptr);
+    EXPECT_EQ(p.Ctl().CurrentTrack(), nullptr);
+    EXPECT_TRUE(view->CurrentUrl().startsWith(evil));
+    EXPECT_TRUE(Eval(view, QStringLiteral("location.href")).toString().startsWith(evil));
+    EXPECT_EQ(Eval(view, QStringLiteral("window.results.length")).toInt(), 5);
+}
+
+TEST(Page, TheStyleFlagReloadsTheSameAddressAndFollowsTheScheme)
+{
+    Player p;
+    ASSERT_TRUE(p.Ready());
+    ASSERT_TRUE(WaitUntil([&] { return !p.Ctl().MenuUrl(QStringLiteral("trend")).isEmpty(); }, kWaitMs));
+    const QString withQuery = p.Ctl().MenuUrl(QStringLiteral("trend")); // ".../chart.html?list=trend"
+    const QString plain = p.Ctl().MenuUrl(QStringLiteral("musiclikename"));
+    ASSERT_TRUE(withQuery.contains(QLatin1Char('?')));
+
+    // The content view: the style flag is set; the same address loads again.
+    CFixedHtmlView* content = p.Wnd().ContentPane()->View();
+    ASSERT_TRUE(content->StyleFlag());
+    const int before = content->NavigationCount();
+    content->Navigate(withQuery);
+    ASSERT_TRUE(WaitUntil([&] { return content->CurrentUrl().startsWith(withQuery); }, kWaitMs));
+    EXPECT_EQ(content->CurrentUrl(), withQuery + QStringLiteral("&cssStyle=blue"));
+    content->Navigate(withQuery);
+    EXPECT_EQ(content->NavigationCount(), before + 2);
+    content->Navigate(plain);
+    ASSERT_TRUE(WaitUntil([&] { return content->CurrentUrl().startsWith(plain); }, kWaitMs));
+    EXPECT_EQ(content->CurrentUrl(), plain + QStringLiteral("?cssStyle=blue"));
+    // The page took the look it was given.
+    EXPECT_TRUE(WaitForScript(content, QStringLiteral("document.body.classList.contains('theme-blue')")));
+
+    // A colour scheme change reloads the page in the new style.
+    p.Ctl().OnCommand(ctl::kColor2);
+    ASSERT_TRUE(WaitUntil([&] { return content->CurrentUrl().contains(QStringLiteral("cssStyle=purple")); }, kWaitMs));
+    EXPECT_TRUE(WaitForScript(content, QStringLiteral("document.body.classList.contains('theme-purple')")));
+    p.Ctl().OnCommand(ctl::kColor0);
+
+    // A view without the flag does not load the same address twice, and adds no style.
+    CFixedHtmlView bare(&p.Ctl());
+    bare.Navigate(plain);
+    bare.Navigate(plain);
+    bare.Navigate(plain.toUpper().replace(QStringLiteral("HTTP://"), QStringLiteral("http://")));
+    EXPECT_EQ(bare.NavigationCount(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return !bare.CurrentUrl().isEmpty(); }, kWaitMs));
+    EXPECT_EQ(bare.CurrentUrl(), plain);
+}
+
+TEST(Page, TabsSearchSongRoomAndTheOfflinePage)
+{
+    Player p;
+    ASSERT_TRUE(p.Ready());
+    ASSERT_TRUE(WaitUntil([&] { return !p.Ctl().MenuUrl(QStringLiteral("musicrecommand")).isEmpty(); }, kWaitMs));
+    CFixedHtmlView* content = p.Wnd().ContentPane()->View();
+
+    // The tabs open their menu entries.
+    p.Ctl().OnCommand(ctl::kTabLike);
+    EXPECT_TRUE(p.Wnd().PageShown());
+    ASSERT_TRUE(WaitUntil([&] { return content->CurrentUrl().contains(QStringLiteral("/pages/like.html")); }, kWaitMs));
+
+    // The search box: the text goes to the search page encoded, and the page finds it.
+    auto* edit = p.Wnd().findChild<QLineEdit*>(QStringLiteral("searchEdit"));
+    ASSERT_TRUE(edit);
+    edit->setText(QStringLiteral("Hello 北京"));
+    Svc().Reset();
+    p.Ctl().OnCommand(ctl::kSearch);
+    ASSERT_TRUE(WaitUntil([&] { return content->CurrentUrl().contains(QStringLiteral("m=search")); }, kWaitMs));
+    EXPECT_TRUE(content->LastUrl().endsWith(QStringLiteral("m=search&value=Hello%20%B1%B1%BE%A9")));
+    ASSERT_TRUE(WaitForScript(content, QStringLiteral("document.querySelectorAll('table.songs tr').length === 2")));
+    EXPECT_EQ(Eval(content, QStringLiteral("document.getElementById('value').value")).toString(), QStringLiteral("Hello 北京"));
+    // The search page logged the search through the bridge.
+    EXPECT_TRUE(WaitUntil([&] { return Svc().Requests(QStringLiteral("searchlog")).size() == 1; }, kWaitMs));
+
+    // The web nodes open their entries; the song room needs a signed-in user.
+    p.Wnd().SelectNode(p.Node(QStringLiteral("潮流推荐")));
+    ASSERT_TRUE(WaitUntil([&] { return content->CurrentUrl().contains(QStringLiteral("list=trend")); }, kWaitMs));
+    const QString before = content->CurrentUrl();
+    p.Ctl().OnTreeSelect(p.Node(QStringLiteral("歌曲聊吧")));
+    EXPECT_EQ(content->LastUrl(), QUrl(before).adjusted(QUrl::RemoveQuery).toString() + QStringLiteral("?list=trend"));
+    CQvClientIdentity::Instance().SetVuid(QStringLiteral("room1"));
+    p.Ctl().OnTreeSelect(p.Node(QStringLiteral("歌曲聊吧")));
+    ASSERT_TRUE(WaitUntil([&] { return content->CurrentUrl().contains(QStringLiteral("/pc/tosongsroom.do?orgin=2&vuid=room1")); }, kWaitMs));
+
+    // An address that cannot load shows the shipped offline page, never an error page.
+    p.Wnd().ShowPage(QStringLiteral("http://127.0.0.1:1/nothing.html"));
+    ASSERT_TRUE(WaitUntil([&] { return content->CurrentUrl().contains(QStringLiteral("offline.html")); }, kWaitMs));
+    EXPECT_TRUE(content->CurrentUrl().startsWith(QStringLiteral("file://")));
+    EXPECT_TRUE(WaitForScript(content, QStringLiteral("document.querySelector('h1').textContent.indexOf('无法连接') >= 0")));
+    // A node whose page the menu does not name: the offline page as well.
+    p.Ctl().OpenMenuPage(QStringLiteral("nosuchpage"));
+    EXPECT_TRUE(content->LastUrl().contains(QStringLiteral("offline.html")));
+}
+
+TEST(Page, SignInThroughTheDialogsPageAndSignOut)
+{
+    Player p;
+    ASSERT_TRUE(p.Ready());
+    EXPECT_EQ(p.Wnd().UserName(), QStringLiteral("未登录"));
+
+    // A click on "未登录" opens the sign-in dialog on the service's page.
+    CSkinLabel* user = nullptr;
+    for (CSkinLabel* l : p.Wnd().findChildren<CSkinLabel*>())
+        if (l->Text() == QStringLiteral("未登录")) user = l;
+    ASSERT_TRUE(user);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), user->mapToGlobal(QPointF(5, 5)), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(user, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), user->mapToGlobal(QPointF(5, 5)), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(user, &release);
+    CLoginDlg* dlg = p.Ctl().Session().LoginDialog();
+    ASSERT_TRUE(dlg);
+    CFixedHtmlView* page = dlg->Page()->View();
+    ASSERT_TRUE(WaitUntil([&] { return page->CurrentUrl().contains(QStringLiteral("/pcc/user/login.do")); }, kWaitMs));
+    ASSERT_TRUE(WaitForScript(page, QStringLiteral("!!document.getElementById('user')")));
+
+    Svc().Reset();
+    CQvLog::GetInstance().ClearPending();
+    Eval(page, QStringLiteral("document.getElementById('user').value = '13800138000';"
+                              "document.getElementById('password').value = 'secret';"
+                              "document.getElementById('signIn').click(); 1"));
+    // The result page gives the session; the dialog closes; the details come; the nickname shows.
+    ASSERT_TRUE(WaitUntil([&] { return p.Wnd().UserName() == QStringLiteral("演示用户"); }, kWaitMs)) << page->CurrentUrl().toStdString() << " / " << p.Wnd().UserName().toStdString() << " / " << CQvClientIdentity::Instance().Get().vuid.toStdString() << Svc().Requests().size();
+    EXPECT_FALSE(p.Ctl().Session().LoginDialog() && p.Ctl().Session().LoginDialog()->isVisible());
+    const CQvClientIdentity::Values who = CQvClientIdentity::Instance().Get();
+    EXPECT_FALSE(who.vuid.isEmpty());
+    EXPECT_TRUE(who.signedIn);
+    EXPECT_EQ(who.phone, QStringLiteral("13800138000"));
+    bool confirmed = false;
+    for (const QString& r : CQvLog::GetInstance().PendingRecords())
+        if (r.split(QLatin1Char('\t')).value(4) == QLatin1String("880")) confirmed = true;
+    EXPECT_TRUE(confirmed);
+    // The user's details were asked for with the session, and the groups request went out
+    // with the vuid in its header block.
+    ASSERT_EQ(Svc().Requests(QStringLiteral("getUserInfo")).size(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return !Svc().Requests(QStringLiteral("getplaygroupofuser")).isEmpty(); }, kWaitMs));
+    const QJsonObject groups = Svc().Requests(QStringLiteral("getplaygroupofuser"))[0].toObject();
+    EXPECT_EQ(Header(groups, QStringLiteral("vuid")), who.vuid);
+    EXPECT_EQ(DocField(groups, QStringLiteral("UserId")), who.vuid);
+    // Timer 104 keeps the session.
+    Svc().Reset();
+    p.Ctl().OnTimer(CMainDlg::kSessionTimer);
+    ASSERT_TRUE(WaitUntil([&] { return Svc().Requests(QStringLiteral("session")).size() == 1; }, kWaitMs));
+
+    // The user menu: "退出登录" clears it all; the header block sends "0" again.
+    QMenu* menu = nullptr;
+    p.Ctl().Session().OnUserArea(QPoint(0, 0));
+    menu = p.Ctl().Session().UserMenu();
+    ASSERT_TRUE(menu);
+    QStringList texts;
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator()) texts.append(a->text());
+    EXPECT_EQ(texts, (QStringList {QStringLiteral("个人信息"), QStringLiteral("修改密码"), QStringLiteral("找回密码"),
+                                   QStringLiteral("退出登录")}));
+    menu->close();
+    menu->actions().last()->trigger();
+    EXPECT_EQ(p.Wnd().UserName(), QStringLiteral("未登录"));
+    const CQvClientIdentity::Values after = CQvClientIdentity::Instance().Get();
+    EXPECT_TRUE(after.vuid.isEmpty() && after.userId.isEmpty() && after.nickname.isEmpty() && after.phone.isEmpty());
+    Svc().Reset();
+    StartServiceTask(15);
+    ASSERT_TRUE(WaitUntil([&] { return Svc().Requests(QStringLiteral("start")).size() == 1; }, kWaitMs));
+    EXPECT_EQ(Header(Svc().Requests(QStringLiteral("start"))[0].toObject(), QStringLiteral("vuid")), QStringLiteral("0"));
+    // Signed out, a click on the user area opens the sign-in dialog again.
+    p.Ctl().Session().OnUserArea(QPoint(0, 0));
+    ASSERT_TRUE(p.Ctl().Session().LoginDialog());
+    p.Ctl().Session().LoginDialog()->OnCloseButton();
+}

@@ -138,6 +138,12 @@ int CQvCINet::DownLoad(const QString& url, const QString& localPath, qint64* rec
     // A server that stops sending for 30 s ends the transfer.
     curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_TIME, 30L);
+    // A server that keeps sending a byte now and then would hold the thread and its file for
+    // ever: the whole transfer has a bound too.
+    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(kDownloadTimeoutMs));
+    // Picture addresses are often moved to another host; the protocols stay http and https.
+    curl_easy_setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, &AppendBody);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &d);
 

@@ -25,7 +25,8 @@ public:
     // once and whole (a temporary file renamed into place), so a failure never leaves a file
     // or a truncated one behind. A body is read to its end when no length is given; fewer
     // bytes than announced, a status outside 200-299, a body under 10 bytes or over 32 MiB
-    // are failures. `received` gets the body bytes read.
+    // are failures, and so is a transfer that takes longer than kDownloadTimeoutMs as a whole.
+    // Redirects are followed (http and https only). `received` gets the body bytes read.
     int DownLoad(const QString& url, const QString& localPath, qint64* received);
 
     // Non-zero when the machine is on line (a non-loopback interface is up, or the URL's host
@@ -33,6 +34,7 @@ public:
     int CheckConnection(const QString& url);
 
     static constexpr qint64 kDownloadBound = 32 * 1024 * 1024;
+    static constexpr int kDownloadTimeoutMs = 30000;
 
 private:
     QString m_strHeaders;

@@ -16,7 +16,8 @@ struct UrlParts {
 UrlParts SplitUrl(const QString& url);
 
 // The options every transfer shares: no signals (worker threads), the environment's proxy
-// settings but never a proxy for loopback, and an abort once the process is exiting.
+// settings but never a proxy for loopback, an abort once the process is exiting, and http and
+// https as the only protocols, for the request and any redirect.
 void SetCommonOptions(CURL* curl);
 
 // True for a loopback host: "localhost", 127.0.0.0/8, ::1.

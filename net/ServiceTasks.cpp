@@ -11,6 +11,7 @@
 #include "store/CQvConf.h"
 
 #include <atomic>
+#include <memory>
 
 namespace {
 
@@ -91,8 +92,36 @@ int RunMediaTask(int code, CQvMusic* track)
     }
 }
 
+namespace {
+
+// Cover jobs running now. Skipping through a list starts one per track; against a slow picture
+// server they would pile up threads and open files, so beyond the bound a cover is left for the
+// track's next start.
+std::atomic<int> g_coverJobs {0};
+
+class CoverJobSlot {
+public:
+    CoverJobSlot() : m_taken(g_coverJobs.fetch_add(1) < kMaxCoverJobs)
+    {
+        if (!m_taken) g_coverJobs.fetch_sub(1);
+    }
+    ~CoverJobSlot() { if (m_taken) g_coverJobs.fetch_sub(1); }
+    CoverJobSlot(const CoverJobSlot&) = delete;
+    CoverJobSlot& operator=(const CoverJobSlot&) = delete;
+    bool Taken() const { return m_taken; }
+
+private:
+    bool m_taken;
+};
+
+} // namespace
+
 bool StartMediaTask(int code, const TrackRef& track)
 {
-    if (code != MEDIA_TASK_LYRICS && code != MEDIA_TASK_COVER) return false;
-    return StartWorker([code, track] { RunMediaTask(code, track.get()); }, code);
+    if (code == MEDIA_TASK_LYRICS)
+        return StartWorker([code, track] { RunMediaTask(code, track.get()); }, code);
+    if (code != MEDIA_TASK_COVER) return false;
+    auto slot = std::make_shared<CoverJobSlot>();
+    if (!slot->Taken()) return false;
+    return StartWorker([code, track, slot] { RunMediaTask(code, track.get()); }, code);
 }

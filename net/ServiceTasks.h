@@ -50,5 +50,7 @@ CMediaLibrary* MediaTaskLibrary();
 // 4 its cover picture. The worker holds its own reference to the track.
 constexpr int MEDIA_TASK_LYRICS = 3;
 constexpr int MEDIA_TASK_COVER = 4;
+// At most this many cover jobs run at once; StartMediaTask refuses (false) a cover job beyond.
+constexpr int kMaxCoverJobs = 2;
 bool StartMediaTask(int code, const TrackRef& track);
 int RunMediaTask(int code, CQvMusic* track);

@@ -16,7 +16,10 @@ struct NetTestHome {
     QTemporaryDir dir;
     QString home;
 
-    explicit NetTestHome(const ServiceProcess& svc, bool reachable = true)
+    explicit NetTestHome(const ServiceProcess& svc, bool reachable = true) : NetTestHome(reachable ? svc.Port() : 1) {}
+
+    // A home whose service is whatever listens on `servicePort` of 127.0.0.1.
+    explicit NetTestHome(int servicePort)
     {
         qputenv("XDG_CONFIG_HOME", (dir.path() + QStringLiteral("/config")).toUtf8());
         home = dir.path() + QStringLiteral("/home/");
@@ -24,7 +27,7 @@ struct NetTestHome {
         conf.Settings() = ConfigSettings();
         conf.Settings().clientid = QStringLiteral("cid");
         conf.SetDirectories(home);
-        const QString hostPort = reachable ? QStringLiteral("127.0.0.1:%1").arg(svc.Port()) : QStringLiteral("127.0.0.1:1");
+        const QString hostPort = QStringLiteral("127.0.0.1:%1").arg(servicePort);
         const QString serverXml = QStringLiteral(
             "<?xml version=\"1.0\" encoding=\"GBK\"?>\n"
             "<url name=\"metadataurl\" value=\"http://%1/metadata/enter.do\"/>\n"

@@ -39,12 +39,9 @@ CQvMusic* CachingRecord(CMediaLibrary& library, const QString& gid)
 int RewriteLyricsFile(const QString& path, const QString& parsed, const QString& text)
 {
     if (path.isEmpty() || path == QLatin1String("deletelrc")) return -1;
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly)) return -1;
     LyricsFileEncoding encoding;
-    const QString current = DecodeLyricsFile(in.readAll(), &encoding);
-    in.close();
-    if (current != parsed) return -1;
+    QString current;
+    if (!ReadLyricsFile(path, current, &encoding) || current != parsed) return -1;
 
     // Written whole through a temporary file: a crash leaves the old file, never half of one.
     QSaveFile out(path);

@@ -122,12 +122,14 @@ int CQvMusic::WriteTagsTo(const QString& path)
 int CQvMusic::WriteTagsAndLyrics()
 {
     if (!m_pInfo) return 0;
-    if (m_strLyrics.isEmpty()) LoadLyrics();
+    LoadLyrics();
+    QString lyrics;
+    CopyLyricsText(lyrics);
     AudioTagFields fields;
     fields.title = m_pInfo->Song;
     fields.artist = m_pInfo->Artist;
     fields.album = m_pInfo->Album;
-    WriteAudioTags(m_pInfo->LSrc, &fields, m_strLyrics, QString());
+    WriteAudioTags(m_pInfo->LSrc, &fields, lyrics, QString());
     return 0;
 }
 
@@ -153,13 +155,16 @@ int CQvMusic::WriteLyricsTo(const QString& audioPath, const QString& lyrics)
 
 int CQvMusic::WriteCachedLyricsTo(const QString& audioPath)
 {
-    if (m_strLyrics.isEmpty()) LoadLyrics();
-    WriteAudioTags(audioPath, nullptr, m_strLyrics, QString());
+    LoadLyrics();
+    QString lyrics;
+    CopyLyricsText(lyrics);
+    WriteAudioTags(audioPath, nullptr, lyrics, QString());
     return 1;
 }
 
 int CQvMusic::GetLyricsText(QString& text) const
 {
+    std::lock_guard lock(m_lyricsMutex);
     text = m_strLyrics;
     return 1;
 }
@@ -170,13 +175,29 @@ int CQvMusic::SetMark(int mark)
     return 0;
 }
 
-void CQvMusic::SetLyricsText(const QString& text) { m_strLyrics = text; }
+void CQvMusic::SetLyricsText(const QString& text)
+{
+    std::lock_guard lock(m_lyricsMutex);
+    m_strLyrics = text;
+}
 
-void CQvMusic::CopyLyricsText(QString& text) const { text = m_strLyrics; }
+void CQvMusic::CopyLyricsText(QString& text) const
+{
+    std::lock_guard lock(m_lyricsMutex);
+    text = m_strLyrics;
+}
 
-int CQvMusic::HasLyrics() const { return m_nHasLyrics; }
+int CQvMusic::HasLyrics() const
+{
+    std::lock_guard lock(m_lyricsMutex);
+    return m_nHasLyrics;
+}
 
-void CQvMusic::SetHasLyrics(int has) { m_nHasLyrics = has; }
+void CQvMusic::SetHasLyrics(int has)
+{
+    std::lock_guard lock(m_lyricsMutex);
+    m_nHasLyrics = has;
+}
 
 int CQvMusic::GetSpareFlag() const { return m_nSpare; }
 
@@ -192,28 +213,36 @@ unsigned CQvMusic::RemoveState(unsigned bits)
     return m_uState;
 }
 
+void CQvMusic::KeepLoadedLyrics(const QString& text)
+{
+    std::lock_guard lock(m_lyricsMutex);
+    // Another job may have set lyrics while these were read; the first ones stay.
+    if (m_strLyrics.isEmpty()) m_strLyrics = text;
+    m_nHasLyrics = 1;
+}
+
 int CQvMusic::LoadLyrics()
 {
-    if (!m_strLyrics.isEmpty()) return 1;
+    {
+        std::lock_guard lock(m_lyricsMutex);
+        if (!m_strLyrics.isEmpty()) return 1;
+    }
     if (!m_pInfo) return 0;
 
     // A record that names no lyrics file takes the ".lrc" beside the music file, before the table.
+    // Read without the lock: a slow disk or database must not hold up the window.
     const QString lyricsFile = m_pInfo->LrcFile.isEmpty() ? LyricsFileBeside(m_pInfo->LSrc) : m_pInfo->LrcFile;
+    QString text;
     if (lyricsFile.isEmpty()) {
-        QString text;
         ILyricsLookup* lookup = g_lyricsLookup;
         if (lookup && lookup->FindLyrics(m_pInfo->Gid, text)) {
-            m_strLyrics = text;
-            m_nHasLyrics = 1;
+            KeepLoadedLyrics(text);
             return 1;
         }
         return 0;
     }
-
-    QFile file(lyricsFile);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!ReadLyricsFile(lyricsFile, text))
         return m_pInfo->LrcFile == QLatin1String("deletelrc") ? 1 : 0;
-    m_strLyrics = DecodeLyricsFile(file.readAll());
-    m_nHasLyrics = 1;
+    KeepLoadedLyrics(text);
     return 1;
 }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 struct TrackInfo;
 
@@ -49,6 +50,7 @@ public:
 private:
     ~CQvMusic() override;
     void UpdateKind();
+    void KeepLoadedLyrics(const QString& text);
 
     std::atomic<int> m_nRef {1};
     std::unique_ptr<TrackInfo> m_pInfo;
@@ -56,6 +58,9 @@ private:
     QObject* m_pOwner = nullptr;
     int m_nKind = 0;
     unsigned m_uState = STATE_WORD_NEW;
+    // The lyrics text and its flag are written by the lyrics jobs (several may run for one
+    // track) and read by the window.
+    mutable std::mutex m_lyricsMutex;
     QString m_strLyrics;
     int m_nHasLyrics = 0;
     QStringList m_urls;

@@ -2,6 +2,7 @@
 
 #include "base/CodePage.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -30,6 +31,20 @@ QString DecodeLyricsFile(const QByteArray& bytes, LyricsFileEncoding* encoding)
     }
     if (encoding) *encoding = found;
     return text;
+}
+
+bool ReadLyricsFile(const QString& path, QString& text, LyricsFileEncoding* encoding)
+{
+    text.clear();
+    // A device or a pipe named as a lyrics file would never end.
+    if (path.isEmpty() || !QFileInfo(path).isFile()) return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxLyricsFileBytes) return false;
+    // The file may grow while it is read: no more than the bound is taken.
+    const QByteArray bytes = file.read(kMaxLyricsFileBytes + 1);
+    if (bytes.size() > kMaxLyricsFileBytes) return false;
+    text = DecodeLyricsFile(bytes, encoding);
+    return true;
 }
 
 QByteArray EncodeLyricsFile(const QString& text, LyricsFileEncoding encoding)

@@ -1,4 +1,5 @@
 #include "model/CQvMusic.h"
+#include "model/LyricsFile.h"
 #include "model/LyricsLookup.h"
 #include "model/TrackInfo.h"
 #include "model/TrackUtil.h"
@@ -7,6 +8,9 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 TEST(Track, GidIsMd5OfUtf16LeUnits)
 {
@@ -126,5 +130,64 @@ TEST(Track, LoadLyricsFromCacheFileOrTable)
     TrackRef missing = make(QStringLiteral("m"), dir.filePath("none.lrc"));
     EXPECT_EQ(missing->LoadLyrics(), 0);
 
+    // A lyrics file over 4 MiB is no lyrics file: ignored as if absent; up to the bound it reads.
+    const QString hugeFile = dir.filePath("huge.lrc");
+    ASSERT_TRUE(testutil::WriteFile(hugeFile, "[00:01.00]" + QByteArray(kMaxLyricsFileBytes - 9, 'x')));
+    TrackRef huge = make(QStringLiteral("h"), hugeFile);
+    EXPECT_EQ(huge->LoadLyrics(), 0);
+    huge->CopyLyricsText(text);
+    EXPECT_TRUE(text.isEmpty());
+    EXPECT_EQ(huge->HasLyrics(), 0);
+    ASSERT_TRUE(testutil::WriteFile(hugeFile, "[00:01.00]" + QByteArray(kMaxLyricsFileBytes - 10, 'x')));
+    EXPECT_EQ(huge->LoadLyrics(), 1);
+    huge->CopyLyricsText(text);
+    EXPECT_EQ(text.size(), kMaxLyricsFileBytes);
+
     SetLyricsLookup(nullptr);
+}
+
+// Two lyrics jobs for one track (the play that started it and a fetch the user asked for) set
+// its text while the window reads it over and over to draw the panel.
+TEST(Track, LyricsJobsAndTheWindowShareTheTextSafely)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("one.lrc");
+    const QString fromFile = QStringLiteral("[00:01.00]") + QString(3000, QLatin1Char('f'));
+    ASSERT_TRUE(testutil::WriteFile(file, fromFile.toUtf8()));
+    TrackRef t = TrackRef::Adopt(CreateMedia(0));
+    auto* info = new TrackInfo;
+    info->Gid = QStringLiteral("race");
+    info->LrcFile = file;
+    t->AttachInfo(info, nullptr);
+
+    // Each job sets texts of its own making, so the text a write replaces is freed at once.
+    std::atomic<int> running {2};
+    auto job = [&](QChar letter, int length) {
+        for (int i = 0; i < 1000000; ++i) {
+            if (i % 1000 == 0) {
+                t->SetLyricsText(QString());
+                t->LoadLyrics();
+            }
+            t->SetLyricsText(QString(length, letter));
+            t->SetHasLyrics(1);
+        }
+        --running;
+    };
+    const auto whole = [](const QString& s, QChar letter, int length) {
+        return s.size() == length && s.front() == letter && s.back() == letter;
+    };
+    std::thread first(job, QLatin1Char('a'), 50);
+    std::thread second(job, QLatin1Char('b'), 70);
+    int torn = 0;
+    int reads = 0;
+    while (running.load() > 0 || reads == 0) {
+        QString shown;
+        t->GetLyricsText(shown);
+        if (!shown.isEmpty() && shown != fromFile && !whole(shown, QLatin1Char('a'), 50) && !whole(shown, QLatin1Char('b'), 70))
+            ++torn;
+        ++reads;
+    }
+    first.join();
+    second.join();
+    EXPECT_EQ(torn, 0);
 }

@@ -4,28 +4,36 @@
 #include "model/TagText.h"
 #include "base/CodePage.h"
 #include "base/DebugLog.h"
+#include "model/TrackUtil.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <taglib/apetag.h>
 #include <taglib/attachedpictureframe.h>
+#include <taglib/flacfile.h>
 #include <taglib/fileref.h>
 #include <taglib/id3v1tag.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/mpegproperties.h>
 #include <taglib/tag.h>
+#include <taglib/unknownframe.h>
 #include <taglib/unsynchronizedlyricsframe.h>
+
+#include <zlib.h>
 
 namespace {
 
 // Library text to wide text. Pure ASCII is taken as it is; text with characters above 255 is
 // real Unicode; text of bytes 0-255 with some above 127 is GBK or Latin-1 in an eight-bit frame,
 // told apart by how the bytes read.
-QString FromTagString(const TagLib::String& s)
+QString FromTagString(const TagLib::String& whole)
 {
-    if (s.isEmpty()) return QString();
+    if (whole.isEmpty()) return QString();
+    // Converting megabytes only to cut them would cost the time the cut is there to save; twice
+    // the bound leaves room for the blanks trimmed below.
+    const TagLib::String s = whole.size() > 2 * kMaxTrackText ? whole.substr(0, 2 * kMaxTrackText) : whole;
     QString out;
     if (s.isAscii()) {
         out = QString::fromLatin1(s.to8Bit(false).c_str());
@@ -36,7 +44,7 @@ QString FromTagString(const TagLib::String& s)
         const std::string bytes = s.to8Bit(false);
         out = DecodeEightBitTagText(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
     }
-    return out.trimmed();
+    return CutTrackText(out.trimmed());
 }
 
 TagLib::String ToTagString(const QString& text)
@@ -75,6 +83,105 @@ T Guard(const char* name, T neutral, F&& f)
     }
 }
 
+// Bytes a zlib stream unpacks to, counted without keeping them; stops once past `bound`.
+qint64 UnpackedSize(const TagLib::ByteVector& packed, qint64 bound)
+{
+    z_stream z {};
+    if (inflateInit(&z) != Z_OK) return 0;
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
+    z.avail_in = packed.size();
+    static thread_local unsigned char scratch[64 * 1024];
+    qint64 total = 0;
+    int rc = Z_OK;
+    while (rc == Z_OK && total <= bound) {
+        z.next_out = scratch;
+        z.avail_out = sizeof scratch;
+        rc = inflate(&z, Z_NO_FLUSH);
+        total += qint64(sizeof scratch - z.avail_out);
+    }
+    inflateEnd(&z);
+    return total;
+}
+
+// Files whose ID3v2 frames the library reads only through its own default factory, with no
+// bound on what a compressed frame unpacks to; their tags are not read.
+bool UnboundedId3Container(const QString& suffix)
+{
+    static const QStringList kinds = {QStringLiteral("wav"), QStringLiteral("aif"), QStringLiteral("aiff"),
+                                      QStringLiteral("aifc"), QStringLiteral("afc"), QStringLiteral("tta")};
+    return kinds.contains(suffix);
+}
+
+// The library names its frame header type only to its friends; a factory of our own reaches it
+// through the type of the hook it overrides.
+class FactoryHook : public TagLib::ID3v2::FrameFactory {
+protected:
+    using UpdateFrame = decltype(&FactoryHook::updateFrame);
+};
+
+template <class F>
+struct FirstParameter;
+template <class C, class R, class A>
+struct FirstParameter<R (C::*)(A) const> {
+    using type = A;
+};
+
+} // namespace
+
+// Parses ID3v2 frames as the library does, except that a compressed frame is kept packed (as
+// an unknown frame) and counted: what it unpacks to is measured before anything is unpacked.
+class CAudioTag::BoundedFrameFactory : public FactoryHook {
+public:
+    int PackedFrames() const { return m_packed; }
+
+protected:
+    using FrameHeader = FirstParameter<UpdateFrame>::type;
+
+    bool updateFrame(FrameHeader header) const override
+    {
+        if (!header->compression()) return TagLib::ID3v2::FrameFactory::updateFrame(header);
+        ++m_packed;
+        // The rendered header carries no flags: the frame's bytes are taken as they are.
+        header->setData(header->render(), header->version());
+        return false;
+    }
+
+private:
+    mutable int m_packed = 0;
+};
+
+namespace {
+
+// What the packed frames a bounded parse kept would unpack to, at most a little past `bound`.
+qint64 PackedFramesCost(TagLib::ID3v2::Tag* tag, qint64 bound)
+{
+    qint64 total = 0;
+    if (!tag) return total;
+    for (TagLib::ID3v2::Frame* frame : tag->frameList()) {
+        auto* unknown = dynamic_cast<TagLib::ID3v2::UnknownFrame*>(frame);
+        // Four bytes of unpacked length come before the zlib stream.
+        if (!unknown || unknown->data().size() <= 4) continue;
+        total += UnpackedSize(unknown->data().mid(4), bound - total);
+        if (total > bound) break;
+    }
+    return total;
+}
+
+template <class File>
+std::unique_ptr<TagLib::FileRef> OpenWithFactory(const QByteArray& name, TagLib::ID3v2::FrameFactory* factory)
+{
+    auto file = std::make_unique<File>(name.constData(), factory, true, TagLib::AudioProperties::Average);
+    if (!file->isValid()) return nullptr;
+    return std::make_unique<TagLib::FileRef>(file.release());
+}
+
+template <class File>
+TagLib::ID3v2::Tag* Id3v2Of(TagLib::FileRef* ref)
+{
+    auto* file = ref ? dynamic_cast<File*>(ref->file()) : nullptr;
+    return file ? file->ID3v2Tag(false) : nullptr;
+}
+
 } // namespace
 
 CAudioTag::CAudioTag() = default;
@@ -84,33 +191,65 @@ bool CAudioTag::Open(const QString& path)
 {
     Close();
     if (path.size() <= 4 || !QFileInfo(path).isFile()) return false;
-    auto ref = std::make_unique<TagLib::FileRef>(QFile::encodeName(path).constData(), true,
-                                                 TagLib::AudioProperties::Average);
-    if (ref->isNull()) return false;
-    m_pFile = std::move(ref);
+    const QByteArray name = QFile::encodeName(path);
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const bool mpeg = suffix == QLatin1String("mp3") || suffix == QLatin1String("mp2") || suffix == QLatin1String("aac");
+    const bool flac = suffix == QLatin1String("flac");
+    if (UnboundedId3Container(suffix)) return false;
+    if (!mpeg && !flac) {
+        auto ref = std::make_unique<TagLib::FileRef>(name.constData(), true, TagLib::AudioProperties::Average);
+        if (ref->isNull()) return false;
+        m_pFile = std::move(ref);
+        return true;
+    }
+    // A first parse unpacks nothing; only when it found packed frames and they fit the bound is
+    // the file parsed again with them unpacked.
+    m_pFactory = std::make_unique<BoundedFrameFactory>();
+    m_pFile = mpeg ? OpenWithFactory<TagLib::MPEG::File>(name, m_pFactory.get())
+                   : OpenWithFactory<TagLib::FLAC::File>(name, m_pFactory.get());
+    if (!m_pFile || m_pFile->isNull()) {
+        Close();
+        return false;
+    }
+    if (m_pFactory->PackedFrames() == 0) return true;
+    TagLib::ID3v2::Tag* tag = mpeg ? Id3v2Of<TagLib::MPEG::File>(m_pFile.get()) : Id3v2Of<TagLib::FLAC::File>(m_pFile.get());
+    if (PackedFramesCost(tag, kMaxTagUnpackBytes) > kMaxTagUnpackBytes) {
+        WriteDebugLogW(QStringLiteral("tags left unread (they unpack beyond the bound): %1").arg(path));
+        m_bTagsSkipped = true;
+        return true;
+    }
+    auto whole = std::make_unique<TagLib::FileRef>(name.constData(), true, TagLib::AudioProperties::Average);
+    if (whole->isNull()) return true; // keeps the first parse
+    m_pFile = std::move(whole);
+    m_pFactory.reset();
     return true;
 }
 
-void CAudioTag::Close() { m_pFile.reset(); }
+void CAudioTag::Close()
+{
+    m_pFile.reset();
+    m_pFactory.reset();
+    m_bTagsSkipped = false;
+}
 
 QString CAudioTag::GetTitle() const
 {
     return Guard("GetTitle", QString(), [&] {
-        return m_pFile && m_pFile->tag() ? FromTagString(m_pFile->tag()->title()) : QString();
+        return m_pFile && !m_bTagsSkipped && m_pFile->tag() ? FromTagString(m_pFile->tag()->title()) : QString();
     });
 }
 
 QString CAudioTag::GetArtist() const
 {
     return Guard("GetArtist", QString(), [&] {
-        return m_pFile && m_pFile->tag() ? FromTagString(m_pFile->tag()->artist()) : QString();
+        return m_pFile && !m_bTagsSkipped && m_pFile->tag() ? FromTagString(m_pFile->tag()->artist()) : QString();
     });
 }
 
 QString CAudioTag::GetAlbum() const
 {
     return Guard("GetAlbum", QString(), [&] {
-        return m_pFile && m_pFile->tag() ? FromTagString(m_pFile->tag()->album()) : QString();
+        return m_pFile && !m_bTagsSkipped && m_pFile->tag() ? FromTagString(m_pFile->tag()->album()) : QString();
     });
 }
 
@@ -122,14 +261,14 @@ QString CAudioTag::GetContentType() const
 int CAudioTag::GetReleasetime() const
 {
     return Guard("GetReleasetime", 0, [&] {
-        return m_pFile && m_pFile->tag() ? static_cast<int>(m_pFile->tag()->year()) : 0;
+        return m_pFile && !m_bTagsSkipped && m_pFile->tag() ? static_cast<int>(m_pFile->tag()->year()) : 0;
     });
 }
 
 int CAudioTag::GetTrack() const
 {
     return Guard("GetTrack", 0, [&] {
-        return m_pFile && m_pFile->tag() ? static_cast<int>(m_pFile->tag()->track()) : 0;
+        return m_pFile && !m_bTagsSkipped && m_pFile->tag() ? static_cast<int>(m_pFile->tag()->track()) : 0;
     });
 }
 
@@ -181,7 +320,8 @@ bool CAudioTag::HasAudio() const { return GetFrequency() > 0; }
 TagLib::Tag* CAudioTag::GetInternalTag(TagLib::APE::Tag** apeTag) const
 {
     return Guard("GetInternalTag", static_cast<TagLib::Tag*>(nullptr), [&]() -> TagLib::Tag* {
-        if (!m_pFile) return nullptr;
+        // A file whose tags were left unread is not written into either.
+        if (!m_pFile || m_bTagsSkipped) return nullptr;
         TagLib::Tag* chosen = nullptr;
         if (TagLib::MPEG::File* mpeg = AsMpeg(m_pFile.get())) {
             TagLib::APE::Tag* ape = mpeg->APETag(true);
@@ -211,7 +351,7 @@ void CAudioTag::SetAlbum(const QString& text)
 void CAudioTag::SetLyrics(const QString& text)
 {
     try {
-        TagLib::MPEG::File* mpeg = AsMpeg(m_pFile.get());
+        TagLib::MPEG::File* mpeg = m_bTagsSkipped ? nullptr : AsMpeg(m_pFile.get());
         // Lyrics go only into an ID3v2 tag the file already has.
         if (!mpeg || !mpeg->hasID3v2Tag()) return;
         TagLib::ID3v2::Tag* v2 = mpeg->ID3v2Tag(false);
@@ -230,7 +370,7 @@ void CAudioTag::SetLyrics(const QString& text)
 void CAudioTag::SetPicture(const QString& picturePath)
 {
     try {
-        TagLib::MPEG::File* mpeg = AsMpeg(m_pFile.get());
+        TagLib::MPEG::File* mpeg = m_bTagsSkipped ? nullptr : AsMpeg(m_pFile.get());
         if (!mpeg) return;
         QFile picture(picturePath);
         // An ID3v2 frame holds at most 256 MB; anything near that would corrupt the tag, and no
@@ -250,7 +390,7 @@ void CAudioTag::SetPicture(const QString& picturePath)
 void CAudioTag::Save()
 {
     try {
-        if (!m_pFile) return;
+        if (!m_pFile || m_bTagsSkipped) return;
         if (TagLib::MPEG::File* mpeg = AsMpeg(m_pFile.get())) SaveMpeg(mpeg);
         else m_pFile->save();
     } catch (...) {

@@ -13,6 +13,7 @@ class Tag;
 
 // Reads the tags and audio properties of one audio file and writes title, artist, album,
 // unsynchronised lyrics and a cover picture back. Nothing stays open between driver calls.
+// Texts read are cut to kMaxTrackText characters.
 class CAudioTag {
 public:
     CAudioTag();
@@ -20,10 +21,16 @@ public:
     CAudioTag(const CAudioTag&) = delete;
     CAudioTag& operator=(const CAudioTag&) = delete;
 
-    // Opens when the path names an existing file and is longer than 4 characters.
+    // Opens when the path names an existing file and is longer than 4 characters. A file whose
+    // tags would take more than kMaxTagUnpackBytes to unpack opens without them: its texts read
+    // as empty, its audio properties as usual, and nothing is written into it.
     bool Open(const QString& path);
     void Close();
     bool IsOpen() const { return m_pFile != nullptr; }
+    bool TagsSkipped() const { return m_bTagsSkipped; }
+
+    // What the compressed frames of one file's tag may unpack to, together.
+    static constexpr qint64 kMaxTagUnpackBytes = qint64(32) << 20;
 
     QString GetTitle() const;
     QString GetArtist() const;
@@ -54,7 +61,11 @@ public:
     void Save();
 
 private:
+    class BoundedFrameFactory;
+    // The factory outlives the file that parses with it.
+    std::unique_ptr<BoundedFrameFactory> m_pFactory;
     std::unique_ptr<TagLib::FileRef> m_pFile;
+    bool m_bTagsSkipped = false;
 };
 
 // The five channel texts by indicator; anything else is "未知模式".

@@ -35,3 +35,11 @@ QDate CToday::Get()
     }
     return m_date;
 }
+
+QString CutTrackText(const QString& text)
+{
+    if (text.size() <= kMaxTrackText) return text;
+    qsizetype n = kMaxTrackText;
+    if (text.at(n - 1).isHighSurrogate()) --n;
+    return text.left(n);
+}

@@ -22,3 +22,9 @@ private:
     QDate m_date;
     qint64 m_readAtMs = 0; // on the monotonic clock
 };
+
+// Titles, artists and albums longer than this are not names: a hostile tag or page can carry
+// megabytes that would cost the window seconds to draw. Texts read or shown are cut to it.
+constexpr qsizetype kMaxTrackText = 1024;
+// `text` cut to kMaxTrackText characters (a surrogate pair is not split).
+QString CutTrackText(const QString& text);

@@ -4,6 +4,7 @@
 #include "model/LyricsLookup.h"
 #include "model/TrackInfo.h"
 #include "model/TagText.h"
+#include "model/TrackUtil.h"
 #include "base/CodePage.h"
 #include "tests/common/TestUtil.h"
 #include "tests/fixtures/Fixtures.h"
@@ -21,6 +22,8 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/unsynchronizedlyricsframe.h>
+
+#include <zlib.h>
 
 #include <gtest/gtest.h>
 
@@ -505,4 +508,97 @@ TEST_F(Tag, LyricsFilesInUtf16AreRead)
     QString got;
     t->CopyLyricsText(got);
     EXPECT_EQ(got, text);
+}
+
+namespace {
+
+QByteArray BigEndian(quint32 n, bool synchsafe)
+{
+    if (synchsafe) n = ((n & 0x0FE00000u) << 3) | ((n & 0x001FC000u) << 2) | ((n & 0x00003F80u) << 1) | (n & 0x7Fu);
+    QByteArray b(4, '\0');
+    for (int i = 0; i < 4; ++i) b[i] = char((n >> (24 - 8 * i)) & 0xFF);
+    return b;
+}
+
+// One text frame of an ID3v2 tag of `version` (3 or 4): Latin-1 `text`, packed with zlib when
+// `packed`, as some taggers write them.
+QByteArray TextFrame(int version, const char* id, const QByteArray& text, bool packed)
+{
+    const QByteArray body = QByteArray(1, '\0') + text;
+    QByteArray payload = body;
+    char flags = 0;
+    if (packed) {
+        uLongf size = compressBound(uLong(body.size()));
+        QByteArray z(qsizetype(size), '\0');
+        EXPECT_EQ(compress2(reinterpret_cast<Bytef*>(z.data()), &size, reinterpret_cast<const Bytef*>(body.constData()),
+                            uLong(body.size()), 9), Z_OK);
+        z.resize(qsizetype(size));
+        // The unpacked length comes first; 2.4 marks it with its own flag.
+        payload = BigEndian(quint32(body.size()), version == 4) + z;
+        flags = version == 4 ? char(0x09) : char(0x80);
+    }
+    return QByteArray(id, 4) + BigEndian(quint32(payload.size()), version == 4) + QByteArray(1, '\0') + QByteArray(1, flags)
+        + payload;
+}
+
+QByteArray Id3v2Tag(int version, const QByteArray& frames)
+{
+    return QByteArray("ID3", 3) + char(version) + QByteArray(2, '\0') + BigEndian(quint32(frames.size()), true) + frames;
+}
+
+} // namespace
+
+// Hostile tags: a frame packed with zlib that unpacks to tens of megabytes (a 1 MiB file can hold
+// one that unpacks beyond a gigabyte) and titles megabytes long.
+TEST_F(Tag, WhatATagMayCostIsBoundedAndTextsAreCut)
+{
+    const QByteArray audio = fixtures::EncodeMp3(Mp3Options());
+    ASSERT_FALSE(audio.isEmpty());
+    auto write = [&](const QString& name, const QByteArray& tag) {
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(testutil::WriteFile(path, tag + audio));
+        return path;
+    };
+
+    // Packed frames that unpack to little are read as any other.
+    const QString small = write(QStringLiteral("small.mp3"),
+                                Id3v2Tag(4, TextFrame(4, "TIT2", "Packed title", true) + TextFrame(4, "TPE1", "Artist", false)));
+    AudioTagFields f = Read(small);
+    EXPECT_EQ(f.title, QStringLiteral("Packed title"));
+    EXPECT_EQ(f.artist, QStringLiteral("Artist"));
+    const QString small3 = write(QStringLiteral("small3.mp3"), Id3v2Tag(3, TextFrame(3, "TALB", "Packed album", true)));
+    EXPECT_EQ(Read(small3).album, QStringLiteral("Packed album"));
+
+    // 40 MiB packed into about 40 KB, in both versions: the file is read without its tags.
+    const QByteArray bomb(40 << 20, 'A');
+    for (int version : {3, 4}) {
+        const QString path = write(QStringLiteral("bomb%1.mp3").arg(version),
+                                   Id3v2Tag(version, TextFrame(version, "TPE1", "Artist", false)
+                                                         + TextFrame(version, "TIT2", bomb, true)));
+        ASSERT_LT(QFileInfo(path).size(), 1 << 20);
+        TrackRef t = TrackFor(path);
+        AudioTagFields tf;
+        EXPECT_EQ(t->ReadTagsIntoInfo(tf), 1);
+        EXPECT_TRUE(t->GetInfo()->Song.isEmpty()) << t->GetInfo()->Song.size();
+        EXPECT_TRUE(t->GetInfo()->Artist.isEmpty());
+        // Its audio is still known.
+        EXPECT_EQ(t->GetInfo()->Frequency, 44100);
+        EXPECT_EQ(t->GetInfo()->TotleTime, 1);
+        // And nothing is written into a file whose tags were not read.
+        const QByteArray before = testutil::ReadFile(path);
+        t->GetInfo()->Song = QStringLiteral("new");
+        t->WriteTagsTo(path);
+        EXPECT_TRUE(testutil::ReadFile(path) == before);
+    }
+
+    // A title of 3 MiB reads as its first 1024 characters; so do artist and album.
+    const QByteArray longText(3 << 20, 'T');
+    const QString longTags = write(QStringLiteral("long.mp3"),
+                                   Id3v2Tag(3, TextFrame(3, "TIT2", longText, false) + TextFrame(3, "TPE1", longText, false)
+                                                   + TextFrame(3, "TALB", "  " + longText, false)));
+    f = Read(longTags);
+    EXPECT_EQ(f.title.size(), kMaxTrackText);
+    EXPECT_EQ(f.artist.size(), kMaxTrackText);
+    EXPECT_EQ(f.album.size(), kMaxTrackText);
+    EXPECT_TRUE(f.album == QString(kMaxTrackText, QLatin1Char('T')));
 }

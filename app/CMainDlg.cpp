@@ -28,6 +28,7 @@
 #include "base/MessageIds.h"
 #include "base/Worker.h"
 #include "library/CChangeNotifier.h"
+#include "library/CFileTrackReader.h"
 #include "library/CFileFinder.h"
 #include "library/CQvNodeTree.h"
 #include "library/LibraryScan.h"
@@ -183,6 +184,7 @@ CMainDlg::CMainDlg(CQvConf& conf, CMediaLibrary& library, CQvPlayCore* engine, M
       m_pTree(std::make_unique<CQvNodeTree>(library)),
       m_pLyricsTable(std::make_unique<CLyricsTable>(library)),
       m_scan(std::make_shared<ScanControl>()),
+      m_pFileReader(std::make_unique<CFileTrackReader>(library)),
       m_pSession(std::make_unique<CUserSession>(*this))
 {
     m_bOnline = MachineOnline();
@@ -433,8 +435,8 @@ void CMainDlg::ShowPlayingTrack(CQvMusic* track, int displayedRow)
     const TrackInfo* info = track ? track->GetInfo() : nullptr;
     if (!info) return;
     m_pMainWnd->SetFavorite(info->Default1 != 0);
-    m_pMainWnd->SetTrayTip(info->Song);
-    m_pViewWnd->SetTitle(QStringLiteral("%1 - %2").arg(info->Song, info->Artist));
+    m_pMainWnd->SetTrayTip(CutTrackText(info->Song));
+    m_pViewWnd->SetTitle(QStringLiteral("%1 - %2").arg(CutTrackText(info->Song), CutTrackText(info->Artist)));
 }
 
 void CMainDlg::ShowOpenFailed(CQvMusic* track) { m_pMainWnd->ShowOpenFailed(track); }
@@ -900,6 +902,15 @@ void CMainDlg::OpenSettings()
 
 bool CMainDlg::IsScanning() const { return m_scan->running.load() || m_bImporting; }
 
+bool CMainDlg::IsReadingFiles() const { return m_pFileReader->Pending() > 0; }
+
+void CMainDlg::RestoreIfRemoved(CQvMusic* track)
+{
+    if (!(track->GetState() & (STATE_REMOVED | STATE_DELETED_WITH_FILE))) return;
+    Library().RestoreTrack(track);
+    Library().OfferToLists(track, -1);
+}
+
 TrackRef CMainDlg::TrackForFile(const QString& path, bool restoreRemoved)
 {
     CMediaLibrary& library = Library();
@@ -910,10 +921,7 @@ TrackRef CMainDlg::TrackForFile(const QString& path, bool restoreRemoved)
     }
     if (known) {
         TrackRef track(known);
-        if (restoreRemoved && (known->GetState() & (STATE_REMOVED | STATE_DELETED_WITH_FILE))) {
-            library.RestoreTrack(known);
-            library.OfferToLists(known, -1);
-        }
+        if (restoreRemoved) RestoreIfRemoved(known);
         return track;
     }
     TrackBuildOptions options;
@@ -1071,7 +1079,20 @@ int CMainDlg::DropOnList(const QMimeData* data)
     return added;
 }
 
-int CMainDlg::SelectAndPlayFiles(const QStringList& paths)
+void CMainDlg::SelectAndPlayFiles(const QStringList& paths)
+{
+    // A later hand-over replaces what an earlier one, still being read, was going to play.
+    const quint64 request = ++m_nFilePlayRequest;
+    TrackBuildOptions options;
+    options.owner = this;
+    options.userAddition = true;
+    m_pFileReader->Read(paths, options, [this, request](const std::vector<TrackRef>& tracks) {
+        if (m_bShuttingDown || request != m_nFilePlayRequest) return;
+        SelectAndPlayTracks(tracks);
+    });
+}
+
+int CMainDlg::SelectAndPlayTracks(const std::vector<TrackRef>& tracks)
 {
     IQvNode* local = LocalMusicNode();
     if (local) {
@@ -1081,9 +1102,8 @@ int CMainDlg::SelectAndPlayFiles(const QStringList& paths)
     }
     TrackRef first;
     std::vector<TrackRef> unlisted;
-    for (const QString& path : paths) {
-        TrackRef track = TrackForFile(path, true);
-        if (!track) continue;
+    for (const TrackRef& track : tracks) {
+        RestoreIfRemoved(track.get());
         m_pMainWnd->RefreshList();
         const int row = m_pMainWnd->ListModel()->RowOf(track.get());
         if (row < 0) {
@@ -1124,13 +1144,10 @@ void CMainDlg::OnShellChange()
 {
     if (!m_pNotifier) return;
     bool changed = false;
+    QStringList created;
     for (const ShellChange& change : m_pNotifier->TakeChanges()) {
         if (change.event == kShellItemCreated) {
-            if (!EndsInMusicExtension(change.path)) continue;
-            TrackBuildOptions options;
-            options.owner = this;
-            options.userAddition = true;
-            if (BuildTrackFromFile(Library(), change.path, options)) changed = true;
+            if (EndsInMusicExtension(change.path)) created.append(change.path);
         } else if (change.event == kShellItemDeleted) {
             if (change.path == m_strLastDeleted) continue;
             m_strLastDeleted = change.path;
@@ -1149,6 +1166,14 @@ void CMainDlg::OnShellChange()
         }
     }
     if (changed) RefreshList();
+    if (!created.isEmpty()) {
+        TrackBuildOptions options;
+        options.owner = this;
+        options.userAddition = true;
+        m_pFileReader->Read(created, options, [this](const std::vector<TrackRef>& tracks) {
+            if (!m_bShuttingDown && !tracks.empty()) RefreshList();
+        });
+    }
 }
 
 // ---- messages and timers ----------------------------------------------------------------

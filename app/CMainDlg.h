@@ -17,6 +17,7 @@ class CChangeNotifier;
 class CCloudGroups;
 class CEqualizer;
 class CEqualizerDlg;
+class CFileTrackReader;
 class CLyricsTable;
 class CMprisService;
 class QDBusConnection;
@@ -101,6 +102,8 @@ public:
     const QString& RunId() const { return m_strRunId; }
     bool LibraryLoaded() const { return m_bLibraryLoaded; }
     bool IsScanning() const;
+    // Files named by the user (command line, hand-over, watched folders) are being read.
+    bool IsReadingFiles() const;
     bool IsOnline() const { return m_bOnline; }
 
     // The media controls and the track notification on `bus` (Initialize uses the session bus);
@@ -250,7 +253,10 @@ private:
     void OnOnlineTimer();
     void FinishShutdown();
     TrackRef TrackForFile(const QString& path, bool restoreRemoved);
-    int SelectAndPlayFiles(const QStringList& paths);
+    void RestoreIfRemoved(CQvMusic* track);
+    // The files' tracks are read on a worker; then SelectAndPlayTracks.
+    void SelectAndPlayFiles(const QStringList& paths);
+    int SelectAndPlayTracks(const std::vector<TrackRef>& tracks);
     void ShowVolume();
     void RecordCommand(int event, int value);
     IQvNode* LocalMusicNode() const;
@@ -272,6 +278,8 @@ private:
     std::unique_ptr<CMessageCenter> m_pMessages;
     std::unique_ptr<CChangeNotifier> m_pNotifier;
     std::shared_ptr<ScanControl> m_scan;
+    std::unique_ptr<CFileTrackReader> m_pFileReader;
+    quint64 m_nFilePlayRequest = 0;
 
     QString m_strRunId;
     QStringList m_startFiles;

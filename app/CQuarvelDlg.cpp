@@ -15,6 +15,7 @@
 #include "lyrics/CLyrics.h"
 #include "model/CQvMusic.h"
 #include "model/TrackInfo.h"
+#include "model/TrackUtil.h"
 #include "net/CQvLog.h"
 #include "store/CMediaLibrary.h"
 #include "store/CQvConf.h"
@@ -748,8 +749,8 @@ void CQuarvelDlg::ShowTitle()
     CQvMusic* track = m_ctl.CurrentTrack();
     if (!track || !track->GetInfo() || !m_title || !m_notice.isEmpty()) return;
     const TrackInfo& info = *track->GetInfo();
-    const QString both = QStringLiteral("%1-%2").arg(info.Song, info.Artist);
-    m_title->SetText(m_titleCount % 2 == 1 && !info.Album.isEmpty() ? info.Album : both);
+    const QString both = QStringLiteral("%1-%2").arg(CutTrackText(info.Song), CutTrackText(info.Artist));
+    m_title->SetText(m_titleCount % 2 == 1 && !info.Album.isEmpty() ? CutTrackText(info.Album) : both);
 }
 
 void CQuarvelDlg::ShowScanText(const QString& text) { m_scanProgress->Show(text, m_ctl.IsScanning()); }
@@ -783,7 +784,7 @@ void CQuarvelDlg::resizeEvent(QResizeEvent* e)
 void CQuarvelDlg::HideToTray()
 {
     CQvMusic* track = m_ctl.CurrentTrack();
-    SetTrayTip(track && track->GetInfo() ? track->GetInfo()->Song : txt::kProduct);
+    SetTrayTip(track && track->GetInfo() ? CutTrackText(track->GetInfo()->Song) : txt::kProduct);
     m_tray->show();
     hide();
 }

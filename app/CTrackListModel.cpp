@@ -4,6 +4,7 @@
 
 #include "model/CQvMusic.h"
 #include "model/TrackInfo.h"
+#include "model/TrackUtil.h"
 #include "store/CMediaLibrary.h"
 #include "store/IQvNode.h"
 #include "ui/CSkin.h"
@@ -120,15 +121,17 @@ QVariant CTrackListModel::data(const QModelIndex& index, int role) const
         case kColNumber:
             if (playing) return QStringLiteral("▶");
             return m_unplayable.contains(track) ? QStringLiteral("✕") : QString::number(row + 1);
-        case kColSong: return info->Song;
-        case kColArtist: return info->Artist;
-        case kColAlbum: return info->Album;
+        // A stored text may be megabytes (from a page, or read before texts were cut): the view
+        // lays out whatever it is handed, on every paint.
+        case kColSong: return CutTrackText(info->Song);
+        case kColArtist: return CutTrackText(info->Artist);
+        case kColAlbum: return CutTrackText(info->Album);
         case kColTime: return info->TotleTime > 0 ? FormatMinutesSeconds(info->TotleTime) : QString();
         case kColService: return (track->GetState() & STATE_FROM_SERVICE) ? QStringLiteral("●") : QString();
         default: return {};
         }
     case Qt::ToolTipRole:
-        return info->LSrc.isEmpty() ? info->NSrc : info->LSrc;
+        return CutTrackText(info->LSrc.isEmpty() ? info->NSrc : info->LSrc);
     case Qt::ForegroundRole:
         if (playing) return CSkin::Instance().Color(16);
         if (m_unplayable.contains(track)) return QColor(0xC0, 0x39, 0x2B);

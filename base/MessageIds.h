@@ -36,6 +36,8 @@ constexpr unsigned WM_ADD_NET_TRACK = 1563;   // WM_USER+539
 
 // Scan workers -> controller.
 constexpr unsigned WM_IMPORT_DONE = 1526;     // import complete
+// File-track reader's worker -> the reader: the batch wParam is read.
+constexpr unsigned WM_FILE_TRACKS_READ = 1650;
 constexpr unsigned WM_DISK_SCAN_PROGRESS = 1606;
 // Scan workers -> main window: what the progress window and the tree show; wParam is one of
 // the ScanStatus values (library/LibraryScan.h), lParam the count where the text has one.

@@ -874,3 +874,95 @@ TEST(App, TheSettingsLyricsPageAndTheLyricsSearchReachTheViews)
     EXPECT_EQ(p.Track(lib.files[0])->GetInfo()->LrcFile, found);
     EXPECT_TRUE(log.PendingRecords().join(QLatin1Char('\n')).contains(QStringLiteral("950")));
 }
+
+TEST(App, HandedOverFilesAreReadOffTheWindowThreadAndTheLatestHandOverPlays)
+{
+    Library lib(1);
+    Player p(lib.home.path());
+    ASSERT_TRUE(p.WaitLoaded());
+    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+
+    // Eight megabytes of nothing named as music: the tag library searches all of it for audio,
+    // which takes seconds.
+    QTemporaryDir junk;
+    const QString slow = junk.filePath(QStringLiteral("slow.mp3"));
+    ASSERT_TRUE(WriteSizedFile(slow, 8 << 20));
+    p.Ctl().PlayHandedOverFiles({slow});
+    // The hand-over came back before the file was read: the window thread never opened it.
+    EXPECT_EQ(p.Track(slow), nullptr);
+    // A second start's file, handed over meanwhile, plays while the first is still being read.
+    p.Ctl().PlayHandedOverFiles({lib.files[0]});
+    ASSERT_TRUE(WaitUntil([&] { return IsPlaying(p, lib.files[0]); }, kWaitMs));
+    // The slow file joins the library once read, but the later hand-over keeps playing.
+    ASSERT_TRUE(WaitUntil([&] { return !p.Ctl().IsReadingFiles(); }, 10 * kWaitMs));
+    EXPECT_NE(p.Track(slow), nullptr);
+    EXPECT_TRUE(IsPlaying(p, lib.files[0]));
+}
+
+TEST(App, TheWindowAnswersATerminationSignalWhileAHugeFileOnTheCommandLineIsRead)
+{
+    QTemporaryDir home;
+    QTemporaryDir music;
+    // Reading this file's tags takes the library minutes.
+    const QString huge = music.filePath(QStringLiteral(".mp3"));
+    ASSERT_TRUE(WriteSizedFile(huge, qint64(2) << 30));
+    QProcess player;
+    player.setProgram(QStringLiteral(ORDEL_APP_BINARY));
+    player.setArguments({QStringLiteral("--home"), home.path(), QStringLiteral("--no-service"), huge});
+    player.start();
+    ASSERT_TRUE(player.waitForStarted(kWaitMs));
+    // The library files are made by the library load, before the command line's files are
+    // looked at.
+    const QString library = home.filePath(QStringLiteral("data/AllMusic2.db"));
+    ASSERT_TRUE(WaitUntil([&] { return QFile::exists(library); }, kWaitMs));
+    player.terminate(); // SIGTERM
+    const bool ended = player.waitForFinished(kWaitMs);
+    if (!ended) player.kill();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(player.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(player.exitCode(), 0);
+}
+
+TEST(App, MegabyteTextsAreShownCutInTheListAlsoWhenStoredByAnEarlierStart)
+{
+    Library lib(1);
+    const QString huge(4 << 20, QLatin1Char('S'));
+    {
+        Player p(lib.home.path());
+        ASSERT_TRUE(p.WaitLoaded());
+        if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+        ASSERT_TRUE(p.ImportFolder(lib.music.path(), 1));
+        ASSERT_TRUE(p.Exit());
+    }
+    // An earlier version stored whatever a tag or a page gave.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(lib.home.filePath(QStringLiteral("data/AllMusic2.db"))).constData(), &db), SQLITE_OK);
+    sqlite3_stmt* st = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "UPDATE AllMusic SET Song=?, Artist=? WHERE Gid=?", -1, &st, nullptr), SQLITE_OK);
+    const QByteArray text = huge.toLatin1();
+    const QByteArray gid = MakeGid(lib.files[0]).toLatin1();
+    sqlite3_bind_text(st, 1, text.constData(), int(text.size()), SQLITE_STATIC);
+    sqlite3_bind_text(st, 2, text.constData(), int(text.size()), SQLITE_STATIC);
+    sqlite3_bind_text(st, 3, gid.constData(), int(gid.size()), SQLITE_STATIC);
+    EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
+    sqlite3_finalize(st);
+    EXPECT_EQ(sqlite3_changes(db), 1);
+    sqlite3_close(db);
+
+    Player again(lib.home.path());
+    ASSERT_TRUE(again.WaitLoaded());
+    ASSERT_EQ(again.Track(lib.files[0])->GetInfo()->Song.size(), huge.size());
+    again.Wnd().SelectNode(again.Node(Player::LocalMusic()));
+    CTrackListModel* model = again.Wnd().ListModel();
+    const int row = model->RowOf(again.Track(lib.files[0]));
+    ASSERT_GE(row, 0);
+    for (int column : {int(CTrackListModel::kColSong), int(CTrackListModel::kColArtist)}) {
+        const QString shown = model->data(model->index(row, column), Qt::DisplayRole).toString();
+        EXPECT_EQ(shown.size(), kMaxTrackText);
+        EXPECT_TRUE(huge.startsWith(shown));
+    }
+    // Playing it shows the title cut as well.
+    again.Ctl().OnListDoubleClick(row);
+    ASSERT_TRUE(WaitUntil([&] { return IsPlaying(again, lib.files[0]); }, kWaitMs));
+    EXPECT_LE(again.Wnd().TitleText().size(), 2 * kMaxTrackText + 1);
+}

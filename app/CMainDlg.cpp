@@ -50,6 +50,7 @@
 #include "store/CQvConf.h"
 #include "store/CQvMediaStore.h"
 #include "store/IQvNode.h"
+#include "store/Sqlite.h"
 #include "store/TrackBuilder.h"
 #include "ui/CSkin.h"
 #include "ui/CSkinButton.h"
@@ -203,6 +204,7 @@ CMainDlg::CMainDlg(CQvConf& conf, CMediaLibrary& library, CQvPlayCore* engine, M
 
 CMainDlg::~CMainDlg()
 {
+    Library().SetStorageFailureHandler({});
     SetUpdatePrompt(nullptr);
     SetServiceTaskHost(nullptr);
     SetLyricsLookup(nullptr);
@@ -241,13 +243,23 @@ bool CMainDlg::Initialize(const QStringList& files)
     // The layout for the screen the player starts on.
     int height = m_options.screenHeight;
     if (height <= 0 && QGuiApplication::primaryScreen()) height = QGuiApplication::primaryScreen()->size().height();
-    CSkinPosManage::Instance().Load(m_conf.SkinDir() + LayoutFileName(height, false));
+    const QString layout = LayoutFileName(height, false);
+    if (!CSkinPosManage::Instance().Load(m_conf.SkinDir() + layout)) {
+        // A layout file in the home that cannot be read gives way to the shipped one.
+        WriteDebugLogW(QStringLiteral("layout %1 cannot be read; the shipped one is used").arg(m_conf.SkinDir() + layout));
+        const QString shipped = m_conf.ResourceDir().isEmpty() ? QString() : m_conf.ResourceDir() + QStringLiteral("skin/") + layout;
+        if (!shipped.isEmpty() && shipped != m_conf.SkinDir() + layout) CSkinPosManage::Instance().Load(shipped);
+    }
 
     SetOfflinePagePath(m_conf.ResourceDir() + QStringLiteral("pages/offline.html"));
     m_pViewWnd = std::make_unique<CViewDlg>(*this);
     m_pMainWnd = std::make_unique<CQuarvelDlg>(*this, Library());
     AddListener(m_pMainWnd->Target());
     m_pMessages = std::make_unique<CMessageCenter>(m_conf.DataDir() + QStringLiteral("messages.xml"), m_pMainWnd.get());
+    // Rows are written on workers too; the notice is the window's.
+    Library().SetStorageFailureHandler([this](int code) {
+        QMetaObject::invokeMethod(this, [this, code] { OnStorageFailure(code); }, Qt::QueuedConnection);
+    });
     // The tasks' results (lyrics ready, user details) come to the controller, request status
     // notices to the main window.
     SetServiceControllerWindow(Target());
@@ -507,6 +519,14 @@ void CMainDlg::OnListDoubleClick(int row)
 }
 
 void CMainDlg::RemoveRow(int row) { m_pPlaylists->RemoveRows({row}); }
+
+void CMainDlg::OnStorageFailure(int code)
+{
+    // Once a session: an import on a full disk fails with every file.
+    if (m_bStorageNoticeShown || m_bShuttingDown || !m_pMainWnd) return;
+    m_bStorageNoticeShown = true;
+    ShowNotice(m_pMainWnd.get(), (code & 0xff) == kSqliteFull ? txt::kDiskFull : txt::kStoreNotWritable, txt::kNotice);
+}
 
 bool CMainDlg::DeleteList(IQvNode* node)
 {

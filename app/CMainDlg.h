@@ -261,6 +261,8 @@ private:
     void RecordCommand(int event, int value);
     IQvNode* LocalMusicNode() const;
     void RefreshList();
+    // A row of the user's data could not be written (`code`: the SQLite result code).
+    void OnStorageFailure(int code);
 
     CQvConf& m_conf;
     MainDlgOptions m_options;
@@ -284,6 +286,7 @@ private:
     QString m_strRunId;
     QStringList m_startFiles;
     bool m_bLibraryLoaded = false;
+    bool m_bStorageNoticeShown = false;
     bool m_bOnline = false;
     bool m_bImporting = false;
     QString m_strLastDeleted;

@@ -61,6 +61,12 @@ inline const QString kOk = QStringLiteral("确定");
 inline const QString kCancel = QStringLiteral("取消");
 inline const QString kNotice = QStringLiteral("提示");
 
+// Stored data at risk.
+inline const QString kDiskFull =
+    QStringLiteral("磁盘空间已满，新添加的歌曲和列表的改动没有保存，下次启动时将不会出现。请腾出磁盘空间后重新添加。");
+inline const QString kStoreNotWritable =
+    QStringLiteral("音乐库文件无法写入，新添加的歌曲和列表的改动没有保存，下次启动时将不会出现。");
+
 // Whole-computer scan and import-complete dialogs.
 inline const QString kAllDiskTitle = QStringLiteral("添加全部");
 inline const QString kAllDiskText = QStringLiteral("添加全部音乐的过程可能需要几分钟");

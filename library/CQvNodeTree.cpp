@@ -8,10 +8,12 @@
 #include "store/CSqliteDb.h"
 #include "store/Schema.h"
 
+#include "base/DebugLog.h"
 #include "base/Worker.h"
 #include "base/XmlFile.h"
 #include "model/TrackInfo.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <tinyxml2.h>
@@ -222,6 +224,10 @@ int CQvNodeTree::LoadTree()
     if (QFileInfo::exists(conf.DataDir() + QLatin1String(kTreeDbName))) return LoadFromDb();
     const QString xml = conf.DataDir() + QStringLiteral("tree.xml");
     if (!QFileInfo::exists(xml)) conf.InstallDefaultFiles();
+    const int rc = LoadFromXml(xml);
+    if (rc != -1 || !QFileInfo::exists(xml)) return rc;
+    // A tree file that gives no tree is kept aside; the shipped one takes its place.
+    if (MoveAsideDamaged(xml, "no tree can be read from it").isEmpty() || conf.InstallDefaultFiles() == 0) return rc;
     return LoadFromXml(xml);
 }
 
@@ -234,7 +240,12 @@ int CQvNodeTree::LoadFromDb()
     CQvConf& conf = m_library.Conf();
     const QString xml = conf.DataDir() + QStringLiteral("tree.xml");
     if (!QFileInfo::exists(xml)) conf.InstallDefaultFiles();
-    return Loader(m_library.Store(), *db, ReadDisplayTypes(xml)).Top();
+    DisplayTypes types = ReadDisplayTypes(xml);
+    if (types.empty() && !conf.ResourceDir().isEmpty()) {
+        WriteDebugLogA("%s gives no display types; the shipped ones are used", QFile::encodeName(xml).constData());
+        types = ReadDisplayTypes(conf.ResourceDir() + QStringLiteral("tree.xml"));
+    }
+    return Loader(m_library.Store(), *db, std::move(types)).Top();
 }
 
 int CQvNodeTree::LoadFromXml(const QString& path)

@@ -10,12 +10,16 @@
 #include "model/CQvMusic.h"
 #include "model/TrackInfo.h"
 
+#include "base/DebugLog.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QDir>
 #include <QHash>
 #include <QSet>
+
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <map>
@@ -151,6 +155,22 @@ void CMediaLibrary::SetTreeHooks(ITreeHooks* hooks)
     m_pHooks = hooks;
 }
 
+void CMediaLibrary::SetStorageFailureHandler(StorageFailure handler)
+{
+    std::lock_guard lock(m_mutex);
+    m_onFailure = std::move(handler);
+}
+
+void CMediaLibrary::WriteFailed(int rc, const char* what)
+{
+    // An import on a full disk fails row after row: the log takes the first ones and then every
+    // hundredth.
+    if (m_nFailures < 20 || m_nFailures % 100 == 0)
+        WriteDebugLogA("%s not stored: %s (%d failed writes so far)", what, sqlite3_errstr(rc), m_nFailures + 1);
+    ++m_nFailures;
+    if (m_onFailure) m_onFailure(rc);
+}
+
 CSqliteDb* CMediaLibrary::Statistics()
 {
     CSqliteDb* db = m_conf.StatisticsDb();
@@ -170,7 +190,10 @@ int CMediaLibrary::Insert(CSqliteDb* db, const char* sql, CQvMusic* track)
     if (!IsOpen(db) || !track || !track->GetInfo()) return -1;
     SqliteCachedStatement stmt = db->Cached(sql);
     if (!stmt || BindTrackInsert(*stmt, *track->GetInfo(), track->GetState()) != kSqliteOk) return -1;
-    return stmt->Step() == kSqliteDone ? 0 : -1;
+    const int rc = stmt->Step();
+    if (rc == kSqliteDone) return 0;
+    if ((rc & 0xff) != kSqliteConstraint) WriteFailed(rc, "a track row");
+    return -1;
 }
 
 // ---- tracks ----
@@ -292,10 +315,15 @@ int CMediaLibrary::SaveAllTracks()
             const int rc = stmt->Step();
             // A row that is already stored keeps its AddTime; anything else (a full disk) undoes
             // the whole write.
-            if (rc != kSqliteDone && (rc & 0xff) != kSqliteConstraint) return -1;
+            if (rc != kSqliteDone && (rc & 0xff) != kSqliteConstraint) {
+                WriteFailed(rc, "the library's rows");
+                return -1;
+            }
         }
     }
-    return tx.Commit() == kSqliteOk ? 0 : -1;
+    const int rc = tx.Commit();
+    if (rc != kSqliteOk) WriteFailed(rc, "the library's rows");
+    return rc == kSqliteOk ? 0 : -1;
 }
 
 int CMediaLibrary::InsertTempTrack(CQvMusic* track)
@@ -313,7 +341,10 @@ int CMediaLibrary::UpdateTrack(CQvMusic* track)
     if (!IsOpen(db)) return -1;
     SqliteCachedStatement stmt = db->Cached(library ? kUpdateAllMusic : kUpdateTempMusic);
     if (!stmt || BindTrackUpdate(*stmt, *track->GetInfo(), track->GetState()) != kSqliteOk) return -1;
-    return stmt->Step() == kSqliteDone ? 0 : -1;
+    const int rc = stmt->Step();
+    if (rc == kSqliteDone) return 0;
+    WriteFailed(rc, "a track's change");
+    return -1;
 }
 
 int CMediaLibrary::RemoveTrack(CQvMusic* track)
@@ -360,8 +391,10 @@ int CMediaLibrary::RecordPlay(CQvMusic* track)
     s.Totle += 1;
 
     const QString key = info.Gid.isEmpty() ? info.CmsID : info.Gid;
-    if (db->RunCached(kInsertMusicOpt, key, s.Rank, s.Totle, s.Year, s.Month, s.Day, s.Hour, s.Minute) != kSqliteOk)
-        db->RunCached(kUpdateMusicOpt, s.Rank, s.Totle, s.Year, s.Month, s.Day, s.Hour, s.Minute, key);
+    if (db->RunCached(kInsertMusicOpt, key, s.Rank, s.Totle, s.Year, s.Month, s.Day, s.Hour, s.Minute) != kSqliteOk) {
+        const int rc = db->RunCached(kUpdateMusicOpt, s.Rank, s.Totle, s.Year, s.Month, s.Day, s.Hour, s.Minute, key);
+        if (rc != kSqliteOk) WriteFailed(rc, "a play count");
+    }
 
     m_store.PutStatistic(info.Gid, s);
     info.PlayCount = s.Totle;
@@ -385,7 +418,9 @@ int CMediaLibrary::AddTrackToList(IQvNode* node, CQvMusic* track)
     if (!node || !track || !track->GetInfo()) return -1;
     CSqliteDb* db = Tree();
     if (!db) return -1;
-    return db->RunCached(kInsertTreeList, ListKey(node), track->GetInfo()->Gid) == kSqliteOk ? 0 : -1;
+    const int rc = db->RunCached(kInsertTreeList, ListKey(node), track->GetInfo()->Gid);
+    if (rc != kSqliteOk) WriteFailed(rc, "a list's member");
+    return rc == kSqliteOk ? 0 : -1;
 }
 
 int CMediaLibrary::RemoveTrackFromList(IQvNode* node, CQvMusic* track)
@@ -428,18 +463,25 @@ int CMediaLibrary::SaveListMembers(IQvNode* node)
     if (!node) return -1;
     CSqliteDb* db = Tree();
     if (!db) return -1;
+    const int rc = WriteListMembers(*db, node);
+    if (rc != kSqliteOk) WriteFailed(rc, "a list's members");
+    return rc == kSqliteOk ? 0 : -1;
+}
+
+int CMediaLibrary::WriteListMembers(CSqliteDb& db, IQvNode* node)
+{
     const QString key = ListKey(node);
-    SqliteTransaction tx(*db);
-    if (!tx.Started()) return -1;
+    SqliteTransaction tx(db);
+    if (!tx.Started()) return kSqliteError;
     // Only what changed is written: a stored member that this start did not load (its disk or
     // share is away) is not among the members in memory and must keep its row.
     std::map<QString, int> stored;
     {
         SqliteStatement stmt;
-        if (db->Prepare(kSelectTreeListByKey, stmt) != kSqliteOk || Bind(stmt, key) != kSqliteOk) return -1;
-        int rc;
+        int rc = db.Prepare(kSelectTreeListByKey, stmt);
+        if (rc != kSqliteOk || (rc = Bind(stmt, key)) != kSqliteOk) return rc;
         while ((rc = stmt.Step()) == kSqliteRow) ++stored[stmt.ColumnText(1)];
-        if (rc != kSqliteDone) return -1;
+        if (rc != kSqliteDone) return rc;
     }
     for (const auto& [gid, count] : stored) {
         const auto member = node->TrackIndex().find(gid);
@@ -449,19 +491,22 @@ int CMediaLibrary::SaveListMembers(IQvNode* node)
         // a track the store does not know stays until its track is loaded again.
         const bool known = m_store.FindTrack(gid, 0) || m_store.FindStoredTemp(gid);
         if (wanted ? count == 1 : !known) continue;
-        if (db->RunCached(kDeleteTreeListMember, key, gid) != kSqliteOk) return -1;
-        if (wanted && db->RunCached(kInsertTreeList, key, gid) != kSqliteOk) return -1;
+        if (const int rc = db.RunCached(kDeleteTreeListMember, key, gid); rc != kSqliteOk) return rc;
+        if (!wanted) continue;
+        if (const int rc = db.RunCached(kInsertTreeList, key, gid); rc != kSqliteOk) return rc;
     }
     {
-        SqliteCachedStatement stmt = db->Cached(kInsertTreeList);
-        if (!stmt) return -1;
+        SqliteCachedStatement stmt = db.Cached(kInsertTreeList);
+        if (!stmt) return kSqliteError;
         for (const auto& [gid, track] : node->TrackIndex()) {
             if (!track || (track->GetState() & STATE_REMOVED) || stored.count(gid)) continue;
             stmt->Rewind();
-            if (Bind(*stmt, key, gid) != kSqliteOk || stmt->Step() != kSqliteDone) return -1;
+            int rc = Bind(*stmt, key, gid);
+            if (rc != kSqliteOk) return rc;
+            if ((rc = stmt->Step()) != kSqliteDone) return rc;
         }
     }
-    return tx.Commit() == kSqliteOk ? 0 : -1;
+    return tx.Commit();
 }
 
 int CMediaLibrary::SaveNode(IQvNode* node, const QString& newName)

@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 
+#include <functional>
 #include <mutex>
 
 class CQvConf;
@@ -39,6 +40,10 @@ public:
     CQvMediaStore& Store() { return m_store; }
     CQvConf& Conf() { return m_conf; }
     void SetTreeHooks(ITreeHooks* hooks);
+    // Told when a row could not be written (a full disk, a file gone read-only), with the SQLite
+    // result code; called on the writing thread. Each failure also goes to the debug log.
+    using StorageFailure = std::function<void(int code)>;
+    void SetStorageFailureHandler(StorageFailure handler);
 
     // Reads AllMusic (newest first) into the library and TempMusic into the stored temporary
     // tracks, when "AllMusic2.db" exists. A row whose file is gone is deleted only when the
@@ -93,9 +98,15 @@ private:
     CSqliteDb* Statistics();
     CSqliteDb* Tree();
     int Insert(CSqliteDb* db, const char* sql, CQvMusic* track);
+    // A write that failed: logged and told to the handler. `rc` is the SQLite result code.
+    void WriteFailed(int rc, const char* what);
+    // The list's rows brought to its members, in one transaction; the SQLite result code.
+    int WriteListMembers(CSqliteDb& db, IQvNode* node);
 
     std::recursive_mutex m_mutex;
     CQvMediaStore& m_store;
     CQvConf& m_conf;
     ITreeHooks* m_pHooks = nullptr;
+    StorageFailure m_onFailure;
+    int m_nFailures = 0;
 };

@@ -341,7 +341,18 @@ int CQvConf::LoadServerTable(const QString& path)
     m_servers.clear();
     for (QStringList& l : m_fallbacks) l.clear();
     tinyxml2::XMLDocument doc;
-    if (ReadXmlFile(path, doc) != XmlFileRead::Parsed) return -1;
+    const XmlFileRead read = ReadXmlFile(path, doc);
+    if (read != XmlFileRead::Parsed) {
+        // Without its table the player reaches no service: a damaged one is kept aside and the
+        // shipped table takes its place.
+        if (read == XmlFileRead::Malformed) MoveAsideDamaged(path, "not a well-formed document");
+        else WriteDebugLogA("%s cannot be read", QFile::encodeName(path).constData());
+        const QString shipped = m_strResourceDir.isEmpty() ? QString() : m_strResourceDir + QStringLiteral("server.xml");
+        doc.Clear();
+        if (shipped.isEmpty() || ReadXmlFile(shipped, doc) != XmlFileRead::Parsed) return -1;
+        QFile source(shipped);
+        if (!QFileInfo::exists(path) && source.open(QIODevice::ReadOnly)) WriteFileWhole(path, source.readAll());
+    }
     for (const tinyxml2::XMLElement* e = doc.FirstChildElement("url"); e; e = e->NextSiblingElement("url")) {
         bool present = false;
         const QString name = XmlAttrText(e, "name", &present);

@@ -121,8 +121,9 @@ public:
     // success, -1 when it could not be written.
     int SaveConfig();
 
-    // "server.xml": the address table and the six fallback lists; a missing or malformed file
-    // leaves them empty. 0 when read, -1 otherwise.
+    // "server.xml": the address table and the six fallback lists. A malformed file is moved
+    // aside; the shipped table is read instead (and put in its place). 0 when a table was read,
+    // -1 otherwise (the tables are then empty).
     int LoadServerTable(const QString& path);
     QString ServerAddress(const QString& name) const;
     const std::map<QString, QString>& ServerTable() const { return m_servers; }

@@ -329,7 +329,17 @@ std::unique_ptr<CSqliteDb> OpenDatabaseFile(const QString& dataDir, const DbFile
     const QString path = dataDir + QLatin1String(file.fileName);
     auto db = std::make_unique<CSqliteDb>(path);
     // Without a data folder a bare name would land in the working directory.
-    if (dataDir.isEmpty() || db->Open() != kSqliteOk) return db;
+    if (dataDir.isEmpty()) return db;
+    const QFileInfo existing(path);
+    // A folder under the file's name (made by hand or by another program) is kept, moved aside.
+    if (existing.isDir() && !existing.isSymLink()) MoveAsideDamaged(path, "a folder where the database should be");
+    else if (existing.isFile() && existing.size() == 0)
+        WriteDebugLogA("%s: the file is empty (zero length); its rows are gone, starting afresh",
+                       QFile::encodeName(path).constData());
+    if (const int rc = db->Open(); rc != kSqliteOk) {
+        WriteDebugLogA("%s: cannot open (%s)", QFile::encodeName(path).constData(), sqlite3_errstr(rc));
+        return db;
+    }
 
     const Verdict verdict = Inspect(*db, file, checkPages);
     if (verdict == Verdict::Damaged || verdict == Verdict::Foreign) {

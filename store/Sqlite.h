@@ -11,6 +11,7 @@ struct sqlite3_stmt;
 constexpr int kSqliteOk = 0;
 constexpr int kSqliteError = 1;
 constexpr int kSqliteCorrupt = 11;
+constexpr int kSqliteFull = 13;
 constexpr int kSqliteConstraint = 19;
 constexpr int kSqliteRange = 25;
 constexpr int kSqliteNotADb = 26;

@@ -11,6 +11,7 @@
 #include "app/CQuarvelApp.h"
 #include "app/CQuarvelDlg.h"
 #include "app/CTrackListModel.h"
+#include "app/UiTexts.h"
 #include "app/CViewDlg.h"
 
 #include "base/Worker.h"
@@ -25,6 +26,7 @@
 #include "store/CMediaLibrary.h"
 #include "store/CQvConf.h"
 #include "store/CQvMediaStore.h"
+#include "store/CSqliteDb.h"
 #include "store/IQvNode.h"
 #include "store/TrackBuilder.h"
 #include "tests/common/TestUtil.h"
@@ -32,6 +34,7 @@
 #include "tests/net/ServiceProcess.h"
 #include "ui/CSkin.h"
 #include "ui/CSkinButton.h"
+#include "ui/CSkinPosManage.h"
 #include "ui/CSkinSlider.h"
 #include "ui/ControlIds.h"
 #include "app/CLyricSearchDlg.h"
@@ -965,4 +968,45 @@ TEST(App, MegabyteTextsAreShownCutInTheListAlsoWhenStoredByAnEarlierStart)
     again.Ctl().OnListDoubleClick(row);
     ASSERT_TRUE(WaitUntil([&] { return IsPlaying(again, lib.files[0]); }, kWaitMs));
     EXPECT_LE(again.Wnd().TitleText().size(), 2 * kMaxTrackText + 1);
+
+TEST(App, TracksNotStoredForAFullDiskAreToldAndADamagedLayoutGivesWayToTheShippedOne)
+{
+    Library lib(1);
+    // Long titles: their rows need more room than the file has left.
+    for (int i = 1; i < 4; ++i)
+        lib.files.append(MakeMp3(lib.music.filePath(QStringLiteral("long%1.mp3").arg(i)), QString(900, QChar(0x6B4C + i))));
+    // A layout file of the home's own skin that cannot be read.
+    for (const char* name : {"pos.xml", "pos_small.xml", "pos_win7.xml", "pos_win7_small.xml"})
+        WriteTextFile(lib.home.filePath(QStringLiteral("skin/") + QLatin1String(name)), QStringLiteral("<wnd id="));
+    QTemporaryDir first;
+    ASSERT_TRUE(QFile::rename(lib.files[0], first.filePath(QStringLiteral("first.mp3"))));
+    Player p(lib.home.path());
+    ASSERT_TRUE(p.WaitLoaded());
+    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    EXPECT_TRUE(CSkinPosManage::Instance().DesignSize(ctl::kMainWnd).isValid());
+    ASSERT_TRUE(p.ImportFolder(first.path(), 1));
+
+    // The disk fills up: the library file may not grow by a page more. (A real disk cannot be
+    // filled here; SQLite reports the page limit exactly as it reports a full disk.)
+    CSqliteDb* db = CQvConf::Instance().LibraryDb();
+    ASSERT_TRUE(db && db->IsOpen());
+    {
+        std::lock_guard lock(p.Lib().Mutex());
+        ASSERT_EQ(db->Exec("PRAGMA wal_checkpoint(TRUNCATE)"), 0);
+        SqliteStatement pages;
+        ASSERT_EQ(db->Prepare("PRAGMA page_count", pages), 0);
+        ASSERT_EQ(pages.Step(), kSqliteRow);
+        ASSERT_EQ(db->Exec(("PRAGMA max_page_count=" + QByteArray::number(pages.ColumnInt(0))).constData()), 0);
+    }
+    ASSERT_TRUE(p.ImportFolder(lib.music.path(), 4));
+    auto notice = [&]() -> QMessageBox* {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible() && box->text() == txt::kDiskFull) return box;
+        for (QMessageBox* box : p.Wnd().findChildren<QMessageBox*>())
+            if (box->isVisible() && box->text() == txt::kDiskFull) return box;
+        return nullptr;
+    };
+    ASSERT_TRUE(WaitUntil([&] { return notice() != nullptr; }, kWaitMs));
+    notice()->close();
+    ASSERT_TRUE(p.Exit());
 }

@@ -113,6 +113,32 @@ TEST(NodeTree, FirstRunBuildsTheDefaultTreeAndTheNextStartReadsItBack)
     EXPECT_EQ(s.store->TopNodeCount(), top);
 }
 
+TEST(NodeTree, ADamagedTreeFileWithoutTreeRowsGivesWayToTheShippedOne)
+{
+    Session s;
+    const QString xml = s.home + "data/tree.xml";
+    testutil::WriteFile(xml, "<root name=\"broken\"><child name=");
+    ASSERT_FALSE(QFileInfo::exists(s.home + "data/Tree2.db"));
+    ASSERT_EQ(s.Load(), 0);
+    ExpectDefaultShape(*s.store);
+    EXPECT_EQ(testutil::ReadFile(xml + ".damaged"), QByteArray("<root name=\"broken\"><child name="));
+    EXPECT_EQ(testutil::ReadFile(xml), testutil::ReadFile(testutil::SourceDir() + "/resources/tree.xml"));
+
+    // With the tree's rows stored, a damaged tree file still leaves the pages their display type.
+    testutil::WriteFile(xml, "not a tree");
+    s.Reopen();
+    ASSERT_EQ(s.Load(), 0);
+    bool webPages = false;
+    for (int i = 0; i < s.store->TopNodeCount(); ++i) {
+        auto walk = [&](auto&& self, IQvNode* n) -> void {
+            webPages = webPages || n->GetDisplayType() == "web";
+            for (IQvNode* c : n->Children()) self(self, c);
+        };
+        walk(walk, s.store->GetTopNode(i));
+    }
+    EXPECT_TRUE(webPages);
+}
+
 TEST(NodeTree, CreatedListsGoBeforeTheLastChildAndStayThere)
 {
     Session s;

@@ -284,6 +284,21 @@ TEST(Conf, ServerTableFallbackListsAndFilterMap)
     EXPECT_EQ(t.conf.LoadServerTable(t.Data("server.xml")), -1);
     EXPECT_TRUE(t.conf.ServerTable().empty());
     EXPECT_TRUE(t.conf.FallbackList(1).isEmpty());
+    // The damaged table is kept aside; where a table was shipped, that one is read and put in
+    // its place.
+    EXPECT_TRUE(QFileInfo::exists(t.Data("server.xml.damaged")));
+    QTemporaryDir res;
+    const QByteArray shippedTable = "<url name=\"metadata\" value=\"http://127.0.0.1:9/m\"/>";
+    WriteFile(res.path() + QStringLiteral("/server.xml"), shippedTable);
+    CQvConf withShipped;
+    withShipped.SetDirectories(t.home, res.path());
+    WriteFile(t.Data("server.xml"), "<url name=\"x\" value=\"y\"><unclosed>");
+    const int before = CountInLog(QStringLiteral("server.xml"));
+    EXPECT_EQ(withShipped.LoadServerTable(t.Data("server.xml")), 0);
+    EXPECT_EQ(withShipped.ServerAddress(QStringLiteral("metadata")), QStringLiteral("http://127.0.0.1:9/m"));
+    EXPECT_EQ(ReadFile(t.Data("server.xml")), shippedTable);
+    EXPECT_TRUE(QFileInfo::exists(t.Data("server.xml.damaged.1")));
+    EXPECT_EQ(CountInLog(QStringLiteral("server.xml")), before + 1);
 
     EXPECT_TRUE(t.conf.LoadFilterMap().isEmpty());
     WriteFile(t.Data("filtermap.xml"), "<type name=\"tmp\"/><type name=\"" + ToAnsi(QStringLiteral("缓存")) +

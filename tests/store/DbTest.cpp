@@ -6,6 +6,7 @@
 #include "tests/store/StoreTestUtil.h"
 
 #include "base/CodePage.h"
+#include "base/PrivateDir.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,6 +28,15 @@ QStringList Columns(CSqliteDb& db, const char* table)
     db.Prepare((QByteArray("PRAGMA table_info(") + table + ")").constData(), stmt);
     while (stmt.Step() == kSqliteRow) names.append(stmt.ColumnText(1));
     return names;
+}
+
+int CountInLog(const QString& needle)
+{
+    const QString log = QString::fromUtf8(ReadFile(PrivateDir() + QStringLiteral("/quarvelA.log")));
+    int lines = 0;
+    for (const QString& line : log.split(QLatin1Char('\n')))
+        if (line.contains(needle)) ++lines;
+    return lines;
 }
 
 int Count(CSqliteDb& db, const char* sql)
@@ -270,6 +280,26 @@ TEST(Db, DamagedOrForeignFilesAreMovedAsideAndStartAfresh)
     EXPECT_EQ(Count(moved, "SELECT count(*) FROM Bookmarks"), 1);
 }
 
+TEST(Db, AFolderOrAnEmptyFileWhereADatabaseShouldBeIsToldAndTheFileStartsAfresh)
+{
+    TempHome t;
+    // A folder under the library's name, with something of the user's in it.
+    ASSERT_TRUE(QDir().mkpath(t.Data("AllMusic2.db")));
+    WriteFile(t.Data("AllMusic2.db/note.txt"), "mine");
+    // The tree file cut to nothing.
+    WriteFile(t.Data("Tree2.db"), QByteArray());
+    const int folderLines = CountInLog(QStringLiteral("a folder where the database should be"));
+    const int emptyLines = CountInLog(QStringLiteral("Tree2.db: the file is empty"));
+
+    t.conf.OpenAllMissing();
+    ASSERT_TRUE(t.conf.LibraryDb() && t.conf.LibraryDb()->IsOpen());
+    EXPECT_EQ(Count(*t.conf.LibraryDb(), "SELECT count(*) FROM AllMusic"), 0);
+    EXPECT_EQ(ReadFile(t.Data("AllMusic2.db.damaged/note.txt")), QByteArray("mine"));
+    EXPECT_EQ(CountInLog(QStringLiteral("a folder where the database should be")), folderLines + 1);
+    EXPECT_EQ(Count(*t.conf.TreeDb(), "SELECT count(*) FROM TreeList"), 0);
+    EXPECT_EQ(CountInLog(QStringLiteral("Tree2.db: the file is empty")), emptyLines + 1);
+}
+
 TEST(Db, PathsOfAnyLength)
 {
     QTemporaryDir d;
@@ -291,12 +321,14 @@ TEST(Db, PathsOfAnyLength)
 TEST(Db, AFailedOpenLeavesAHandleWithoutConnection)
 {
     TempHome t;
-    // A folder where the file should be.
-    QDir().mkpath(t.Data("Lyric2.db"));
+    // The name leads into a folder that is not there (a link to a disk that is away).
+    ASSERT_TRUE(QFile::link(QStringLiteral("/nonexistent-ordel/away/Lyric2.db"), t.Data("Lyric2.db")));
+    const int before = CountInLog(QStringLiteral("Lyric2.db: cannot open"));
     CSqliteDb* db = t.conf.OpenLyricsDb();
     ASSERT_NE(db, nullptr);
     EXPECT_FALSE(db->IsOpen());
     EXPECT_NE(db->Exec("SELECT 1"), 0);
-    EXPECT_TRUE(QFileInfo(t.Data("Lyric2.db")).isDir());
+    EXPECT_TRUE(QFileInfo(t.Data("Lyric2.db")).isSymLink());
     EXPECT_FALSE(QFileInfo::exists(t.Data("Lyric2.db.damaged")));
+    EXPECT_EQ(CountInLog(QStringLiteral("Lyric2.db: cannot open")), before + 1);
 }

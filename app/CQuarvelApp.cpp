@@ -7,6 +7,7 @@
 #include "app/UiTexts.h"
 
 #include "base/DebugLog.h"
+#include "base/FileName.h"
 #include "base/MessageIds.h"
 #include "base/Worker.h"
 #include "net/ServiceRequest.h"
@@ -55,7 +56,7 @@ CommandLine ParseCommandLine(const QStringList& arguments)
         } else {
             // The first start may have another working folder: it is handed full paths.
             const QFileInfo fi(a);
-            line.files.append(fi.exists() ? fi.absoluteFilePath() : a);
+            line.files.append(fi.exists() || IsRegularFile(a) ? fi.absoluteFilePath() : a);
         }
     }
     return line;

@@ -1,5 +1,6 @@
 #include "app/CQuarvelApp.h"
 #include "app/WindowGrab.h"
+#include "base/FileName.h"
 #include "ui/page/PageEngine.h"
 
 #include <QApplication>
@@ -17,7 +18,10 @@ int main(int argc, char** argv)
     // The desktop entry and the icon theme name the player (taskbars, notifications, MPRIS).
     QGuiApplication::setDesktopFileName(QStringLiteral("ordel"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("ordel")));
-    QStringList arguments = QApplication::arguments();
+    // Read from the bytes: a file name that is not UTF-8 (a GBK name from a Windows disk) is
+    // read as GB18030 text instead of being lost.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments.append(FileNameText(QByteArray(argv[i])));
     const QString screenshot = TakeScreenshotOption(arguments);
     const QString screenshotPlaylist = TakeScreenshotPlaylistOption(arguments);
     const QString lyricsShot = TakeDesktopLyricsScreenshotOption(arguments);

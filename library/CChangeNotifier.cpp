@@ -7,6 +7,7 @@
 #include "store/CQvMediaStore.h"
 
 #include "base/DebugLog.h"
+#include "base/FileName.h"
 #include "model/TrackInfo.h"
 #include "base/MessageIds.h"
 
@@ -90,7 +91,7 @@ void CChangeNotifier::State::Report(int event, const QByteArray& path)
             overflowLogged = true;
             return;
         }
-        changes.push_back({event, QFile::decodeName(path)});
+        changes.push_back({event, FileNameText(path)});
         post = !posted;
         posted = true;
     }
@@ -229,7 +230,7 @@ bool CChangeNotifier::Watch(const QStringList& folders)
     {
         std::lock_guard lock(s.mutex);
         for (const QString& f : folders)
-            if (!f.isEmpty()) s.requests.push_back(WithSlash(QFile::encodeName(f)));
+            if (!f.isEmpty()) s.requests.push_back(WithSlash(FileNameBytes(f)));
     }
     const uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = ::write(s.wake.get(), &one, sizeof one);

@@ -4,6 +4,8 @@
 
 #include "library/PosixHandles.h"
 
+#include "base/FileName.h"
+
 #include <QFile>
 
 #include <dirent.h>
@@ -116,7 +118,7 @@ int CFileFinder::Find(const FindRequest& request)
         rest = bar < 0 ? QString() : rest.mid(bar + 1);
         if (!mask.isEmpty()) walk.masks.push_back(mask.toUtf8());
     }
-    Search(walk, QFile::encodeName(m_strBase), request.recursive ? request.depth : 0);
+    Search(walk, FileNameBytes(m_strBase), request.recursive ? request.depth : 0);
     return Count();
 }
 
@@ -149,7 +151,7 @@ void CFileFinder::Search(Walk& walk, const QByteArray& folder, int depth)
         for (const Entry& e : entries) {
             if (!isFolder(e)) continue;
             if (e.name[0] == '$' || (e.name[0] == '.' && !r.includeHidden)) continue;
-            const QString name = QFile::decodeName(QByteArray::fromRawData(e.name.data(), qsizetype(e.name.size())));
+            const QString name = FileNameText(QByteArray::fromRawData(e.name.data(), qsizetype(e.name.size())));
             if (name.compare(QLatin1String("windows"), Qt::CaseInsensitive) == 0) continue;
             if (std::any_of(walk.exclusions.cbegin(), walk.exclusions.cend(),
                             [&](const QString& f) { return name.contains(f); }))
@@ -159,7 +161,7 @@ void CFileFinder::Search(Walk& walk, const QByteArray& folder, int depth)
         }
     }
 
-    const QString base = QFile::decodeName(folder);
+    const QString base = FileNameText(folder);
     for (const QByteArray& mask : walk.masks) {
         for (const Entry& e : entries) {
             if (!MatchMask(mask.constData(), e.name.c_str())) continue;
@@ -171,7 +173,7 @@ void CFileFinder::Search(Walk& walk, const QByteArray& folder, int depth)
                 if (size < r.minSize || size > r.maxSize) continue;
             }
             if (folderEntry && !r.includeFolders) continue;
-            m_paths.append(base + QFile::decodeName(QByteArray::fromRawData(e.name.data(), qsizetype(e.name.size()))));
+            m_paths.append(base + FileNameText(QByteArray::fromRawData(e.name.data(), qsizetype(e.name.size()))));
         }
     }
 }

@@ -12,6 +12,7 @@
 #include "store/TrackBuilder.h"
 
 #include "base/DebugLog.h"
+#include "base/FileName.h"
 #include "base/MessageIds.h"
 #include "base/Worker.h"
 #include "model/TrackInfo.h"
@@ -165,7 +166,7 @@ int ImportInBatches(CMediaLibrary& library, const QStringList& paths, bool quiet
             }
             const QString& path = paths[handled + int(batch.size())];
             TrackRef track;
-            if (QFileInfo(path).isFile()) {
+            if (IsRegularFile(path)) {
                 {
                     std::lock_guard lock(library.Mutex());
                     track = TrackRef(library.Store().FindTrack(MakeGid(path), 0));

@@ -3,6 +3,7 @@
 #include "model/AudioTag.h"
 #include "model/TagText.h"
 #include "base/CodePage.h"
+#include "base/FileName.h"
 #include "base/DebugLog.h"
 #include "model/TrackUtil.h"
 
@@ -190,8 +191,8 @@ CAudioTag::~CAudioTag() = default;
 bool CAudioTag::Open(const QString& path)
 {
     Close();
-    if (path.size() <= 4 || !QFileInfo(path).isFile()) return false;
-    const QByteArray name = QFile::encodeName(path);
+    if (path.size() <= 4 || !IsRegularFile(path)) return false;
+    const QByteArray name = FileNameBytes(path);
     const QString suffix = QFileInfo(path).suffix().toLower();
     const bool mpeg = suffix == QLatin1String("mp3") || suffix == QLatin1String("mp2") || suffix == QLatin1String("aac");
     const bool flac = suffix == QLatin1String("flac");

@@ -2,6 +2,7 @@
 
 #include "playback/ByteSource.h"
 #include "base/FfmpegHandles.h"
+#include "base/FileName.h"
 
 #include <QFile>
 
@@ -129,7 +130,7 @@ AudioError CStreamDecoder::Open(const QString& name, IByteSource* source)
     // The table of contents of a VBR MP3 is coarse; seeking by reading the frames is exact.
     options.Set("usetoc", "0");
 
-    const QByteArray url = source ? name.toUtf8() : QByteArray("file:") + QFile::encodeName(name);
+    const QByteArray url = source ? name.toUtf8() : QByteArray("file:") + FileNameBytes(name);
     if (avformat_open_input(&fmt, url.constData(), nullptr, options.address()) < 0) {
         // The context was freed by the failed call.
         return source ? AudioError::Format : (QFile::exists(name) ? AudioError::Format : AudioError::FileOpen);

@@ -11,6 +11,7 @@
 #include "model/TrackInfo.h"
 
 #include "base/DebugLog.h"
+#include "base/FileName.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -46,7 +47,7 @@ enum FileLook : char { kFilePresent, kFileMissing, kFileUnreachable };
 FileLook LookForFile(const QString& path)
 {
     struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) == 0) return S_ISDIR(st.st_mode) ? kFileMissing : kFilePresent;
+    if (::stat(FileNameBytes(path).constData(), &st) == 0) return S_ISDIR(st.st_mode) ? kFileMissing : kFilePresent;
     // Only "no such file" says the file is gone; a denied folder, an I/O error or a stale share
     // says nothing about it.
     return errno == ENOENT ? kFileMissing : kFileUnreachable;

@@ -3,6 +3,7 @@
 #include "store/CMediaLibrary.h"
 #include "store/CQvMediaStore.h"
 
+#include "base/FileName.h"
 #include "model/AudioTag.h"
 #include "model/TrackInfo.h"
 #include "model/TrackUtil.h"
@@ -36,7 +37,7 @@ TrackRef Store(CMediaLibrary& library, TrackRef track, const TrackBuildOptions& 
 
 TrackRef BuildTrackFromFile(CMediaLibrary& library, const QString& path, const TrackBuildOptions& options)
 {
-    if (path.isEmpty() || !QFileInfo(path).isFile()) return TrackRef();
+    if (path.isEmpty() || !IsRegularFile(path)) return TrackRef();
     if (TrackRef known = Known(library, MakeGid(path))) return known;
     TrackRef track = ReadTrackFromFile(path, options);
     return track ? Store(library, std::move(track), options) : track;
@@ -50,7 +51,7 @@ TrackRef StoreBuiltTrack(CMediaLibrary& library, TrackRef track, const TrackBuil
 
 TrackRef ReadTrackFromFile(const QString& path, const TrackBuildOptions& options)
 {
-    if (path.isEmpty() || !QFileInfo(path).isFile()) return TrackRef();
+    if (path.isEmpty() || !IsRegularFile(path)) return TrackRef();
     const QString gid = MakeGid(path);
     auto* info = new TrackInfo;
     info->Gid = gid;

@@ -73,8 +73,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <mutex>
+
+#include <unistd.h>
 
 using namespace apptest;
 using namespace fixtures;
@@ -1009,4 +1012,72 @@ TEST(App, TracksNotStoredForAFullDiskAreToldAndADamagedLayoutGivesWayToTheShippe
     ASSERT_TRUE(WaitUntil([&] { return notice() != nullptr; }, kWaitMs));
     notice()->close();
     ASSERT_TRUE(p.Exit());
+}
+
+namespace {
+
+// A music file whose name is GBK bytes ("歌曲.mp3"), as a Windows disk or archive leaves it;
+// removed again at the end (the temporary folder cannot read its name to remove it).
+struct GbkNamedMp3 {
+    QByteArray name;
+    explicit GbkNamedMp3(const QString& folder) : name(QFile::encodeName(folder) + "/\xb8\xe8\xc7\xfa.mp3")
+    {
+        const QString made = MakeMp3(folder + QStringLiteral("/made.mp3"), QStringLiteral("Gbk Song"));
+        EXPECT_EQ(::rename(QFile::encodeName(made).constData(), name.constData()), 0);
+    }
+    ~GbkNamedMp3() { ::unlink(name.constData()); }
+};
+
+} // namespace
+
+TEST(App, FilesWithGbkNamesAreImportedByTheScanAndPlayed)
+{
+    Library lib(0);
+    const GbkNamedMp3 file(lib.music.path());
+    Player p(lib.home.path());
+    ASSERT_TRUE(p.WaitLoaded());
+    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.ImportFolder(lib.music.path(), 1));
+    const QString shown = lib.music.path() + QStringLiteral("/歌曲.mp3");
+    CQvMusic* track = p.Track(shown);
+    ASSERT_NE(track, nullptr);
+    EXPECT_EQ(track->GetInfo()->Song, QStringLiteral("Gbk Song")); // its tags were read
+    p.Wnd().SelectNode(p.Node(Player::LocalMusic()));
+    p.Ctl().OnListDoubleClick(p.Wnd().ListModel()->RowOf(track));
+    ASSERT_TRUE(WaitUntil([&] { return IsPlaying(p, shown) && p.Ctl().GetPositionMs() > 0; }, kWaitMs));
+}
+
+TEST(App, AFileWithAGbkNameOnTheCommandLineIsStored)
+{
+    QTemporaryDir home;
+    QTemporaryDir music;
+    const GbkNamedMp3 file(music.path());
+    // The name goes to the program as the bytes it has on disk.
+    QProcess player;
+    player.setProgram(QStringLiteral("/bin/sh"));
+    player.setArguments({QStringLiteral("-c"),
+                         QStringLiteral("exec \"$0\" --home \"$1\" --no-service \"$2/$(printf '\\270\\350\\307\\372.mp3')\""),
+                         QStringLiteral(ORDEL_APP_BINARY), home.path(), music.path()});
+    player.start();
+    ASSERT_TRUE(player.waitForStarted(kWaitMs));
+    const QString library = home.filePath(QStringLiteral("data/AllMusic2.db"));
+    // The library holds its text in the code page: the very bytes of the name.
+    auto stored = [&]() -> QByteArray {
+        if (!QFile::exists(library)) return {};
+        sqlite3* db = nullptr;
+        QByteArray lsrc;
+        if (sqlite3_open_v2(QFile::encodeName(library).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+            sqlite3_stmt* st = nullptr;
+            if (sqlite3_prepare_v2(db, "SELECT LSrc FROM AllMusic", -1, &st, nullptr) == SQLITE_OK &&
+                sqlite3_step(st) == SQLITE_ROW)
+                lsrc = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+            sqlite3_finalize(st);
+        }
+        sqlite3_close(db);
+        return lsrc;
+    };
+    ASSERT_TRUE(WaitUntil([&] { return !stored().isEmpty(); }, kWaitMs));
+    EXPECT_EQ(stored(), QFile::encodeName(music.path()) + "/\xb8\xe8\xc7\xfa.mp3");
+    player.terminate();
+    ASSERT_TRUE(player.waitForFinished(kWaitMs));
 }

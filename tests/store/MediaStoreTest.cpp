@@ -275,7 +275,9 @@ TEST(MediaStore, FilesOnlyOutOfReachKeepTheirRows)
     };
     EXPECT_EQ(stored(unmounted), 1);
     EXPECT_EQ(stored(looped), 1);
-    if (shmIsMount) EXPECT_EQ(stored(mountTop), 1);
+    if (shmIsMount) {
+        EXPECT_EQ(stored(mountTop), 1);
+    }
     EXPECT_EQ(stored(deleted), 0); // really removed from a folder that is there
     EXPECT_EQ(s.store->FindTrack(MakeGid(unmounted), 0), nullptr); // left out while away
 

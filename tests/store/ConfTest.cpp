@@ -4,7 +4,6 @@
 #include "tests/store/StoreTestUtil.h"
 
 #include "base/CodePage.h"
-#include "base/PrivateDir.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,19 +13,6 @@
 
 using testutil::ReadFile;
 using testutil::WriteFile;
-
-namespace {
-
-int CountInLog(const QString& needle)
-{
-    const QString log = QString::fromUtf8(ReadFile(PrivateDir() + QStringLiteral("/quarvelA.log")));
-    int lines = 0;
-    for (const QString& line : log.split(QLatin1Char('\n')))
-        if (line.contains(needle)) ++lines;
-    return lines;
-}
-
-} // namespace
 
 TEST(Conf, FirstStartFoldersAndDefaults)
 {

@@ -6,7 +6,6 @@
 #include "tests/store/StoreTestUtil.h"
 
 #include "base/CodePage.h"
-#include "base/PrivateDir.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,15 +27,6 @@ QStringList Columns(CSqliteDb& db, const char* table)
     db.Prepare((QByteArray("PRAGMA table_info(") + table + ")").constData(), stmt);
     while (stmt.Step() == kSqliteRow) names.append(stmt.ColumnText(1));
     return names;
-}
-
-int CountInLog(const QString& needle)
-{
-    const QString log = QString::fromUtf8(ReadFile(PrivateDir() + QStringLiteral("/quarvelA.log")));
-    int lines = 0;
-    for (const QString& line : log.split(QLatin1Char('\n')))
-        if (line.contains(needle)) ++lines;
-    return lines;
 }
 
 int Count(CSqliteDb& db, const char* sql)

@@ -1,6 +1,9 @@
 #pragma once
 #include "store/CQvConf.h"
 
+#include "base/PrivateDir.h"
+#include "tests/common/TestUtil.h"
+
 #include <QTemporaryDir>
 
 #include <memory>
@@ -20,3 +23,13 @@ struct TempHome {
     }
     QString Data(const char* name) const { return conf.DataDir() + QLatin1String(name); }
 };
+
+// The lines of the narrow debug log that contain `needle`.
+inline int CountInLog(const QString& needle)
+{
+    const QString log = QString::fromUtf8(testutil::ReadFile(PrivateDir() + QStringLiteral("/quarvelA.log")));
+    int lines = 0;
+    for (const QString& line : log.split(QLatin1Char('\n')))
+        if (line.contains(needle)) ++lines;
+    return lines;
+}

@@ -971,6 +971,7 @@ TEST(App, MegabyteTextsAreShownCutInTheListAlsoWhenStoredByAnEarlierStart)
     again.Ctl().OnListDoubleClick(row);
     ASSERT_TRUE(WaitUntil([&] { return IsPlaying(again, lib.files[0]); }, kWaitMs));
     EXPECT_LE(again.Wnd().TitleText().size(), 2 * kMaxTrackText + 1);
+}
 
 TEST(App, TracksNotStoredForAFullDiskAreToldAndADamagedLayoutGivesWayToTheShippedOne)
 {

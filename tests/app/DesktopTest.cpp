@@ -348,11 +348,11 @@ public slots:
     }
     QStringList GetCapabilities() { return {QStringLiteral("body")}; }
     void CloseNotification(uint) {}
-    QString GetServerInformation(QString& vendor, QString& version, QString& spec)
+    QString GetServerInformation(QString& vendor, QString& version, QString& specVersion)
     {
         vendor = QStringLiteral("test");
         version = QStringLiteral("1");
-        spec = QStringLiteral("1.2");
+        specVersion = QStringLiteral("1.2");
         return QStringLiteral("stub");
     }
 };

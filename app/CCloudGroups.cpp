@@ -12,7 +12,6 @@
 #include "library/DataBuilders.h"
 #include "library/ListInfo.h"
 #include "model/TrackInfo.h"
-#include "model/TrackUtil.h"
 #include "net/CQvClientIdentity.h"
 #include "net/ServiceAddress.h"
 #include "net/ServiceMethods.h"
@@ -20,6 +19,7 @@
 #include "store/CMediaLibrary.h"
 #include "store/CQvMediaStore.h"
 #include "store/IQvNode.h"
+#include "store/TrackBuilder.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -241,31 +241,25 @@ void CCloudGroups::OnBusy(int code)
 
 TrackRef CCloudGroups::TrackOf(const CloudSong& song)
 {
-    if (song.SongAdress.isEmpty()) return TrackRef();
-    const QString gid = MakeGid(song.SongAdress);
+    UrlTrackFields fields;
+    fields.url = song.SongAdress;
+    fields.song = song.SongName;
+    fields.artist = song.SingerName;
+    fields.album = song.AlbumName;
+    fields.cmsId = song.SongID;
+    fields.star = song.Star;
+    fields.fromService = true;
+    TrackBuildOptions options;
+    options.owner = &m_ctl;
+    // The user may have the same address in the library already: that track plays.
+    TrackRef track = MakeTrackFromUrl(m_ctl.Library(), fields, options);
+    if (!track) return track;
     {
-        // The user may have the same address in the library already: that track plays.
         std::lock_guard lock(m_ctl.Library().Mutex());
-        if (CQvMusic* known = m_ctl.Library().Store().FindTrack(gid, 0)) return TrackRef(known);
+        if (m_ctl.Library().Store().FindTrack(track->GetInfo()->Gid, 0) == track.get()) return track;
     }
-    if (auto it = m_tracks.find(gid); it != m_tracks.end()) return it->second;
-    auto* info = new TrackInfo;
-    info->Gid = gid;
-    info->NSrc = song.SongAdress;
-    info->Song = song.SongName;
-    info->Artist = song.SingerName;
-    info->Album = song.AlbumName;
-    info->CmsID = song.SongID;
-    info->Default2 = song.Star;
-    TrackRef track = TrackRef::Adopt(CreateMedia(0));
-    if (!track) {
-        delete info;
-        return track;
-    }
-    track->AttachInfo(info, &m_ctl);
-    track->AddState(STATE_FROM_SERVICE);
-    m_tracks.emplace(gid, track);
-    return track;
+    // A song shown before stays the same track, so a list that plays it keeps it.
+    return m_tracks.try_emplace(track->GetInfo()->Gid, track).first->second;
 }
 
 void CCloudGroups::ApplySongs(const PendingSongs& result)

@@ -92,6 +92,7 @@ TrackRef MakeTrackFromUrl(CMediaLibrary& library, const UrlTrackFields& fields, 
     }
     track->AttachInfo(info, options.owner);
     if (fields.fromPage) track->AddState(STATE_ADDED_BY_PAGE | STATE_FROM_SERVICE);
+    else if (fields.fromService) track->AddState(STATE_FROM_SERVICE);
     if (options.userAddition) info->AddDay = TodayDayNumber();
     return track;
 }

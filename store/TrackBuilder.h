@@ -36,6 +36,7 @@ struct UrlTrackFields {
     QString cmsId;         // the page's "id"
     int star = 0;          // the page's "star", kept in Default2
     bool fromPage = false; // tracks of the service's pages carry state 0x8 and 0x4
+    bool fromService = false; // tracks of the user's cloud groups carry state 0x4
 };
 
 // The track of a network address: the one the store holds for its Gid, else a new track that

@@ -152,6 +152,18 @@ TEST(TrackBuilder, FromAnAddress)
     EXPECT_EQ(e.store.TempTracks().size(), 1u);
     EXPECT_EQ(e.Rows(), 2);
     EXPECT_FALSE(BuildTrackFromUrl(e.lib, UrlTrackFields {}, user));
+
+    // A cloud group's song: from the service, not from a page, and not stored.
+    UrlTrackFields cloud = page;
+    cloud.url = QStringLiteral("http://127.0.0.1:8080/song/2.mp3");
+    cloud.fromPage = false;
+    cloud.fromService = true;
+    TrackRef c = MakeTrackFromUrl(e.lib, cloud, TrackBuildOptions {});
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->GetState() & (STATE_ADDED_BY_PAGE | STATE_FROM_SERVICE), unsigned(STATE_FROM_SERVICE));
+    EXPECT_EQ(e.store.FindTrack(c->GetInfo()->Gid, 0), nullptr);
+    // The address the library holds already gives the library's track.
+    EXPECT_EQ(MakeTrackFromUrl(e.lib, page, TrackBuildOptions {}), t);
 }
 
 TEST(TrackBuilder, WorkersAddingAtOnceStoreEveryFileOnce)

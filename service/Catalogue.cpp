@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 struct Seed {
@@ -105,9 +108,93 @@ QString CCatalogue::Lyrics(const CatalogueSong& song)
     return lrc;
 }
 
+namespace {
+
+struct Rgb {
+    double r, g, b;
+};
+
+// Hue in degrees, saturation and value 0..1.
+Rgb FromHsv(double h, double s, double v)
+{
+    h = std::fmod(std::fmod(h, 360.0) + 360.0, 360.0) / 60.0;
+    const double c = v * s;
+    const double x = c * (1.0 - std::fabs(std::fmod(h, 2.0) - 1.0));
+    const double m = v - c;
+    const int sector = static_cast<int>(h);
+    const Rgb parts[6] = {{c, x, 0}, {x, c, 0}, {0, c, x}, {0, x, c}, {x, 0, c}, {c, 0, x}};
+    const Rgb p = parts[std::clamp(sector, 0, 5)];
+    return {p.r + m, p.g + m, p.b + m};
+}
+
+Rgb Mix(const Rgb& a, const Rgb& b, double t)
+{
+    t = std::clamp(t, 0.0, 1.0);
+    return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
+}
+
+// FNV-1a over the text's UTF-8 bytes: the same picture for an album at every start and on
+// every machine.
+quint32 StableHash(const QString& text)
+{
+    quint32 h = 2166136261u;
+    for (char c : text.toUtf8()) {
+        h ^= static_cast<unsigned char>(c);
+        h *= 16777619u;
+    }
+    return h;
+}
+
+// One pixel of the album's picture; x and y run from 0 to 1, y downwards.
+Rgb CoverPixel(int pattern, const Rgb& a, const Rgb& b, const Rgb& light, double x, double y, double phase)
+{
+    constexpr double kPi = 3.14159265358979323846;
+    switch (pattern) {
+    case 0: { // a record: grooves round a label
+        const double d = std::hypot(x - 0.5, y - 0.5);
+        if (d < 0.12) return light;
+        if (d < 0.16) return b;
+        if (d < 0.46) return Mix(Mix(a, b, 0.7), a, 0.5 + 0.5 * std::sin(d * 140.0 + phase));
+        return Mix(a, light, y * 0.5);
+    }
+    case 1: { // diagonal bands
+        const double band = std::fmod((x + y) * 5.0 + phase, 2.0);
+        return band < 1.0 ? Mix(a, b, x) : Mix(b, light, y * 0.6);
+    }
+    case 2: { // a sun over the sea
+        if (y > 0.62) return Mix(b, a, 0.3 + 0.25 * std::sin(x * 30.0 + y * 80.0 + phase));
+        if (std::hypot(x - 0.5, y - 0.58) < 0.22) return light;
+        return Mix(a, b, y / 0.62);
+    }
+    case 3: { // a mosaic of tiles
+        const int tx = static_cast<int>(x * 6.0), ty = static_cast<int>(y * 6.0);
+        const double t = std::fmod(std::sin(tx * 12.9898 + ty * 78.233 + phase) * 43758.5453, 1.0);
+        const bool gap = std::fmod(x * 6.0, 1.0) < 0.06 || std::fmod(y * 6.0, 1.0) < 0.06;
+        return gap ? light : Mix(a, b, std::fabs(t));
+    }
+    case 4: { // waves
+        const double wave = 0.5 + 0.12 * std::sin(x * 2.0 * kPi * 2.0 + phase);
+        const double layer = std::floor((y - wave + 1.0) * 4.0);
+        return Mix(a, b, std::clamp(layer / 6.0, 0.0, 1.0));
+    }
+    default: { // soft light from a corner, with rings
+        const double d = std::hypot(x - 0.2, y - 0.2);
+        return Mix(Mix(light, a, d * 1.4), b, 0.25 * (0.5 + 0.5 * std::cos(d * 40.0 + phase)));
+    }
+    }
+}
+
+bool SameContent(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) && f.size() == bytes.size() && f.readAll() == bytes;
+}
+
+} // namespace
+
 QByteArray CCatalogue::CoverPicture(const CatalogueSong& song)
 {
-    constexpr int w = 64, h = 64;
+    constexpr int w = 160, h = 160;
     const int rowBytes = w * 3; // already a multiple of 4
     const int imageBytes = rowBytes * h;
     QByteArray bmp(54 + imageBytes, '\0');
@@ -128,14 +215,26 @@ QByteArray CCatalogue::CoverPicture(const CatalogueSong& song)
     put16(26, 1);
     put16(28, 24);
     put32(34, static_cast<quint32>(imageBytes));
-    const uint seed = qHash(song.id);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const int at = 54 + y * rowBytes + x * 3;
-            bmp[at] = static_cast<char>((seed + x * 4) & 0xFF);
-            bmp[at + 1] = static_cast<char>(((seed >> 8) + y * 4) & 0xFF);
-            bmp[at + 2] = static_cast<char>(((seed >> 16) + (x + y) * 2) & 0xFF);
+    // The album chooses the look: its pattern, its two hues and how far apart they are.
+    const quint32 seed = StableHash(song.album.isEmpty() ? song.title : song.album);
+    const double hue = seed % 360;
+    const int pattern = static_cast<int>((seed >> 9) % 6);
+    const double spread = 30.0 + (seed >> 13) % 140;
+    const double phase = ((seed >> 20) % 628) / 100.0;
+    const bool dark = (seed >> 28) & 1;
+    const Rgb a = FromHsv(hue, 0.65, dark ? 0.45 : 0.85);
+    const Rgb b = FromHsv(hue + spread, 0.75, dark ? 0.85 : 0.45);
+    const Rgb light = FromHsv(hue + spread / 2, 0.18, 0.97);
+    for (int row = 0; row < h; ++row) {
+        const double y = 1.0 - (row + 0.5) / h; // BMP rows run from the bottom up
+        for (int col = 0; col < w; ++col) {
+            const Rgb c = CoverPixel(pattern, a, b, light, (col + 0.5) / w, y, phase);
+            const int at = 54 + row * rowBytes + col * 3;
+            bmp[at] = static_cast<char>(std::lround(std::clamp(c.b, 0.0, 1.0) * 255));
+            bmp[at + 1] = static_cast<char>(std::lround(std::clamp(c.g, 0.0, 1.0) * 255));
+            bmp[at + 2] = static_cast<char>(std::lround(std::clamp(c.r, 0.0, 1.0) * 255));
         }
+    }
     return bmp;
 }
 
@@ -162,10 +261,13 @@ bool CCatalogue::Generate(const QString& dataDir, QString* error) const
             if (error) *error = QStringLiteral("cannot encode ") + media;
             return false;
         }
+        if (!s.hasCover) continue;
+        // A data folder from an older service holds pictures drawn another way: they are redrawn.
         const QString cover = CoverPath(dataDir, s);
-        if (s.hasCover && !QFile::exists(cover)) {
+        const QByteArray picture = CoverPicture(s);
+        if (!SameContent(cover, picture)) {
             QSaveFile f(cover);
-            if (!f.open(QIODevice::WriteOnly) || f.write(CoverPicture(s)) < 0 || !f.commit()) {
+            if (!f.open(QIODevice::WriteOnly) || f.write(picture) < 0 || !f.commit()) {
                 if (error) *error = QStringLiteral("cannot write ") + cover;
                 return false;
             }

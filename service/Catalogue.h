@@ -30,11 +30,12 @@ public:
 
     // The LRC text of a song (empty for a song without lyrics).
     static QString Lyrics(const CatalogueSong& song);
-    // A small 24-bit BMP picture, coloured by the song.
+    // A 160 x 160 24-bit BMP picture of the song's album: a pattern and two hues chosen by the
+    // album's name, so each album has a look of its own.
     static QByteArray CoverPicture(const CatalogueSong& song);
 
     // Makes the audio and picture files under `dataDir` ("media/<id>.mp3", "covers/<id>.bmp")
-    // that are not there yet. False when one could not be made.
+    // that are not there yet (a picture that differs is drawn again). False when one could not be made.
     bool Generate(const QString& dataDir, QString* error) const;
 
     static QString MediaPath(const QString& dataDir, const CatalogueSong& song);

@@ -63,11 +63,12 @@ var Ordel = (function () {
     return s;
   }
 
-  // A colour of the song's own, under its cover picture.
+  // A colour of the song's own, under its cover picture (or in its place when it has none).
+  // Neighbouring ids ("1001", "1002") must land far apart on the colour wheel.
   function hue(song) {
-    var h = 0, id = String(song.id || song.title || '');
-    for (var i = 0; i < id.length; ++i) h = (h * 31 + id.charCodeAt(i)) % 360;
-    return h;
+    var h = 2166136261, id = String(song.album || song.id || song.title || '');
+    for (var i = 0; i < id.length; ++i) h = Math.imul(h ^ id.charCodeAt(i), 16777619) >>> 0;
+    return (h % 360 + Math.round(h / 360) * 137) % 360;
   }
 
   function cover(song) {
@@ -75,7 +76,8 @@ var Ordel = (function () {
     var h = hue(song);
     var bg = 'background:linear-gradient(135deg,hsl(' + h + ',55%,58%),hsl(' + ((h + 40) % 360) + ',60%,38%))';
     var img = song.cover ? '<img src="' + esc(song.cover) + '" alt="">' : '';
-    return '<div class="cover" style="' + bg + '">' + img + '<div class="shade"></div><div class="initial">' + initial + '</div>' +
+    var label = song.cover ? '' : '<div class="initial">' + initial + '</div>';
+    return '<div class="cover" style="' + bg + '">' + img + '<div class="shade"></div>' + label +
       '<a class="play" href="' + esc(link('play', [song], { method: 'card' })) + '" title="播放"></a></div>';
   }
 

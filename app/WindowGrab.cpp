@@ -5,8 +5,12 @@
 #include "app/CNodeTreeModel.h"
 #include "app/CPlaylistActions.h"
 #include "app/CQuarvelDlg.h"
+#include "app/CLoginDlg.h"
+#include "app/CUserSession.h"
 #include "lyrics/CLyrics.h"
 #include "ui/lyrics/CKLrcChildDlg.h"
+#include "ui/page/CFixedHtmlView.h"
+#include "ui/page/CPagePane.h"
 
 #include "library/CQvNodeTree.h"
 #include "store/CMediaLibrary.h"
@@ -23,9 +27,14 @@
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QPixmap>
+#include <QPointer>
 #include <QTimer>
+#include <QUrl>
+#include <QWebEnginePage>
 #include <QWindow>
 
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -35,6 +44,7 @@ constexpr int kPollMs = 100;
 constexpr int kPlayedMs = 1500;   // long enough for a progress tick and the lyrics
 constexpr int kSettleMs = 500;    // what was posted meanwhile is painted
 constexpr int kBoundMs = 20000;   // a start that never settles is taken as it is
+constexpr int kPageBoundMs = 30000; // a page that never completes fails the picture
 
 void CancelDialogs()
 {
@@ -108,6 +118,58 @@ QPixmap GrabWithMenus(QWidget* window)
     return shot;
 }
 
+// Whether the page has completed, its scripts have put pictures in and they have all loaded;
+// asked of the page and answered later (`ready` is set by the answer).
+void AskPageReady(CFixedHtmlView* view, const std::shared_ptr<bool>& ready)
+{
+    view->page()->runJavaScript(
+        QStringLiteral("document.readyState === 'complete' && document.images.length > 0 &&"
+                       " Array.prototype.every.call(document.images, function (i) { return i.complete; })"),
+        [ready](const QVariant& v) { *ready = v.toBool(); });
+}
+
+// Calls `shoot` once `view` shows an address containing `path` and its page is ready (see
+// AskPageReady), after a moment for the paint; gives up (ending the player with 1) when that
+// does not happen within the bound.
+void WhenPageReady(CQuarvelApp& app, QPointer<CFixedHtmlView> view, const QString& path, bool needPictures,
+                   std::function<void()> shoot)
+{
+    auto* poll = new QTimer(&app);
+    const QDeadlineTimer bound(kPageBoundMs);
+    auto ready = std::make_shared<bool>(false);
+    QObject::connect(poll, &QTimer::timeout, &app, [&app, poll, view, path, needPictures, shoot, bound, ready] {
+        if (bound.hasExpired() || !view) {
+            poll->deleteLater();
+            if (CMainDlg* ctl = app.Controller()) ctl->ExitApp(1);
+            return;
+        }
+        if (!view->CurrentUrl().contains(path)) return;
+        if (needPictures && !*ready) {
+            AskPageReady(view, ready);
+            return;
+        }
+        poll->stop();
+        poll->deleteLater();
+        QTimer::singleShot(kSettleMs * 2, &app, shoot);
+    });
+    poll->start(kPollMs * 2);
+}
+
+// Once the window has settled (no start file: nothing waits for a play), `then` runs.
+void WhenSettled(CQuarvelApp& app, std::function<void()> then)
+{
+    auto* poll = new QTimer(&app);
+    const QDeadlineTimer bound(kBoundMs);
+    QObject::connect(poll, &QTimer::timeout, &app, [&app, poll, bound, then] {
+        CancelDialogs();
+        if (!Settled(app, false) && !bound.hasExpired()) return;
+        poll->stop();
+        poll->deleteLater();
+        then();
+    });
+    poll->start(kPollMs);
+}
+
 } // namespace
 
 QString TakeScreenshotOption(QStringList& arguments) { return TakeOption(arguments, QStringLiteral("--screenshot")); }
@@ -120,6 +182,16 @@ QString TakeDesktopLyricsScreenshotOption(QStringList& arguments)
 QString TakeScreenshotPlaylistOption(QStringList& arguments)
 {
     return TakeOption(arguments, QStringLiteral("--screenshot-playlist"));
+}
+
+QString TakeScreenshotPageOption(QStringList& arguments)
+{
+    return TakeOption(arguments, QStringLiteral("--screenshot-page"));
+}
+
+QString TakeLoginScreenshotOption(QStringList& arguments)
+{
+    return TakeOption(arguments, QStringLiteral("--login-screenshot"));
 }
 
 void GrabMainWindowWhenSettled(CQuarvelApp& app, const QString& pngPath, bool waitForPlay, const QString& playlist)
@@ -178,4 +250,58 @@ void GrabDesktopLyricsWhenSettled(CQuarvelApp& app, const QString& prefix)
         ctl->ExitApp(saved ? 0 : 1);
     });
     poll->start(kPollMs / 4);
+}
+
+void GrabPageWhenSettled(CQuarvelApp& app, const QString& pngPath, const QString& menuId)
+{
+    WhenSettled(app, [&app, pngPath, menuId] {
+        // The menu comes from the service after the start.
+        auto* wait = new QTimer(&app);
+        const QDeadlineTimer bound(kPageBoundMs);
+        QObject::connect(wait, &QTimer::timeout, &app, [&app, wait, bound, pngPath, menuId] {
+            CMainDlg* ctl = app.Controller();
+            if (!ctl) return;
+            CancelDialogs();
+            const QString url = ctl->MenuUrl(menuId);
+            if (url.isEmpty() && !bound.hasExpired()) return;
+            wait->stop();
+            wait->deleteLater();
+            if (url.isEmpty()) {
+                ctl->ExitApp(1);
+                return;
+            }
+            ctl->OpenMenuPage(menuId);
+            CFixedHtmlView* view = ctl->MainWindow()->ContentPane()->View();
+            WhenPageReady(app, view, QUrl(url).path(), true, [&app, pngPath] {
+                CancelDialogs();
+                CMainDlg* c = app.Controller();
+                if (!c) return;
+                const bool saved = c->MainWindow() && c->MainWindow()->grab().save(pngPath, "PNG", 0);
+                c->ExitApp(saved ? 0 : 1);
+            });
+        });
+        wait->start(kPollMs);
+    });
+}
+
+void GrabLoginWhenSettled(CQuarvelApp& app, const QString& pngPath)
+{
+    WhenSettled(app, [&app, pngPath] {
+        CMainDlg* ctl = app.Controller();
+        if (!ctl) return;
+        ctl->Session().ShowLogin();
+        CLoginDlg* dlg = ctl->Session().LoginDialog();
+        CFixedHtmlView* view = dlg ? dlg->Page()->View() : nullptr;
+        if (!view) {
+            ctl->ExitApp(1);
+            return;
+        }
+        WhenPageReady(app, view, QStringLiteral("/pcc/user/login.do"), false, [&app, pngPath] {
+            CMainDlg* c = app.Controller();
+            CLoginDlg* d = c ? c->Session().LoginDialog() : nullptr;
+            if (!c) return;
+            const bool saved = d && d->grab().save(pngPath, "PNG", 0);
+            c->ExitApp(saved ? 0 : 1);
+        });
+    });
 }

@@ -19,9 +19,23 @@ void GrabMainWindowWhenSettled(CQuarvelApp& app, const QString& pngPath, bool wa
 // lyric colour scheme as PREFIX0.png to PREFIX3.png (the same moment in each).
 void GrabDesktopLyricsWhenSettled(CQuarvelApp& app, const QString& prefix);
 
+// "--screenshot FILE --screenshot-page ID": once the main window shows the loaded library and
+// the service's menu has come, the content view opens the menu entry ID (its tab checked); the
+// picture is taken when that page has completed, its scripts have filled it and its pictures
+// have loaded. Needs the service tasks (the menu comes from the service).
+void GrabPageWhenSettled(CQuarvelApp& app, const QString& pngPath, const QString& menuId);
+
+// "--login-screenshot FILE": once the main window has settled, the sign-in dialog is opened and
+// a picture of it is saved when its page has completed and painted.
+void GrabLoginWhenSettled(CQuarvelApp& app, const QString& pngPath);
+
 // Takes "--screenshot FILE" out of the arguments; the file, or empty when not given.
 QString TakeScreenshotOption(QStringList& arguments);
 // Takes "--desklrc-screenshot PREFIX" out of the arguments; the prefix, or empty.
 QString TakeDesktopLyricsScreenshotOption(QStringList& arguments);
 // Takes "--screenshot-playlist NAME" out of the arguments; the name, or empty.
 QString TakeScreenshotPlaylistOption(QStringList& arguments);
+// Takes "--screenshot-page ID" out of the arguments; the menu id, or empty.
+QString TakeScreenshotPageOption(QStringList& arguments);
+// Takes "--login-screenshot FILE" out of the arguments; the file, or empty.
+QString TakeLoginScreenshotOption(QStringList& arguments);

@@ -6,8 +6,9 @@
 #include <QApplication>
 #include <QIcon>
 
-// Usage: ordel [--home DIR] [--color 0|1|2] [--no-service] [--screenshot PNG [--screenshot-playlist NAME]]
-//              [--desklrc-screenshot PREFIX] [FILE...]
+// Usage: ordel [--home DIR] [--color 0|1|2] [--no-service]
+//              [--screenshot PNG [--screenshot-playlist NAME | --screenshot-page MENUID]]
+//              [--desklrc-screenshot PREFIX] [--login-screenshot PNG] [FILE...]
 // The program home is also taken from $ORDEL_HOME.
 int main(int argc, char** argv)
 {
@@ -24,14 +25,18 @@ int main(int argc, char** argv)
     for (int i = 0; i < argc; ++i) arguments.append(FileNameText(QByteArray(argv[i])));
     const QString screenshot = TakeScreenshotOption(arguments);
     const QString screenshotPlaylist = TakeScreenshotPlaylistOption(arguments);
+    const QString screenshotPage = TakeScreenshotPageOption(arguments);
     const QString lyricsShot = TakeDesktopLyricsScreenshotOption(arguments);
+    const QString loginShot = TakeLoginScreenshotOption(arguments);
     CommandLine line = ParseCommandLine(arguments);
     line.options.handleSignals = true;
     CQuarvelApp player(line.files, line.options);
     const int early = player.InitInstance();
     if (early >= 0) return early;
-    if (!screenshot.isEmpty()) GrabMainWindowWhenSettled(player, screenshot, !line.files.isEmpty(), screenshotPlaylist);
+    if (!screenshot.isEmpty() && !screenshotPage.isEmpty()) GrabPageWhenSettled(player, screenshot, screenshotPage);
+    else if (!screenshot.isEmpty()) GrabMainWindowWhenSettled(player, screenshot, !line.files.isEmpty(), screenshotPlaylist);
     else if (!lyricsShot.isEmpty()) GrabDesktopLyricsWhenSettled(player, lyricsShot);
+    else if (!loginShot.isEmpty()) GrabLoginWhenSettled(player, loginShot);
     QObject::connect(&player, &CQuarvelApp::Finished, &app, [](int code) { QCoreApplication::exit(code); });
     return app.exec();
 }

@@ -32,6 +32,10 @@ const QString kCloudNodeName = QStringLiteral("Nimbra");
 const QString kNewGroup = QStringLiteral("新建网盘列表");
 const QString kRefresh = QStringLiteral("刷新");
 const QString kGroupFailed = QStringLiteral("网盘列表操作失败，请稍后再试");
+const QString kSignInHint = QStringLiteral("登录后即可在这里收听网盘列表。\n点击窗口上方的“未登录”登录。");
+const QString kNoSongsHint = QStringLiteral("这里暂时没有歌曲。");
+const QString kEmptyGroupHint =
+    QStringLiteral("这个网盘列表中还没有歌曲。\n在本地歌曲上点右键，选择“上传到网盘列表”。");
 
 std::unique_ptr<CQvCommonNode> MakeGroupNode(const QString& name, int id)
 {
@@ -219,7 +223,30 @@ void CCloudGroups::Refresh(IQvNode* node)
 
 void CCloudGroups::OnGroupsLoaded()
 {
-    if (CQuarvelDlg* wnd = m_ctl.MainWindow()) wnd->ReloadTree();
+    CQuarvelDlg* wnd = m_ctl.MainWindow();
+    if (wnd) wnd->ReloadTree();
+    IQvNode* cloud = nullptr;
+    {
+        std::lock_guard lock(m_ctl.Library().Mutex());
+        cloud = CloudNode();
+    }
+    // The user signed in while looking at "Nimbra": the hint to sign in gives way to its songs.
+    if (cloud && cloud == m_ctl.DisplayedNode()) {
+        if (wnd) wnd->ShowNode(cloud);
+        Refresh(cloud);
+    }
+}
+
+QString CCloudGroups::EmptyHint(IQvNode* node) const
+{
+    bool cloud = false;
+    {
+        std::lock_guard lock(m_ctl.Library().Mutex());
+        cloud = node && node == CloudNode();
+        if (!cloud && !IsCloudGroup(node)) return QString();
+    }
+    if (SignedInVuid().isEmpty()) return kSignInHint;
+    return cloud ? kNoSongsHint : kEmptyGroupHint;
 }
 
 void CCloudGroups::OnBusy(int code)

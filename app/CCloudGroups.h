@@ -53,6 +53,9 @@ public:
     // the loaded flag is cleared.
     void SignedOut();
     bool Busy() const { return m_nBusy > 0; }
+    // What the list view says while `node`, a cloud node without songs, is shown: signed out,
+    // how to see the groups; else how songs get there. Empty for any other node.
+    QString EmptyHint(IQvNode* node) const;
 
     // Window thread: editing the groups. Each request runs on a worker; when it succeeded the
     // tree changes on the window thread, else the user gets a short notice (the status

@@ -1078,7 +1078,8 @@ void CQuarvelDlg::UpdateListHints()
             std::lock_guard lock(m_library.Mutex());
             playlist = CPlaylistActions::IsUserList(m_listModel->Node());
         }
-        m_emptyHint->setText(playlist ? txt::kEmptyListHint : txt::kEmptyLibraryHint);
+        const QString cloud = m_ctl.CloudGroups().EmptyHint(m_listModel->Node());
+        m_emptyHint->setText(!cloud.isEmpty() ? cloud : playlist ? txt::kEmptyListHint : txt::kEmptyLibraryHint);
         QPalette pal = m_emptyHint->palette();
         pal.setColor(QPalette::WindowText, CSkin::Instance().Color(17));
         m_emptyHint->setPalette(pal);

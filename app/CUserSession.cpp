@@ -1,5 +1,6 @@
 #include "app/CUserSession.h"
 
+#include "app/CCloudGroups.h"
 #include "app/CLoginDlg.h"
 #include "app/CMainDlg.h"
 #include "app/CQuarvelDlg.h"
@@ -71,6 +72,7 @@ void CUserSession::ShowUserName()
 void CUserSession::SignOut()
 {
     CQvClientIdentity::Instance().SignOut();
+    m_ctl.CloudGroups().SignedOut();
     ShowUserName();
 }
 

@@ -3,6 +3,7 @@
 #include "app/CCloudGroups.h"
 #include "app/CNodeTreeModel.h"
 #include "app/CPlaylistActions.h"
+#include "app/CUserSession.h"
 #include "library/CQvNodeTree.h"
 #include "library/ListInfo.h"
 #include "net/CQvClientIdentity.h"
@@ -183,10 +184,19 @@ TEST_F(Cloud, GroupsAndSubGroupsBecomeNestedNodesASecondSongPlaysAndSigningOutRe
     ASSERT_TRUE(WaitUntil([&] { return Tracks(cloud) == expected; }, kWaitMs));
     EXPECT_EQ(svc().Requests(QStringLiteral("getrandom")).size(), 1);
 
-    // Back in the group (shown and playing), the user signs out: the nodes go, the music plays on.
+    // Back in the group (shown and playing), the user signs out through the user menu: the nodes
+    // go, the music plays on.
     p->Wnd().SelectNode(group);
-    CQvClientIdentity::Instance().Clear();
-    p->Ctl().CloudGroups().SignedOut();
+    p->Ctl().Session().OnUserArea(QPoint(0, 0));
+    QMenu* userMenu = p->Ctl().Session().UserMenu();
+    ASSERT_TRUE(userMenu);
+    userMenu->close();
+    QAction* signOut = nullptr;
+    for (QAction* a : userMenu->actions())
+        if (a->text() == QStringLiteral("退出登录")) signOut = a;
+    ASSERT_TRUE(signOut);
+    signOut->trigger();
+    EXPECT_TRUE(CQvClientIdentity::Instance().Get().vuid.isEmpty());
     EXPECT_EQ(ChildCount(cloud), 0);
     EXPECT_EQ(Tracks(cloud), 0);
     EXPECT_EQ(Loaded(), 0);
@@ -194,10 +204,16 @@ TEST_F(Cloud, GroupsAndSubGroupsBecomeNestedNodesASecondSongPlaysAndSigningOutRe
     EXPECT_NE(p->Ctl().DisplayedNode(), group);
     EXPECT_EQ(p->Ctl().PlayingNode(), nullptr);
     EXPECT_TRUE(p->Ctl().IsStarted());
-    // Signed out, selecting "Nimbra" asks the service nothing.
+    // Signed out, selecting "Nimbra" asks the service nothing and tells the user to sign in.
     p->Wnd().SelectNode(cloud);
     WaitUntil([] { return false; }, 300);
     EXPECT_EQ(svc().Requests(QStringLiteral("getrandom")).size(), 1);
+    EXPECT_TRUE(p->Wnd().EmptyHint().contains(QStringLiteral("登录"))) << p->Wnd().EmptyHint().toStdString();
+    // Signing in while "Nimbra" is shown brings its groups and its songs.
+    SignIn(QStringLiteral("listener"));
+    ASSERT_TRUE(WaitUntil([&] { return Tracks(cloud) == expected && ChildCount(cloud) == 2; }, kWaitMs));
+    ASSERT_TRUE(WaitUntil([&] { return p->Wnd().ListModel()->rowCount() == expected; }, kWaitMs));
+    EXPECT_TRUE(p->Wnd().EmptyHint().isEmpty());
 }
 
 TEST_F(Cloud, GroupsAreMadeRenamedAndDeletedOnTheServiceFromTheTreeAndADeletedPlaylistTakesItsGroup)

@@ -719,6 +719,12 @@ void CMainDlg::OnCommand(int id)
     case kMessagesCommand:
         m_pMessages->OpenList();
         break;
+    case kMyMusicCommand:
+        OpenMenuPage(QStringLiteral("mymusic"));
+        break;
+    case kOrderCommand:
+        OpenOrderPage();
+        break;
     case 1553:
         (new CAboutDlg(m_conf.Info().version, m_conf.ProgramDir(), m_pMainWnd.get()))->open();
         break;
@@ -1516,6 +1522,13 @@ bool CMainDlg::OpenSongRoom()
     m_pMainWnd->ShowPage(WebPageUrl(QStringLiteral("/pc/tosongsroom.do?orgin=2&vuid=") + vuid));
     m_pMainWnd->CheckTab(0);
     return true;
+}
+
+void CMainDlg::OpenOrderPage()
+{
+    const QString cid = QString::fromLatin1(UrlEncode(ToAnsi(m_conf.Settings().clientid)));
+    m_pMainWnd->ShowPage(WebPageUrl(QStringLiteral("/v5/action/secweborder/weborder2.do?cid=%1&pt=2&ca=&pid=").arg(cid)));
+    m_pMainWnd->CheckTab(0);
 }
 
 IQvNode* CMainDlg::ShownNode() const

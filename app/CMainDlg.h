@@ -73,6 +73,8 @@ public:
     static constexpr int kTrackNoticeCommand = 50035; // "切歌时桌面通知", on and off
     static constexpr int kFeedbackCommand = 50036;    // "意见反馈"
     static constexpr int kMessagesCommand = 50037;    // "留言和反馈"
+    static constexpr int kMyMusicCommand = 50050;     // "我的音乐": the service's page of the shown list
+    static constexpr int kOrderCommand = 50051;       // "在线订购": the web order page
     // Workers get this long to end at exit; then the program ends anyway.
     static constexpr int kWorkerBoundMs = 5000;
 
@@ -174,6 +176,8 @@ public:
     void OpenMenuPage(const QString& id);
     void OpenSearchPage(const QString& text);
     bool OpenSongRoom();
+    // The web order page, for this installation's client id.
+    void OpenOrderPage();
     // The address of a menu entry (empty when the menu has none) and of a page on the web host.
     QString MenuUrl(const QString& id) const;
     QString WebPageUrl(const QString& pathAndQuery) const;

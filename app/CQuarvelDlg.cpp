@@ -480,6 +480,11 @@ void CQuarvelDlg::BuildMenus()
     notice->setCheckable(true);
     connect(m_mainMenu, &QMenu::aboutToShow, notice, [this, notice] { notice->setChecked(m_ctl.Conf().Settings().trackntf != 0); });
     m_mainMenu->addSeparator();
+    // The service's pages that no tab or node opens: the shown list as the service's page
+    // sees it, and the order page.
+    m_mainMenu->addAction(QStringLiteral("我的音乐"), this, [this] { m_ctl.OnCommand(CMainDlg::kMyMusicCommand); });
+    m_mainMenu->addAction(QStringLiteral("在线订购"), this, [this] { m_ctl.OnCommand(CMainDlg::kOrderCommand); });
+    m_mainMenu->addSeparator();
     m_mainMenu->addAction(txt::kFeedbackTitle, this, [this] { m_ctl.OnCommand(CMainDlg::kFeedbackCommand); });
     m_mainMenu->addAction(txt::kMessageListTitle, this, [this] { m_ctl.OnCommand(CMainDlg::kMessagesCommand); });
     m_mainMenu->addAction(QStringLiteral("设置"), this, [this] { m_ctl.OnCommand(CMainDlg::kSettingsCommand); });

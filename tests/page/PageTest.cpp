@@ -643,3 +643,48 @@ TEST(Page, SignInThroughTheDialogsPageAndSignOut)
     ASSERT_TRUE(p.Ctl().Session().LoginDialog());
     p.Ctl().Session().LoginDialog()->OnCloseButton();
 }
+
+TEST(Page, TheMainMenuOpensMyMusicAndTheOrderPage)
+{
+    Player p;
+    ASSERT_TRUE(p.Ready());
+    QTemporaryDir music;
+    p.ShowLocalMusic({MakeMp3(music.filePath(QStringLiteral("a.mp3")), QStringLiteral("First")),
+                      MakeMp3(music.filePath(QStringLiteral("b.mp3")), QStringLiteral("Second"))});
+    ASSERT_EQ(p.NodeSize(QString::fromUtf16(kLocalMusicNode)), 2);
+    ASSERT_FALSE(p.Wnd().PageShown());
+    ASSERT_TRUE(WaitUntil([&] { return !p.Ctl().MenuUrl(QStringLiteral("mymusic")).isEmpty(); }, kWaitMs));
+    const auto trigger = [&](const QString& text) {
+        for (QAction* a : p.Wnd().MainMenu()->actions())
+            if (a->text() == text) {
+                a->trigger();
+                return true;
+            }
+        return false;
+    };
+
+    // "我的音乐": the service's page of the list the user was looking at.
+    ASSERT_TRUE(trigger(QStringLiteral("我的音乐")));
+    EXPECT_TRUE(p.Wnd().PageShown());
+    CFixedHtmlView* view = p.Wnd().ContentPane()->View();
+    ASSERT_TRUE(WaitUntil([&] { return view->CurrentUrl().contains(QStringLiteral("/pages/mymusic.html")); }, kWaitMs));
+    ASSERT_TRUE(WaitForScript(view, QStringLiteral("document.querySelectorAll('tr[data-gid]').length === 2")));
+    EXPECT_TRUE(Eval(view, QStringLiteral("document.body.textContent.indexOf('Second') >= 0")).toBool());
+    // The second row's play button plays that track of the list.
+    Eval(view, QStringLiteral("document.querySelector('[data-play=\"1\"]').click(); 1"));
+    ASSERT_TRUE(WaitUntil([&] { return p.Ctl().CurrentTrack() != nullptr; }, kWaitMs));
+    IQvNode* local = p.Node(QString::fromUtf16(kLocalMusicNode));
+    EXPECT_EQ(p.Ctl().PlayingNode(), local);
+    {
+        std::lock_guard lock(p.Lib().Mutex());
+        EXPECT_EQ(p.Ctl().CurrentTrack(), local->GetTrack(1));
+    }
+
+    // "在线订购": the order page, for this installation's client id, in the window's style.
+    ASSERT_TRUE(trigger(QStringLiteral("在线订购")));
+    const QString cid = CQvConf::Instance().Settings().clientid;
+    ASSERT_FALSE(cid.isEmpty());
+    ASSERT_TRUE(WaitUntil([&] { return view->CurrentUrl().contains(QStringLiteral("/v5/action/secweborder/weborder2.do")); }, kWaitMs));
+    EXPECT_TRUE(view->CurrentUrl().contains(QStringLiteral("cid=%1&pt=2&ca=&pid=&cssStyle=").arg(cid)));
+    EXPECT_TRUE(WaitForScript(view, QStringLiteral("document.getElementById('client').textContent.indexOf('%1') >= 0").arg(cid)));
+}

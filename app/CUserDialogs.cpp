@@ -53,10 +53,13 @@ void CFindPwdDlg::Confirm()
     accept();
 }
 
-void CFindPwdDlg::OnCloseButton()
+void CFindPwdDlg::OnCloseButton() { reject(); }
+
+void CFindPwdDlg::reject()
 {
+    // Every way out but the confirmation is a cancel: the close button, "取消" and Escape.
     CQvLog::GetInstance().AddRecord(wnd::kFindPwd, 873, 1, nullptr, 2);
-    reject();
+    CSkinDialog::reject();
 }
 
 // ---- modify password ----------------------------------------------------------------------
@@ -76,10 +79,12 @@ CModifyPwdDlg::CModifyPwdDlg(QWidget* parent) : CSkinDialog(QStringLiteral("修�
     v->addLayout(Buttons(this, Body(), [this] { accept(); }, [this] { OnCloseButton(); }));
 }
 
-void CModifyPwdDlg::OnCloseButton()
+void CModifyPwdDlg::OnCloseButton() { reject(); }
+
+void CModifyPwdDlg::reject()
 {
     CQvLog::GetInstance().AddRecord(wnd::kModifyPwd, 873, 1, nullptr, 2);
-    reject();
+    CSkinDialog::reject();
 }
 
 // ---- user information ---------------------------------------------------------------------

@@ -11,6 +11,8 @@ public:
     QString UserName() const;
     QLineEdit* NameEdit() const { return m_name; }
     void OnCloseButton() override;
+    // A cancel, however it comes, writes its record (873).
+    void reject() override;
 
 private:
     void Confirm();
@@ -23,6 +25,7 @@ class CModifyPwdDlg : public CSkinDialog {
 public:
     explicit CModifyPwdDlg(QWidget* parent = nullptr);
     void OnCloseButton() override;
+    void reject() override;
 };
 
 // "个人信息": the nickname, checked as the service allows it. Nothing is sent.

@@ -7,6 +7,7 @@
 #include "app/CNetAddMsgDlg.h"
 #include "app/CQuarvelApp.h"
 #include "app/CQuarvelDlg.h"
+#include "app/CUserDialogs.h"
 #include "app/CUserSession.h"
 
 #include "base/MessageIds.h"
@@ -37,6 +38,10 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QTimer>
 #include <QMenu>
@@ -687,4 +692,125 @@ TEST(Page, TheMainMenuOpensMyMusicAndTheOrderPage)
     ASSERT_TRUE(WaitUntil([&] { return view->CurrentUrl().contains(QStringLiteral("/v5/action/secweborder/weborder2.do")); }, kWaitMs));
     EXPECT_TRUE(view->CurrentUrl().contains(QStringLiteral("cid=%1&pt=2&ca=&pid=&cssStyle=").arg(cid)));
     EXPECT_TRUE(WaitForScript(view, QStringLiteral("document.getElementById('client').textContent.indexOf('%1') >= 0").arg(cid)));
+}
+
+namespace {
+
+// The operation records of one event code, as (window, value) pairs.
+QList<QPair<int, int>> RecordsOf(int event)
+{
+    QList<QPair<int, int>> out;
+    for (const QString& r : CQvLog::GetInstance().PendingRecords()) {
+        const QStringList f = r.split(QLatin1Char('\t'));
+        if (f.value(4).toInt() == event) out.append({f.value(3).toInt(), f.value(17).toInt()});
+    }
+    return out;
+}
+
+template <class Dialog>
+Dialog* OpenFromUserMenu(Player& p, const QString& text)
+{
+    p.Ctl().Session().OnUserArea(QPoint(0, 0));
+    QMenu* menu = p.Ctl().Session().UserMenu();
+    if (!menu) return nullptr;
+    menu->close();
+    for (QAction* a : menu->actions())
+        if (a->text() == text) a->trigger();
+    Dialog* dlg = nullptr;
+    WaitUntil([&] {
+        for (Dialog* d : p.Wnd().findChildren<Dialog*>())
+            if (d->isVisible()) dlg = d;
+        return dlg != nullptr;
+    }, kWaitMs);
+    return dlg;
+}
+
+QPushButton* ButtonOf(QWidget* dlg, const QString& text)
+{
+    for (QPushButton* b : dlg->findChildren<QPushButton*>())
+        if (b->text() == text) return b;
+    return nullptr;
+}
+
+void PressKey(QWidget* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = QString())
+{
+    QKeyEvent press(QEvent::KeyPress, key, mods, text);
+    QCoreApplication::sendEvent(w, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, mods, text);
+    QCoreApplication::sendEvent(w, &release);
+}
+
+} // namespace
+
+TEST(Page, ThePasswordDialogsOfTheUserMenuRecordTheirCodesAndSendNothing)
+{
+    Player p;
+    ASSERT_TRUE(p.Ready());
+    // Signed in with a session of the service: the user area opens the user menu.
+    p.Ctl().Session().OnSessionId(Svc().Session());
+    ASSERT_TRUE(WaitUntil([&] { return p.Wnd().UserName() != QStringLiteral("未登录"); }, kWaitMs));
+    Svc().Reset();
+    CQvLog::GetInstance().ClearPending();
+
+    // "找回密码": the user name is kept, 848 (value 1) is written, a notice names the user.
+    auto* find = OpenFromUserMenu<CFindPwdDlg>(p, QStringLiteral("找回密码"));
+    ASSERT_TRUE(find);
+    find->NameEdit()->setText(QStringLiteral("  zhang_san "));
+    ButtonOf(find, QStringLiteral("确定"))->click();
+    EXPECT_EQ(RecordsOf(848), (QList<QPair<int, int>> {{151, 1}}));
+    EXPECT_TRUE(RecordsOf(873).isEmpty());
+    EXPECT_EQ(p.Ctl().FindPasswordUser(), QStringLiteral("zhang_san"));
+    QMessageBox* notice = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        for (QMessageBox* b : p.Wnd().findChildren<QMessageBox*>())
+            if (b->isVisible() && b->text().contains(QStringLiteral("zhang_san"))) notice = b;
+        return notice != nullptr;
+    }, kWaitMs));
+    notice->close();
+
+    // Cancelled by "取消", by the close button and by Escape: 873 (value 2) each time, no 848.
+    CQvLog::GetInstance().ClearPending();
+    find = OpenFromUserMenu<CFindPwdDlg>(p, QStringLiteral("找回密码"));
+    ASSERT_TRUE(find);
+    ButtonOf(find, QStringLiteral("取消"))->click();
+    find = OpenFromUserMenu<CFindPwdDlg>(p, QStringLiteral("找回密码"));
+    ASSERT_TRUE(find);
+    find->NameEdit()->setText(QStringLiteral("li_si"));
+    PressKey(find->NameEdit(), Qt::Key_Escape);
+    EXPECT_FALSE(find->isVisible());
+    EXPECT_EQ(RecordsOf(873), (QList<QPair<int, int>> {{151, 2}, {151, 2}}));
+    EXPECT_TRUE(RecordsOf(848).isEmpty());
+    EXPECT_EQ(p.Ctl().FindPasswordUser(), QStringLiteral("zhang_san"));
+
+    // "修改密码": three password fields; "确定" only closes, each cancel writes 873.
+    CQvLog::GetInstance().ClearPending();
+    auto* modify = OpenFromUserMenu<CModifyPwdDlg>(p, QStringLiteral("修改密码"));
+    ASSERT_TRUE(modify);
+    const QList<QLineEdit*> fields = modify->findChildren<QLineEdit*>();
+    ASSERT_EQ(fields.size(), 3);
+    for (QLineEdit* f : fields) {
+        EXPECT_EQ(f->echoMode(), QLineEdit::Password);
+        f->setText(QStringLiteral("pw-secret-1"));
+    }
+    ButtonOf(modify, QStringLiteral("确定"))->click();
+    EXPECT_FALSE(modify->isVisible());
+    EXPECT_TRUE(RecordsOf(873).isEmpty());
+    modify = OpenFromUserMenu<CModifyPwdDlg>(p, QStringLiteral("修改密码"));
+    ASSERT_TRUE(modify);
+    modify->OnCloseButton();
+    modify = OpenFromUserMenu<CModifyPwdDlg>(p, QStringLiteral("修改密码"));
+    ASSERT_TRUE(modify);
+    PressKey(modify->findChildren<QLineEdit*>().first(), Qt::Key_Escape);
+    modify = OpenFromUserMenu<CModifyPwdDlg>(p, QStringLiteral("修改密码"));
+    ASSERT_TRUE(modify);
+    ButtonOf(modify, QStringLiteral("取消"))->click();
+    EXPECT_EQ(RecordsOf(873), (QList<QPair<int, int>> {{152, 2}, {152, 2}, {152, 2}}));
+
+    // Neither dialog sent the service anything it was given.
+    const QByteArray sent = QJsonDocument(Svc().Requests()).toJson();
+    EXPECT_FALSE(sent.contains("zhang_san"));
+    EXPECT_FALSE(sent.contains("li_si"));
+    EXPECT_FALSE(sent.contains("pw-secret-1"));
+    // Still signed in: cancelling changed nothing of the session.
+    EXPECT_TRUE(p.Ctl().Session().SignedIn());
 }

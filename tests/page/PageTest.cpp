@@ -41,6 +41,7 @@
 #include <QJsonDocument>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QLineEdit>
 #include <QTimer>
@@ -813,4 +814,178 @@ TEST(Page, ThePasswordDialogsOfTheUserMenuRecordTheirCodesAndSendNothing)
     EXPECT_FALSE(sent.contains("pw-secret-1"));
     // Still signed in: cancelling changed nothing of the session.
     EXPECT_TRUE(p.Ctl().Session().SignedIn());
+}
+
+namespace {
+
+// A page of the service's origin with a text field and a paragraph, recording the keys it gets.
+constexpr const char* kInputPage =
+    "<!DOCTYPE html><html><body style='margin:0'>"
+    "<input id='field' style='position:absolute;left:10px;top:10px;width:200px;height:30px'>"
+    "<p id='text' style='position:absolute;left:10px;top:100px;font-size:30px;margin:0'>Some words to select</p>"
+    "<script>window.keys = []; document.addEventListener('keydown', function (e) {"
+    " window.keys.push((e.ctrlKey ? 'C-' : '') + e.key); }, true);</script>"
+    "</body></html>";
+
+// `view` shows kInputPage and has the focus in its field.
+bool ShowInputPage(CFixedHtmlView* view)
+{
+    bool loaded = false;
+    auto c = QObject::connect(view, &QWebEngineView::loadFinished, [&](bool ok) { loaded = ok; });
+    view->setHtml(QString::fromLatin1(kInputPage), QUrl(Svc().Base() + QStringLiteral("/pages/")));
+    const bool done = WaitUntil([&] { return loaded; }, kWaitMs);
+    QObject::disconnect(c);
+    if (!done) return false;
+    view->window()->activateWindow();
+    QApplication::setActiveWindow(view->window());
+    view->setFocus();
+    Eval(view, QStringLiteral("document.getElementById('field').focus(); 1"));
+    return WaitUntil([&] { return view->focusProxy() != nullptr; }, kWaitMs);
+}
+
+} // namespace
+
+TEST(Page, TheViewKeepsTheBrowsersAcceleratorsFromThePage)
+{
+    Player p;
+    ASSERT_TRUE(p.Ready());
+    CFixedHtmlView* view = p.Wnd().ContentPane()->View();
+    p.Wnd().ShowPage(QString());
+    ASSERT_TRUE(ShowInputPage(view));
+    QWidget* target = view->focusProxy();
+    ASSERT_TRUE(target);
+    const int loads = view->NavigationCount();
+
+    // Typing, the clipboard keys and undo reach the page.
+    PressKey(target, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    for (int key : {Qt::Key_C, Qt::Key_X, Qt::Key_V, Qt::Key_Z, Qt::Key_Insert}) PressKey(target, key, Qt::ControlModifier);
+    // Escape, the function keys and every other Ctrl key do not (no find bar, print, reload).
+    PressKey(target, Qt::Key_Escape);
+    PressKey(target, Qt::Key_F5);
+    PressKey(target, Qt::Key_F12);
+    for (int key : {Qt::Key_F, Qt::Key_P, Qt::Key_A, Qt::Key_R}) PressKey(target, key, Qt::ControlModifier);
+    // Enter reaches the page and is timed.
+    EXPECT_EQ(view->EnterTime(), -1);
+    PressKey(target, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    EXPECT_GE(view->EnterTime(), 0);
+    // The page has seen exactly the keys it may have, in order.
+    ASSERT_TRUE(WaitForScript(view, QStringLiteral("window.keys.indexOf('Enter') >= 0")));
+    EXPECT_EQ(Eval(view, QStringLiteral("window.keys.join(' ')")).toString(),
+              QStringLiteral("a C-c C-x C-v C-z C-Insert Enter"));
+    EXPECT_EQ(view->NavigationCount(), loads);
+}
+
+TEST(Page, TheContextMenuFollowsItsMode)
+{
+    Player p;
+    ASSERT_TRUE(p.Ready());
+    CFixedHtmlView* view = p.Wnd().ContentPane()->View();
+    p.Wnd().ShowPage(QString());
+    ASSERT_TRUE(ShowInputPage(view));
+    QWidget* target = view->focusProxy();
+    ASSERT_TRUE(target);
+
+    enum Spot { kPlain, kField, kSelection };
+    // Whether a right click on the spot opens a menu (the page's selection made first for
+    // kSelection); a menu that is expected gets long to come, one that is not a moment.
+    const auto menuAt = [&](Spot spot, bool expected) {
+        for (QMenu* m : view->findChildren<QMenu*>()) m->close();
+        QCoreApplication::processEvents();
+        Eval(view, spot == kSelection
+                       ? QStringLiteral("(function () { var r = document.createRange();"
+                                        " r.selectNodeContents(document.getElementById('text'));"
+                                        " var s = getSelection(); s.removeAllRanges(); s.addRange(r); return 1; })()")
+                       : QStringLiteral("getSelection().removeAllRanges(); 1"));
+        const QPoint at = spot == kPlain ? QPoint(400, 300) : spot == kField ? QPoint(60, 25) : QPoint(60, 115);
+        QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), Qt::RightButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &release);
+        // The engine asks for the menu a moment later; a refused one never shows.
+        bool shown = WaitUntil([&] {
+            for (QMenu* m : view->findChildren<QMenu*>())
+                if (m->isVisible()) return true;
+            return false;
+        }, expected ? kWaitMs : 1500);
+        for (QMenu* m : view->findChildren<QMenu*>()) m->close();
+        return shown;
+    };
+
+    // 1 (the default): everywhere.
+    ASSERT_EQ(view->ContextMenuMode(), CFixedHtmlView::kMenuDefault);
+    EXPECT_TRUE(menuAt(kPlain, true));
+    EXPECT_TRUE(menuAt(kField, true));
+    EXPECT_TRUE(menuAt(kSelection, true));
+    // 0: nowhere.
+    view->SetContextMenuMode(CFixedHtmlView::kMenuNone);
+    EXPECT_FALSE(menuAt(kPlain, false));
+    EXPECT_FALSE(menuAt(kField, false));
+    EXPECT_FALSE(menuAt(kSelection, false));
+    // 2: on fields and on selected text.
+    view->SetContextMenuMode(CFixedHtmlView::kMenuControlsAndText);
+    EXPECT_FALSE(menuAt(kPlain, false));
+    EXPECT_TRUE(menuAt(kField, true));
+    EXPECT_TRUE(menuAt(kSelection, true));
+    // 3: on selected text only.
+    view->SetContextMenuMode(CFixedHtmlView::kMenuTextOnly);
+    EXPECT_FALSE(menuAt(kPlain, false));
+    EXPECT_FALSE(menuAt(kField, false));
+    EXPECT_TRUE(menuAt(kSelection, true));
+
+    // The windows' views: the banner has none, the sign-in page only on its fields and text.
+    EXPECT_EQ(p.Wnd().BannerPane()->View()->ContextMenuMode(), CFixedHtmlView::kMenuNone);
+    p.Ctl().Session().ShowLogin();
+    ASSERT_TRUE(p.Ctl().Session().LoginDialog());
+    EXPECT_EQ(p.Ctl().Session().LoginDialog()->Page()->View()->ContextMenuMode(), CFixedHtmlView::kMenuControlsAndText);
+    p.Ctl().Session().LoginDialog()->OnCloseButton();
+}
+
+TEST(Page, FilesDroppedOnAPageGoToThePlayersList)
+{
+    Player p;
+    ASSERT_TRUE(p.Ready());
+    // The recommendation page shows (a web node's page: no list of the user's is shown).
+    CFixedHtmlView* view = p.OpenMenuPage(QStringLiteral("musicrecommand"));
+    ASSERT_TRUE(view);
+    QWidget* target = view->focusProxy();
+    ASSERT_TRUE(target);
+    QTemporaryDir music;
+    const QString mp3 = MakeMp3(music.filePath(QStringLiteral("Dropped Song.mp3")), QStringLiteral("Dropped"));
+    const QString text = music.filePath(QStringLiteral("notes.txt"));
+    testutil::WriteFile(text, "not music");
+    const QString defaultList = QStringLiteral("默认列表");
+    ASSERT_EQ(p.NodeSize(defaultList), 0);
+
+    const auto drop = [&](QMimeData* data) {
+        const QPoint at(200, 200);
+        QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        QDragMoveEvent move(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &move);
+        QDropEvent dropped(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &dropped);
+        return enter.isAccepted() && dropped.isAccepted();
+    };
+
+    // A text file: nothing joins a list.
+    QMimeData notMusic;
+    notMusic.setUrls({QUrl::fromLocalFile(text)});
+    drop(&notMusic);
+    EXPECT_EQ(p.NodeSize(defaultList), 0);
+
+    // The MP3: it is taken, lands in the first playlist, which is then shown.
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(mp3), QUrl::fromLocalFile(text)});
+    EXPECT_TRUE(drop(&files));
+    ASSERT_TRUE(WaitUntil([&] { return p.NodeSize(defaultList) == 1; }, kWaitMs));
+    {
+        std::lock_guard lock(p.Lib().Mutex());
+        CQvMusic* track = p.Node(defaultList)->GetTrack(0);
+        EXPECT_EQ(track->GetInfo()->LSrc, mp3);
+        EXPECT_EQ(track->GetInfo()->Song, QStringLiteral("Dropped"));
+    }
+    EXPECT_EQ(p.Ctl().DisplayedNode(), p.Node(defaultList));
+    EXPECT_FALSE(p.Wnd().PageShown());
+    // The page itself did not navigate to the file.
+    EXPECT_TRUE(view->CurrentUrl().contains(QStringLiteral("/pages/recommend.html")));
 }

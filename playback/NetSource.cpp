@@ -56,6 +56,12 @@ void CNetSource::SetCancel(const CancelCheck* cancelled)
     m_cancel = cancelled;
 }
 
+void CNetSource::SetBeforeWaitHook(std::function<void()> hook)
+{
+    std::lock_guard lock(m_mutex);
+    m_beforeWait = std::move(hook);
+}
+
 void CNetSource::SetReadInterrupt(std::function<bool()> interrupt)
 {
     std::lock_guard lock(m_mutex);
@@ -118,7 +124,10 @@ void CNetSource::Download()
             std::unique_lock lock(m_mutex);
             if (!m_whole) {
                 // A live stream waits for the decoder to make room; that is not a stall of the network.
-                m_changed.wait(lock, [&] { return m_abort.load() || m_ringCount < m_data.size(); });
+                while (!m_abort.load() && m_ringCount >= m_data.size()) {
+                    if (m_beforeWait) m_beforeWait();
+                    m_changed.wait(lock);
+                }
                 room = static_cast<int>(std::min<std::size_t>(kChunk, m_data.size() - m_ringCount));
             } else if (m_downloaded >= m_total) {
                 break;

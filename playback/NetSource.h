@@ -49,6 +49,11 @@ public:
     // A reader is waiting for bytes that have not arrived: the stream is starved by the network.
     bool ReaderWaiting() const { return m_readerWaiting.load(); }
 
+    // For tests: called by the download thread, holding the lock, each time it has found the live
+    // buffer full and is about to wait for room. Lets a test act in the moment a wake-up sent
+    // without the lock would be lost.
+    void SetBeforeWaitHook(std::function<void()> hook);
+
 private:
     struct Url;
     CNetSource();
@@ -69,6 +74,7 @@ private:
     std::size_t m_ringStart = 0;        // live: first unread byte
     std::size_t m_ringCount = 0;        // live: unread bytes
     std::function<bool()> m_readInterrupt;
+    std::function<void()> m_beforeWait;
 
     std::mutex m_cancelMutex;
     const CancelCheck* m_cancel = nullptr;

@@ -10,6 +10,7 @@
 
 #include <netinet/in.h>
 #include <poll.h>
+#include <future>
 #include <random>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -281,30 +282,40 @@ TEST(NetSource, ADownloadThatStopsSendingEndsAfterItsTimeout)
 TEST(NetSource, DroppingALiveDownloadNeverWaitsForever)
 {
     // A live stream (no size) goes through a bounded buffer; with the buffer full the download
-    // thread waits for room. Dropping the source must wake it wherever it is in its loop: as on
-    // a stop, the decoder has just made room, so the download is often about to wait again.
+    // thread waits for room. The source is dropped in the one moment a wake-up can be lost:
+    // after the download has seen the buffer full and before it waits. Its hook holds it there.
     CTestHttpServer server;
     server.Unsized("/live.mp3", QByteArray(8 * 1024 * 1024, 'x'), 4096);
-    const CancelCheck never;
-    for (int round = 0; round < 200; ++round) {
-        AudioError e = AudioError::Unknown;
-        auto net = CNetSource::Connect(server.Url("/live.mp3"), never, &e);
-        ASSERT_TRUE(net) << static_cast<int>(e);
-        ASSERT_TRUE(testutil::WaitUntil([&] { return net->Buffered() >= CNetSource::kLiveBuffer; }, 20000));
-        // The decoder takes a little at a time, slower than the network brings it.
-        std::atomic<bool> stop {false};
-        std::thread decoder([&] {
-            std::vector<std::uint8_t> buffer(512);
-            for (int i = 0; !stop.load() && i < 20000; ++i) {
-                if (net->Read(buffer.data(), static_cast<int>(buffer.size())) <= 0) return;
-                const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(20);
-                while (std::chrono::steady_clock::now() < until) {
-                }
-            }
-        });
-        std::this_thread::sleep_for(std::chrono::microseconds(200 + round % 7 * 100));
-        stop = true;
-        decoder.join();
-        net.reset(); // returns only once the download thread has ended
+    AudioError e = AudioError::Unknown;
+    auto net = CNetSource::Connect(server.Url("/live.mp3"), CancelCheck(), &e);
+    ASSERT_TRUE(net) << static_cast<int>(e);
+
+    auto armed = std::make_shared<std::atomic<bool>>(false);
+    auto inWindow = std::make_shared<std::promise<void>>();
+    std::future<void> reached = inWindow->get_future();
+    net->SetBeforeWaitHook([armed, inWindow] {
+        if (!armed->exchange(false)) return;
+        inWindow->set_value();
+        // The drop comes now, while this thread has looked and not yet waited.
+        std::this_thread::sleep_for(300ms);
+    });
+    ASSERT_TRUE(testutil::WaitUntil([&] { return net->Buffered() >= CNetSource::kLiveBuffer; }, 20000));
+    *armed = true;
+    // The decoder makes room: the download fills it and comes back to wait.
+    std::vector<std::uint8_t> buffer(4096);
+    ASSERT_GT(net->Read(buffer.data(), static_cast<int>(buffer.size())), 0);
+    ASSERT_EQ(reached.wait_for(20s), std::future_status::ready) << "the download never found the buffer full again";
+
+    auto dropped = std::make_shared<std::promise<void>>();
+    std::future<void> done = dropped->get_future();
+    std::thread dropper([source = std::move(net), dropped]() mutable {
+        source.reset(); // returns only once the download thread has ended
+        dropped->set_value();
+    });
+    if (done.wait_for(10s) != std::future_status::ready) {
+        // Left behind for good: the download thread sleeps through the drop.
+        dropper.detach();
+        FAIL() << "dropping the source waits for ever on its download thread";
     }
+    dropper.join();
 }

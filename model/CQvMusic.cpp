@@ -203,15 +203,11 @@ int CQvMusic::GetSpareFlag() const { return m_nSpare; }
 
 QStringList& CQvMusic::GetStringList() { return m_urls; }
 
-unsigned CQvMusic::GetState() const { return m_uState; }
+unsigned CQvMusic::GetState() const { return m_uState.load(); }
 
-void CQvMusic::AddState(unsigned bits) { m_uState |= bits; }
+void CQvMusic::AddState(unsigned bits) { m_uState.fetch_or(bits); }
 
-unsigned CQvMusic::RemoveState(unsigned bits)
-{
-    m_uState &= ~bits;
-    return m_uState;
-}
+unsigned CQvMusic::RemoveState(unsigned bits) { return m_uState.fetch_and(~bits) & ~bits; }
 
 void CQvMusic::KeepLoadedLyrics(const QString& text)
 {

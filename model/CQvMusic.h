@@ -57,7 +57,8 @@ private:
     std::unique_ptr<QObject> m_pAttached;
     QObject* m_pOwner = nullptr;
     int m_nKind = 0;
-    unsigned m_uState = STATE_WORD_NEW;
+    // Workers (loading the library, importing) change it while the window reads it to draw rows.
+    std::atomic<unsigned> m_uState {STATE_WORD_NEW};
     // The lyrics text and its flag are written by the lyrics jobs (several may run for one
     // track) and read by the window.
     mutable std::mutex m_lyricsMutex;

@@ -123,6 +123,32 @@ bool IsDamageCode(int rc)
     return primary == kSqliteNotADb || primary == kSqliteCorrupt;
 }
 
+bool IsBusyCode(int rc)
+{
+    const int primary = rc & 0xff;
+    return primary == kSqliteBusy || primary == kSqliteLocked;
+}
+
+// Each try waits the connection's busy timeout: about half a minute in all.
+constexpr int kCreateTries = 6;
+
+// The file's tables, made where missing. Another process may hold a file it has just made (a
+// second start at the same moment); its lock ends soon, so a busy file is tried again rather than
+// left without tables.
+bool CreateTables(CSqliteDb& db, const DbFileSpec& file, const QString& path)
+{
+    for (const TableSpec& t : file.tables) {
+        int rc = db.Exec(t.create);
+        for (int tries = 1; IsBusyCode(rc) && tries < kCreateTries; ++tries) rc = db.Exec(t.create);
+        if (rc != kSqliteOk) {
+            WriteDebugLogA("%s: cannot create table %s (%s); the file is not used", QFile::encodeName(path).constData(),
+                           t.name, sqlite3_errstr(rc));
+            return false;
+        }
+    }
+    return true;
+}
+
 enum class Verdict { Ours, Damaged, Foreign, Unknown };
 
 // Whether the open file holds our tables (or none yet). Only a file SQLite calls no database or
@@ -366,8 +392,10 @@ std::unique_ptr<CSqliteDb> OpenDatabaseFile(const QString& dataDir, const DbFile
     }
     // A write-ahead log keeps every commit atomic (a kill at any moment leaves the last commit)
     // and makes a single-row commit cost no disk flush: a scan stores each file as it finds it.
-    db->Exec("PRAGMA journal_mode=WAL");
+    if (const int rc = db->Exec("PRAGMA journal_mode=WAL"); rc != kSqliteOk)
+        WriteDebugLogA("%s: cannot use a write-ahead log (%s)", QFile::encodeName(path).constData(), sqlite3_errstr(rc));
     db->Exec("PRAGMA synchronous=NORMAL");
-    for (const TableSpec& t : file.tables) db->Exec(t.create);
+    // A handle without tables would fail every statement later, far from the cause: it is closed.
+    if (!CreateTables(*db, file, path)) db->Close();
     return db;
 }

@@ -10,6 +10,8 @@ struct sqlite3_stmt;
 // Result codes the store looks at (the values of the SQLite C interface).
 constexpr int kSqliteOk = 0;
 constexpr int kSqliteError = 1;
+constexpr int kSqliteBusy = 5;
+constexpr int kSqliteLocked = 6;
 constexpr int kSqliteCorrupt = 11;
 constexpr int kSqliteFull = 13;
 constexpr int kSqliteConstraint = 19;

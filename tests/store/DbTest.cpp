@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <thread>
+
 using testutil::ReadFile;
 using testutil::WriteFile;
 
@@ -321,4 +323,27 @@ TEST(Db, AFailedOpenLeavesAHandleWithoutConnection)
     EXPECT_TRUE(QFileInfo(t.Data("Lyric2.db")).isSymLink());
     EXPECT_FALSE(QFileInfo::exists(t.Data("Lyric2.db.damaged")));
     EXPECT_EQ(CountInLog(QStringLiteral("Lyric2.db: cannot open")), before + 1);
+}
+
+TEST(Db, AFreshFileHeldByAnotherProgramGetsItsTablesOnceItIsLetGo)
+{
+    // Another start of the player has just made the library file and holds its write lock for
+    // longer than one busy wait; the store waits for it instead of going on without tables.
+    TempHome t;
+    ASSERT_TRUE(QDir().mkpath(t.conf.DataDir()));
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(t.Data("AllMusic2.db")).constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::thread letGo([other] {
+        std::this_thread::sleep_for(std::chrono::seconds(7));
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    });
+
+    CSqliteDb* db = t.conf.OpenLibraryDb();
+    letGo.join();
+    sqlite3_close(other);
+    ASSERT_TRUE(db && db->IsOpen());
+    EXPECT_EQ(Count(*db, "SELECT count(*) FROM AllMusic"), 0);
+    EXPECT_EQ(db->Run("INSERT INTO AllMusic (Gid) VALUES (?)", "g1"), 0);
 }

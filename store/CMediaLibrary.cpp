@@ -469,6 +469,24 @@ int CMediaLibrary::SaveListMembers(IQvNode* node)
     return rc == kSqliteOk ? 0 : -1;
 }
 
+namespace {
+
+// A TreeList row of the list `key` for each of `gids`, written in their order.
+int InsertListRows(CSqliteDb& db, const QString& key, const std::vector<QString>& gids)
+{
+    SqliteCachedStatement stmt = db.Cached(kInsertTreeList);
+    if (!stmt) return kSqliteError;
+    for (const QString& gid : gids) {
+        stmt->Rewind();
+        int rc = Bind(*stmt, key, gid);
+        if (rc != kSqliteOk) return rc;
+        if ((rc = stmt->Step()) != kSqliteDone) return rc;
+    }
+    return kSqliteOk;
+}
+
+} // namespace
+
 int CMediaLibrary::WriteListMembers(CSqliteDb& db, IQvNode* node)
 {
     const QString key = ListKey(node);
@@ -496,17 +514,10 @@ int CMediaLibrary::WriteListMembers(CSqliteDb& db, IQvNode* node)
         if (!wanted) continue;
         if (const int rc = db.RunCached(kInsertTreeList, key, gid); rc != kSqliteOk) return rc;
     }
-    {
-        SqliteCachedStatement stmt = db.Cached(kInsertTreeList);
-        if (!stmt) return kSqliteError;
-        for (const auto& [gid, track] : node->TrackIndex()) {
-            if (!track || (track->GetState() & STATE_REMOVED) || stored.count(gid)) continue;
-            stmt->Rewind();
-            int rc = Bind(*stmt, key, gid);
-            if (rc != kSqliteOk) return rc;
-            if ((rc = stmt->Step()) != kSqliteDone) return rc;
-        }
-    }
+    std::vector<QString> added;
+    for (const auto& [gid, track] : node->TrackIndex())
+        if (track && !(track->GetState() & STATE_REMOVED) && !stored.count(gid)) added.push_back(gid);
+    if (const int rc = InsertListRows(db, key, added); rc != kSqliteOk) return rc;
     return tx.Commit();
 }
 
@@ -580,19 +591,12 @@ int CMediaLibrary::SaveListOrder(IQvNode* node)
     if (!tx.Started()) return -1;
     // A list is read back in the order its rows were written: the members' rows are written
     // again in the members' order. Rows of tracks this start did not load are left as they are.
-    for (const CQvMusic* track : node->Tracks()) {
-        if (!track || !track->GetInfo() || (track->GetState() & STATE_REMOVED)) continue;
-        if (db->Run(kDeleteTreeListMember, key, track->GetInfo()->Gid) != kSqliteOk) return -1;
-    }
-    {
-        SqliteCachedStatement stmt = db->Cached(kInsertTreeList);
-        if (!stmt) return -1;
-        for (const CQvMusic* track : node->Tracks()) {
-            if (!track || !track->GetInfo() || (track->GetState() & STATE_REMOVED)) continue;
-            stmt->Rewind();
-            if (Bind(*stmt, key, track->GetInfo()->Gid) != kSqliteOk || stmt->Step() != kSqliteDone) return -1;
-        }
-    }
+    std::vector<QString> members;
+    for (const CQvMusic* track : node->Tracks())
+        if (track && track->GetInfo() && !(track->GetState() & STATE_REMOVED)) members.push_back(track->GetInfo()->Gid);
+    for (const QString& gid : members)
+        if (db->Run(kDeleteTreeListMember, key, gid) != kSqliteOk) return -1;
+    if (InsertListRows(*db, key, members) != kSqliteOk) return -1;
     return tx.Commit() == kSqliteOk ? 0 : -1;
 }
 

@@ -1,9 +1,13 @@
 #include "app/CCloudGroups.h"
 
 #include "app/CMainDlg.h"
+#include "app/CMessageCenter.h"
+#include "app/CPlaylistActions.h"
 #include "app/CPlaylistDialogs.h"
 #include "app/CQuarvelDlg.h"
 #include "app/CSkinDialog.h"
+#include "app/CSyncDlg.h"
+#include "app/CTrackListModel.h"
 #include "app/UiTexts.h"
 #include "base/Worker.h"
 #include "base/DebugLog.h"
@@ -33,6 +37,43 @@ const QString kNewGroup = QStringLiteral("新建网盘列表");
 const QString kRefresh = QStringLiteral("刷新");
 const QString kGroupFailed = QStringLiteral("网盘列表操作失败，请稍后再试");
 const QString kSignInHint = QStringLiteral("登录后即可在这里收听网盘列表。\n点击窗口上方的“未登录”登录。");
+const QString kUploadList = QStringLiteral("将播放列表上传到网盘");
+const QString kListUploaded = QStringLiteral("上传列表成功");
+const QString kListUploadFailed = QStringLiteral("上传列表出错");
+const QString kListUploadedText = QStringLiteral("播放列表“%1”已上传到网盘，共%2首歌曲。");
+const QString kDeleteSong = QStringLiteral("从网盘列表删除");
+const QString kDeleteSongFailed = QStringLiteral("从网盘列表删除歌曲失败，请稍后再试");
+const QString kUploadSong = QStringLiteral("上传到网盘列表");
+const QString kSongUploaded = QStringLiteral("上传歌曲成功");
+const QString kSongUploadFailed = QStringLiteral("上传歌曲失败，请稍后再试");
+const QString kNoGroups = QStringLiteral("（还没有网盘列表）");
+
+// A group the service has not given an id yet.
+constexpr int kUnknownGroup = -1;
+// Songs per synsongs2group request: a long list goes up in pieces, and the progress with them.
+constexpr int kSyncBatch = 10;
+// The service's codes for a song the user keeps in a group.
+const QString kSongChannel = QStringLiteral("1");
+const QString kSongState = QStringLiteral("1");
+
+// A track as the upload methods send it; only songs the service knows (a Sysid or a CmsID)
+// can be sent, others give false.
+bool UploadOf(const CQvMusic* track, CloudSongUpload& out)
+{
+    const TrackInfo* i = track ? track->GetInfo() : nullptr;
+    if (!i || (i->Sysid.isEmpty() && i->CmsID.isEmpty())) return false;
+    out.SongAddress = !i->NSrc.isEmpty() ? i->NSrc : i->LSrc;
+    out.SongName = i->Song;
+    out.SingerName = i->Artist;
+    out.SongChannel = kSongChannel;
+    out.SongState = kSongState;
+    out.SongQuKuId = !i->Sysid.isEmpty() ? i->Sysid : i->CmsID;
+    out.SongId = i->CmsID;
+    return true;
+}
+
+bool Succeeded(int status, const ResultReply& reply) { return status == REQUEST_OK && reply.result == QLatin1String("1"); }
+
 const QString kNoSongsHint = QStringLiteral("这里暂时没有歌曲。");
 const QString kEmptyGroupHint =
     QStringLiteral("这个网盘列表中还没有歌曲。\n在本地歌曲上点右键，选择“上传到网盘列表”。");
@@ -505,12 +546,18 @@ void CCloudGroups::FillNodeMenu(QMenu* menu, IQvNode* node)
 {
     bool cloud = false;
     bool group = false;
+    bool playlist = false;
     {
         std::lock_guard lock(m_ctl.Library().Mutex());
         cloud = node && node == CloudNode();
         group = IsCloudGroup(node);
+        playlist = CPlaylistActions::IsUserList(node);
     }
     QWidget* wnd = m_ctl.MainWindow();
+    if (playlist && !SignedInVuid().isEmpty()) {
+        if (!menu->isEmpty()) menu->addSeparator();
+        menu->addAction(kUploadList, this, [this, node] { UploadList(node); });
+    }
     if (cloud && !SignedInVuid().isEmpty()) {
         if (!menu->isEmpty()) menu->addSeparator();
         menu->addAction(kNewGroup, this, [this, wnd] {
@@ -541,4 +588,247 @@ void CCloudGroups::FillNodeMenu(QMenu* menu, IQvNode* node)
     });
     menu->addAction(txt::kDelete, this, [this, node] { DeleteGroup(node); });
     menu->addAction(kRefresh, this, [this, node] { Refresh(node); });
+}
+
+// ---- songs of the groups and lists going up --------------------------------------------
+
+std::vector<CQvMusic*> CCloudGroups::TracksOfRows(const QList<int>& rows) const
+{
+    std::vector<CQvMusic*> tracks;
+    CQuarvelDlg* wnd = m_ctl.MainWindow();
+    if (!wnd) return tracks;
+    for (int row : rows)
+        if (CQvMusic* t = wnd->ListModel()->TrackAt(row)) tracks.push_back(t);
+    return tracks;
+}
+
+void CCloudGroups::FillRowMenu(QMenu* menu, const QList<int>& rows)
+{
+    if (rows.isEmpty() || SignedInVuid().isEmpty()) return;
+    IQvNode* shown = m_ctl.DisplayedNode();
+    bool inGroup = false;
+    bool inCloud = false;
+    bool known = false;
+    std::vector<std::pair<QString, int>> groups; // indented name, id; in the tree's order
+    const std::vector<CQvMusic*> tracks = TracksOfRows(rows);
+    {
+        std::lock_guard lock(m_ctl.Library().Mutex());
+        IQvNode* cloud = CloudNode();
+        inGroup = IsCloudGroup(shown);
+        inCloud = shown && shown == cloud;
+        CloudSongUpload unused;
+        for (CQvMusic* t : tracks) known = known || UploadOf(t, unused);
+        std::function<void(IQvNode*, int)> walk = [&](IQvNode* parent, int depth) {
+            for (IQvNode* child : parent->Children()) {
+                if (!IsCloudGroup(child) || !child->GetListInfo() || child->GetListInfo()->groupId <= 0) continue;
+                groups.emplace_back(QString(depth * 2, QChar(0x3000)) + child->GetName(), child->GetListInfo()->groupId);
+                walk(child, depth + 1);
+            }
+        };
+        if (cloud) walk(cloud, 0);
+    }
+    if (inCloud) return;
+    menu->addSeparator();
+    if (inGroup) {
+        menu->addAction(kDeleteSong, this, [this, shown, tracks] { DeleteSongs(shown, tracks); });
+        return;
+    }
+    QMenu* upload = menu->addMenu(kUploadSong);
+    upload->setEnabled(known);
+    if (groups.empty()) upload->addAction(kNoGroups)->setEnabled(false);
+    for (const auto& [name, id] : groups)
+        upload->addAction(name, this, [this, id = id, tracks] { UploadSongs(id, tracks); });
+}
+
+CSyncDlg* CCloudGroups::SyncDialog() const { return m_sync; }
+
+void CCloudGroups::UploadList(IQvNode* list, Done done)
+{
+    CQuarvelDlg* wnd = m_ctl.MainWindow();
+    auto fail = [&] {
+        ShowNotice(wnd, kListUploadFailed, txt::kNotice);
+        if (done) done(false);
+    };
+    if (SignedInVuid().isEmpty()) return fail();
+    QString name;
+    QList<CloudSongUpload> songs;
+    int groupId = kUnknownGroup;
+    bool created = false;
+    {
+        std::lock_guard lock(m_ctl.Library().Mutex());
+        IQvNode* cloud = CloudNode();
+        if (!cloud || !CPlaylistActions::IsUserList(list)) return fail();
+        name = list->GetName();
+        IQvNode* group = cloud->FindChild(name);
+        if (!group) {
+            auto node = MakeGroupNode(name, kUnknownGroup);
+            node->SetParent(cloud);
+            if (cloud->AppendChild(node.get())) {
+                group = node.release();
+                created = true;
+            }
+        }
+        // Another kind of node under "Nimbra" holds the name: the list has nowhere to go.
+        if (!IsCloudGroup(group) || !group->GetListInfo()) return fail();
+        groupId = group->GetListInfo()->groupId;
+        for (const CQvMusic* t : list->Tracks()) {
+            CloudSongUpload song;
+            if (UploadOf(t, song)) songs.append(song);
+        }
+    }
+    if (created && wnd) wnd->ReloadTree();
+
+    QPointer<CSyncDlg> dlg = new CSyncDlg(wnd);
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    dlg->show();
+    m_sync = dlg;
+    const CMsgTarget progress = dlg->Target();
+    QPointer<CCloudGroups> self(this);
+    const bool started = StartWorker([self, name, songs, groupId, created, progress, dlg, done] {
+        // The first piece names the group "-1" when the service does not know it yet; its
+        // answer gives the id the later pieces go to.
+        QString id = groupId > 0 ? QString::number(groupId) : QStringLiteral("-1");
+        int known = groupId > 0 ? groupId : 0;
+        bool ok = true;
+        qsizetype sent = 0;
+        progress.PostMessage(WM_SYNC_PERCENT, 0);
+        do {
+            const QList<CloudSongUpload> piece = songs.mid(sent, kSyncBatch);
+            ResultReply reply;
+            ok = Succeeded(SyncSongsToGroup(MetadataEntryUrl(), id, name, piece, reply), reply) &&
+                 reply.objId.toInt() > 0;
+            if (!ok) break;
+            known = reply.objId.toInt();
+            id = QString::number(known);
+            sent += piece.size();
+            progress.PostMessage(WM_SYNC_COUNTS, quintptr(sent), qintptr(songs.size()));
+        } while (sent < songs.size());
+        QMetaObject::invokeMethod(qApp, [self, name, known, ok, created, sent, dlg, done] {
+            if (self) self->ListUploaded(name, known, ok, created, int(sent), dlg, done);
+            else if (done) done(false);
+        }, Qt::QueuedConnection);
+    });
+    if (!started) {
+        dlg->close();
+        fail();
+    }
+}
+
+void CCloudGroups::ListUploaded(const QString& name, int groupId, bool ok, bool created, int sent,
+                                QPointer<CSyncDlg> dlg, Done done)
+{
+    IQvNode* group = nullptr;
+    {
+        std::lock_guard lock(m_ctl.Library().Mutex());
+        IQvNode* cloud = CloudNode();
+        group = cloud ? cloud->FindChild(name) : nullptr;
+        if (!IsCloudGroup(group) || !group->GetListInfo()) group = nullptr;
+        if (group && groupId > 0) {
+            group->GetListInfo()->groupId = groupId;
+            group->GetListInfo()->loaded = false; // its songs are the service's to tell now
+        }
+    }
+    if (dlg) dlg->close();
+    CQuarvelDlg* wnd = m_ctl.MainWindow();
+    if (ok) {
+        ShowNotice(wnd, kListUploaded, txt::kNotice);
+        if (CMessageCenter* messages = m_ctl.Messages()) messages->PostNotice(kListUploaded, kListUploadedText.arg(name).arg(sent));
+        if (group && group == m_ctl.DisplayedNode()) Refresh(group);
+    } else {
+        // Nothing of a group made for this upload reached the service: it goes from the tree.
+        if (group && created && groupId <= 0) RemoveNode(group);
+        ShowNotice(wnd, kListUploadFailed, txt::kNotice);
+    }
+    if (done) done(ok);
+}
+
+void CCloudGroups::DeleteSongs(IQvNode* group, const std::vector<CQvMusic*>& tracks, Done done)
+{
+    int groupId = 0;
+    std::vector<std::pair<QString, QString>> songs; // service song id, Gid
+    {
+        std::lock_guard lock(m_ctl.Library().Mutex());
+        if (IsCloudGroup(group) && group->GetListInfo()) groupId = group->GetListInfo()->groupId;
+        for (const CQvMusic* t : tracks)
+            if (t && t->GetInfo() && !t->GetInfo()->CmsID.isEmpty()) songs.emplace_back(t->GetInfo()->CmsID, t->GetInfo()->Gid);
+    }
+    if (groupId <= 0 || songs.empty()) {
+        ShowNotice(m_ctl.MainWindow(), kDeleteSongFailed, txt::kNotice);
+        if (done) done(false);
+        return;
+    }
+    QPointer<CCloudGroups> self(this);
+    const bool started = StartWorker([self, groupId, songs, done] {
+        QStringList gone;
+        bool ok = true;
+        for (const auto& [songId, gid] : songs) {
+            ResultReply reply;
+            if (Succeeded(DeleteCloudSong(MetadataEntryUrl(), songId, reply), reply)) gone.append(gid);
+            else ok = false;
+        }
+        QMetaObject::invokeMethod(qApp, [self, groupId, gone, ok, done] {
+            if (self) self->SongsDeleted(groupId, gone, ok, done);
+            else if (done) done(false);
+        }, Qt::QueuedConnection);
+    });
+    if (!started && done) done(false);
+}
+
+void CCloudGroups::SongsDeleted(int groupId, const QStringList& gids, bool ok, Done done)
+{
+    IQvNode* group = nullptr;
+    {
+        std::lock_guard lock(m_ctl.Library().Mutex());
+        group = FindGroup(groupId);
+        if (group == CloudNode()) group = nullptr;
+        if (group)
+            for (const QString& gid : gids)
+                if (auto it = group->TrackIndex().find(gid); it != group->TrackIndex().end()) group->RemoveTrack(it->second);
+    }
+    if (group && group == m_ctl.PlayingNode()) m_ctl.ListReordered();
+    if (group && group == m_ctl.DisplayedNode() && m_ctl.MainWindow()) m_ctl.MainWindow()->ShowNode(group);
+    if (!ok) ShowNotice(m_ctl.MainWindow(), kDeleteSongFailed, txt::kNotice);
+    if (done) done(ok);
+}
+
+void CCloudGroups::UploadSongs(int groupId, const std::vector<CQvMusic*>& tracks, Done done)
+{
+    QList<CloudSongUpload> songs;
+    {
+        std::lock_guard lock(m_ctl.Library().Mutex());
+        for (const CQvMusic* t : tracks) {
+            CloudSongUpload song;
+            if (UploadOf(t, song)) songs.append(song);
+        }
+    }
+    if (groupId <= 0 || songs.isEmpty()) {
+        ShowNotice(m_ctl.MainWindow(), kSongUploadFailed, txt::kNotice);
+        if (done) done(false);
+        return;
+    }
+    QPointer<CCloudGroups> self(this);
+    const bool started = StartWorker([self, groupId, songs, done] {
+        bool ok = true;
+        for (const CloudSongUpload& song : songs) {
+            ResultReply reply;
+            ok = Succeeded(AddQukuSongToGroup(MetadataEntryUrl(), groupId, song, reply), reply) && ok;
+        }
+        QMetaObject::invokeMethod(qApp, [self, groupId, ok, done] {
+            if (!self) {
+                if (done) done(false);
+                return;
+            }
+            IQvNode* group = nullptr;
+            {
+                std::lock_guard lock(self->m_ctl.Library().Mutex());
+                group = self->FindGroup(groupId);
+                if (group == self->CloudNode()) group = nullptr;
+                if (group && group->GetListInfo()) group->GetListInfo()->loaded = false;
+            }
+            if (group && group == self->m_ctl.DisplayedNode()) self->Refresh(group);
+            ShowNotice(self->m_ctl.MainWindow(), ok ? kSongUploaded : kSongUploadFailed, txt::kNotice);
+            if (done) done(ok);
+        }, Qt::QueuedConnection);
+    });
+    if (!started && done) done(false);
 }

@@ -1,6 +1,9 @@
 #pragma once
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <map>
@@ -11,6 +14,7 @@
 #include "net/proto/ServiceReplies.h"
 
 class CMainDlg;
+class CSyncDlg;
 class IQvNode;
 class QMenu;
 
@@ -67,9 +71,24 @@ public:
     // A user playlist is being deleted: its group of the same name under "Nimbra" goes too, on
     // the service and in the tree, while a user is signed in.
     void ListDeleted(const QString& name);
-    // The tree's menu entries of the cloud node ("新建网盘列表") and of a group ("重命名",
-    // "删除", "刷新"), added to `menu`.
+    // The tree's menu entries of the cloud node ("新建网盘列表"), of a group ("重命名", "删除",
+    // "刷新") and, while a user is signed in, of a user playlist ("将播放列表上传到网盘"),
+    // added to `menu`.
     void FillNodeMenu(QMenu* menu, IQvNode* node);
+    // The list view's entries for rows of the shown list while a user is signed in: in a group
+    // "从网盘列表删除"; elsewhere "上传到网盘列表" with the groups as a submenu.
+    void FillRowMenu(QMenu* menu, const QList<int>& rows);
+
+    // "将播放列表上传到网盘": the user playlist becomes, or joins, the group of its name under
+    // "Nimbra"; the songs the service knows (a Sysid or a CmsID) go up in pieces on a worker
+    // while CSyncDlg shows how far it is. A group made here that never reached the service
+    // leaves the tree again.
+    void UploadList(IQvNode* list, Done done = {});
+    CSyncDlg* SyncDialog() const;
+    // "从网盘列表删除": the tracks leave `group` on the service and, for those it removed, here.
+    void DeleteSongs(IQvNode* group, const std::vector<CQvMusic*>& tracks, Done done = {});
+    // "上传到网盘列表": the tracks the service knows go into group `groupId`.
+    void UploadSongs(int groupId, const std::vector<CQvMusic*>& tracks, Done done = {});
 
 private:
     struct PendingSongs {
@@ -83,6 +102,10 @@ private:
     void RemoveGroupNodes();
     void RemoveNode(IQvNode* node);
     int GroupIdOf(IQvNode* node) const;
+    void ListUploaded(const QString& name, int groupId, bool ok, bool created, int sent, QPointer<CSyncDlg> dlg,
+                      Done done);
+    void SongsDeleted(int groupId, const QStringList& gids, bool ok, Done done);
+    std::vector<CQvMusic*> TracksOfRows(const QList<int>& rows) const;
 
     CMainDlg& m_ctl;
     std::mutex m_mutex;        // the two members below
@@ -91,4 +114,5 @@ private:
     // Cloud songs are nobody else's: the lists borrow them, so they live as long as this.
     std::map<QString, TrackRef> m_tracks;
     int m_nBusy = 0;
+    QPointer<CSyncDlg> m_sync; // the last upload's
 };

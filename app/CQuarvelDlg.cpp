@@ -636,6 +636,7 @@ void CQuarvelDlg::OnListContextMenu(const QPoint& pos)
     if (!m_list->selectionModel()->isRowSelected(index.row(), QModelIndex()))
         m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     m_ctl.Playlists().FillRowMenu(m_rowMenu, SelectedRows());
+    m_ctl.CloudGroups().FillRowMenu(m_rowMenu, SelectedRows());
     m_rowMenu->popup(m_list->viewport()->mapToGlobal(pos));
 }
 

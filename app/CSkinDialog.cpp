@@ -61,6 +61,12 @@ CSkinDialog::CSkinDialog(const QString& title, QWidget* parent)
 
 void CSkinDialog::OnCloseButton() { reject(); }
 
+void CSkinDialog::SetTitle(const QString& title)
+{
+    setWindowTitle(title);
+    m_title->setText(title);
+}
+
 void CSkinDialog::paintEvent(QPaintEvent*)
 {
     QPainter p(this);

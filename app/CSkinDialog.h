@@ -14,6 +14,8 @@ public:
     CSkinDialog(const QString& title, QWidget* parent = nullptr);
 
     QWidget* Body() const { return m_body; }
+    // The caption bar's text (and the window's title).
+    void SetTitle(const QString& title);
     // The close button of the caption bar: rejects unless a subclass handles it.
     virtual void OnCloseButton();
 

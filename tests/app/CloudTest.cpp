@@ -3,7 +3,12 @@
 #include "app/CCloudGroups.h"
 #include "app/CNodeTreeModel.h"
 #include "app/CPlaylistActions.h"
+#include "app/CMessageCenter.h"
+#include "app/CSyncDlg.h"
+#include "base/MessageIds.h"
 #include "app/CUserSession.h"
+#include "net/CMessageStore.h"
+#include "store/TrackBuilder.h"
 #include "library/CQvNodeTree.h"
 #include "library/ListInfo.h"
 #include "net/CQvClientIdentity.h"
@@ -11,7 +16,11 @@
 #include "tests/app/AppHarness.h"
 #include "tests/net/ServiceProcess.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QMenu>
+#include <QMessageBox>
+#include <QRegularExpression>
 #include <QTreeView>
 
 using namespace apptest;
@@ -87,6 +96,80 @@ protected:
         for (const QJsonValue& v : svc().Catalogue())
             if (ids.size() < n) ids.append(v.toObject().value(QStringLiteral("id")).toString());
         return ids;
+    }
+
+    // A track of the service's catalogue as the pages give it (a CmsID, a network address).
+    CQvMusic* CatalogueTrack(const QJsonObject& song) const
+    {
+        UrlTrackFields f;
+        f.url = song.value(QStringLiteral("media")).toString();
+        f.song = song.value(QStringLiteral("title")).toString();
+        f.artist = song.value(QStringLiteral("artist")).toString();
+        f.cmsId = song.value(QStringLiteral("id")).toString();
+        f.fromPage = true;
+        return BuildTrackFromUrl(p->Lib(), f, TrackBuildOptions {}).get();
+    }
+    // A local file the service does not know.
+    CQvMusic* LocalTrack(const QString& title) const
+    {
+        const QString path = MakeMp3(home.filePath(title + QStringLiteral(".mp3")), title);
+        return BuildTrackFromFile(p->Lib(), path, TrackBuildOptions {}).get();
+    }
+    // A right click as the user makes it, on the tree's node or on rows of the list view
+    // (chosen first); the menu it opened, closed again so that its actions can be triggered.
+    QMenu* NodeMenu(IQvNode* node) const
+    {
+        QTreeView* tree = p->Wnd().TreeView();
+        const QModelIndex index = p->Wnd().TreeModel()->IndexOf(node);
+        tree->scrollTo(index);
+        const QPoint at = tree->visualRect(index).center();
+        QContextMenuEvent e(QContextMenuEvent::Mouse, at, tree->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(tree->viewport(), &e);
+        p->Wnd().NodeMenu()->close();
+        return p->Wnd().NodeMenu();
+    }
+    QMenu* RowMenu(const QList<int>& rows) const
+    {
+        QTableView* view = p->Wnd().ListView();
+        view->clearSelection();
+        for (int row : rows)
+            view->selectionModel()->select(view->model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        const QPoint at = view->visualRect(view->model()->index(rows.first(), 1)).center();
+        QContextMenuEvent e(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(view->viewport(), &e);
+        p->Wnd().RowMenu()->close();
+        return p->Wnd().RowMenu();
+    }
+    static QAction* Entry(QMenu* menu, const QString& text)
+    {
+        for (QAction* a : menu->actions())
+            if (a->text().trimmed() == text) return a;
+        return nullptr;
+    }
+    // Whether a notice of `text` is up; it is closed.
+    static bool Notice(const QString& text)
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible() && box->text() == text) {
+                box->close();
+                return true;
+            }
+        return false;
+    }
+    QStringList GroupSongIds(const QString& user, const QString& name) const
+    {
+        QStringList ids;
+        for (const QJsonValue& g : svc().Groups(user))
+            if (g.toObject().value(QStringLiteral("name")).toString() == name)
+                for (const QJsonValue& s : g.toObject().value(QStringLiteral("songs")).toArray())
+                    ids.append(s.toObject().value(QStringLiteral("id")).toString());
+        return ids;
+    }
+    int ServiceGroupId(const QString& user, const QString& name) const
+    {
+        for (const QJsonValue& g : svc().Groups(user))
+            if (g.toObject().value(QStringLiteral("name")).toString() == name) return g.toObject().value(QStringLiteral("id")).toInt();
+        return 0;
     }
 
     QTemporaryDir home;
@@ -285,4 +368,158 @@ TEST_F(Cloud, GroupsAreMadeRenamedAndDeletedOnTheServiceFromTheTreeAndADeletedPl
     EXPECT_EQ(p->Node(QStringLiteral("Other")), nullptr);
     WaitUntil([] { return false; }, 300);
     EXPECT_EQ(svc().Requests(QStringLiteral("deleteplaygroup")).size(), 2);
+}
+
+TEST_F(Cloud, APlaylistGoesUpAsAGroupWithTheSongsTheServiceKnowsWhileTheProgressShows)
+{
+    const QJsonArray catalogue = svc().Catalogue();
+    ASSERT_GE(catalogue.size(), 3);
+    SignIn(QStringLiteral("uploader"));
+    ASSERT_TRUE(WaitUntil([&] { return Loaded() == 1; }, kWaitMs));
+    IQvNode* cloud = CloudNode();
+
+    // Five tracks: three of the service's, two local files it does not know.
+    IQvNode* list = p->Ctl().Tree().CreateList(QStringLiteral("周末"));
+    ASSERT_TRUE(list);
+    std::vector<CQvMusic*> tracks {CatalogueTrack(catalogue[0].toObject()), LocalTrack(QStringLiteral("mine one")),
+                                   CatalogueTrack(catalogue[1].toObject()), LocalTrack(QStringLiteral("mine two")),
+                                   CatalogueTrack(catalogue[2].toObject())};
+    for (CQvMusic* t : tracks) ASSERT_TRUE(t);
+    ASSERT_EQ(p->Ctl().Playlists().AddToList(list, tracks), 5);
+    p->Wnd().ReloadTree();
+
+    // The playlist's menu offers the upload while signed in; the service is slow to answer.
+    svc().Switch(QStringLiteral("synsongs2group"), QStringLiteral("slow"), 1500);
+    QAction* upload = Entry(NodeMenu(list), QStringLiteral("将播放列表上传到网盘"));
+    ASSERT_TRUE(upload);
+    upload->trigger();
+    // The group is in the tree at once, the progress window up while the request runs.
+    IQvNode* group = Child(cloud, QStringLiteral("周末"));
+    ASSERT_TRUE(group);
+    CSyncDlg* dlg = p->Ctl().CloudGroups().SyncDialog();
+    ASSERT_TRUE(dlg);
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+%已经完成，请耐心等待\\.\\.\\.$")).match(dlg->Title()).hasMatch())
+        << dlg->Title().toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return Notice(QStringLiteral("上传列表成功")); }, kWaitMs));
+    EXPECT_TRUE(WaitUntil([&] { return !p->Ctl().CloudGroups().SyncDialog(); }, kWaitMs));
+
+    // Three songs went up under the list's name; the node has the service's id.
+    const auto sent = svc().Requests(QStringLiteral("synsongs2group"));
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_EQ(DocField(sent[0].toObject(), QStringLiteral("GroupId")), QStringLiteral("-1"));
+    EXPECT_EQ(DocField(sent[0].toObject(), QStringLiteral("PlayListName")), QStringLiteral("周末"));
+    const QStringList expected {catalogue[0].toObject().value(QStringLiteral("id")).toString(),
+                                catalogue[1].toObject().value(QStringLiteral("id")).toString(),
+                                catalogue[2].toObject().value(QStringLiteral("id")).toString()};
+    EXPECT_EQ(GroupSongIds(QStringLiteral("uploader"), QStringLiteral("周末")), expected);
+    const int id = ServiceGroupId(QStringLiteral("uploader"), QStringLiteral("周末"));
+    ASSERT_GT(id, 0);
+    {
+        std::lock_guard lock(p->Lib().Mutex());
+        EXPECT_EQ(group->GetListInfo()->groupId, id);
+    }
+    EXPECT_TRUE(p->Wnd().TreeModel()->IndexOf(group).isValid());
+    // The messages keep a notice of it.
+    bool kept = false;
+    for (const structMESSAGE& m : p->Ctl().Messages()->Store().Messages())
+        if (m.title == QStringLiteral("上传列表成功") && m.body.contains(QStringLiteral("周末"))) kept = true;
+    EXPECT_TRUE(kept);
+    // Opened, the group holds the three songs from the service.
+    p->Wnd().SelectNode(group);
+    ASSERT_TRUE(WaitUntil([&] { return Tracks(group) == 3 && p->Wnd().ListModel()->rowCount() == 3; }, kWaitMs));
+
+    // A list whose upload gets no answer that can be read: "上传列表出错", and its group does not
+    // stay in the tree (the next load of the groups shows what the service kept).
+    svc().Switch(QStringLiteral("synsongs2group"), QStringLiteral("malformed"));
+    IQvNode* other = p->Ctl().Tree().CreateList(QStringLiteral("Failed"));
+    ASSERT_TRUE(other);
+    ASSERT_EQ(p->Ctl().Playlists().AddToList(other, {tracks[0]}), 1);
+    p->Wnd().ReloadTree();
+    int outcome = -1;
+    p->Ctl().CloudGroups().UploadList(other, [&](bool ok) { outcome = ok; });
+    ASSERT_TRUE(WaitUntil([&] { return outcome != -1; }, kWaitMs));
+    EXPECT_EQ(outcome, 0);
+    EXPECT_TRUE(Notice(QStringLiteral("上传列表出错")));
+    EXPECT_FALSE(Child(cloud, QStringLiteral("Failed")));
+
+    // Signed out, the playlist's menu offers no upload.
+    p->Ctl().Session().SignOut();
+    EXPECT_FALSE(Entry(NodeMenu(list), QStringLiteral("将播放列表上传到网盘")));
+}
+
+TEST(CloudSync, ProgressWindowFollowsPercentAndCounts)
+{
+    CSyncDlg dlg;
+    EXPECT_EQ(dlg.Title(), QStringLiteral("0%已经完成，请耐心等待..."));
+    dlg.Target().PostMessage(WM_SYNC_PERCENT, 40);
+    ASSERT_TRUE(WaitUntil([&] { return dlg.Percent() == 40; }, kWaitMs));
+    EXPECT_EQ(dlg.Title(), QStringLiteral("40%已经完成，请耐心等待..."));
+    dlg.Target().PostMessage(WM_SYNC_COUNTS, 2, 3);
+    ASSERT_TRUE(WaitUntil([&] { return dlg.Percent() == 66; }, kWaitMs));
+    dlg.Target().PostMessage(WM_SYNC_COUNTS, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return dlg.Percent() == 100; }, kWaitMs));
+    EXPECT_EQ(dlg.Title(), QStringLiteral("100%已经完成，请耐心等待..."));
+}
+
+TEST_F(Cloud, SongsLeaveAGroupAndLocalSongsGoUpIntoOneThroughTheRowMenus)
+{
+    const QJsonArray catalogue = svc().Catalogue();
+    ASSERT_GE(catalogue.size(), 5);
+    QStringList ids;
+    for (int i = 0; i < 3; ++i) ids.append(catalogue[i].toObject().value(QStringLiteral("id")).toString());
+    const int rock = svc().AddGroup(QStringLiteral("menus"), QStringLiteral("摇滚"), 0, ids);
+    svc().AddGroup(QStringLiteral("menus"), QStringLiteral("Live"), rock);
+    SignIn(QStringLiteral("menus"));
+    ASSERT_TRUE(WaitUntil([&] { return Loaded() == 1; }, kWaitMs));
+    IQvNode* group = Child(CloudNode(), QStringLiteral("摇滚"));
+    ASSERT_TRUE(group);
+    ASSERT_TRUE(WaitUntil([&] { return p->Wnd().TreeModel()->IndexOf(group).isValid(); }, kWaitMs));
+
+    // In the group, the second song's menu removes it from the group on the service and here.
+    p->Wnd().SelectNode(group);
+    ASSERT_TRUE(WaitUntil([&] { return p->Wnd().ListModel()->rowCount() == 3; }, kWaitMs));
+    QAction* remove = Entry(RowMenu({1}), QStringLiteral("从网盘列表删除"));
+    ASSERT_TRUE(remove);
+    EXPECT_FALSE(Entry(p->Wnd().RowMenu(), QStringLiteral("上传到网盘列表")));
+    const QString removed = p->Wnd().ListModel()->TrackAt(1)->GetInfo()->CmsID;
+    remove->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return p->Wnd().ListModel()->rowCount() == 2; }, kWaitMs));
+    EXPECT_EQ(Tracks(group), 2);
+    EXPECT_EQ(GroupSongIds(QStringLiteral("menus"), QStringLiteral("摇滚")), (QStringList {ids[0], ids[2]}));
+    EXPECT_EQ(removed, ids[1]);
+    EXPECT_EQ(DocField(svc().Requests(QStringLiteral("deletesong"))[0].toObject(), QStringLiteral("SongId")), ids[1]);
+
+    // In a playlist, two songs of the service and a local file go up into the sub-group.
+    IQvNode* list = p->Ctl().Tree().CreateList(QStringLiteral("Mix"));
+    ASSERT_TRUE(list);
+    const std::vector<CQvMusic*> tracks {CatalogueTrack(catalogue[3].toObject()), LocalTrack(QStringLiteral("own")),
+                                         CatalogueTrack(catalogue[4].toObject())};
+    ASSERT_EQ(p->Ctl().Playlists().AddToList(list, tracks), 3);
+    p->Wnd().ReloadTree();
+    p->Wnd().SelectNode(list);
+    ASSERT_EQ(p->Wnd().ListModel()->rowCount(), 3);
+    QMenu* menu = RowMenu({0, 1, 2});
+    EXPECT_FALSE(Entry(menu, QStringLiteral("从网盘列表删除")));
+    QAction* up = Entry(menu, QStringLiteral("上传到网盘列表"));
+    ASSERT_TRUE(up && up->menu());
+    EXPECT_TRUE(up->isEnabled());
+    QStringList groups;
+    for (QAction* a : up->menu()->actions()) groups.append(a->text().trimmed());
+    EXPECT_EQ(groups, (QStringList {QStringLiteral("摇滚"), QStringLiteral("Live")}));
+    Entry(up->menu(), QStringLiteral("Live"))->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return Notice(QStringLiteral("上传歌曲成功")); }, kWaitMs));
+    const QStringList live {catalogue[3].toObject().value(QStringLiteral("id")).toString(),
+                            catalogue[4].toObject().value(QStringLiteral("id")).toString()};
+    EXPECT_EQ(GroupSongIds(QStringLiteral("menus"), QStringLiteral("Live")), live);
+    EXPECT_EQ(svc().Requests(QStringLiteral("addqukusong2group")).size(), 2);
+    // Only the local file chosen: the service cannot take it, the entry is off.
+    EXPECT_FALSE(Entry(RowMenu({1}), QStringLiteral("上传到网盘列表"))->isEnabled());
+
+    // Signed out, neither entry is offered.
+    p->Ctl().Session().SignOut();
+    p->Wnd().SelectNode(list);
+    menu = RowMenu({0});
+    EXPECT_FALSE(Entry(menu, QStringLiteral("上传到网盘列表")));
+    EXPECT_FALSE(Entry(menu, QStringLiteral("从网盘列表删除")));
 }

@@ -10,6 +10,7 @@
 #include "model/CQvMusic.h"
 #include "model/TrackInfo.h"
 
+#include "base/CodePage.h"
 #include "base/DebugLog.h"
 #include "base/FileName.h"
 
@@ -18,6 +19,7 @@
 #include <QFileInfo>
 #include <QDir>
 #include <QHash>
+#include <QScopeGuard>
 #include <QSet>
 
 #include <sqlite3.h>
@@ -129,6 +131,15 @@ std::vector<char> LookForLocalFiles(const std::vector<TrackRef>& tracks)
     return found;
 }
 
+// The connection's page cache size as "PRAGMA cache_size" gives it (SQLite's default when it
+// cannot be read).
+int CacheSize(CSqliteDb& db)
+{
+    SqliteStatement stmt;
+    if (db.Prepare("PRAGMA cache_size", stmt) != kSqliteOk || stmt.Step() != kSqliteRow) return -2000;
+    return stmt.ColumnInt(0);
+}
+
 TrackRef TrackFromRow(const SqliteStatement& stmt, CTrackTextPool* pool = nullptr)
 {
     auto* info = new TrackInfo;
@@ -189,8 +200,9 @@ CSqliteDb* CMediaLibrary::Tree()
 int CMediaLibrary::Insert(CSqliteDb* db, const char* sql, CQvMusic* track)
 {
     if (!IsOpen(db) || !track || !track->GetInfo()) return -1;
+    CTrackRowValues values;
     SqliteCachedStatement stmt = db->Cached(sql);
-    if (!stmt || BindTrackInsert(*stmt, *track->GetInfo(), track->GetState()) != kSqliteOk) return -1;
+    if (!stmt || values.BindInsert(*stmt, *track->GetInfo(), track->GetState()) != kSqliteOk) return -1;
     const int rc = stmt->Step();
     if (rc == kSqliteDone) return 0;
     if ((rc & 0xff) != kSqliteConstraint) WriteFailed(rc, "a track row");
@@ -305,14 +317,31 @@ int CMediaLibrary::SaveAllTracks()
     CSqliteDb* db = m_conf.LibraryDb();
     if (!IsOpen(db)) db = m_conf.OpenLibraryDb();
     if (!IsOpen(db)) return -1;
+    // Every row lands on a page of the Gid index anywhere in the file: with the default cache
+    // the pages spill into the log again and again before the commit. The whole write is held
+    // in memory instead, and the cache goes back to its size afterwards.
+    const int cacheSize = CacheSize(*db);
+    db->Exec("PRAGMA cache_size=-65536");
+    const auto restore = qScopeGuard([&] {
+        db->Exec(QByteArray("PRAGMA cache_size=").append(QByteArray::number(cacheSize)).constData());
+    });
     SqliteTransaction tx(*db);
     if (!tx.Started()) return -1;
+    // A row that is already stored keeps its AddTime: only the tracks without one are written.
+    QSet<QByteArray> stored;
     {
+        SqliteStatement stmt;
+        if (db->Prepare(kSelectAllMusicGids, stmt) == kSqliteOk)
+            while (stmt.Step() == kSqliteRow) stored.insert(stmt.ColumnBytes(0));
+    }
+    {
+        CTrackRowValues values;
         SqliteCachedStatement stmt = db->Cached(kInsertAllMusic);
         if (!stmt) return -1;
         for (CQvMusic* track : m_store.LibraryTracks()) {
+            if (!stored.isEmpty() && stored.contains(ToAnsi(track->GetInfo()->Gid))) continue;
             stmt->Rewind();
-            if (BindTrackInsert(*stmt, *track->GetInfo(), track->GetState()) != kSqliteOk) return -1;
+            if (values.BindInsert(*stmt, *track->GetInfo(), track->GetState()) != kSqliteOk) return -1;
             const int rc = stmt->Step();
             // A row that is already stored keeps its AddTime; anything else (a full disk) undoes
             // the whole write.
@@ -340,8 +369,9 @@ int CMediaLibrary::UpdateTrack(CQvMusic* track)
     const bool library = m_store.FindTrack(track->GetInfo()->Gid, 0) != nullptr;
     CSqliteDb* db = library ? m_conf.LibraryDb() : m_conf.TempDb();
     if (!IsOpen(db)) return -1;
+    CTrackRowValues values;
     SqliteCachedStatement stmt = db->Cached(library ? kUpdateAllMusic : kUpdateTempMusic);
-    if (!stmt || BindTrackUpdate(*stmt, *track->GetInfo(), track->GetState()) != kSqliteOk) return -1;
+    if (!stmt || values.BindUpdate(*stmt, *track->GetInfo(), track->GetState()) != kSqliteOk) return -1;
     const int rc = stmt->Step();
     if (rc == kSqliteDone) return 0;
     WriteFailed(rc, "a track's change");

@@ -91,24 +91,63 @@ static_assert(std::size(kTextFields) == kColumnCount - kFirstTextColumn);
 const QString kApostrophe = QStringLiteral("'");
 const QString kEscapedApostrophe = QStringLiteral("^`^");
 
-// Binds the integer and text columns from `index` on; the next free index.
-int BindColumns(sqlite3_stmt* stmt, int index, const TrackInfo& info, unsigned state, int& rc)
+// The stored bytes of a text: ASCII (paths, numbers, most tags) byte for byte into the room
+// `out` already has, anything else through the code page.
+void StoredBytes(const QString& text, bool escaped, QByteArray& out)
 {
-    for (int TrackInfo::* field : kIntFields) {
-        const int value = field ? info.*field : static_cast<int>(state);
-        if (rc == kSqliteOk) rc = BindValue(stmt, index, value);
-        ++index;
+    const auto* s = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype n = text.size();
+    bool plain = true;
+    for (qsizetype i = 0; i < n && plain; ++i) plain = s[i] < 0x80 && !(escaped && s[i] == u'\'');
+    if (!plain) {
+        out = ToAnsi(escaped && text.contains(QLatin1Char('\'')) ? EscapeApostrophes(text) : text);
+        return;
     }
-    for (const TextField& t : kTextFields) {
-        const QString& text = info.*t.field;
-        if (rc == kSqliteOk)
-            rc = BindValue(stmt, index, t.escaped && text.contains(QLatin1Char('\'')) ? EscapeApostrophes(text) : text);
-        ++index;
-    }
-    return index;
+    out.resize(n);
+    char* d = out.data();
+    for (qsizetype i = 0; i < n; ++i) d[i] = static_cast<char>(s[i]);
 }
 
 } // namespace
+
+const char* const kSelectAllMusicGids = "SELECT Gid FROM AllMusic";
+
+int CTrackRowValues::BindText(SqliteStatement& stmt, int index, int slot, const QString& text, bool escaped)
+{
+    // Empty text is stored as '' (never NULL), as the files have always held it.
+    if (text.isEmpty()) return sqlite3_bind_text(stmt.get(), index, "", 0, SQLITE_STATIC);
+    QByteArray& bytes = m_bytes[slot];
+    StoredBytes(text, escaped, bytes);
+    return sqlite3_bind_text(stmt.get(), index, bytes.constData(), static_cast<int>(bytes.size()), SQLITE_STATIC);
+}
+
+int CTrackRowValues::BindColumns(SqliteStatement& stmt, int index, const TrackInfo& info, unsigned state)
+{
+    int rc = kSqliteOk;
+    for (int TrackInfo::* field : kIntFields) {
+        const int value = field ? info.*field : static_cast<int>(state);
+        if ((rc = sqlite3_bind_int(stmt.get(), index++, value)) != kSqliteOk) return rc;
+    }
+    int slot = 1;
+    for (const TextField& t : kTextFields)
+        if ((rc = BindText(stmt, index++, slot++, info.*t.field, t.escaped)) != kSqliteOk) return rc;
+    return rc;
+}
+
+int CTrackRowValues::BindInsert(SqliteStatement& stmt, const TrackInfo& info, unsigned state)
+{
+    // Gid, 19 integers, 28 texts: AddTime is written by the statement itself.
+    if (stmt.ParameterCount() != kColumnCount - 1) return BindCountMismatch(stmt, kColumnCount - 1);
+    const int rc = BindText(stmt, 1, 0, info.Gid, false);
+    return rc == kSqliteOk ? BindColumns(stmt, 2, info, state) : rc;
+}
+
+int CTrackRowValues::BindUpdate(SqliteStatement& stmt, const TrackInfo& info, unsigned state)
+{
+    if (stmt.ParameterCount() != kColumnCount - 1) return BindCountMismatch(stmt, kColumnCount - 1);
+    const int rc = BindColumns(stmt, 1, info, state);
+    return rc == kSqliteOk ? BindText(stmt, kColumnCount - 1, 0, info.Gid, false) : rc;
+}
 
 QString EscapeApostrophes(const QString& text)
 {
@@ -120,24 +159,6 @@ QString UnescapeApostrophes(const QString& text)
 {
     QString out = text;
     return out.replace(kEscapedApostrophe, kApostrophe);
-}
-
-int BindTrackInsert(SqliteStatement& stmt, const TrackInfo& info, unsigned state)
-{
-    // Gid, 19 integers, 28 texts: AddTime is written by the statement itself.
-    if (stmt.ParameterCount() != kColumnCount - 1) return kSqliteRange;
-    int rc = BindValue(stmt.get(), 1, info.Gid);
-    BindColumns(stmt.get(), 2, info, state, rc);
-    return rc;
-}
-
-int BindTrackUpdate(SqliteStatement& stmt, const TrackInfo& info, unsigned state)
-{
-    if (stmt.ParameterCount() != kColumnCount - 1) return kSqliteRange;
-    int rc = kSqliteOk;
-    const int last = BindColumns(stmt.get(), 1, info, state, rc);
-    if (rc == kSqliteOk) rc = BindValue(stmt.get(), last, info.Gid);
-    return rc;
 }
 
 namespace {

@@ -10,7 +10,7 @@ struct TrackInfo;
 // hold an apostrophe as caret, grave accent, caret, as the files have always held it; every
 // other column holds its text unchanged. The spare column Default10 holds the download day.
 
-// Statement texts, with "?" where the values of BindTrackInsert / BindTrackUpdate go.
+// Statement texts, with "?" where the values of CTrackRowValues go.
 extern const char* const kInsertAllMusic;
 extern const char* const kInsertTempMusic;
 extern const char* const kUpdateAllMusic;
@@ -19,10 +19,25 @@ extern const char* const kDeleteAllMusic;
 extern const char* const kSelectAllMusic;   // newest first
 extern const char* const kSelectTempMusic;
 
-// Binds Gid, the integer columns (State = `state`) and the text columns, in column order.
-int BindTrackInsert(SqliteStatement& stmt, const TrackInfo& info, unsigned state);
-// Binds the integer and text columns, then Gid for the WHERE.
-int BindTrackUpdate(SqliteStatement& stmt, const TrackInfo& info, unsigned state);
+extern const char* const kSelectAllMusicGids;
+
+// One track's values bound to a row statement without copying them: the code-page bytes of its
+// texts are kept here, so this must outlive the statement's run. Kept from row to row, a bulk
+// write converts and allocates nothing for the texts that fit where the last row's were.
+class CTrackRowValues {
+public:
+    // Gid, the integer columns (State = `state`) and the text columns, in column order.
+    int BindInsert(SqliteStatement& stmt, const TrackInfo& info, unsigned state);
+    // The integer and text columns, then Gid for the WHERE.
+    int BindUpdate(SqliteStatement& stmt, const TrackInfo& info, unsigned state);
+
+private:
+    int BindColumns(SqliteStatement& stmt, int index, const TrackInfo& info, unsigned state);
+    int BindText(SqliteStatement& stmt, int index, int slot, const QString& text, bool escaped);
+
+    // One per text placeholder (Gid and the 28 text columns).
+    QByteArray m_bytes[29];
+};
 // Texts that many tracks hold alike (an artist, an album, a genre, the channel text), kept once
 // while a table is read: each track's field shares the one copy. A large library reads its
 // artists and albums a hundred thousand times over: a text already read is found by its stored

@@ -627,6 +627,18 @@ TEST(MediaStore, SaveAllTracksWritesTheLibraryAndKeepsStoredRows)
     ASSERT_EQ(order.size(), 30u);
     EXPECT_EQ(order.front()->GetInfo()->Gid, tracks.front()->GetInfo()->Gid);
     EXPECT_EQ(order.back()->GetInfo()->Gid, tracks.back()->GetInfo()->Gid);
+
+    // A track the file does not hold yet is written beside the stored rows, whole; the write's
+    // larger page cache is given back.
+    TrackRef extra = MakeTrack(s.File(QStringLiteral("新的 it's.mp3")));
+    extra->GetInfo()->Song = QStringLiteral("夜空 it's");
+    ASSERT_EQ(s.store->Add(extra.get()), 1);
+    ASSERT_EQ(s.lib->SaveAllTracks(), 0);
+    EXPECT_EQ(Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic")), 31);
+    EXPECT_EQ(Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic WHERE AddTime LIKE '2020%'")), 30);
+    EXPECT_EQ(Column(s.Library(), "AllMusic", "Song", extra->GetInfo()->Gid), ToAnsi(QStringLiteral("夜空 it^`^s")));
+    EXPECT_EQ(Column(s.Library(), "AllMusic", "LSrc", extra->GetInfo()->Gid), ToAnsi(s.File(QStringLiteral("新的 it^`^s.mp3"), false)));
+    EXPECT_EQ(Count(s.Library(), QStringLiteral("PRAGMA cache_size")), -2000);
 }
 
 TEST(MediaStore, ListRowsMembersAndNodes)

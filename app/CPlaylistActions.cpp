@@ -13,6 +13,7 @@
 #include "store/CMediaLibrary.h"
 #include "store/CQvMediaStore.h"
 #include "store/IQvNode.h"
+#include "store/TrackBuilder.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -94,8 +95,22 @@ int CPlaylistActions::AddToList(IQvNode* list, const std::vector<CQvMusic*>& tra
         if (!IsUserList(list)) return 0;
     }
     int added = 0;
-    for (CQvMusic* track : tracks)
-        if (m_library.PutInList(list, track) == 1) ++added;
+    for (CQvMusic* track : tracks) {
+        bool stored = true;
+        {
+            std::lock_guard lock(m_library.Mutex());
+            stored = !track || !track->GetInfo() || m_library.Store().FindTrack(track->GetInfo()->Gid, 0);
+        }
+        // A song of a cloud group is no track of the library: a list keeps only the Gid, so
+        // the song is stored first, or the list would lose it at the next start.
+        TrackRef kept(track);
+        if (!stored) {
+            TrackBuildOptions options;
+            options.owner = &m_ctl;
+            kept = StoreBuiltTrack(m_library, kept, options);
+        }
+        if (kept && m_library.PutInList(list, kept.get()) == 1) ++added;
+    }
     if (added && list == m_ctl.PlayingNode()) m_ctl.ListReordered();
     TreeChanged(nullptr);
     return added;

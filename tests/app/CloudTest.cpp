@@ -490,6 +490,16 @@ TEST_F(Cloud, SongsLeaveAGroupAndLocalSongsGoUpIntoOneThroughTheRowMenus)
     EXPECT_EQ(removed, ids[1]);
     EXPECT_EQ(DocField(svc().Requests(QStringLiteral("deletesong"))[0].toObject(), QStringLiteral("SongId")), ids[1]);
 
+    // A group's song put into a playlist ("添加到") is the library's from then on.
+    IQvNode* keep = p->Ctl().Tree().CreateList(QStringLiteral("Keep"));
+    ASSERT_TRUE(keep);
+    p->Wnd().ReloadTree();
+    QAction* addTo = Entry(RowMenu({0}), QStringLiteral("添加到"));
+    ASSERT_TRUE(addTo && addTo->menu());
+    ASSERT_TRUE(Entry(addTo->menu(), QStringLiteral("Keep")));
+    Entry(addTo->menu(), QStringLiteral("Keep"))->trigger();
+    EXPECT_EQ(Tracks(keep), 1);
+
     // In a playlist, two songs of the service and a local file go up into the sub-group.
     IQvNode* list = p->Ctl().Tree().CreateList(QStringLiteral("Mix"));
     ASSERT_TRUE(list);
@@ -522,4 +532,12 @@ TEST_F(Cloud, SongsLeaveAGroupAndLocalSongsGoUpIntoOneThroughTheRowMenus)
     menu = RowMenu({0});
     EXPECT_FALSE(Entry(menu, QStringLiteral("上传到网盘列表")));
     EXPECT_FALSE(Entry(menu, QStringLiteral("从网盘列表删除")));
+
+    // After a restart the playlist still holds the group's song.
+    ASSERT_TRUE(p->Exit());
+    p = std::make_unique<Player>(home.path());
+    ASSERT_TRUE(p->WaitLoaded());
+    ASSERT_EQ(p->NodeSize(QStringLiteral("Keep")), 1);
+    std::lock_guard lock(p->Lib().Mutex());
+    EXPECT_EQ(p->Node(QStringLiteral("Keep"))->GetTrack(0)->GetInfo()->CmsID, ids[0]);
 }

@@ -1,4 +1,5 @@
 #include "app/CQuarvelApp.h"
+#include "app/CloudGrab.h"
 #include "app/WindowGrab.h"
 #include "base/FileName.h"
 #include "ui/page/PageEngine.h"
@@ -8,7 +9,8 @@
 
 // Usage: ordel [--home DIR] [--color 0|1|2] [--no-service]
 //              [--screenshot PNG [--screenshot-playlist NAME | --screenshot-page MENUID]]
-//              [--desklrc-screenshot PREFIX] [--login-screenshot PNG] [FILE...]
+//              [--desklrc-screenshot PREFIX] [--login-screenshot PNG]
+//              [--cloud-screenshot PREFIX --cloud-session ID] [FILE...]
 // The program home is also taken from $ORDEL_HOME.
 int main(int argc, char** argv)
 {
@@ -28,6 +30,8 @@ int main(int argc, char** argv)
     const QString screenshotPage = TakeScreenshotPageOption(arguments);
     const QString lyricsShot = TakeDesktopLyricsScreenshotOption(arguments);
     const QString loginShot = TakeLoginScreenshotOption(arguments);
+    const QString cloudShot = TakeCloudScreenshotOption(arguments);
+    const QString cloudSession = TakeCloudSessionOption(arguments);
     CommandLine line = ParseCommandLine(arguments);
     line.options.handleSignals = true;
     CQuarvelApp player(line.files, line.options);
@@ -37,6 +41,7 @@ int main(int argc, char** argv)
     else if (!screenshot.isEmpty()) GrabMainWindowWhenSettled(player, screenshot, !line.files.isEmpty(), screenshotPlaylist);
     else if (!lyricsShot.isEmpty()) GrabDesktopLyricsWhenSettled(player, lyricsShot);
     else if (!loginShot.isEmpty()) GrabLoginWhenSettled(player, loginShot);
+    else if (!cloudShot.isEmpty()) GrabCloudWhenSettled(player, cloudShot, cloudSession);
     QObject::connect(&player, &CQuarvelApp::Finished, &app, [](int code) { QCoreApplication::exit(code); });
     return app.exec();
 }

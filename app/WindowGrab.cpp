@@ -139,6 +139,7 @@ void WhenPageReady(CQuarvelApp& app, QPointer<CFixedHtmlView> view, const QStrin
     auto ready = std::make_shared<bool>(false);
     QObject::connect(poll, &QTimer::timeout, &app, [&app, poll, view, path, needPictures, shoot, bound, ready] {
         if (bound.hasExpired() || !view) {
+            poll->stop();
             poll->deleteLater();
             if (CMainDlg* ctl = app.Controller()) ctl->ExitApp(1);
             return;

@@ -827,20 +827,26 @@ constexpr const char* kInputPage =
     " window.keys.push((e.ctrlKey ? 'C-' : '') + e.key); }, true);</script>"
     "</body></html>";
 
-// `view` shows kInputPage and has the focus in its field.
-bool ShowInputPage(CFixedHtmlView* view)
+// The content view shows kInputPage with the focus in its field; the widget that takes the
+// page's input, or null when the page did not load.
+QWidget* ShowInputPage(Player& p, CFixedHtmlView*& view)
 {
-    bool loaded = false;
-    auto c = QObject::connect(view, &QWebEngineView::loadFinished, [&](bool ok) { loaded = ok; });
+    view = p.Wnd().ContentPane()->View();
+    // A page of the service first, so that the test page (of the same site) stays in the same
+    // page process and its input widget is not swapped while keys are sent.
+    const QString like = Svc().Base() + QStringLiteral("/pages/like.html");
+    p.Wnd().ShowPage(like);
+    if (!WaitUntil([&] { return view->CurrentUrl().startsWith(like); }, kWaitMs)) return nullptr;
     view->setHtml(QString::fromLatin1(kInputPage), QUrl(Svc().Base() + QStringLiteral("/pages/")));
-    const bool done = WaitUntil([&] { return loaded; }, kWaitMs);
-    QObject::disconnect(c);
-    if (!done) return false;
+    if (!WaitForScript(view, QStringLiteral("!!document.getElementById('field') && document.readyState === 'complete'")))
+        return nullptr;
     view->window()->activateWindow();
     QApplication::setActiveWindow(view->window());
     view->setFocus();
-    Eval(view, QStringLiteral("document.getElementById('field').focus(); 1"));
-    return WaitUntil([&] { return view->focusProxy() != nullptr; }, kWaitMs);
+    if (!WaitForScript(view, QStringLiteral("document.getElementById('field').focus();"
+                                            " document.hasFocus() && document.activeElement.id === 'field'")))
+        return nullptr;
+    return view->focusProxy();
 }
 
 } // namespace
@@ -849,10 +855,8 @@ TEST(Page, TheViewKeepsTheBrowsersAcceleratorsFromThePage)
 {
     Player p;
     ASSERT_TRUE(p.Ready());
-    CFixedHtmlView* view = p.Wnd().ContentPane()->View();
-    p.Wnd().ShowPage(QString());
-    ASSERT_TRUE(ShowInputPage(view));
-    QWidget* target = view->focusProxy();
+    CFixedHtmlView* view = nullptr;
+    QWidget* target = ShowInputPage(p, view);
     ASSERT_TRUE(target);
     const int loads = view->NavigationCount();
 
@@ -879,10 +883,8 @@ TEST(Page, TheContextMenuFollowsItsMode)
 {
     Player p;
     ASSERT_TRUE(p.Ready());
-    CFixedHtmlView* view = p.Wnd().ContentPane()->View();
-    p.Wnd().ShowPage(QString());
-    ASSERT_TRUE(ShowInputPage(view));
-    QWidget* target = view->focusProxy();
+    CFixedHtmlView* view = nullptr;
+    QWidget* target = ShowInputPage(p, view);
     ASSERT_TRUE(target);
 
     enum Spot { kPlain, kField, kSelection };

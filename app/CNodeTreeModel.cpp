@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QIcon>
 
+#include <algorithm>
 #include <iterator>
 #include <mutex>
 
@@ -127,4 +128,19 @@ Qt::ItemFlags CNodeTreeModel::flags(const QModelIndex& index) const
     std::lock_guard lock(m_library.Mutex());
     if (!node->GetParent()) return Qt::ItemIsEnabled;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDropEnabled;
+}
+
+int CNodeTreeDelegate::IndentOf(const QModelIndex& index)
+{
+    int depth = 0;
+    for (QModelIndex i = index.parent(); i.isValid(); i = i.parent()) ++depth;
+    // Depth 0: the groups' headings; 1: their lists, at the pane's own margin.
+    return std::max(0, depth - 1) * kIndent;
+}
+
+void CNodeTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    QStyleOptionViewItem shifted(option);
+    shifted.rect.setLeft(option.rect.left() + IndentOf(index));
+    QStyledItemDelegate::paint(painter, shifted, index);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <QAbstractItemModel>
+#include <QStyledItemDelegate>
 
 class CMediaLibrary;
 class IQvNode;
@@ -26,4 +27,15 @@ private:
     int RowOf(IQvNode* node) const;
 
     CMediaLibrary& m_library;
+};
+
+// The tree pane draws no branches: a node below a list (a cloud group's sub-group) is drawn
+// indented by its depth, so that it stands under its parent.
+class CNodeTreeDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    static constexpr int kIndent = 18;
+    using QStyledItemDelegate::QStyledItemDelegate;
+    static int IndentOf(const QModelIndex& index);
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };

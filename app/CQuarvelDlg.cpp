@@ -261,6 +261,7 @@ void CQuarvelDlg::BuildContent()
     treeLayout->Attach(kTree, m_tree);
     m_treeModel = new CNodeTreeModel(m_library, this);
     m_tree->setModel(m_treeModel);
+    m_tree->setItemDelegate(new CNodeTreeDelegate(m_tree));
     m_tree->setHeaderHidden(true);
     m_tree->setRootIsDecorated(false);
     m_tree->setIndentation(0);

@@ -245,6 +245,9 @@ TEST_F(Cloud, GroupsAndSubGroupsBecomeNestedNodesASecondSongPlaysAndSigningOutRe
     ASSERT_TRUE(WaitUntil([&] { return p->Wnd().TreeView()->isExpanded(model->IndexOf(group)); }, kWaitMs));
     EXPECT_EQ(model->IndexOf(subGroup).parent(), model->IndexOf(group));
     EXPECT_EQ(model->IndexOf(group).parent(), model->IndexOf(cloud));
+    // Drawn under its parent, further in.
+    EXPECT_GT(CNodeTreeDelegate::IndentOf(model->IndexOf(subGroup)), CNodeTreeDelegate::IndentOf(model->IndexOf(group)));
+    EXPECT_TRUE(qobject_cast<CNodeTreeDelegate*>(p->Wnd().TreeView()->itemDelegate()));
 
     // Opening the group loads its songs; the second one plays from the service.
     p->Wnd().SelectNode(group);

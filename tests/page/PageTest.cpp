@@ -37,7 +37,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QColor>
 #include <QElapsedTimer>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QSet>
 #include <QJsonDocument>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -990,4 +995,49 @@ TEST(Page, FilesDroppedOnAPageGoToThePlayersList)
     EXPECT_FALSE(p.Wnd().PageShown());
     // The page itself did not navigate to the file.
     EXPECT_TRUE(view->CurrentUrl().contains(QStringLiteral("/pages/recommend.html")));
+}
+
+TEST(Page, TheRecommendationsShowCoversOfManyColours)
+{
+    Player p;
+    ASSERT_TRUE(p.Ready());
+    CFixedHtmlView* view = p.OpenMenuPage(QStringLiteral("musicrecommand"));
+    ASSERT_TRUE(view);
+    // Every card with a cover shows its picture, loaded and whole.
+    ASSERT_TRUE(WaitForScript(view, QStringLiteral("document.querySelectorAll('.card img').length > 6 &&"
+                                                   " Array.prototype.every.call(document.querySelectorAll('.card img'),"
+                                                   " function (i) { return i.complete && i.naturalWidth > 0; })")));
+    EXPECT_EQ(Eval(view, QStringLiteral("getComputedStyle(document.querySelector('.card img')).opacity")).toString(),
+              QStringLiteral("1"));
+
+    // The pictures themselves: each album its own, spread round the colour wheel.
+    httplib::Client http("127.0.0.1", Svc().Port());
+    QSet<int> hueBands;
+    QSet<QByteArray> pictures;
+    int covers = 0;
+    for (const QJsonValue& v : Svc().Catalogue()) {
+        const QJsonObject song = v.toObject();
+        if (!song[QStringLiteral("hasCover")].toBool()) continue;
+        const auto res = http.Get(("/cover/" + song[QStringLiteral("id")].toString().toStdString() + ".bmp").c_str());
+        ASSERT_TRUE(res && res->status == 200);
+        const QByteArray bytes = QByteArray::fromStdString(res->body);
+        const QImage image = QImage::fromData(bytes, "BMP");
+        ASSERT_FALSE(image.isNull());
+        qint64 r = 0, g = 0, b = 0;
+        for (int y = 0; y < image.height(); y += 4)
+            for (int x = 0; x < image.width(); x += 4) {
+                const QRgb c = image.pixel(x, y);
+                r += qRed(c);
+                g += qGreen(c);
+                b += qBlue(c);
+            }
+        const int n = (image.height() / 4) * (image.width() / 4);
+        hueBands.insert(QColor(int(r / n), int(g / n), int(b / n)).hsvHue() / 45);
+        pictures.insert(bytes);
+        ++covers;
+    }
+    ASSERT_GT(covers, 20);
+    EXPECT_EQ(pictures.size(), covers);
+    // Of the eight bands of 45 degrees, most are taken (the old pictures all fell into one or two).
+    EXPECT_GE(hueBands.size(), 6);
 }

@@ -25,11 +25,14 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <map>
 #include <thread>
 
 #include <cerrno>
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -107,26 +110,82 @@ bool WasRemoved(const QString& path, QHash<QString, bool>& folders)
     return removed;
 }
 
-// Looks for each track's local file (only for tracks without a network source).
+// The regular files a large folder holds, read from its listing in one go: one look per
+// folder instead of one per file. A folder that cannot be listed or searched settles nothing.
+constexpr size_t kListedFolderFrom = 8;
+
+// Settles the tracks of one folder (`wanted`: each file's name, UTF-8, and its track's index)
+// from the folder's listing; the indexes the listing did not settle are left in `wanted`.
+void SettleFromListing(const QByteArray& folder, QHash<QByteArray, size_t>& wanted)
+{
+    if (::access(folder.constData(), X_OK) != 0) return;
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        // A link or an entry of unknown kind is looked at by itself.
+        if (entry->d_type != DT_REG) continue;
+        wanted.remove(QByteArray::fromRawData(entry->d_name, qsizetype(std::strlen(entry->d_name))));
+        if (wanted.isEmpty()) break;
+    }
+    ::closedir(dir);
+}
+
+// Looks for each track's local file (only for tracks without a network source). A folder that
+// holds many of them is listed once; a file its listing does not show as a regular file (gone,
+// a link, a name that is not UTF-8, a folder that cannot be listed) is looked for by itself.
 std::vector<char> LookForLocalFiles(const std::vector<TrackRef>& tracks)
 {
     std::vector<char> found(tracks.size(), kFilePresent);
-    auto check = [&](size_t begin, size_t end) {
-        for (size_t i = begin; i < end; ++i) {
+    struct Folder {
+        QByteArray name;
+        std::vector<size_t> tracks;
+    };
+    std::vector<Folder> folders;
+    {
+        QHash<QByteArray, size_t> index;
+        for (size_t i = 0; i < tracks.size(); ++i) {
             const TrackInfo& info = *tracks[i]->GetInfo();
-            if (info.NSrc.isEmpty() && !info.LSrc.isEmpty()) found[i] = LookForFile(info.LSrc);
+            if (!info.NSrc.isEmpty() || info.LSrc.isEmpty()) continue;
+            const qsizetype slash = info.LSrc.lastIndexOf(QLatin1Char('/'));
+            const QByteArray folder = QFile::encodeName(slash < 0 ? QString() : info.LSrc.left(slash));
+            auto it = index.find(folder);
+            if (it == index.end()) {
+                it = index.insert(folder, folders.size());
+                folders.push_back({folder, {}});
+            }
+            folders[*it].tracks.push_back(i);
         }
+    }
+    auto check = [&](const Folder& folder) {
+        std::vector<size_t> alone;
+        if (folder.tracks.size() >= kListedFolderFrom && !folder.name.isEmpty()) {
+            QHash<QByteArray, size_t> wanted;
+            wanted.reserve(qsizetype(folder.tracks.size()));
+            for (size_t i : folder.tracks) {
+                const QString& path = tracks[i]->GetInfo()->LSrc;
+                const QByteArray name = QFile::encodeName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
+                if (wanted.contains(name)) alone.push_back(i);
+                else wanted.insert(name, i);
+            }
+            SettleFromListing(folder.name, wanted);
+            for (size_t i : std::as_const(wanted)) alone.push_back(i);
+        } else {
+            alone = folder.tracks;
+        }
+        for (size_t i : alone) found[i] = LookForFile(tracks[i]->GetInfo()->LSrc);
     };
     const size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
+    std::atomic<size_t> next {0};
+    auto work = [&] {
+        for (size_t f; (f = next.fetch_add(1)) < folders.size();) check(folders[f]);
+    };
     if (tracks.size() < 2000 || threads == 1) {
-        check(0, tracks.size());
+        work();
         return found;
     }
     std::vector<std::thread> workers;
-    const size_t chunk = (tracks.size() + threads - 1) / threads;
-    for (size_t t = 1; t < threads; ++t)
-        workers.emplace_back(check, std::min(tracks.size(), t * chunk), std::min(tracks.size(), (t + 1) * chunk));
-    check(0, std::min(tracks.size(), chunk));
+    for (size_t t = 1; t < threads; ++t) workers.emplace_back(work);
+    work();
     for (std::thread& w : workers) w.join();
     return found;
 }

@@ -197,8 +197,9 @@ unsigned ReadTrackRow(const SqliteStatement& stmt, TrackInfo& info, CTrackTextPo
     }
     info.Default10 = info.AddDay;
     for (const TextField& t : kTextFields) {
-        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), column));
+        // Most columns of most rows are empty: their text is not asked for at all.
         const int length = sqlite3_column_bytes(stmt.get(), column);
+        const auto* bytes = length > 0 ? reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), column)) : nullptr;
         ++column;
         info.*t.field = pool && t.shared ? pool->Text(bytes, length, t.escaped)
                                          : bytes && length > 0 ? StoredText(bytes, length, t.escaped) : QString();

@@ -300,6 +300,44 @@ TEST(MediaStore, FilesOnlyOutOfReachKeepTheirRows)
     EXPECT_NE(s.store->FindTrack(MakeGid(unmounted), 0), nullptr);
 }
 
+TEST(MediaStore, AFolderOfManyTracksIsReadOnceWithTheSameVerdicts)
+{
+    // Enough tracks in one folder that its listing is read instead of looking for each file.
+    Session s;
+    s.conf->OpenAllMissing();
+    std::vector<QString> present;
+    for (int i = 0; i < 9; ++i) present.push_back(s.File(QStringLiteral("big/歌 %1.mp3").arg(i)));
+    const QString deleted = s.File(QStringLiteral("big/deleted.mp3"));
+    const QString nowAFolder = s.File(QStringLiteral("big/folder.mp3"));
+    const QString linked = s.File(QStringLiteral("big/linked.mp3"));
+    const QString dangling = s.File(QStringLiteral("big/dangling.mp3"));
+    const QString looped = s.File(QStringLiteral("big/looped.mp3"));
+    std::vector<QString> all = present;
+    for (const QString& p : {deleted, nowAFolder, linked, dangling, looped}) all.push_back(p);
+    for (const QString& p : all) ASSERT_EQ(s.lib->AddTrack(MakeTrack(p).get()), 1);
+
+    ASSERT_TRUE(QFile::remove(deleted));
+    ASSERT_TRUE(QFile::remove(nowAFolder) && QDir().mkpath(nowAFolder));
+    ASSERT_TRUE(QFile::remove(linked) && QFile::link(present[0], linked));
+    ASSERT_TRUE(QFile::remove(dangling) && QFile::link(deleted, dangling));
+    ASSERT_TRUE(QFile::remove(looped) && QFile::link(looped, looped));
+
+    s.Reopen();
+    EXPECT_EQ(s.lib->LoadTracks(), 10);
+    for (const QString& p : present) EXPECT_NE(s.store->FindTrack(MakeGid(p), 0), nullptr) << qPrintable(p);
+    EXPECT_NE(s.store->FindTrack(MakeGid(linked), 0), nullptr);
+    auto stored = [&](const QString& p) {
+        return Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic WHERE Gid='%1'").arg(MakeGid(p)));
+    };
+    EXPECT_EQ(stored(deleted), 0);
+    EXPECT_EQ(stored(nowAFolder), 0);
+    EXPECT_EQ(stored(dangling), 0);
+    // Not "no such file": kept, left out.
+    EXPECT_EQ(stored(looped), 1);
+    EXPECT_EQ(s.store->FindTrack(MakeGid(looped), 0), nullptr);
+    EXPECT_EQ(Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic")), 11);
+}
+
 TEST(MediaStore, ADamagedPageCostsOnlyItsOwnRowsAtTheNextStart)
 {
     Session s;

@@ -276,6 +276,7 @@ bool CMainDlg::Initialize(const QStringList& files)
     const ConfigSettings& s = m_conf.Settings();
     if (s.mainx != 0 || s.mainy != 0) m_pMainWnd->move(s.mainx, s.mainy);
     if (s.minix != 0 || s.miniy != 0) m_pViewWnd->move(s.minix, s.miniy);
+    if (s.sidepanel == 0) m_pMainWnd->SetSidePanelVisible(false);
     m_pMainWnd->show();
     if (s.desklrc == 1) m_pMainWnd->DesktopLyrics()->ShowDesktopLyrics(true);
 
@@ -642,7 +643,15 @@ void CMainDlg::OnCommand(int id)
         break;
     case kClosePanel:
         m_pMainWnd->SetSidePanelVisible(false);
+        m_conf.Settings().sidepanel = 0;
         break;
+    case kSidePanelCommand: {
+        // The panel's own close button hides it; the main menu is the way back.
+        const bool show = !m_pMainWnd->SidePanelVisible();
+        m_pMainWnd->SetSidePanelVisible(show);
+        m_conf.Settings().sidepanel = show ? 1 : 0;
+        break;
+    }
     case kMiniMode:
     case kMiniModeMenu:
         CQvLog::GetInstance().QueueUsageEvent(QStringLiteral("msqh"), QString(), QString(), QString(), QString(),

@@ -480,6 +480,9 @@ void CQuarvelDlg::BuildMenus()
     QAction* notice = m_mainMenu->addAction(txt::kTrackNotice, this, [this] { m_ctl.OnCommand(CMainDlg::kTrackNoticeCommand); });
     notice->setCheckable(true);
     connect(m_mainMenu, &QMenu::aboutToShow, notice, [this, notice] { notice->setChecked(m_ctl.Conf().Settings().trackntf != 0); });
+    QAction* panel = m_mainMenu->addAction(txt::kShowSidePanel, this, [this] { m_ctl.OnCommand(CMainDlg::kSidePanelCommand); });
+    panel->setCheckable(true);
+    connect(m_mainMenu, &QMenu::aboutToShow, panel, [this, panel] { panel->setChecked(SidePanelVisible()); });
     m_mainMenu->addSeparator();
     // The service's pages that no tab or node opens: the shown list as the service's page
     // sees it, and the order page.

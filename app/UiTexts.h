@@ -33,6 +33,7 @@ inline const QString kTrayAbout = QStringLiteral("关于...");
 inline const QString kCheckUpdate = QStringLiteral("检查更新");
 inline const QString kEqualizer = QStringLiteral("均衡器");
 inline const QString kTrackNotice = QStringLiteral("切歌时桌面通知");
+inline const QString kShowSidePanel = QStringLiteral("显示歌词面板");
 
 // The add menu.
 inline const QString kAddMusic = QStringLiteral("添加音乐");

@@ -105,6 +105,7 @@ const ConfigAttr kConfigAttrs[] = {
     Text("eqgains", &ConfigSettings::eqgains),
     Int("autoplay", &ConfigSettings::autoplay),
     Int("desklrc", &ConfigSettings::desklrc),
+    Int("sidepanel", &ConfigSettings::sidepanel),
 };
 
 // "Info.ini" is code-page text with the line ends of the platform it came from.

@@ -64,6 +64,7 @@ struct ConfigSettings {
     QString eqgains;              // the equaliser's ten gains in dB, "0,0,...": what "eqmode" left
     int autoplay = 0;             // 1: the last track ("curmedia" of "curlist") plays at start
     int desklrc = 0;              // the desktop lyrics are shown
+    int sidepanel = 1;            // 0: the user closed the side panel (cover and lyrics)
 
     // Child elements: written last entry first and read in document order, so each save
     // reverses them; at most 10 "autoscanpath" elements are written, the first 10.

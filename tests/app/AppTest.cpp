@@ -804,6 +804,64 @@ TEST(App, TheDesktopLyricsCommandIsRememberedAcrossARestart)
     }
 }
 
+namespace {
+
+// The main menu's "显示歌词面板" entry, as the user sees it when the menu opens.
+QAction* SidePanelEntry(CQuarvelDlg& wnd)
+{
+    emit wnd.MainMenu()->aboutToShow();
+    for (QAction* a : wnd.MainMenu()->actions())
+        if (a->text() == QStringLiteral("显示歌词面板")) return a;
+    return nullptr;
+}
+
+} // namespace
+
+TEST(App, TheClosedLyricPanelComesBackFromTheMainMenuAndIsRememberedAcrossARestart)
+{
+    QTemporaryDir home;
+    {
+        Player p(home.path());
+        ASSERT_TRUE(p.WaitLoaded());
+        if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+        EXPECT_TRUE(p.Wnd().SidePanelVisible());
+        QAction* entry = SidePanelEntry(p.Wnd());
+        ASSERT_NE(entry, nullptr);
+        EXPECT_TRUE(entry->isCheckable() && entry->isChecked());
+        // The panel's close button hides it and the lyric panel with it.
+        ASSERT_NE(p.Wnd().Button(ctl::kClosePanel), nullptr);
+        p.Wnd().Button(ctl::kClosePanel)->click();
+        EXPECT_FALSE(p.Wnd().SidePanelVisible());
+        EXPECT_FALSE(p.Wnd().LyricPanel()->isVisibleTo(&p.Wnd()));
+        EXPECT_FALSE(SidePanelEntry(p.Wnd())->isChecked());
+        ASSERT_TRUE(p.Exit());
+    }
+    EXPECT_TRUE(testutil::ReadFile(home.filePath(QStringLiteral("data/Config.xml"))).contains("sidepanel=\"0\""));
+    {
+        // Closed stays closed at the next start; the menu brings it back in this run.
+        Player p(home.path());
+        ASSERT_TRUE(p.WaitLoaded());
+        EXPECT_FALSE(p.Wnd().SidePanelVisible());
+        QAction* entry = SidePanelEntry(p.Wnd());
+        ASSERT_NE(entry, nullptr);
+        EXPECT_FALSE(entry->isChecked());
+        entry->trigger();
+        EXPECT_TRUE(p.Wnd().SidePanelVisible());
+        EXPECT_TRUE(p.Wnd().LyricPanel()->isVisibleTo(&p.Wnd()));
+        EXPECT_TRUE(SidePanelEntry(p.Wnd())->isChecked());
+        ASSERT_TRUE(p.Exit());
+    }
+    {
+        Player p(home.path());
+        ASSERT_TRUE(p.WaitLoaded());
+        EXPECT_TRUE(p.Wnd().SidePanelVisible());
+        // The entry also hides it, like the close button.
+        SidePanelEntry(p.Wnd())->trigger();
+        EXPECT_FALSE(p.Wnd().SidePanelVisible());
+        EXPECT_EQ(CQvConf::Instance().Settings().sidepanel, 0);
+    }
+}
+
 TEST(App, TheSettingsLyricsPageAndTheLyricsSearchReachTheViews)
 {
     Library lib(1, 6.0);

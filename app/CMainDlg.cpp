@@ -38,6 +38,7 @@
 #include "app/CLyricSearchDlg.h"
 #include "app/CSettingDlg.h"
 #include "app/CSettingLyricsDlg.h"
+#include "app/CSettingUserInfoDlg.h"
 #include "model/LyricsLookup.h"
 #include "model/TrackInfo.h"
 #include "model/TrackUtil.h"
@@ -925,11 +926,16 @@ bool CMainDlg::AttachLyrics(const TrackRef& track, const QString& text, const QS
     return true;
 }
 
-void CMainDlg::OpenSettings()
+void CMainDlg::OpenSettings(SettingsPage first)
 {
     auto* dlg = new CSettingDlg(m_pMainWnd.get());
     dlg->setAttribute(Qt::WA_DeleteOnClose);
     dlg->AddPage(new CSettingLyricsDlg(m_conf.Settings(), m_pMainWnd->DesktopLyrics()));
+    const CQvClientIdentity::Values who = CQvClientIdentity::Instance().Get();
+    auto* user = new CSettingUserInfoDlg(who.vuid.isEmpty() ? QString() : (who.phone.isEmpty() ? who.userId : who.phone),
+                                         who.nickname);
+    dlg->AddPage(user);
+    if (first == SettingsPage::UserInfo) dlg->ShowPage(user);
     dlg->open();
 }
 

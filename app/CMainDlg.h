@@ -136,8 +136,9 @@ public:
     // Lyrics chosen for `track`: a lyrics file (kept as the track's) or a text (kept in the
     // lyrics table); the views show them at once when the track plays. False when unusable.
     bool AttachLyrics(const TrackRef& track, const QString& text, const QString& file);
-    // The settings dialog with its pages.
-    void OpenSettings();
+    // The settings dialog with its pages, showing the lyrics page or the user's.
+    enum class SettingsPage { Lyrics, UserInfo };
+    void OpenSettings(SettingsPage first = SettingsPage::Lyrics);
     // The progress control's position, as the main window shows it.
     int ProgressPosition() const;
 

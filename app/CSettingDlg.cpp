@@ -25,8 +25,7 @@ CSettingDlg::CSettingDlg(QWidget* parent) : QDialog(parent)
     ok->setDefault(true);
     column->addWidget(buttons);
     connect(ok, &QPushButton::clicked, this, [this] {
-        ApplyAll();
-        accept();
+        if (ApplyAll()) accept();
     });
     connect(apply, &QPushButton::clicked, this, &CSettingDlg::ApplyAll);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -43,9 +42,15 @@ void CSettingDlg::AddPage(CSettingPage* page)
 int CSettingDlg::PageCount() const { return m_pages->count(); }
 CSettingPage* CSettingDlg::Page(int index) const { return qobject_cast<CSettingPage*>(m_pages->widget(index)); }
 void CSettingDlg::ShowPage(int index) { m_list->setCurrentRow(index); }
+void CSettingDlg::ShowPage(CSettingPage* page) { ShowPage(m_pages->indexOf(page)); }
 
-void CSettingDlg::ApplyAll()
+bool CSettingDlg::ApplyAll()
 {
-    for (int i = 0; i < m_pages->count(); ++i)
-        if (CSettingPage* page = Page(i)) page->Apply();
+    CSettingPage* refused = nullptr;
+    for (int i = 0; i < m_pages->count(); ++i) {
+        CSettingPage* page = Page(i);
+        if (page && !page->Apply() && !refused) refused = page;
+    }
+    if (refused) ShowPage(refused);
+    return !refused;
 }

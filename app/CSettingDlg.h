@@ -4,13 +4,14 @@
 class QListWidget;
 class QStackedWidget;
 
-// One page of the settings dialog: it shows the settings when made and applies what it shows.
+// One page of the settings dialog: it shows the settings when made and applies what it shows;
+// false when what it shows cannot be taken (it has told the user why).
 class CSettingPage : public QWidget {
     Q_OBJECT
 public:
     using QWidget::QWidget;
     virtual QString PageTitle() const = 0;
-    virtual void Apply() = 0;
+    virtual bool Apply() = 0;
 };
 
 // The settings dialog ("设置"): a list of pages beside the page chosen, and "确定", "取消" and
@@ -25,8 +26,10 @@ public:
     int PageCount() const;
     CSettingPage* Page(int index) const;
     void ShowPage(int index);
-    // "应用": every page applies what it shows; "确定" applies and closes.
-    void ApplyAll();
+    void ShowPage(CSettingPage* page);
+    // "应用": every page applies what it shows; "确定" applies and closes unless a page refused,
+    // which is then shown.
+    bool ApplyAll();
 
 private:
     QListWidget* m_list;

@@ -94,7 +94,8 @@ int CSettingLyricsDlg::ChosenScheme() const { return std::max(0, m_scheme->curre
 
 void CSettingLyricsDlg::UpdatePreview() { m_preview->SetLyricFont(ChosenFont(), ChosenSize(), ChosenScheme()); }
 
-void CSettingLyricsDlg::Apply()
+bool CSettingLyricsDlg::Apply()
 {
     if (m_desktop) m_desktop->ApplyLyricFont(ChosenFont(), ChosenSize(), ChosenScheme());
+    return true;
 }

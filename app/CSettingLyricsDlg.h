@@ -18,7 +18,7 @@ public:
     CSettingLyricsDlg(const ConfigSettings& settings, CKLrcChildDlg* desktop, QWidget* parent = nullptr);
 
     QString PageTitle() const override;
-    void Apply() override;
+    bool Apply() override;
     // "恢复默认": "宋体", "中", the first scheme.
     void RestoreDefaults();
 

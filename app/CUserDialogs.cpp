@@ -2,7 +2,6 @@
 
 #include "app/UiTexts.h"
 #include "app/WindowIds.h"
-#include "net/CQvClientIdentity.h"
 #include "net/CQvLog.h"
 
 #include <QFormLayout>
@@ -85,30 +84,4 @@ void CModifyPwdDlg::reject()
 {
     CQvLog::GetInstance().AddRecord(wnd::kModifyPwd, 873, 1, nullptr, 2);
     CSkinDialog::reject();
-}
-
-// ---- user information ---------------------------------------------------------------------
-
-CUserInfoDlg::CUserInfoDlg(const QString& nickname, QWidget* parent) : CSkinDialog(QStringLiteral("个人信息"), parent)
-{
-    setMinimumWidth(360);
-    auto* v = new QVBoxLayout(Body());
-    v->setContentsMargins(24, 18, 24, 16);
-    auto* form = new QFormLayout;
-    m_nickname = new QLineEdit(nickname, Body());
-    form->addRow(QStringLiteral("昵称："), m_nickname);
-    v->addLayout(form);
-    v->addWidget(new QLabel(QStringLiteral("昵称由汉字、字母、数字和下划线组成，不超过32个字符"), Body()));
-    v->addLayout(Buttons(this, Body(), [this] { if (CheckNicknameField()) accept(); }, [this] { reject(); }));
-}
-
-bool CUserInfoDlg::CheckNicknameField()
-{
-    CQvLog::GetInstance().AddRecord(wnd::kUserInfo, 856, 1, nullptr, 1094);
-    const int result = CheckNickname(m_nickname->text());
-    if (result >= 0) return true;
-    ShowNotice(this, result == -1 ? QStringLiteral("昵称不能超过32个字符") : QStringLiteral("昵称只能由汉字、字母、数字和下划线组成，且不能以下划线开头"),
-               txt::kNotice);
-    m_nickname->setFocus();
-    return false;
 }

@@ -27,16 +27,3 @@ public:
     void OnCloseButton() override;
     void reject() override;
 };
-
-// "个人信息": the nickname, checked as the service allows it. Nothing is sent.
-class CUserInfoDlg : public CSkinDialog {
-    Q_OBJECT
-public:
-    explicit CUserInfoDlg(const QString& nickname, QWidget* parent = nullptr);
-    QLineEdit* NicknameEdit() const { return m_nickname; }
-    // The check of the typed nickname: true when it may be kept (an empty text is ignored).
-    bool CheckNicknameField();
-
-private:
-    QLineEdit* m_nickname;
-};

@@ -79,11 +79,7 @@ void CUserSession::SignOut()
 void CUserSession::BuildMenu()
 {
     m_menu = new QMenu;
-    m_menu->addAction(QStringLiteral("个人信息"), this, [this] {
-        auto* dlg = new CUserInfoDlg(CQvClientIdentity::Instance().Get().nickname, m_ctl.MainWindow());
-        dlg->setAttribute(Qt::WA_DeleteOnClose);
-        dlg->open();
-    });
+    m_menu->addAction(QStringLiteral("个人信息"), this, [this] { m_ctl.OpenSettings(CMainDlg::SettingsPage::UserInfo); });
     m_menu->addAction(QStringLiteral("修改密码"), this, [this] {
         auto* dlg = new CModifyPwdDlg(m_ctl.MainWindow());
         dlg->setAttribute(Qt::WA_DeleteOnClose);

@@ -40,9 +40,13 @@
 #include "app/CLyricSearchDlg.h"
 #include "app/CSettingDlg.h"
 #include "app/CSettingLyricsDlg.h"
+#include "app/CSettingUserInfoDlg.h"
+#include "app/CUserSession.h"
+#include "net/CQvClientIdentity.h"
 #include "ui/lyrics/CFloatLrcCtrlBar.h"
 #include "ui/lyrics/CLyricPreviewEdit.h"
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTreeWidget>
@@ -937,6 +941,112 @@ TEST(App, TheSettingsLyricsPageAndTheLyricsSearchReachTheViews)
     ASSERT_TRUE(WaitUntil([&] { return p.Wnd().LyricText() == QStringLiteral("找到的歌词"); }, kWaitMs));
     EXPECT_EQ(p.Track(lib.files[0])->GetInfo()->LrcFile, found);
     EXPECT_TRUE(log.PendingRecords().join(QLatin1Char('\n')).contains(QStringLiteral("950")));
+}
+
+namespace {
+
+// The settings dialog the user has in front of them (closed ones wait for their deletion).
+CSettingDlg* OpenSettingsDialog(CQuarvelDlg& wnd)
+{
+    for (CSettingDlg* dlg : wnd.findChildren<CSettingDlg*>())
+        if (dlg->isVisible()) return dlg;
+    return nullptr;
+}
+
+// A button of the dialog's own row (a notice's "确定" is not one).
+QPushButton* DialogButton(QWidget* dlg, const QString& text)
+{
+    auto* row = dlg->findChild<QDialogButtonBox*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QAbstractButton* b : row ? row->buttons() : QList<QAbstractButton*>())
+        if (b->text() == text) return qobject_cast<QPushButton*>(b);
+    return nullptr;
+}
+
+QStringList VisibleNotices(QWidget* dlg)
+{
+    QStringList texts;
+    for (QMessageBox* box : dlg->findChildren<QMessageBox*>())
+        if (box->isVisible()) texts.append(box->text());
+    return texts;
+}
+
+int NicknameChecks()
+{
+    int n = 0;
+    for (const QString& r : CQvLog::GetInstance().PendingRecords())
+        if (r.split(QLatin1Char('\t')).value(4) == QLatin1String("856")) ++n;
+    return n;
+}
+
+} // namespace
+
+TEST(App, PersonalInformationIsASettingsPageWithTheNicknameCheck)
+{
+    QTemporaryDir home;
+    Player p(home.path());
+    ASSERT_TRUE(p.WaitLoaded());
+    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    CQvLog::GetInstance().ClearPending();
+
+    // Signed out, the main menu's settings show the page without a nickname to edit.
+    p.Ctl().OnCommand(CMainDlg::kSettingsCommand);
+    CSettingDlg* dlg = OpenSettingsDialog(p.Wnd());
+    ASSERT_NE(dlg, nullptr);
+    auto* page = qobject_cast<CSettingUserInfoDlg*>(dlg->Page(1));
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->PageTitle(), QStringLiteral("个人信息"));
+    EXPECT_FALSE(page->NicknameEdit()->isEnabled());
+    EXPECT_FALSE(page->isVisible()); // the lyrics page comes first
+    DialogButton(dlg, QStringLiteral("确定"))->click();
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(NicknameChecks(), 0); // an untouched nickname is not checked
+
+    // Signed in, the user menu's "个人信息" opens the settings on that page.
+    CQvClientIdentity::Instance().SetVuid(QStringLiteral("session-1"));
+    CQvClientIdentity::Instance().SetUser(QStringLiteral("10001"), QStringLiteral("小明"), true,
+                                          QStringLiteral("13800138000"));
+    p.Ctl().Session().OnUserArea(QPoint(0, 0));
+    QMenu* menu = p.Ctl().Session().UserMenu();
+    ASSERT_NE(menu, nullptr);
+    menu->close();
+    QAction* info = nullptr;
+    for (QAction* a : menu->actions())
+        if (a->text() == QStringLiteral("个人信息")) info = a;
+    ASSERT_NE(info, nullptr);
+    info->trigger();
+    dlg = OpenSettingsDialog(p.Wnd());
+    ASSERT_NE(dlg, nullptr);
+    page = qobject_cast<CSettingUserInfoDlg*>(dlg->Page(1));
+    ASSERT_NE(page, nullptr);
+    EXPECT_TRUE(page->isVisible());
+    EXPECT_TRUE(page->NicknameEdit()->isEnabled());
+    EXPECT_EQ(page->NicknameEdit()->text(), QStringLiteral("小明"));
+
+    // A nickname the service would refuse keeps the dialog open with a notice, on this page
+    // even when the user has gone to another one; each check is recorded.
+    page->NicknameEdit()->setText(QStringLiteral("_小明"));
+    dlg->ShowPage(0);
+    DialogButton(dlg, QStringLiteral("确定"))->click();
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_TRUE(page->isVisible());
+    EXPECT_EQ(VisibleNotices(dlg), QStringList{QStringLiteral("昵称只能由汉字、字母、数字和下划线组成，且不能以下划线开头")});
+    EXPECT_EQ(NicknameChecks(), 1);
+    for (QMessageBox* box : dlg->findChildren<QMessageBox*>()) box->close();
+    page->NicknameEdit()->setText(QString(33, QLatin1Char('a')));
+    DialogButton(dlg, QStringLiteral("应用"))->click();
+    EXPECT_EQ(VisibleNotices(dlg), QStringList{QStringLiteral("昵称不能超过32个字符")});
+    EXPECT_EQ(NicknameChecks(), 2);
+    for (QMessageBox* box : dlg->findChildren<QMessageBox*>()) box->close();
+    // One that fits closes it; nothing is sent, the nickname shown stays the service's.
+    page->NicknameEdit()->setText(QStringLiteral(" 小明_02 "));
+    DialogButton(dlg, QStringLiteral("确定"))->click();
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(NicknameChecks(), 3);
+    const QString record = CQvLog::GetInstance().PendingRecords().last();
+    EXPECT_EQ(record.split(QLatin1Char('\t')).value(4), QStringLiteral("856")) << record.toStdString();
+    EXPECT_TRUE(record.contains(QStringLiteral("1094"))) << record.toStdString();
+    EXPECT_EQ(CQvClientIdentity::Instance().Get().nickname, QStringLiteral("小明"));
+    p.Ctl().Session().SignOut();
 }
 
 TEST(App, HandedOverFilesAreReadOffTheWindowThreadAndTheLatestHandOverPlays)

@@ -35,6 +35,7 @@ const QString kCloudNodeName = QStringLiteral("Nimbra");
 
 const QString kNewGroup = QStringLiteral("新建网盘列表");
 const QString kRefresh = QStringLiteral("刷新");
+const QString kDeleteGroupText = QStringLiteral("确定要删除网盘列表“%1”吗？网盘中的这个列表也将删除。");
 const QString kGroupFailed = QStringLiteral("网盘列表操作失败，请稍后再试");
 const QString kSignInHint = QStringLiteral("登录后即可在这里收听网盘列表。\n点击窗口上方的“未登录”登录。");
 const QString kUploadList = QStringLiteral("将播放列表上传到网盘");
@@ -586,7 +587,24 @@ void CCloudGroups::FillNodeMenu(QMenu* menu, IQvNode* node)
         });
         dlg->open();
     });
-    menu->addAction(txt::kDelete, this, [this, node] { DeleteGroup(node); });
+    menu->addAction(txt::kDelete, this, [this, node, wnd] {
+        QString name;
+        {
+            std::lock_guard lock(m_ctl.Library().Mutex());
+            name = node->GetName();
+        }
+        const int id = GroupIdOf(node);
+        // The service's copy goes with it: the user confirms first.
+        auto* dlg = new CConfirmDlg(txt::kDelete, kDeleteGroupText.arg(name), wnd);
+        dlg->setAttribute(Qt::WA_DeleteOnClose);
+        connect(dlg, &QDialog::accepted, this, [this, id] {
+            std::unique_lock lock(m_ctl.Library().Mutex());
+            IQvNode* group = id > 0 ? FindGroup(id) : nullptr;
+            lock.unlock();
+            if (group) DeleteGroup(group);
+        });
+        dlg->open();
+    });
     menu->addAction(kRefresh, this, [this, node] { Refresh(node); });
 }
 

@@ -3,6 +3,7 @@
 #include "app/CCloudGroups.h"
 #include "app/CNodeTreeModel.h"
 #include "app/CPlaylistActions.h"
+#include "app/CPlaylistDialogs.h"
 #include "app/CMessageCenter.h"
 #include "app/CSyncDlg.h"
 #include "base/MessageIds.h"
@@ -19,7 +20,9 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTreeView>
 
@@ -139,6 +142,13 @@ protected:
         QCoreApplication::sendEvent(view->viewport(), &e);
         p->Wnd().RowMenu()->close();
         return p->Wnd().RowMenu();
+    }
+    template <class Dialog>
+    static Dialog* Open()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<Dialog*>(w); d && d->isVisible()) return d;
+        return nullptr;
     }
     static QAction* Entry(QMenu* menu, const QString& text)
     {
@@ -323,37 +333,56 @@ TEST_F(Cloud, GroupsAreMadeRenamedAndDeletedOnTheServiceFromTheTreeAndADeletedPl
             if (!a->isSeparator()) out.append(a->text());
         return out;
     };
-    EXPECT_TRUE(menuTexts(cloud).contains(QStringLiteral("新建网盘列表")));
-
-    // Made: a node with the service's id.
-    int outcome = -1;
-    p->Ctl().CloudGroups().CreateGroup(QStringLiteral("通勤"), [&](bool ok) { outcome = ok; });
-    ASSERT_TRUE(WaitUntil([&] { return outcome != -1; }, kWaitMs));
-    EXPECT_EQ(outcome, 1);
+    // Made from "Nimbra"'s menu: a node with the service's id.
+    QAction* make = Entry(NodeMenu(cloud), QStringLiteral("新建网盘列表"));
+    ASSERT_TRUE(make);
+    make->trigger();
+    CListNameDlg* nameDlg = Open<CListNameDlg>();
+    ASSERT_TRUE(nameDlg);
+    nameDlg->Edit()->setText(QStringLiteral("通勤"));
+    nameDlg->OkButton()->click();
+    ASSERT_TRUE(WaitUntil([&] { return Child(cloud, QStringLiteral("通勤")) != nullptr; }, kWaitMs));
     IQvNode* made = Child(cloud, QStringLiteral("通勤"));
-    ASSERT_TRUE(made);
     EXPECT_EQ(names(), (QStringList {QStringLiteral("Road"), QStringLiteral("通勤")}));
+    {
+        std::lock_guard lock(p->Lib().Mutex());
+        EXPECT_EQ(made->GetListInfo()->groupId, ServiceGroupId(QStringLiteral("editor"), QStringLiteral("通勤")));
+    }
     const QStringList groupMenu = menuTexts(made);
     for (const char* entry : {"重命名", "删除", "刷新"}) EXPECT_TRUE(groupMenu.contains(QString::fromUtf8(entry))) << entry;
 
-    // Renamed on the service and in the tree.
-    outcome = -1;
-    p->Ctl().CloudGroups().RenameGroup(made, QStringLiteral("Commute"), [&](bool ok) { outcome = ok; });
-    ASSERT_TRUE(WaitUntil([&] { return outcome != -1; }, kWaitMs));
-    EXPECT_EQ(outcome, 1);
-    EXPECT_EQ(Child(cloud, QStringLiteral("Commute")), made);
+    // Renamed from its menu, on the service and in the tree.
+    Entry(NodeMenu(made), QStringLiteral("重命名"))->trigger();
+    nameDlg = Open<CListNameDlg>();
+    ASSERT_TRUE(nameDlg);
+    EXPECT_EQ(nameDlg->Edit()->text(), QStringLiteral("通勤"));
+    nameDlg->Edit()->setText(QStringLiteral("Commute"));
+    nameDlg->OkButton()->click();
+    ASSERT_TRUE(WaitUntil([&] { return Child(cloud, QStringLiteral("Commute")) == made; }, kWaitMs));
     EXPECT_FALSE(Child(cloud, QStringLiteral("通勤")));
     EXPECT_EQ(names(), (QStringList {QStringLiteral("Commute"), QStringLiteral("Road")}));
 
-    // Deleted while shown: the local music shows instead.
+    // Deleted from its menu while shown, once confirmed: the local music shows instead.
     p->Wnd().SelectNode(made);
-    outcome = -1;
-    p->Ctl().CloudGroups().DeleteGroup(made, [&](bool ok) { outcome = ok; });
-    ASSERT_TRUE(WaitUntil([&] { return outcome != -1; }, kWaitMs));
-    EXPECT_EQ(outcome, 1);
-    EXPECT_FALSE(Child(cloud, QStringLiteral("Commute")));
+    Entry(NodeMenu(made), QStringLiteral("删除"))->trigger();
+    CConfirmDlg* confirm = Open<CConfirmDlg>();
+    ASSERT_TRUE(confirm);
+    confirm->OkButton()->click();
+    ASSERT_TRUE(WaitUntil([&] { return !Child(cloud, QStringLiteral("Commute")); }, kWaitMs));
     EXPECT_EQ(p->Ctl().DisplayedNode(), p->Node(Player::LocalMusic()));
     EXPECT_EQ(names(), (QStringList {QStringLiteral("Road")}));
+
+    // A rename the service refuses: a notice, and the tree keeps the name.
+    IQvNode* roadNode = Child(cloud, QStringLiteral("Road"));
+    ASSERT_TRUE(roadNode);
+    svc().Switch(QStringLiteral("updateplaygroupname"), QStringLiteral("malformed"));
+    int outcome = -1;
+    p->Ctl().CloudGroups().RenameGroup(roadNode, QStringLiteral("Highway"), [&](bool ok) { outcome = ok; });
+    ASSERT_TRUE(WaitUntil([&] { return outcome != -1; }, kWaitMs));
+    EXPECT_EQ(outcome, 0);
+    EXPECT_TRUE(Notice(QStringLiteral("网盘列表操作失败，请稍后再试")));
+    EXPECT_EQ(Child(cloud, QStringLiteral("Road")), roadNode);
+    svc().Switch(QStringLiteral("updateplaygroupname"), QStringLiteral("normal"));
 
     // A user playlist of the group's name deleted while signed in: the group goes as well.
     IQvNode* list = p->Ctl().Tree().CreateList(QStringLiteral("Road"));

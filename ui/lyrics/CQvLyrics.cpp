@@ -257,8 +257,12 @@ void CQvLyrics::paintEvent(QPaintEvent*)
             m_lastHighlight = Faded();
             p.setPen(m_lastHighlight);
             const int fontHeight = m_nPitch - 4;
-            p.drawText(QRect(0, h / 2 - fontHeight / 2, w, m_nPitch + 8), Qt::AlignHCenter | Qt::AlignTop,
-                       m_strMessage);
+            // A message wider than the panel (the welcome text in a narrow window) wraps
+            // round the middle instead of losing both ends.
+            const int flags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
+            const int textHeight = p.fontMetrics().boundingRect(QRect(0, 0, w, h), flags, m_strMessage).height();
+            const int top = textHeight > m_nPitch ? h / 2 - textHeight / 2 : h / 2 - fontHeight / 2;
+            p.drawText(QRect(0, top, w, std::max(textHeight, m_nPitch) + 8), flags, m_strMessage);
         }
         if (m_bDragging) {
             p.setPen(QPen(CSkin::Instance().Color(14), 1));

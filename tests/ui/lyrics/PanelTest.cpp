@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -236,6 +237,17 @@ TEST(LyricPanel, TheMessageShowsWithoutLyricsAndTheHostGivesSkinColours)
     EXPECT_EQ(panel->geometry(), QRect(5, 5, 222, 256));
     EXPECT_EQ(panel->Pitch(), 26);
     EXPECT_EQ(panel->CurrentText(), lrctxt::kPanelWelcome);
+    // The welcome text is wider than the panel: it wraps, so nothing is drawn at either edge
+    // and the text still reaches the middle.
+    const QImage shown = panel->grab().toImage();
+    const QRgb background = shown.pixel(0, 0);
+    int inked = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        EXPECT_EQ(shown.pixel(0, y), background) << y;
+        EXPECT_EQ(shown.pixel(shown.width() - 1, y), background) << y;
+        if (shown.pixel(shown.width() / 2, y) != background) ++inked;
+    }
+    EXPECT_GT(inked, 0);
     panel->SetMessageText(lrctxt::kNoLyrics);
     panel->Target().SendMessage(WM_LRC_REFRESH);
     EXPECT_EQ(panel->CurrentText(), lrctxt::kNoLyrics);

@@ -625,7 +625,6 @@ void CCloudGroups::FillRowMenu(QMenu* menu, const QList<int>& rows)
     if (rows.isEmpty() || SignedInVuid().isEmpty()) return;
     IQvNode* shown = m_ctl.DisplayedNode();
     bool inGroup = false;
-    bool inCloud = false;
     bool known = false;
     std::vector<std::pair<QString, int>> groups; // indented name, id; in the tree's order
     const std::vector<CQvMusic*> tracks = TracksOfRows(rows);
@@ -633,7 +632,6 @@ void CCloudGroups::FillRowMenu(QMenu* menu, const QList<int>& rows)
         std::lock_guard lock(m_ctl.Library().Mutex());
         IQvNode* cloud = CloudNode();
         inGroup = IsCloudGroup(shown);
-        inCloud = shown && shown == cloud;
         CloudSongUpload unused;
         for (CQvMusic* t : tracks) known = known || UploadOf(t, unused);
         std::function<void(IQvNode*, int)> walk = [&](IQvNode* parent, int depth) {
@@ -645,7 +643,6 @@ void CCloudGroups::FillRowMenu(QMenu* menu, const QList<int>& rows)
         };
         if (cloud) walk(cloud, 0);
     }
-    if (inCloud) return;
     menu->addSeparator();
     if (inGroup) {
         menu->addAction(kDeleteSong, this, [this, shown, tracks] { DeleteSongs(shown, tracks); });

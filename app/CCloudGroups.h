@@ -76,7 +76,8 @@ public:
     // added to `menu`.
     void FillNodeMenu(QMenu* menu, IQvNode* node);
     // The list view's entries for rows of the shown list while a user is signed in: in a group
-    // "从网盘列表删除"; elsewhere "上传到网盘列表" with the groups as a submenu.
+    // "从网盘列表删除"; elsewhere (a playlist, the library, "Nimbra"'s random songs) "上传到网盘列表"
+    // with the groups as a submenu.
     void FillRowMenu(QMenu* menu, const QList<int>& rows);
 
     // "将播放列表上传到网盘": the user playlist becomes, or joins, the group of its name under

@@ -555,6 +555,14 @@ TEST_F(Cloud, SongsLeaveAGroupAndLocalSongsGoUpIntoOneThroughTheRowMenus)
                             catalogue[4].toObject().value(QStringLiteral("id")).toString()};
     EXPECT_EQ(GroupSongIds(QStringLiteral("menus"), QStringLiteral("Live")), live);
     EXPECT_EQ(svc().Requests(QStringLiteral("addqukusong2group")).size(), 2);
+    // "Nimbra"'s songs are the service's: they can go into a group as well.
+    p->Wnd().SelectNode(CloudNode());
+    ASSERT_TRUE(WaitUntil([&] { return Tracks(CloudNode()) > 0 && p->Wnd().ListModel()->rowCount() > 0; }, kWaitMs));
+    QAction* fromCloud = Entry(RowMenu({0}), QStringLiteral("上传到网盘列表"));
+    ASSERT_TRUE(fromCloud);
+    EXPECT_TRUE(fromCloud->isEnabled());
+    EXPECT_FALSE(Entry(p->Wnd().RowMenu(), QStringLiteral("从网盘列表删除")));
+    p->Wnd().SelectNode(list);
     // Only the local file chosen: the service cannot take it, the entry is off.
     EXPECT_FALSE(Entry(RowMenu({1}), QStringLiteral("上传到网盘列表"))->isEnabled());
 

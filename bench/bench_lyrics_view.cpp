@@ -24,6 +24,8 @@
 // opens, so the figure is the steady cost; panel_paints and desktop_paints count the frames the
 // two views drew in the lyrics window. The machine is shared: other processes' load slows
 // this one but is not counted in its processor time.
+#include "bench/PrivateFolders.h"
+
 #include "app/CMainDlg.h"
 #include "app/CQuarvelApp.h"
 #include "app/CQuarvelDlg.h"
@@ -138,17 +140,8 @@ struct Folder {
         const QString music = root.filePath(QStringLiteral("music/"));
         QDir().mkpath(home + QStringLiteral("data"));
         QDir().mkpath(music);
-        // Nothing listens at this address: the lyrics and cover requests of the song without
-        // lyrics fail at once and reach no service that may run on this machine.
-        QFile server(home + QStringLiteral("data/server.xml"));
-        if (!server.open(QIODevice::WriteOnly) ||
-            server.write("<?xml version=\"1.0\" encoding=\"GBK\"?>\n"
-                         "<url name=\"metadataurl\" value=\"http://127.0.0.1:9/metadata/enter.do\"/>\n"
-                         "<url name=\"passporturl\" value=\"http://127.0.0.1:9\"/>\n"
-                         "<url name=\"logserverurl\" value=\"http://%s/log/enter.do\"/>\n"
-                         "<defaulturl6>\n    <name value=\"127.0.0.1:9\"/>\n</defaulturl6>\n") < 0)
-            return;
-        server.close();
+        // The lyrics and cover requests of the song without lyrics fail at once.
+        if (!WriteUnreachableServerXml(home + QStringLiteral("data/"))) return;
         fixtures::Mp3Options audio;
         audio.seconds = kSongSeconds;
         audio.sampleRate = 44100;
@@ -271,15 +264,7 @@ int main(int argc, char** argv)
 {
     QTemporaryDir root;
     if (!root.isValid()) return 1;
-    // Everything the player writes stays in the temporary folder.
-    const QByteArray base = QFile::encodeName(root.path());
-    setenv("XDG_CONFIG_HOME", (base + "/config").constData(), 1);
-    setenv("XDG_DATA_HOME", (base + "/share").constData(), 1);
-    setenv("XDG_CACHE_HOME", (base + "/cache").constData(), 1);
-    setenv("XDG_RUNTIME_DIR", (base + "/runtime").constData(), 1);
-    QDir().mkpath(root.path() + QStringLiteral("/runtime"));
-    QFile::setPermissions(root.path() + QStringLiteral("/runtime"),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    UsePrivateFolders(root.path());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("SDL_AUDIODRIVER")) qputenv("SDL_AUDIODRIVER", "dummy");
     // As the program starts: the pages' engine before the application object.

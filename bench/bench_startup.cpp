@@ -17,6 +17,7 @@
 // BM_SortByTitle/N: a click on the title column of the list view: the shown list of N tracks
 // sorted by title (the locale's order) through the controller, and the view repainted, until the
 // event loop is idle again. Ascending and descending alternate, so each sort really moves rows.
+#include "bench/PrivateFolders.h"
 #include "bench/ResidentMemory.h"
 
 #include "app/CMainDlg.h"
@@ -139,17 +140,7 @@ bool MakeLibrary(const QString& root, int n)
     }
     CQvConf conf;
     conf.SetDirectories(g_home);
-    // Nothing listens at this address: what the start sends to the service fails at once and
-    // reaches no service that may run on this machine.
-    QFile server(conf.DataDir() + QStringLiteral("server.xml"));
-    if (!server.open(QIODevice::WriteOnly) ||
-        server.write("<?xml version=\"1.0\" encoding=\"GBK\"?>\n"
-                     "<url name=\"metadataurl\" value=\"http://127.0.0.1:9/metadata/enter.do\"/>\n"
-                     "<url name=\"passporturl\" value=\"http://127.0.0.1:9\"/>\n"
-                     "<url name=\"logserverurl\" value=\"http://%s/log/enter.do\"/>\n"
-                     "<defaulturl6>\n    <name value=\"127.0.0.1:9\"/>\n</defaulturl6>\n") < 0)
-        return false;
-    server.close();
+    if (!WriteUnreachableServerXml(conf.DataDir())) return false;
     CQvMediaStore store;
     CMediaLibrary lib(store, conf);
     for (const TrackRef& t : tracks) store.Add(t.get());
@@ -323,14 +314,7 @@ int main(int argc, char** argv)
 {
     QTemporaryDir root;
     if (!root.isValid()) return 1;
-    // Everything the player writes stays in the temporary folder.
-    const QByteArray base = QFile::encodeName(root.path());
-    setenv("XDG_CONFIG_HOME", (base + "/config").constData(), 1);
-    setenv("XDG_DATA_HOME", (base + "/share").constData(), 1);
-    setenv("XDG_CACHE_HOME", (base + "/cache").constData(), 1);
-    setenv("XDG_RUNTIME_DIR", (base + "/runtime").constData(), 1);
-    QDir().mkpath(root.path() + QStringLiteral("/runtime"));
-    QFile::setPermissions(root.path() + QStringLiteral("/runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    UsePrivateFolders(root.path());
     g_home = root.path() + QStringLiteral("/home/");
 
     QElapsedTimer made;

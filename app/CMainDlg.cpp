@@ -11,6 +11,7 @@
 #include "app/CMprisService.h"
 #include "app/CMessageCenter.h"
 #include "app/CNodeTreeModel.h"
+#include "app/CPageUploads.h"
 #include "app/CPlaylistActions.h"
 #include "app/CQuarvelDlg.h"
 #include "app/CTrackListModel.h"
@@ -213,6 +214,9 @@ CMainDlg::~CMainDlg()
     m_pNotifier.reset();
     m_pTrackNotifier.reset();
     m_pMpris.reset();
+    // Uploads still running are cancelled; their notices would go to the message list.
+    m_pUploads = nullptr;
+    m_pPageUploads.reset();
     // The windows hold the models over the store; they go before the tree.
     m_pMessages.reset();
     m_pSession.reset();
@@ -257,6 +261,8 @@ bool CMainDlg::Initialize(const QStringList& files)
     m_pMainWnd = std::make_unique<CQuarvelDlg>(*this, Library());
     AddListener(m_pMainWnd->Target());
     m_pMessages = std::make_unique<CMessageCenter>(m_conf.DataDir() + QStringLiteral("messages.xml"), m_pMainWnd.get());
+    m_pPageUploads = std::make_unique<CPageUploads>(*this);
+    SetPageUploads(m_pPageUploads.get());
     // Rows are written on workers too; the notice is the window's.
     Library().SetStorageFailureHandler([this](int code) {
         QMetaObject::invokeMethod(this, [this, code] { OnStorageFailure(code); }, Qt::QueuedConnection);

@@ -23,6 +23,7 @@ class CMprisService;
 class QDBusConnection;
 class CTrackNotifier;
 class CMessageCenter;
+class CPageUploads;
 class CPlaylistActions;
 class CQuarvelDlg;
 class CQvConf;
@@ -189,6 +190,8 @@ public:
     QString FindPasswordUser() const { return m_strFindPwdUser; }
     // The upload manager the pages' upload methods reach; null until one is installed.
     void SetPageUploads(IPageUploads* uploads) { m_pUploads = uploads; }
+    // The player's own uploads (installed by Initialize); null before.
+    CPageUploads* Uploads() const { return m_pPageUploads.get(); }
     // The list context the last page track came with.
     const PageTrackFields& PageListContext() const { return m_pageContext; }
 
@@ -284,6 +287,7 @@ private:
     std::unique_ptr<CEqualizer> m_pEqualizer;
     QPointer<QObject> m_pEqualizerDlg; // a CEqualizerDlg
     std::unique_ptr<CMessageCenter> m_pMessages;
+    std::unique_ptr<CPageUploads> m_pPageUploads;
     std::unique_ptr<CChangeNotifier> m_pNotifier;
     std::shared_ptr<ScanControl> m_scan;
     std::unique_ptr<CFileTrackReader> m_pFileReader;

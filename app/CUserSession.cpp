@@ -3,6 +3,7 @@
 #include "app/CCloudGroups.h"
 #include "app/CLoginDlg.h"
 #include "app/CMainDlg.h"
+#include "app/CPageUploads.h"
 #include "app/CQuarvelDlg.h"
 #include "app/CSkinDialog.h"
 #include "app/CUserDialogs.h"
@@ -73,12 +74,16 @@ void CUserSession::SignOut()
 {
     CQvClientIdentity::Instance().SignOut();
     m_ctl.CloudGroups().SignedOut();
+    if (CPageUploads* uploads = m_ctl.Uploads()) uploads->SignOut();
     ShowUserName();
 }
 
 void CUserSession::BuildMenu()
 {
     m_menu = new QMenu;
+    // The drive's page uploads the songs of the list the user looked at last.
+    m_menu->addAction(QStringLiteral("我的网盘"), this, [this] { m_ctl.OpenMenuPage(QStringLiteral("clouddisk")); });
+    m_menu->addSeparator();
     m_menu->addAction(QStringLiteral("个人信息"), this, [this] { m_ctl.OpenSettings(CMainDlg::SettingsPage::UserInfo); });
     m_menu->addAction(QStringLiteral("修改密码"), this, [this] {
         auto* dlg = new CModifyPwdDlg(m_ctl.MainWindow());

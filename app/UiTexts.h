@@ -137,4 +137,15 @@ inline const QString kEmptyListHint = QStringLiteral("列表中还没有歌曲�
 inline const QString kEmptyLibraryHint = QStringLiteral("还没有音乐。\n点击“添加音乐”添加歌曲或文件夹，\n或把音乐文件拖到这里。");
 inline const QString kCannotPlay = QStringLiteral("无法播放：%1");
 
+// Uploads to the cloud drive, as the message list keeps their ends.
+inline const QString kUploadDoneTitle = QStringLiteral("上传成功：%1");
+inline const QString kUploadDoneText = QStringLiteral("《%1》已上传到您的网盘。");
+inline const QString kUploadFailedTitle = QStringLiteral("上传失败：%1");
+inline const QString kUploadNoFile = QStringLiteral("《%1》没有上传：文件无法打开，或是空文件。");
+inline const QString kUploadTooLarge = QStringLiteral("《%1》没有上传：文件超过了网盘的剩余空间。");
+inline const QString kUploadNoConnection = QStringLiteral("《%1》没有上传：无法连接网盘服务（%2）。");
+inline const QString kUploadNotSent = QStringLiteral("《%1》没有上传完：传送中断（%2）。");
+inline const QString kUploadNoAnswer = QStringLiteral("《%1》已传送，但网盘服务没有应答（%2），请稍后在网盘中查看。");
+inline const QString kUploadRefused = QStringLiteral("《%1》没有上传：网盘服务拒绝了这个文件（%2）。");
+
 } // namespace txt

@@ -281,11 +281,15 @@ void CUploadManager::StartUpload(const QString& gid, const QString& path, const 
     StartJob(m_state, job);
 }
 
-void CUploadManager::CancelUpload(const QString& gid)
+CUploadManager::CancelResult CUploadManager::CancelUpload(const QString& gid)
 {
     std::lock_guard lock(m_state->mutex);
-    m_state->waiting.erase(gid);
-    if (auto it = m_state->active.find(gid); it != m_state->active.end()) it->second->cancel = true;
+    if (m_state->waiting.erase(gid) > 0) return kCancelWaiting;
+    if (auto it = m_state->active.find(gid); it != m_state->active.end()) {
+        it->second->cancel = true;
+        return kCancelRunning;
+    }
+    return kCancelNone;
 }
 
 int CUploadManager::GetProgress(const QString& gid) const

@@ -50,8 +50,9 @@ public:
 
     // Queues or starts an upload; for a Gid already running it only clears that job's cancel.
     void StartUpload(const QString& gid, const QString& path, const QString& url, const QString& album);
-    // Drops a waiting job silently, or asks a running one to stop.
-    void CancelUpload(const QString& gid);
+    // Drops a waiting job silently, or asks a running one to stop (it ends with 2).
+    enum CancelResult { kCancelNone = 0, kCancelWaiting, kCancelRunning };
+    CancelResult CancelUpload(const QString& gid);
     // A running job's percent (-1 once cancelled), 0 for a waiting one, -1 for an unknown one.
     int GetProgress(const QString& gid) const;
     int ActiveCount() const;

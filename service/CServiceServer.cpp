@@ -294,6 +294,7 @@ struct CServiceServer::Impl {
                 {"firstplay", "首播头条", "/pages/chart.html?list=firstplay"},
                 {"trend", "潮流推荐", "/pages/chart.html?list=trend"},
                 {"mymusic", "我的音乐", "/pages/mymusic.html"},
+                {"clouddisk", "我的网盘", "/pages/clouddisk.html"},
             };
             for (const auto& e : entries)
                 menus += QStringLiteral("<menu>") + Element("Id", QLatin1String(e.id)) + Element("Name", QString::fromUtf8(e.name))
@@ -447,6 +448,18 @@ struct CServiceServer::Impl {
         return out;
     }
 
+    // What an upload's address says of the file; its texts come in the code page.
+    static QJsonObject UploadedFile(const httplib::Request& req)
+    {
+        const QByteArray target = Bytes(req.target);
+        const qsizetype q = target.indexOf('?');
+        const FormFields query = q < 0 ? FormFields() : ParseForm(target.mid(q + 1));
+        QJsonObject out;
+        for (const char* name : {"song", "singer", "album", "filename", "uploadkey", "vuid"})
+            out[QLatin1String(name)] = FromAnsi(FormValue(query, name));
+        return out;
+    }
+
     static QString Param(const httplib::Request& req, const char* name)
     {
         return req.has_param(name) ? QString::fromStdString(req.get_param_value(name)) : QString();
@@ -570,7 +583,8 @@ void CServiceServer::Impl::Routes()
         const bool whole = read && req.has_header("Content-Length") &&
                            QByteArray::fromStdString(req.get_header_value("Content-Length")).toLongLong() == size;
         Record(req, whole ? QStringLiteral("upload") : QStringLiteral("upload-incomplete"),
-               QJsonObject {{QStringLiteral("query"), QueryJson(req)}, {QStringLiteral("size"), size},
+               QJsonObject {{QStringLiteral("query"), QueryJson(req)}, {QStringLiteral("file"), UploadedFile(req)},
+                            {QStringLiteral("size"), size},
                             {QStringLiteral("md5"), whole ? QString::fromLatin1(md5.result().toHex()) : QString()}});
         std::string answer;
         {
@@ -578,6 +592,21 @@ void CServiceServer::Impl::Routes()
             answer = Utf8(uploadAnswer);
         }
         Answer(SwitchFor(QStringLiteral("/up/upload.do")), res, answer, "text/plain");
+    });
+    // The user's drive as its page lists it: every whole upload made with that vuid.
+    server.Get("/pages/data/drive.json", [this](const httplib::Request& req, httplib::Response& res) {
+        const QString vuid = Param(req, "vuid");
+        QJsonArray files;
+        if (!vuid.isEmpty())
+            for (const QJsonValue& r : db.Requests(QStringLiteral("upload"))) {
+                const QJsonObject doc = r.toObject()[QStringLiteral("document")].toObject();
+                QJsonObject file = doc[QStringLiteral("file")].toObject();
+                if (file[QStringLiteral("vuid")].toString() != vuid) continue;
+                file[QStringLiteral("size")] = doc[QStringLiteral("size")];
+                file.remove(QStringLiteral("vuid"));
+                files.append(file);
+            }
+        Json(res, QJsonObject {{QStringLiteral("files"), files}});
     });
     server.Post("/_state/upload", [this](const httplib::Request& req, httplib::Response& res) {
         std::lock_guard lock(mutex);

@@ -52,6 +52,19 @@ var Ordel = (function () {
     return window.external && typeof window.external.MPlay === 'function' ? window.external : null;
   }
 
+  // The player's shown list through the bridge: GetItem's text
+  // {'name':'..','singer':'..','album':'..','GID':'..'} (no apostrophes inside) as objects.
+  function shownItems(x) {
+    var items = [];
+    var count = x ? x.GetItemCount(0) : 0;
+    for (var i = 0; i < count; ++i) {
+      var item = {};
+      String(x.GetItem(i) || '').replace(/'(\w+)':'([^']*)'/g, function (all, key, value) { item[key] = value; return all; });
+      items.push(item);
+    }
+    return items;
+  }
+
   function esc(s) {
     return String(s === undefined || s === null ? '' : s).replace(/[&<>"']/g, function (c) {
       return { '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;', "'": '&#39;' }[c];
@@ -125,5 +138,5 @@ var Ordel = (function () {
   }
 
   return { query: query, applyStyle: applyStyle, styled: styled, songs: songs, fields: fields, link: link,
-           ext: ext, esc: esc, stars: stars, cards: cards, rows: rows };
+           ext: ext, shownItems: shownItems, esc: esc, stars: stars, cards: cards, rows: rows };
 })();

@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 const QString kHostile = QStringLiteral("a b&c=d 中");
@@ -101,7 +103,10 @@ TEST_F(ServiceMethods, EveryMethodSendsItsDocumentAndReadsItsReply)
 {
     QList<MenuEntry> menu;
     ASSERT_EQ(RequestMenu(url(), menu), REQUEST_OK);
-    ASSERT_EQ(menu.size(), 5); // the entry without an address is left out
+    // The pages' entries; the one without an address is left out.
+    ASSERT_GE(menu.size(), 6);
+    for (const MenuEntry& e : menu) EXPECT_FALSE(e.Url.isEmpty()) << e.Id.toStdString();
+    EXPECT_TRUE(std::any_of(menu.begin(), menu.end(), [](const MenuEntry& e) { return e.Id == QLatin1String("clouddisk"); }));
     EXPECT_EQ(menu[0].Id, QStringLiteral("musicrecommand"));
     EXPECT_EQ(menu[0].Name, QStringLiteral("音乐推荐"));
     EXPECT_TRUE(menu[0].Url.startsWith(svc().Base()));

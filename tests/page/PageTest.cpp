@@ -4,6 +4,8 @@
 #include "app/CFirstSearchDlg.h"
 #include "app/CLoginDlg.h"
 #include "app/CMainDlg.h"
+#include "app/CMessageCenter.h"
+#include "app/CPageUploads.h"
 #include "app/CNetAddMsgDlg.h"
 #include "app/CQuarvelApp.h"
 #include "app/CQuarvelDlg.h"
@@ -18,6 +20,7 @@
 #include "model/TrackUtil.h"
 #include "net/CQvClientIdentity.h"
 #include "net/CQvLog.h"
+#include "net/CMessageStore.h"
 #include "store/CMediaLibrary.h"
 #include "store/CQvConf.h"
 #include "store/CQvMediaStore.h"
@@ -36,6 +39,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QColor>
 #include <QElapsedTimer>
@@ -368,7 +372,8 @@ TEST(Page, EveryBridgeMethodFromTheMyMusicPage)
     CQvClientIdentity::Instance().SetUser(QStringLiteral("1"), QStringLiteral("N"), true, QStringLiteral("P"));
     EXPECT_EQ(Eval(view, QStringLiteral("window.external.GetLoginString(0)")).toString(), QStringLiteral("orgin=2&vuid=V&phone=P"));
     EXPECT_EQ(Eval(view, QStringLiteral("window.external.IsLogin()")).toInt(), 1);
-    EXPECT_EQ(Eval(view, QStringLiteral("window.external.UploadMusic(0, '%1')").arg(upload)).toInt(), -1); // no manager yet
+    p.Ctl().SetPageUploads(nullptr);
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.UploadMusic(0, '%1')").arg(upload)).toInt(), -1); // no manager
     RecordingUploads uploads;
     p.Ctl().SetPageUploads(&uploads);
     EXPECT_EQ(Eval(view, QStringLiteral("window.external.UploadMusic(9, '%1')").arg(upload)).toInt(), -1);
@@ -440,6 +445,141 @@ TEST(Page, EveryBridgeMethodFromTheMyMusicPage)
 
     // An unknown method is no method.
     EXPECT_TRUE(Eval(view, QStringLiteral("typeof window.external.Format === 'undefined'")).toBool());
+}
+
+// The "我的网盘" page uploads the shown list's songs through the bridge to the service: the
+// page shows the progress and the result the player reports, the service gets the file byte
+// for byte, the end is kept in the message list, a waiting upload can be cancelled, and signing
+// out stops the uploads and closes the methods.
+TEST(Page, TheCloudDiskPageUploadsTheShownSongsAndTellsTheResult)
+{
+    Player p;
+    ASSERT_TRUE(p.Ready());
+    Svc().Reset();
+    QTemporaryDir music;
+    Mp3Options o;
+    o.seconds = 20.0;
+    o.bitrateKbps = 128;
+    const QString big = music.filePath(QStringLiteral("upload.mp3"));
+    ASSERT_TRUE(WriteMp3(big, o, Tags::Id3v2(QStringLiteral("云端之歌"), QStringLiteral("歌手"), QStringLiteral("专辑"))));
+    p.ShowLocalMusic({big, MakeMp3(music.filePath(QStringLiteral("b.mp3")), QStringLiteral("Second")),
+                      MakeMp3(music.filePath(QStringLiteral("c.mp3")), QStringLiteral("Third"))});
+    ASSERT_EQ(p.NodeSize(QString::fromUtf16(kLocalMusicNode)), 3);
+    const QString vuid = Svc().Session();
+    CQvClientIdentity::Instance().SetVuid(vuid);
+    CQvClientIdentity::Instance().SetUser(QStringLiteral("1"), QStringLiteral("N"), true, QStringLiteral("13800138000"));
+
+    // The way in: "我的网盘" of the user menu, once the service's menu has the page.
+    ASSERT_TRUE(WaitUntil([&] { return !p.Ctl().MenuUrl(QStringLiteral("clouddisk")).isEmpty(); }, kWaitMs));
+    p.Ctl().Session().OnUserArea(QPoint(0, 0));
+    ASSERT_TRUE(p.Ctl().Session().UserMenu());
+    p.Ctl().Session().UserMenu()->close();
+    QAction* drive = nullptr;
+    for (QAction* a : p.Ctl().Session().UserMenu()->actions())
+        if (a->text() == QStringLiteral("我的网盘")) drive = a;
+    ASSERT_TRUE(drive);
+    drive->trigger();
+    CFixedHtmlView* view = p.Wnd().ContentPane()->View();
+    ASSERT_TRUE(WaitUntil([&] { return view->CurrentUrl().contains(QStringLiteral("/pages/clouddisk.html")); }, kWaitMs));
+    // The page keeps the window's look.
+    EXPECT_TRUE(view->CurrentUrl().contains(QStringLiteral("cssStyle=")));
+    ASSERT_TRUE(WaitForScript(view, QStringLiteral("document.querySelectorAll('tr[data-gid]').length === 3")));
+    const auto rowOf = [&](const QString& song) {
+        for (int i = 0; i < 3; ++i)
+            if (Eval(view, QStringLiteral("window.external.GetItem(%1)").arg(i)).toString().contains(song)) return i;
+        return -1;
+    };
+    const int row = rowOf(QStringLiteral("'name':'云端之歌'"));
+    ASSERT_GE(row, 0);
+    const QString cell = QStringLiteral("document.querySelectorAll('tr[data-gid]')[%1].querySelector('.up').textContent").arg(row);
+
+    // The row's upload button: the page hears the progress up to 100 % and the result, each call
+    // with three strings (progress, "1" or "0", Gid).
+    Eval(view, QStringLiteral("window.calls = []; var shown = window.OnStateChange;"
+                              "window.OnStateChange = function (p, k, g) { window.calls.push([p, k, g]); shown(p, k, g); }; 1"));
+    Eval(view, QStringLiteral("document.querySelector('[data-upload=\"%1\"]').click(); 1").arg(row));
+    ASSERT_TRUE(WaitForScript(view, cell + QStringLiteral(".indexOf('已上传') >= 0"))) << Eval(view, cell).toString().toStdString();
+    EXPECT_TRUE(Eval(view, cell).toString().contains(QStringLiteral("100%")));
+    const QString gidOfRow = Eval(view, QStringLiteral("document.querySelectorAll('tr[data-gid]')[%1].getAttribute('data-gid')").arg(row)).toString();
+    const QVariantList calls = Eval(view, QStringLiteral("window.calls")).toList();
+    ASSERT_GE(calls.size(), 2);
+    int last = 0;
+    for (int i = 0; i + 1 < calls.size(); ++i) {
+        const QVariantList c = calls[i].toList();
+        ASSERT_EQ(c.size(), 3);
+        EXPECT_EQ(c[0].typeId(), QMetaType::QString);
+        EXPECT_EQ(c[1].toString(), QStringLiteral("1"));
+        EXPECT_EQ(c[2].toString(), gidOfRow);
+        EXPECT_GT(c[0].toString().toInt(), last);
+        last = c[0].toString().toInt();
+    }
+    EXPECT_EQ(last, 100);
+    EXPECT_EQ(calls.last().toList(), (QVariantList {QStringLiteral("0"), QStringLiteral("0"), gidOfRow}));
+    // The service has exactly the file.
+    ASSERT_EQ(Svc().Requests(QStringLiteral("upload")).size(), 1);
+    const QJsonObject doc = Svc().Requests(QStringLiteral("upload"))[0].toObject()[QStringLiteral("document")].toObject();
+    QFile file(big);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_EQ(doc[QStringLiteral("size")].toInteger(), bytes.size());
+    EXPECT_EQ(doc[QStringLiteral("md5")].toString(), QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex()));
+    EXPECT_EQ(doc[QStringLiteral("file")].toObject()[QStringLiteral("song")].toString(), QStringLiteral("云端之歌"));
+    EXPECT_EQ(doc[QStringLiteral("file")].toObject()[QStringLiteral("vuid")].toString(), vuid);
+    // The drive's list on the page shows it, and the message list keeps the news.
+    EXPECT_TRUE(WaitForScript(view, QStringLiteral("document.querySelectorAll('table.drive tr').length === 2")));
+    const auto notice = [&](const QString& title) -> QString {
+        for (const structMESSAGE& m : p.Ctl().Messages()->Store().Messages())
+            if (m.status == structMESSAGE::Notice && m.title == title) return m.body;
+        return QString();
+    };
+    EXPECT_EQ(notice(QStringLiteral("上传成功：云端之歌")), QStringLiteral("《云端之歌》已上传到您的网盘。"));
+    EXPECT_EQ(p.Ctl().Uploads()->PendingCount(), 0);
+
+    // A file larger than the free space ends before a byte is sent, and the user is told.
+    Svc().SetUpload(QStringLiteral("1000"));
+    const int second = rowOf(QStringLiteral("'name':'Second'"));
+    const QString secondCell = QStringLiteral("document.querySelectorAll('tr[data-gid]')[%1].querySelector('.up').textContent").arg(second);
+    Eval(view, QStringLiteral("document.querySelector('[data-upload=\"%1\"]').click(); 1").arg(second));
+    ASSERT_TRUE(WaitForScript(view, secondCell + QStringLiteral(" === '网盘空间不足'"))) << Eval(view, secondCell).toString().toStdString();
+    EXPECT_EQ(notice(QStringLiteral("上传失败：Second")), QStringLiteral("《Second》没有上传：文件超过了网盘的剩余空间。"));
+    EXPECT_EQ(Svc().Requests(QStringLiteral("upload")).size(), 1);
+
+    // Three at once while the service answers slowly: two run, the third waits and is cancelled
+    // from the page; it never reaches the service and tells nothing.
+    Svc().Reset();
+    Svc().Switch(QStringLiteral("/up/upload.do"), QStringLiteral("slow"), 3000);
+    const int before = int(p.Ctl().Messages()->Store().Messages().size());
+    Eval(view, QStringLiteral("document.getElementById('uploadAll').click(); 1"));
+    ASSERT_TRUE(WaitUntil([&] { return p.Ctl().Uploads()->PendingCount() == 3; }, kWaitMs));
+    // The page asked in its rows' order: the third one waits.
+    const QString waiting = Eval(view, QStringLiteral("document.querySelectorAll('tr[data-gid]')[2].getAttribute('data-gid')")).toString();
+    EXPECT_EQ(p.Ctl().PageUploads()->UploadProgress(waiting), 0);
+    ASSERT_TRUE(WaitForScript(view, QStringLiteral("!!document.querySelector('tr[data-gid=\"%1\"] [data-cancel]')").arg(waiting)));
+    Eval(view, QStringLiteral("document.querySelector('tr[data-gid=\"%1\"] [data-cancel]').click(); 1").arg(waiting));
+    EXPECT_EQ(Eval(view, QStringLiteral("document.querySelector('tr[data-gid=\"%1\"] .up').textContent").arg(waiting)).toString(),
+              QStringLiteral("已取消"));
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.GetProgress('%1')").arg(waiting)).toInt(), -1);
+    ASSERT_TRUE(WaitUntil([&] { return p.Ctl().Uploads()->PendingCount() == 0; }, kWaitMs));
+    EXPECT_EQ(Svc().Requests(QStringLiteral("upload")).size(), 2);
+    for (const QJsonValue& r : Svc().Requests(QStringLiteral("upload")))
+        EXPECT_NE(r.toObject()[QStringLiteral("document")].toObject()[QStringLiteral("file")].toObject()[QStringLiteral("uploadkey")].toString(), waiting);
+    EXPECT_EQ(int(p.Ctl().Messages()->Store().Messages().size()), before + 2);
+
+    // Signing out while an upload waits for its answer: it ends cancelled on the page, and the
+    // methods answer as for no user.
+    Eval(view, QStringLiteral("document.querySelector('[data-upload=\"%1\"]').click(); 1").arg(row));
+    ASSERT_TRUE(WaitUntil([&] { return Svc().Requests(QStringLiteral("upload")).size() == 3; }, kWaitMs));
+    p.Ctl().Session().SignOut();
+    ASSERT_TRUE(WaitForScript(view, cell + QStringLiteral(" === '已取消'"))) << Eval(view, cell).toString().toStdString();
+    EXPECT_EQ(p.Ctl().Uploads()->PendingCount(), 0);
+    const QString gid = Eval(view, QStringLiteral("document.querySelectorAll('tr[data-gid]')[%1].getAttribute('data-gid')").arg(row)).toString();
+    const QString upload = Svc().Base() + QStringLiteral("/up/upload.do");
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.UploadMusic(%1, '%2')").arg(row).arg(upload)).toInt(), -1);
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.GetProgress('%1')").arg(gid)).toInt(), -1);
+    EXPECT_EQ(Eval(view, QStringLiteral("window.external.CancelUpload('%1')").arg(gid)).toInt(), 0);
+    // The page follows: it offers the sign-in instead.
+    EXPECT_TRUE(WaitForScript(view, QStringLiteral("document.getElementById('login').style.display === ''")));
+    Svc().Reset();
 }
 
 TEST(Page, APageOfAnotherOriginGetsNothingAndChangesNothing)
@@ -638,7 +778,7 @@ TEST(Page, SignInThroughTheDialogsPageAndSignOut)
     QStringList texts;
     for (QAction* a : menu->actions())
         if (!a->isSeparator()) texts.append(a->text());
-    EXPECT_EQ(texts, (QStringList {QStringLiteral("个人信息"), QStringLiteral("修改密码"), QStringLiteral("找回密码"),
+    EXPECT_EQ(texts, (QStringList {QStringLiteral("我的网盘"), QStringLiteral("个人信息"), QStringLiteral("修改密码"), QStringLiteral("找回密码"),
                                    QStringLiteral("退出登录")}));
     menu->close();
     menu->actions().last()->trigger();

@@ -275,9 +275,21 @@ QStringList LibraryWatchFolders(CMediaLibrary& library)
     {
         std::lock_guard lock(library.Mutex());
         for (const QString& f : library.Conf().Settings().autoScanPaths) folders.append(QDir::cleanPath(f));
+        // A large library's tracks share few folders: each is taken once, found by the last
+        // "/" of the track's path rather than by a file information per track.
+        QSet<QStringView> seen;
         for (const CQvMusic* track : library.Store().LibraryTracks()) {
             const TrackInfo* info = track->GetInfo();
-            if (info && !info->LSrc.isEmpty()) folders.append(QFileInfo(info->LSrc).path());
+            if (!info || info->LSrc.isEmpty()) continue;
+            const qsizetype slash = info->LSrc.lastIndexOf(QLatin1Char('/'));
+            if (slash <= 0) {
+                folders.append(QFileInfo(info->LSrc).path());
+                continue;
+            }
+            const QStringView folder = QStringView(info->LSrc).left(slash);
+            if (seen.contains(folder)) continue;
+            seen.insert(folder);
+            folders.append(folder.toString());
         }
     }
     // Shorter paths first, so a folder is looked at after every folder that may hold it.

@@ -40,12 +40,14 @@ int CNormalDataBuilder::Accept(CQvMusic* track, MemberList& members, MemberIndex
     const TrackInfo* info = track ? track->GetInfo() : nullptr;
     if (!info) return 0;
     const QString key = ServiceKey(track);
-    if (index.count(info->Gid) || (!key.isEmpty() && m_keys.count(key))) return 0;
-    if (m_pNode && m_pNode->GetType() == 21) {
-        if (!info->LSrc.isEmpty()) AddMember(track, key, m_keys, members, index);
-        return 1;
-    }
-    AddMember(track, key, m_keys, members, index);
+    // One search of the index tells whether the track is a member and where it goes: the
+    // library list takes every track of a large library at each start.
+    const auto at = index.lower_bound(info->Gid);
+    if ((at != index.end() && at->first == info->Gid) || (!key.isEmpty() && m_keys.count(key))) return 0;
+    if (m_pNode && m_pNode->GetType() == 21 && info->LSrc.isEmpty()) return 1;
+    if (!key.isEmpty()) m_keys[key] = track;
+    members.push_back(track);
+    index.emplace_hint(at, info->Gid, track);
     return 1;
 }
 

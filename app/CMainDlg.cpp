@@ -958,42 +958,46 @@ void CMainDlg::RestoreIfRemoved(CQvMusic* track)
     Library().OfferToLists(track, -1);
 }
 
-TrackRef CMainDlg::TrackForFile(const QString& path, bool restoreRemoved)
+int CMainDlg::AddFiles(const QStringList& paths)
 {
-    CMediaLibrary& library = Library();
-    CQvMusic* known = nullptr;
-    {
-        std::lock_guard lock(library.Mutex());
-        known = library.Store().FindTrack(MakeGid(path), 0);
-    }
-    if (known) {
-        TrackRef track(known);
-        if (restoreRemoved) RestoreIfRemoved(known);
-        return track;
-    }
+    // Added while a playlist is shown: into that playlist too.
+    return ReadAddedFiles(paths, ShownUserListName(), false) ? int(paths.size()) : 0;
+}
+
+QString CMainDlg::ShownUserListName()
+{
+    IQvNode* node = DisplayedNode();
+    std::lock_guard lock(Library().Mutex());
+    return CPlaylistActions::IsUserList(node) ? node->GetName() : QString();
+}
+
+bool CMainDlg::ReadAddedFiles(const QStringList& paths, const QString& listName, bool showNode)
+{
+    if (paths.isEmpty()) return false;
     TrackBuildOptions options;
     options.owner = this;
     options.userAddition = true;
-    return BuildTrackFromFile(library, path, options);
-}
-
-int CMainDlg::AddFiles(const QStringList& paths)
-{
-    int added = 0;
-    std::vector<CQvMusic*> tracks;
-    std::vector<TrackRef> kept;
-    for (const QString& path : paths) {
-        TrackRef track = TrackForFile(path, true);
-        if (!track) continue;
-        ++added;
-        tracks.push_back(track.get());
-        kept.push_back(track);
-    }
-    // Added while a playlist is shown: into that playlist too.
-    if (CPlaylistActions::IsUserList(DisplayedNode())) m_pPlaylists->AddToList(DisplayedNode(), tracks);
-    RefreshList();
-    if (added && m_options.watchChanges) WatchLibraryFolders();
-    return added;
+    // The playlist is found again by its name once the files are read: the user may have
+    // deleted it meanwhile.
+    return m_pFileReader->Read(paths, options, [this, listName, showNode](const std::vector<TrackRef>& tracks) {
+        if (m_bShuttingDown) return;
+        std::vector<CQvMusic*> added;
+        for (const TrackRef& track : tracks) {
+            RestoreIfRemoved(track.get());
+            added.push_back(track.get());
+        }
+        if (!listName.isEmpty() && !added.empty()) {
+            IQvNode* list = nullptr;
+            {
+                std::lock_guard lock(Library().Mutex());
+                list = Library().Store().FindNode(listName);
+            }
+            m_pPlaylists->AddToList(list, added);
+        }
+        if (showNode && DisplayedNode()) m_pMainWnd->ShowNode(DisplayedNode());
+        RefreshList();
+        if (!added.empty() && m_options.watchChanges) WatchLibraryFolders();
+    });
 }
 
 bool CMainDlg::AddFolder(const QString& folder)
@@ -1074,14 +1078,10 @@ void CMainDlg::StopScan() { m_scan->stop = true; }
 
 int CMainDlg::DropOnGroupWindow(const QStringList& paths)
 {
-    int added = 0;
-    for (const QString& path : paths) {
-        if (!path.endsWith(QLatin1String(".mp3")) && !path.endsWith(QLatin1String(".wma"))) continue;
-        if (TrackForFile(path, true)) ++added;
-    }
-    if (DisplayedNode()) m_pMainWnd->ShowNode(DisplayedNode());
-    RefreshList();
-    return added;
+    QStringList music;
+    for (const QString& path : paths)
+        if (path.endsWith(QLatin1String(".mp3")) || path.endsWith(QLatin1String(".wma"))) music.append(path);
+    return ReadAddedFiles(music, QString(), true) ? int(music.size()) : 0;
 }
 
 int CMainDlg::DropOnList(const QMimeData* data)
@@ -1093,14 +1093,9 @@ int CMainDlg::DropOnList(const QMimeData* data)
         if (url.isLocalFile() && HasMusicExtension(url.toLocalFile())) paths.append(url.toLocalFile());
     if (paths.isEmpty()) return 0;
 
-    IQvNode* node = DisplayedNode();
-    bool userList = false;
-    if (node) {
-        std::lock_guard lock(Library().Mutex());
-        userList = node->GetType() == kUserListType;
-    }
-    if (!userList) {
-        // Dropped files go to the first list of the playlists.
+    QString listName = ShownUserListName();
+    if (listName.isEmpty()) {
+        // Dropped files go to the first list of the playlists, shown at once.
         IQvNode* first = nullptr;
         {
             std::lock_guard lock(Library().Mutex());
@@ -1108,22 +1103,9 @@ int CMainDlg::DropOnList(const QMimeData* data)
             first = group && group->ChildCount() > 0 ? group->GetChild(0) : nullptr;
         }
         if (first) SelectTreeNode(first);
-        node = DisplayedNode();
+        listName = ShownUserListName();
     }
-    int added = 0;
-    for (const QString& path : paths) {
-        TrackRef track = TrackForFile(path, true);
-        if (!track) continue;
-        ++added;
-        if (node) {
-            std::lock_guard lock(Library().Mutex());
-            node->AppendTrack(track.get());
-        }
-    }
-    if (node && added) Library().SaveListMembers(node);
-    RefreshList();
-    if (added && m_options.watchChanges) WatchLibraryFolders();
-    return added;
+    return ReadAddedFiles(paths, listName, false) ? int(paths.size()) : 0;
 }
 
 void CMainDlg::SelectAndPlayFiles(const QStringList& paths)

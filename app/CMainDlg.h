@@ -161,7 +161,9 @@ public:
     // work (library loaded, scan texts and results).
     qintptr OnWindowMessage(unsigned msg, quintptr wParam, qintptr lParam);
 
-    // Adding music.
+    // Adding music. Files are read on a worker: these return the number of files whose tracks
+    // are on their way (a drop on the list: -1 for what is not files); the tracks land in the
+    // library and the list they were meant for once read (IsReadingFiles).
     int AddFiles(const QStringList& paths);
     bool AddFolder(const QString& folder);
     bool AddUrl(const UrlTrackFields& fields);
@@ -261,8 +263,13 @@ private:
     void WatchLibraryFolders();
     void OnOnlineTimer();
     void FinishShutdown();
-    TrackRef TrackForFile(const QString& path, bool restoreRemoved);
     void RestoreIfRemoved(CQvMusic* track);
+    // The name of the user's playlist that is shown; empty when another node is.
+    QString ShownUserListName();
+    // The files added by the user, read on a worker; once read, their tracks come back into the
+    // library if removed, join the playlist `listName` when it is still there, and the views
+    // follow (`showNode`: the shown node is drawn again whole). False when nothing is read.
+    bool ReadAddedFiles(const QStringList& paths, const QString& listName, bool showNode);
     // The files' tracks are read on a worker; then SelectAndPlayTracks.
     void SelectAndPlayFiles(const QStringList& paths);
     int SelectAndPlayTracks(const std::vector<TrackRef>& tracks);

@@ -152,6 +152,13 @@ inline bool Drop(QWidget* target, const QStringList& paths)
     return drop.isAccepted();
 }
 
+// Dropped files are read on a worker: done when their tracks have landed.
+inline bool DropFiles(const Player& p, QWidget* target, const QStringList& paths)
+{
+    const bool accepted = Drop(target, paths);
+    return WaitUntil([&] { return !p.Ctl().IsReadingFiles(); }, kWaitMs) && accepted;
+}
+
 struct Library {
     QTemporaryDir home;
     QTemporaryDir music;

@@ -354,7 +354,7 @@ TEST(App, DropsTakeOnlyMusicAndUpperCaseOnlyOnTheList)
     const QString lower = MakeMp3(lib.music.filePath(QStringLiteral("quiet.mp3")), QStringLiteral("Quiet"));
 
     // The tree pane (the group window) takes ".mp3" and ".wma" as written only.
-    Drop(p.Wnd().TreeView()->viewport(), {text, upper, lower});
+    DropFiles(p, p.Wnd().TreeView()->viewport(), {text, upper, lower});
     EXPECT_EQ(p.Track(text), nullptr);
     EXPECT_EQ(p.Track(upper), nullptr);
     ASSERT_NE(p.Track(lower), nullptr);
@@ -367,7 +367,7 @@ TEST(App, DropsTakeOnlyMusicAndUpperCaseOnlyOnTheList)
     EXPECT_EQ(p.Track(upper), nullptr);
 
     // The list view takes the extension in any case, into the first playlist.
-    Drop(p.Wnd().ListView()->viewport(), {text, upper});
+    DropFiles(p, p.Wnd().ListView()->viewport(), {text, upper});
     EXPECT_EQ(p.Track(text), nullptr);
     ASSERT_NE(p.Track(upper), nullptr);
     IQvNode* shown = p.Ctl().DisplayedNode();
@@ -555,7 +555,7 @@ TEST(App, TracksDroppedOnAPlaylistOrAddedByAddressAreThereAfterARestart)
         ASSERT_TRUE(p.WaitLoaded());
         if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
         // A drop on the list goes to the first playlist, which is then shown.
-        Drop(p.Wnd().ListView()->viewport(), {dropped});
+        DropFiles(p, p.Wnd().ListView()->viewport(), {dropped});
         IQvNode* shown = p.Ctl().DisplayedNode();
         ASSERT_NE(shown, nullptr);
         {
@@ -581,6 +581,52 @@ TEST(App, TracksDroppedOnAPlaylistOrAddedByAddressAreThereAfterARestart)
     EXPECT_EQ(list->TrackCount(), 2);
 }
 
+TEST(App, FilesDroppedOrChosenAreReadOffTheWindowThreadAndLandInTheListShown)
+{
+    Library lib(2);
+    // Eight megabytes of nothing named as music: the tag library searches all of it for audio,
+    // which takes seconds.
+    QTemporaryDir junk;
+    const QString slow = junk.filePath(QStringLiteral("slow.mp3"));
+    ASSERT_TRUE(WriteSizedFile(slow, 8 << 20));
+    const QString listName = QStringLiteral("Dropped here");
+    {
+        Player p(lib.home.path());
+        ASSERT_TRUE(p.WaitLoaded());
+        if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+        IQvNode* list = p.Ctl().Tree().CreateList(listName);
+        ASSERT_NE(list, nullptr);
+        p.Wnd().TreeModel()->Reload();
+        p.Wnd().SelectNode(list);
+        ASSERT_EQ(p.Ctl().DisplayedNode(), list);
+
+        // Each drop, and the files the chooser gives, come back before their files are read:
+        // the window thread never opens them, and their tracks join the list only when the
+        // worker's result comes back to the window.
+        EXPECT_TRUE(Drop(p.Wnd().ListView()->viewport(), {slow}));
+        EXPECT_TRUE(Drop(p.Wnd().ListView()->viewport(), {lib.files[0]}));
+        EXPECT_EQ(p.Ctl().AddFiles({lib.files[1]}), 1);
+        EXPECT_TRUE(p.Ctl().IsReadingFiles());
+        EXPECT_EQ(p.NodeSize(listName), 0);
+
+        // Once read, every track is in the playlist it was dropped on, and in its rows.
+        ASSERT_TRUE(WaitUntil([&] { return !p.Ctl().IsReadingFiles(); }, 10 * kWaitMs));
+        EXPECT_EQ(p.NodeSize(listName), 3);
+        for (const QString& file : {slow, lib.files[0], lib.files[1]}) {
+            ASSERT_NE(p.Track(file), nullptr) << file.toStdString();
+            EXPECT_GE(p.Wnd().ListModel()->RowOf(p.Track(file)), 0) << file.toStdString();
+        }
+        ASSERT_TRUE(p.Exit());
+    }
+    Player again(lib.home.path());
+    ASSERT_TRUE(again.WaitLoaded());
+    std::lock_guard lock(again.Lib().Mutex());
+    IQvNode* list = again.Lib().Store().FindNode(listName);
+    ASSERT_NE(list, nullptr);
+    for (const QString& file : {slow, lib.files[0], lib.files[1]})
+        EXPECT_EQ(list->TrackIndex().count(MakeGid(file)), 1u) << file.toStdString();
+}
+
 TEST(App, DeletingThePlayingAndShownListLeavesNothingPointingAtIt)
 {
     Library lib(2, 6.0);
@@ -592,7 +638,7 @@ TEST(App, DeletingThePlayingAndShownListLeavesNothingPointingAtIt)
     p.Wnd().TreeModel()->Reload();
     p.Wnd().SelectNode(list);
     ASSERT_EQ(p.Ctl().DisplayedNode(), list);
-    Drop(p.Wnd().ListView()->viewport(), lib.files);
+    DropFiles(p, p.Wnd().ListView()->viewport(), lib.files);
     ASSERT_EQ(p.NodeSize(QStringLiteral("Doomed")), 2);
     p.Ctl().OnListDoubleClick(0);
     ASSERT_TRUE(WaitUntil([&] { return IsPlaying(p, lib.files[0]); }, kWaitMs));

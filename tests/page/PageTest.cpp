@@ -166,6 +166,7 @@ public:
     void ShowLocalMusic(const QStringList& files)
     {
         Ctl().AddFiles(files);
+        WaitUntil([&] { return !Ctl().IsReadingFiles(); }, kWaitMs);
         Ctl().OnTreeSelect(Node(QString::fromUtf16(kLocalMusicNode)));
     }
 

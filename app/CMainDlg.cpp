@@ -13,6 +13,7 @@
 #include "app/CNodeTreeModel.h"
 #include "app/CPageUploads.h"
 #include "app/CPlaylistActions.h"
+#include "app/CPlaylistDialogs.h"
 #include "app/CQuarvelDlg.h"
 #include "app/CTrackListModel.h"
 #include "app/CTrackNotifier.h"
@@ -74,7 +75,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QNetworkInterface>
 #include <QScreen>
@@ -1619,8 +1619,11 @@ QWidget* PromptParent(CMainDlg& ctl)
 
 void CMainDlg::Notice(const QString& text, const QString& title)
 {
-    QMetaObject::invokeMethod(this, [this, text, title] { ShowNotice(PromptParent(*this), text, title); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, text, title] {
+        auto* dlg = new CNoticeDlg(title, text, PromptParent(*this));
+        dlg->setAttribute(Qt::WA_DeleteOnClose);
+        dlg->open();
+    }, Qt::QueuedConnection);
 }
 
 void CMainDlg::UpdateOffered(const QString& latest)
@@ -1636,7 +1639,8 @@ bool CMainDlg::AskYesNo(const QString& text, const QString& title)
     if (IsExiting()) return false;
     bool yes = false;
     auto ask = [&] {
-        yes = QMessageBox::question(PromptParent(*this), title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        CConfirmDlg dlg(title, text, PromptParent(*this));
+        yes = dlg.exec() == QDialog::Accepted;
     };
     if (QThread::currentThread() == thread()) ask();
     else QMetaObject::invokeMethod(this, ask, Qt::BlockingQueuedConnection);

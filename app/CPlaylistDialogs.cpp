@@ -47,14 +47,28 @@ CListNameDlg::CListNameDlg(const QString& title, const QString& name, QWidget* p
 
 QString CListNameDlg::Name() const { return m_edit->text().trimmed(); }
 
-CConfirmDlg::CConfirmDlg(const QString& title, const QString& text, QWidget* parent) : CSkinDialog(title, parent)
+CNoticeDlg::CNoticeDlg(const QString& title, const QString& text, QWidget* parent) : CSkinDialog(title, parent)
 {
     auto* column = new QVBoxLayout(Body());
     column->setContentsMargins(18, 14, 18, 14);
-    auto* label = new QLabel(text, Body());
-    label->setWordWrap(true);
-    column->addWidget(label, 1);
-    m_ok = AddButtons(this, column);
+    m_text = new QLabel(text, Body());
+    m_text->setWordWrap(true);
+    column->addWidget(m_text, 1);
+    m_buttons = new QHBoxLayout;
+    m_buttons->addStretch(1);
+    m_ok = new QPushButton(txt::kOk, this);
+    m_ok->setDefault(true);
+    m_buttons->addWidget(m_ok);
+    column->addLayout(m_buttons);
     connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
     resize(320, 150);
+}
+
+QString CNoticeDlg::Text() const { return m_text->text(); }
+
+CConfirmDlg::CConfirmDlg(const QString& title, const QString& text, QWidget* parent) : CNoticeDlg(title, text, parent)
+{
+    auto* cancel = new QPushButton(txt::kCancel, this);
+    ButtonRow()->addWidget(cancel);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include "app/CSkinDialog.h"
 
+class QHBoxLayout;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -19,13 +21,26 @@ private:
     QPushButton* m_ok;
 };
 
+// A message in the skin with "确定".
+class CNoticeDlg : public CSkinDialog {
+    Q_OBJECT
+public:
+    CNoticeDlg(const QString& title, const QString& text, QWidget* parent = nullptr);
+    QString Text() const;
+    QPushButton* OkButton() const { return m_ok; }
+
+protected:
+    QHBoxLayout* ButtonRow() const { return m_buttons; }
+
+private:
+    QLabel* m_text;
+    QHBoxLayout* m_buttons;
+    QPushButton* m_ok;
+};
+
 // A question with "确定" and "取消" in the skin; `accepted` when the user confirms.
-class CConfirmDlg : public CSkinDialog {
+class CConfirmDlg : public CNoticeDlg {
     Q_OBJECT
 public:
     CConfirmDlg(const QString& title, const QString& text, QWidget* parent = nullptr);
-    QPushButton* OkButton() const { return m_ok; }
-
-private:
-    QPushButton* m_ok;
 };

@@ -20,15 +20,23 @@
 #include <QColor>
 #include <QDir>
 #include <QContextMenuEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
 #include <QMenu>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
+#include <QToolTip>
 #include <QTreeView>
 #include <QWheelEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+
+#include <atomic>
+#include <thread>
 
 using namespace apptest;
 
@@ -482,4 +490,118 @@ TEST(LocalMusic, AFileThatCannotPlaySaysSoAndTheMiniWindowShowsTheTime)
     // The mini window shows the time played and the length.
     ASSERT_TRUE(WaitUntil([&] { return p.Ctl().ViewWindow()->TimeText() == QStringLiteral("00:01 / 00:03"); }, kWaitMs))
         << p.Ctl().ViewWindow()->TimeText().toStdString();
+}
+
+TEST(LocalMusic, MediaKeysDriveThePlayerAndACutTextShowsWholeInItsTip)
+{
+    QTemporaryDir home;
+    QTemporaryDir music;
+    const QString longTitle = QStringLiteral("Long ").repeated(30) + QStringLiteral("End");
+    MakeMp3(music.filePath(QStringLiteral("a.mp3")), QStringLiteral("A"), 200.0);
+    MakeMp3(music.filePath(QStringLiteral("b.mp3")), longTitle, 200.0);
+    MakeMp3(music.filePath(QStringLiteral("c.mp3")), QStringLiteral("C"), 200.0);
+    Player p(home.path());
+    ASSERT_TRUE(p.WaitLoaded());
+    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.ImportFolder(music.path(), 3));
+    CQuarvelDlg& w = p.Wnd();
+    if (auto* done = w.findChild<CAddMusicDoneDlg*>()) done->accept();
+    p.Ctl().OnCommand(ctl::kModeLoop);
+    w.SelectNode(p.Node(Player::LocalMusic()));
+    QTableView* list = w.ListView();
+    list->resize(500, 300);
+    w.activateWindow();
+    ASSERT_TRUE(WaitUntil([&] { return QGuiApplication::focusWindow() == w.windowHandle(); }, kWaitMs));
+
+    // The media keys while the window has the focus: play, pause and play again, the next and
+    // the previous track, stop.
+    auto status = [&] { return p.Ctl().Engine().GetStatus(); };
+    // Media keys have no text (keyClick would look for one).
+    auto press = [&](Qt::Key key) { QTest::sendKeyEvent(QTest::Click, &w, key, QString(), Qt::NoModifier); };
+    auto currentRow = [&] { return w.ListModel()->RowOf(p.Ctl().CurrentTrack()); };
+    w.SelectRow(0);
+    press(Qt::Key_MediaPlay);
+    ASSERT_TRUE(WaitUntil([&] { return p.Ctl().CurrentTrack() && status() == CQvPlayCore::kPlaying; }, kWaitMs));
+    const int first = currentRow();
+    ASSERT_EQ(first, 0);
+    press(Qt::Key_MediaTogglePlayPause);
+    EXPECT_TRUE(WaitUntil([&] { return status() == CQvPlayCore::kPaused; }, kWaitMs));
+    press(Qt::Key_MediaTogglePlayPause);
+    EXPECT_TRUE(WaitUntil([&] { return status() == CQvPlayCore::kPlaying; }, kWaitMs));
+    press(Qt::Key_MediaNext);
+    EXPECT_TRUE(WaitUntil([&] { return currentRow() == (first + 1) % 3 && status() == CQvPlayCore::kPlaying; }, kWaitMs))
+        << currentRow();
+    press(Qt::Key_MediaPrevious);
+    EXPECT_TRUE(WaitUntil([&] { return currentRow() == first && status() == CQvPlayCore::kPlaying; }, kWaitMs))
+        << currentRow();
+    press(Qt::Key_MediaStop);
+    EXPECT_TRUE(WaitUntil([&] { return !p.Ctl().IsStarted(); }, kWaitMs));
+    EXPECT_NE(status(), CQvPlayCore::kPlaying);
+
+    // A title its column cuts shows whole in the tip over its cell; a text that fits has none.
+    const int longRow = w.ListModel()->RowOf(p.Track(music.filePath(QStringLiteral("b.mp3"))));
+    ASSERT_GE(longRow, 0);
+    auto tipOver = [&](int row, int column) {
+        // A tip goes a moment after it is told to.
+        QToolTip::hideText();
+        EXPECT_TRUE(WaitUntil([] { return !QToolTip::isVisible(); }, kWaitMs));
+        const QPoint at = list->visualRect(list->model()->index(row, column)).center();
+        QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(list->viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    const QRect cell = list->visualRect(list->model()->index(longRow, CTrackListModel::kColSong));
+    ASSERT_GT(list->fontMetrics().horizontalAdvance(longTitle), cell.width()) << "the column must cut the title";
+    EXPECT_EQ(tipOver(longRow, CTrackListModel::kColSong), longTitle);
+    EXPECT_EQ(tipOver(longRow, CTrackListModel::kColArtist), QString());
+    QToolTip::hideText();
+}
+
+TEST(LocalMusic, TheUpdateCheckSpeaksThroughTheSkinnedDialogs)
+{
+    QTemporaryDir home;
+    Player p(home.path());
+    ASSERT_TRUE(p.WaitLoaded());
+    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    auto messageBoxShown = [] {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (qobject_cast<QMessageBox*>(widget) && widget->isVisible()) return true;
+        return false;
+    };
+
+    // What the check tells the user is a notice in the skin over the window.
+    const QString latest = QStringLiteral("您的程序目前是最新版本，无需进行升级.");
+    p.Ctl().Notice(latest, QStringLiteral("提示"));
+    QPointer<CNoticeDlg> notice = WaitDialog<CNoticeDlg>(p);
+    ASSERT_TRUE(notice);
+    EXPECT_EQ(notice->Text(), latest);
+    EXPECT_EQ(notice->windowTitle(), QStringLiteral("提示"));
+    EXPECT_EQ(notice->findChild<QLabel*>(QStringLiteral("caption"))->text(), QStringLiteral("提示"));
+    EXPECT_FALSE(messageBoxShown());
+    notice->OkButton()->click();
+    EXPECT_TRUE(WaitUntil([&] { return !notice; }, kWaitMs));
+
+    // Its question waits on a worker, as the check does, for the answer given in the skin.
+    auto ask = [&](bool accept) {
+        QString asked;
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            for (CConfirmDlg* dlg : p.Wnd().findChildren<CConfirmDlg*>()) {
+                if (!dlg->isVisible()) continue;
+                asked = dlg->windowTitle() + QLatin1Char('|') + dlg->Text();
+                EXPECT_FALSE(messageBoxShown());
+                if (accept) dlg->OkButton()->click();
+                else dlg->reject();
+            }
+        });
+        answer.start(20);
+        std::atomic<int> said {-1};
+        std::thread check([&] { said = p.Ctl().AskYesNo(QStringLiteral("发现程序新版本，立即进行升级吗？"), QStringLiteral("提示")); });
+        EXPECT_TRUE(WaitUntil([&] { return said.load() >= 0; }, kWaitMs));
+        check.join();
+        EXPECT_EQ(asked, QStringLiteral("提示|发现程序新版本，立即进行升级吗？"));
+        return said.load() == 1;
+    };
+    EXPECT_TRUE(ask(true));
+    EXPECT_FALSE(ask(false));
 }

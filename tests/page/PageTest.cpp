@@ -992,7 +992,21 @@ QWidget* ShowInputPage(Player& p, CFixedHtmlView*& view)
     if (!WaitForScript(view, QStringLiteral("document.getElementById('field').focus();"
                                             " document.hasFocus() && document.activeElement.id === 'field'")))
         return nullptr;
-    return view->focusProxy();
+    // The engine may still be wiring the page's input: a probe key is sent until the page sees
+    // one, then what it saw is forgotten (late probes are left out by the tests).
+    for (int i = 0; i < 30; ++i) {
+        QWidget* target = view->focusProxy();
+        if (!target) return nullptr;
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier, QStringLiteral("q"));
+        QCoreApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Q, Qt::NoModifier, QStringLiteral("q"));
+        QCoreApplication::sendEvent(target, &release);
+        if (WaitUntil([&] { return Eval(view, QStringLiteral("window.keys.indexOf('q') >= 0")).toBool(); }, 1000)) {
+            Eval(view, QStringLiteral("window.keys = []; 1"));
+            return target;
+        }
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -1020,7 +1034,7 @@ TEST(Page, TheViewKeepsTheBrowsersAcceleratorsFromThePage)
     EXPECT_GE(view->EnterTime(), 0);
     // The page has seen exactly the keys it may have, in order.
     ASSERT_TRUE(WaitForScript(view, QStringLiteral("window.keys.indexOf('Enter') >= 0")));
-    EXPECT_EQ(Eval(view, QStringLiteral("window.keys.join(' ')")).toString(),
+    EXPECT_EQ(Eval(view, QStringLiteral("window.keys.filter(function (k) { return k !== 'q'; }).join(' ')")).toString(),
               QStringLiteral("a C-c C-x C-v C-z C-Insert Enter"));
     EXPECT_EQ(view->NavigationCount(), loads);
 }

@@ -1,19 +1,35 @@
 #include "model/TrackUtil.h"
 
 #include <QCryptographicHash>
+#include <QSysInfo>
 
 #include <chrono>
 
 QString MakeGid(const QString& text)
 {
-    QByteArray bytes;
-    bytes.reserve(text.size() * 2);
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        bytes.append(static_cast<char>(u & 0xFF));
-        bytes.append(static_cast<char>(u >> 8));
+    // QString holds UTF-16 in the machine's order: on a little-endian machine its bytes are the
+    // hashed ones as they stand, and an import hashes every path it meets.
+    QByteArray swapped;
+    QByteArrayView bytes(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    if constexpr (QSysInfo::ByteOrder != QSysInfo::LittleEndian) {
+        swapped.reserve(text.size() * 2);
+        for (const QChar c : text) {
+            swapped.append(static_cast<char>(c.unicode() & 0xFF));
+            swapped.append(static_cast<char>(c.unicode() >> 8));
+        }
+        bytes = swapped;
     }
-    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
+    QCryptographicHash md5(QCryptographicHash::Md5);
+    md5.addData(bytes);
+    static constexpr char kHex[] = "0123456789abcdef";
+    const QByteArrayView digest = md5.resultView();
+    QString out(digest.size() * 2, Qt::Uninitialized);
+    char16_t* o = reinterpret_cast<char16_t*>(out.data());
+    for (const char b : digest) {
+        *o++ = char16_t(kHex[(static_cast<unsigned char>(b) >> 4) & 0xF]);
+        *o++ = char16_t(kHex[static_cast<unsigned char>(b) & 0xF]);
+    }
+    return out;
 }
 
 int DayNumber(int year, int month, int day)

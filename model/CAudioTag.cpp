@@ -22,6 +22,11 @@
 #include <taglib/unknownframe.h>
 #include <taglib/unsynchronizedlyricsframe.h>
 
+#include <taglib/tfilestream.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 namespace {
@@ -169,9 +174,9 @@ qint64 PackedFramesCost(TagLib::ID3v2::Tag* tag, qint64 bound)
 }
 
 template <class File>
-std::unique_ptr<TagLib::FileRef> OpenWithFactory(const QByteArray& name, TagLib::ID3v2::FrameFactory* factory)
+std::unique_ptr<TagLib::FileRef> OpenWithFactory(TagLib::IOStream* stream, TagLib::ID3v2::FrameFactory* factory)
 {
-    auto file = std::make_unique<File>(name.constData(), factory, true, TagLib::AudioProperties::Average);
+    auto file = std::make_unique<File>(stream, factory, true, TagLib::AudioProperties::Average);
     if (!file->isValid()) return nullptr;
     return std::make_unique<TagLib::FileRef>(file.release());
 }
@@ -183,21 +188,60 @@ TagLib::ID3v2::Tag* Id3v2Of(TagLib::FileRef* ref)
     return file ? file->ID3v2Tag(false) : nullptr;
 }
 
+// The file opened for the library: the regular file's descriptor wrapped in a stream that owns
+// it, or null. Looking at the open file rather than at the path costs no second look up of the
+// path, and a pipe or a device named like music is refused before anything waits on it.
+std::unique_ptr<TagLib::FileStream> OpenStream(const QByteArray& name, bool writable)
+{
+    int fd = -1;
+    if (writable) fd = ::open(name.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    const bool readOnly = (::fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDONLY;
+    auto stream = std::make_unique<TagLib::FileStream>(fd, readOnly);
+    if (!stream->isOpen()) {
+        ::close(fd); // the stream took it only when it opened
+        return nullptr;
+    }
+    return stream;
+}
+
+QString SuffixOf(const QString& path)
+{
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0 || dot < path.lastIndexOf(QLatin1Char('/'))) return QString();
+    return path.mid(dot + 1).toLower();
+}
+
+// The first frame `id`'s text, as the library's own ID3v2 getters give it.
+TagLib::String Id3Text(const TagLib::ID3v2::Tag* tag, const TagLib::ByteVector& id)
+{
+    const TagLib::ID3v2::FrameListMap& frames = tag->frameListMap();
+    const auto it = frames.find(id);
+    return it == frames.end() || it->second.isEmpty() ? TagLib::String() : it->second.front()->toString();
+}
+
 } // namespace
 
 CAudioTag::CAudioTag() = default;
 CAudioTag::~CAudioTag() = default;
 
-bool CAudioTag::Open(const QString& path)
+bool CAudioTag::Open(const QString& path, Access access)
 {
     Close();
-    if (path.size() <= 4 || !IsRegularFile(path)) return false;
-    const QByteArray name = FileNameBytes(path);
-    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (path.size() <= 4) return false;
+    const QString suffix = SuffixOf(path);
     const bool mpeg = suffix == QLatin1String("mp3") || suffix == QLatin1String("mp2") || suffix == QLatin1String("aac");
     const bool flac = suffix == QLatin1String("flac");
     if (UnboundedId3Container(suffix)) return false;
+    const QByteArray name = FileNameBytes(path);
     if (!mpeg && !flac) {
+        if (!IsRegularFile(path)) return false;
         auto ref = std::make_unique<TagLib::FileRef>(name.constData(), true, TagLib::AudioProperties::Average);
         if (ref->isNull()) return false;
         m_pFile = std::move(ref);
@@ -205,53 +249,93 @@ bool CAudioTag::Open(const QString& path)
     }
     // A first parse unpacks nothing; only when it found packed frames and they fit the bound is
     // the file parsed again with them unpacked.
+    m_pStream = OpenStream(name, access == Access::ReadWrite);
+    if (!m_pStream) return false;
     m_pFactory = std::make_unique<BoundedFrameFactory>();
-    m_pFile = mpeg ? OpenWithFactory<TagLib::MPEG::File>(name, m_pFactory.get())
-                   : OpenWithFactory<TagLib::FLAC::File>(name, m_pFactory.get());
+    m_pFile = mpeg ? OpenWithFactory<TagLib::MPEG::File>(m_pStream.get(), m_pFactory.get())
+                   : OpenWithFactory<TagLib::FLAC::File>(m_pStream.get(), m_pFactory.get());
     if (!m_pFile || m_pFile->isNull()) {
         Close();
         return false;
     }
-    if (m_pFactory->PackedFrames() == 0) return true;
+    if (m_pFactory->PackedFrames() == 0) {
+        if (mpeg) m_pId3v2 = Id3v2Of<TagLib::MPEG::File>(m_pFile.get());
+        return true;
+    }
     TagLib::ID3v2::Tag* tag = mpeg ? Id3v2Of<TagLib::MPEG::File>(m_pFile.get()) : Id3v2Of<TagLib::FLAC::File>(m_pFile.get());
     if (PackedFramesCost(tag, kMaxTagUnpackBytes) > kMaxTagUnpackBytes) {
         WriteDebugLogW(QStringLiteral("tags left unread (they unpack beyond the bound): %1").arg(path));
         m_bTagsSkipped = true;
         return true;
     }
-    auto whole = std::make_unique<TagLib::FileRef>(name.constData(), true, TagLib::AudioProperties::Average);
-    if (whole->isNull()) return true; // keeps the first parse
+    std::unique_ptr<TagLib::FileStream> stream = OpenStream(name, access == Access::ReadWrite);
+    std::unique_ptr<TagLib::FileRef> whole =
+        !stream ? nullptr
+        : mpeg  ? OpenWithFactory<TagLib::MPEG::File>(stream.get(), TagLib::ID3v2::FrameFactory::instance())
+                : OpenWithFactory<TagLib::FLAC::File>(stream.get(), TagLib::ID3v2::FrameFactory::instance());
+    if (!whole || whole->isNull()) return true; // keeps the first parse
     m_pFile = std::move(whole);
+    m_pStream = std::move(stream);
     m_pFactory.reset();
+    if (mpeg) m_pId3v2 = Id3v2Of<TagLib::MPEG::File>(m_pFile.get());
     return true;
 }
 
 void CAudioTag::Close()
 {
+    m_pId3v2 = nullptr;
     m_pFile.reset();
+    m_pStream.reset();
     m_pFactory.reset();
     m_bTagsSkipped = false;
 }
 
+TagLib::String CAudioTag::Text(const TagLib::ByteVector& id, TagLib::String (TagLib::Tag::*get)() const) const
+{
+    if (!m_pFile || m_bTagsSkipped) return TagLib::String();
+    // The tag of all the file's tags asks the ID3v2 tag twice and joins its texts anew each
+    // time; an import reads four of them from every file.
+    if (m_pId3v2) {
+        TagLib::String text = Id3Text(m_pId3v2, id);
+        if (!text.isEmpty()) return text;
+    }
+    TagLib::Tag* all = m_pFile->tag();
+    return all ? (all->*get)() : TagLib::String();
+}
+
+int CAudioTag::Number(const TagLib::ByteVector& id, unsigned (TagLib::Tag::*get)() const, bool year) const
+{
+    if (!m_pFile || m_bTagsSkipped) return 0;
+    if (m_pId3v2) {
+        const TagLib::String text = Id3Text(m_pId3v2, id);
+        const int n = (year ? text.substr(0, 4) : text).toInt();
+        if (n > 0) return n;
+    }
+    TagLib::Tag* all = m_pFile->tag();
+    return all ? static_cast<int>((all->*get)()) : 0;
+}
+
+namespace {
+const TagLib::ByteVector kTitleFrame("TIT2");
+const TagLib::ByteVector kArtistFrame("TPE1");
+const TagLib::ByteVector kAlbumFrame("TALB");
+const TagLib::ByteVector kTrackFrame("TRCK");
+const TagLib::ByteVector kYearFrame("TDRC");
+} // namespace
+
 QString CAudioTag::GetTitle() const
 {
-    return Guard("GetTitle", QString(), [&] {
-        return m_pFile && !m_bTagsSkipped && m_pFile->tag() ? FromTagString(m_pFile->tag()->title()) : QString();
-    });
+    return Guard("GetTitle", QString(), [&] { return FromTagString(Text(kTitleFrame, &TagLib::Tag::title)); });
 }
 
 QString CAudioTag::GetArtist() const
 {
-    return Guard("GetArtist", QString(), [&] {
-        return m_pFile && !m_bTagsSkipped && m_pFile->tag() ? FromTagString(m_pFile->tag()->artist()) : QString();
-    });
+    return Guard("GetArtist", QString(), [&] { return FromTagString(Text(kArtistFrame, &TagLib::Tag::artist)); });
 }
 
 QString CAudioTag::GetAlbum() const
 {
-    return Guard("GetAlbum", QString(), [&] {
-        return m_pFile && !m_bTagsSkipped && m_pFile->tag() ? FromTagString(m_pFile->tag()->album()) : QString();
-    });
+    return Guard("GetAlbum", QString(), [&] { return FromTagString(Text(kAlbumFrame, &TagLib::Tag::album)); });
 }
 
 QString CAudioTag::GetContentType() const
@@ -261,16 +345,12 @@ QString CAudioTag::GetContentType() const
 
 int CAudioTag::GetReleasetime() const
 {
-    return Guard("GetReleasetime", 0, [&] {
-        return m_pFile && !m_bTagsSkipped && m_pFile->tag() ? static_cast<int>(m_pFile->tag()->year()) : 0;
-    });
+    return Guard("GetReleasetime", 0, [&] { return Number(kYearFrame, &TagLib::Tag::year, true); });
 }
 
 int CAudioTag::GetTrack() const
 {
-    return Guard("GetTrack", 0, [&] {
-        return m_pFile && !m_bTagsSkipped && m_pFile->tag() ? static_cast<int>(m_pFile->tag()->track()) : 0;
-    });
+    return Guard("GetTrack", 0, [&] { return Number(kTrackFrame, &TagLib::Tag::track, false); });
 }
 
 int CAudioTag::GetFrequency() const
@@ -436,7 +516,7 @@ int ReadAudioTags(const QString& path, AudioTagFields& f)
     // Open refuses an empty path and a missing file.
     try {
         CAudioTag tag;
-        if (!tag.Open(path)) return 0;
+        if (!tag.Open(path, CAudioTag::Access::Read)) return 0;
         if (f.artist.isEmpty()) f.artist = tag.GetArtist();
         if (f.title.isEmpty()) f.title = tag.GetTitle();
         if (f.album.isEmpty()) f.album = tag.GetAlbum();
@@ -458,7 +538,7 @@ int ReadAudioProperties(const QString& path, AudioTagFields& f)
 {
     try {
         CAudioTag tag;
-        if (!tag.Open(path)) return 0;
+        if (!tag.Open(path, CAudioTag::Access::Read)) return 0;
         f.sampleRate = tag.GetFrequency();
         f.length = tag.GetTotalTime();
         f.bitRate = tag.GetBitrate();

@@ -4,9 +4,15 @@
 #include <memory>
 
 namespace TagLib {
+class ByteVector;
 class FileRef;
+class FileStream;
+class String;
 class Tag;
 namespace APE {
+class Tag;
+}
+namespace ID3v2 {
 class Tag;
 }
 } // namespace TagLib
@@ -21,10 +27,13 @@ public:
     CAudioTag(const CAudioTag&) = delete;
     CAudioTag& operator=(const CAudioTag&) = delete;
 
-    // Opens when the path names an existing file and is longer than 4 characters. A file whose
-    // tags would take more than kMaxTagUnpackBytes to unpack opens without them: its texts read
-    // as empty, its audio properties as usual, and nothing is written into it.
-    bool Open(const QString& path);
+    // Opens when the path names an existing regular file and is longer than 4 characters. A
+    // file whose tags would take more than kMaxTagUnpackBytes to unpack opens without them: its
+    // texts read as empty, its audio properties as usual, and nothing is written into it. A file
+    // opened to be read only is never opened for writing (nor does its closing tell watchers of
+    // a change); saving it does nothing.
+    enum class Access { Read, ReadWrite };
+    bool Open(const QString& path, Access access = Access::ReadWrite);
     void Close();
     bool IsOpen() const { return m_pFile != nullptr; }
     bool TagsSkipped() const { return m_bTagsSkipped; }
@@ -62,9 +71,17 @@ public:
 
 private:
     class BoundedFrameFactory;
-    // The factory outlives the file that parses with it.
+    // A text of the file's tags: the ID3v2 frame `id` of an MPEG file when it has text, else
+    // what the library's tag of all the file's tags gives.
+    TagLib::String Text(const TagLib::ByteVector& id, TagLib::String (TagLib::Tag::*get)() const) const;
+    int Number(const TagLib::ByteVector& id, unsigned (TagLib::Tag::*get)() const, bool year) const;
+
+    // The factory and the stream outlive the file that parses with them.
     std::unique_ptr<BoundedFrameFactory> m_pFactory;
+    std::unique_ptr<TagLib::FileStream> m_pStream;
     std::unique_ptr<TagLib::FileRef> m_pFile;
+    // An MPEG file's ID3v2 tag, which comes first among its tags; null for other files.
+    TagLib::ID3v2::Tag* m_pId3v2 = nullptr;
     bool m_bTagsSkipped = false;
 };
 

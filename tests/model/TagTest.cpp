@@ -9,6 +9,7 @@
 #include "tests/common/TestUtil.h"
 #include "tests/fixtures/Fixtures.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -24,6 +25,10 @@
 #include <taglib/unsynchronizedlyricsframe.h>
 
 #include <zlib.h>
+
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -262,6 +267,55 @@ TEST_F(Tag, MissingOrBrokenFilesLeaveTheRecordAlone)
     ASSERT_TRUE(testutil::WriteFile(jpeg, QByteArray("\xFF\xD8\xFF\xD9", 4)));
     j->EmbedPicture(jpeg);
     EXPECT_EQ(testutil::ReadFile(junk), QByteArray(4096, 'x'));
+}
+
+// Reading tags opens the file only to read: the folder watcher takes a file closed after
+// writing for a changed file, so a scan that read tags for writing would report every file it
+// read. A pipe or a folder named like music is refused without waiting on it.
+TEST_F(Tag, ReadingOpensOnlyToReadAndOnlyRegularFiles)
+{
+    const QString path = Mp3(QStringLiteral("read.mp3"), Tags::Id3v2(QStringLiteral("Read"), QStringLiteral("Only")));
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, QFile::encodeName(dir.path()).constData(), IN_CLOSE_WRITE | IN_CLOSE_NOWRITE), 0);
+    AudioTagFields f = Read(path);
+    EXPECT_EQ(f.title, QStringLiteral("Read"));
+    EXPECT_EQ(f.artist, QStringLiteral("Only"));
+    AudioTagFields properties;
+    EXPECT_EQ(ReadAudioProperties(path, properties), 1);
+    EXPECT_GT(properties.sampleRate, 0);
+    alignas(inotify_event) char events[4096];
+    const ssize_t n = ::read(watch, events, sizeof events);
+    ASSERT_GT(n, 0);
+    int closedAfterReading = 0;
+    for (ssize_t at = 0; at < n;) {
+        const auto* ev = reinterpret_cast<const inotify_event*>(events + at);
+        EXPECT_FALSE(ev->mask & IN_CLOSE_WRITE) << ev->name;
+        if (ev->mask & IN_CLOSE_NOWRITE) ++closedAfterReading;
+        at += ssize_t(sizeof(inotify_event) + ev->len);
+    }
+    EXPECT_GE(closedAfterReading, 1); // the kernel folds repeated events into one
+    ::close(watch);
+
+    // Writing still writes.
+    TrackRef t = TrackFor(path);
+    t->GetInfo()->Song = QStringLiteral("Written");
+    t->GetInfo()->Artist = QStringLiteral("Only");
+    t->GetInfo()->Album = QStringLiteral("A");
+    t->WriteTagsTo(path);
+    EXPECT_EQ(Read(path).title, QStringLiteral("Written"));
+
+    const QString pipe = dir.filePath(QStringLiteral("pipe.mp3"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString folder = dir.filePath(QStringLiteral("folder.mp3"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const QString& odd : {pipe, folder}) {
+        AudioTagFields none;
+        EXPECT_EQ(ReadAudioTags(odd, none), 0) << odd.toStdString();
+        EXPECT_EQ(ReadAudioProperties(odd, none), 0) << odd.toStdString();
+        CAudioTag tag;
+        EXPECT_FALSE(tag.Open(odd)) << odd.toStdString();
+    }
 }
 
 TEST_F(Tag, TheFiveChannelTextsAndWma)

@@ -107,17 +107,28 @@ void PutInAlbumOrder(CMediaLibrary& library, const std::vector<TrackRef>& added)
             places.push_back(i);
             tracks.push_back(members[i]);
         }
-    std::stable_sort(tracks.begin(), tracks.end(), [](const CQvMusic* a, const CQvMusic* b) {
-        const TrackInfo& x = *a->GetInfo();
-        const TrackInfo& y = *b->GetInfo();
-        const QFileInfo fx(x.LSrc);
-        const QFileInfo fy(y.LSrc);
-        if (const int c = fx.path().compare(fy.path()); c != 0) return c < 0;
-        const int nx = x.TrackNum > 0 ? x.TrackNum : INT_MAX;
-        const int ny = y.TrackNum > 0 ? y.TrackNum : INT_MAX;
-        if (nx != ny) return nx < ny;
-        return fx.fileName() < fy.fileName();
+    // Each track's place is worked out once, not at every comparison of the sort.
+    struct Place {
+        QStringView folder;
+        int number;
+        QStringView name;
+        CQvMusic* track;
+    };
+    std::vector<Place> order;
+    order.reserve(tracks.size());
+    for (CQvMusic* track : tracks) {
+        const TrackInfo& info = *track->GetInfo();
+        const QStringView path(info.LSrc);
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        order.push_back({slash < 0 ? QStringView() : path.left(slash), info.TrackNum > 0 ? info.TrackNum : INT_MAX,
+                         path.mid(slash + 1), track});
+    }
+    std::stable_sort(order.begin(), order.end(), [](const Place& x, const Place& y) {
+        if (const int c = x.folder.compare(y.folder); c != 0) return c < 0;
+        if (x.number != y.number) return x.number < y.number;
+        return x.name < y.name;
     });
+    for (size_t k = 0; k < order.size(); ++k) tracks[k] = order[k].track;
     for (size_t k = 0; k < places.size(); ++k) members[places[k]] = tracks[k];
 }
 
@@ -167,12 +178,13 @@ int ImportInBatches(CMediaLibrary& library, const QStringList& paths, bool quiet
             const QString& path = paths[handled + int(batch.size())];
             TrackRef track;
             if (IsRegularFile(path)) {
+                const QString gid = MakeGid(path);
                 {
                     std::lock_guard lock(library.Mutex());
-                    track = TrackRef(library.Store().FindTrack(MakeGid(path), 0));
+                    track = TrackRef(library.Store().FindTrack(gid, 0));
                 }
                 if (!track) {
-                    track = ReadTrackFromFile(path, options);
+                    track = ReadTrackFromFile(path, gid, options);
                     if (track) added.push_back(track);
                 }
             }
@@ -189,11 +201,15 @@ int ImportInBatches(CMediaLibrary& library, const QStringList& paths, bool quiet
             CSqliteDb* tree = library.Conf().TreeDb();
             std::optional<SqliteTransaction> treeTx;
             if (!quiet && tree && tree->IsOpen()) treeTx.emplace(*tree);
+            // The batch's new tracks go in front of the library together, once it is stored.
+            CQvMediaStore& store = library.Store();
+            store.BeginLoad(0);
             for (TrackRef& track : batch) {
                 if (!track) continue;
                 TrackRef kept = StoreBuiltTrack(library, std::move(track), options);
-                stored.emplace_back(std::move(kept), int(library.Store().LibraryTracks().size()));
+                stored.emplace_back(std::move(kept), store.LibraryCount());
             }
+            store.EndLoad();
             if (tx && tx->Commit() != kSqliteOk)
                 WriteDebugLogA("ImportFiles: %d library rows not written", int(stored.size()));
             if (treeTx && treeTx->Commit() != kSqliteOk)

@@ -251,6 +251,9 @@ void CQvMediaStore::BeginLoad(size_t expected)
 {
     m_bLoading = true;
     m_loading.clear();
+    // An import gathers a batch at a time and gives no count: sizing the indexes to each batch
+    // would rehash them every time.
+    if (expected == 0) return;
     m_loading.reserve(expected);
     m_libraryIndex.reserve(m_libraryIndex.size() + expected);
     m_statistics.reserve(m_statistics.size() + expected);

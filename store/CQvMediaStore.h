@@ -53,6 +53,8 @@ public:
 
     // The library sequence (oldest first after a load; each new track goes in front).
     MemberList& LibraryTracks() { return m_library; }
+    // The library's tracks, with those a load or import is still gathering.
+    int LibraryCount() const { return int(m_library.size() + m_loading.size()); }
     const MemberList& TempTracks() const { return m_temp; }
     const std::vector<CQvMusic*>& MostPlayed() const { return m_mostPlayed; }
     const std::unordered_map<QString, PlayStatistic>& Statistics() const { return m_statistics; }
@@ -96,7 +98,8 @@ public:
     void Clear();
     // While a load adds its rows (newest first, each in front), the library tracks it adds are
     // gathered and put in front once at the end, in the same order.
-    // `expected` rows sizes the indexes (and the statistics) once.
+    // `expected` rows sizes the indexes (and the statistics) once; 0 leaves them as they are.
+    // An import gathers each batch so, rather than moving the whole library for every track.
     void BeginLoad(size_t expected);
     void EndLoad();
 

@@ -38,8 +38,9 @@ TrackRef Store(CMediaLibrary& library, TrackRef track, const TrackBuildOptions& 
 TrackRef BuildTrackFromFile(CMediaLibrary& library, const QString& path, const TrackBuildOptions& options)
 {
     if (path.isEmpty() || !IsRegularFile(path)) return TrackRef();
-    if (TrackRef known = Known(library, MakeGid(path))) return known;
-    TrackRef track = ReadTrackFromFile(path, options);
+    const QString gid = MakeGid(path);
+    if (TrackRef known = Known(library, gid)) return known;
+    TrackRef track = ReadTrackFromFile(path, gid, options);
     return track ? Store(library, std::move(track), options) : track;
 }
 
@@ -49,10 +50,10 @@ TrackRef StoreBuiltTrack(CMediaLibrary& library, TrackRef track, const TrackBuil
     return Store(library, std::move(track), options);
 }
 
-TrackRef ReadTrackFromFile(const QString& path, const TrackBuildOptions& options)
+TrackRef ReadTrackFromFile(const QString& path, const QString& gid, const TrackBuildOptions& options)
 {
-    if (path.isEmpty() || !IsRegularFile(path)) return TrackRef();
-    const QString gid = MakeGid(path);
+    // The file was looked at by the caller; the tag reader refuses anything but a regular file.
+    if (path.isEmpty()) return TrackRef();
     auto* info = new TrackInfo;
     info->Gid = gid;
     info->LSrc = path;

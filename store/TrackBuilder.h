@@ -21,10 +21,11 @@ struct TrackBuildOptions {
 TrackRef BuildTrackFromFile(CMediaLibrary& library, const QString& path, const TrackBuildOptions& options);
 
 // The two halves of BuildTrackFromFile, for an importer that reads many files without the lock
-// and stores them together: a new track with the file's tags, not stored (null for an empty
-// path or a path without file); and storing a built track and telling the lists (the track the
+// and stores them together: a new track with the file's tags, not stored, for a path the caller
+// found to be a regular file and its Gid (MakeGid(path)), which the caller looked up already
+// (null for an empty path); and storing a built track and telling the lists (the track the
 // store already holds for its Gid, or null when refused).
-TrackRef ReadTrackFromFile(const QString& path, const TrackBuildOptions& options);
+TrackRef ReadTrackFromFile(const QString& path, const QString& gid, const TrackBuildOptions& options);
 TrackRef StoreBuiltTrack(CMediaLibrary& library, TrackRef track, const TrackBuildOptions& options);
 
 // The texts a network address comes with (the add-address dialog, the service's pages).

@@ -352,9 +352,10 @@ int CMediaLibrary::LoadStatistics()
         s.Day = stmt.ColumnInt(5);
         s.Hour = stmt.ColumnInt(6);
         s.Minute = stmt.ColumnInt(7);
-        m_store.PutStatistic(gid, s);
         CQvMusic* track = m_store.FindTrack(gid, 0);
         if (!track) track = m_store.FindStoredTemp(gid);
+        // Kept under the track's own Gid, which the cache then shares instead of a copy per row.
+        m_store.PutStatistic(track ? track->GetInfo()->Gid : gid, s);
         if (!track) continue;
         track->GetInfo()->PlayCount = s.Totle;
         if (s.Totle > 10) m_store.AddMostPlayed(track, true);

@@ -738,6 +738,9 @@ void CMainDlg::OnCommand(int id)
     case kMyMusicCommand:
         OpenMenuPage(QStringLiteral("mymusic"));
         break;
+    case kCloudDiskCommand:
+        OpenMenuPage(QStringLiteral("clouddisk"));
+        break;
     case kOrderCommand:
         OpenOrderPage();
         break;

@@ -76,6 +76,7 @@ public:
     static constexpr int kMessagesCommand = 50037;    // "留言和反馈"
     static constexpr int kMyMusicCommand = 50050;     // "我的音乐": the service's page of the shown list
     static constexpr int kOrderCommand = 50051;       // "在线订购": the web order page
+    static constexpr int kCloudDiskCommand = 50052;   // "我的网盘": the drive's page, uploads of the shown list
     static constexpr int kSidePanelCommand = 50041;   // "显示歌词面板", on and off
     // Workers get this long to end at exit; then the program ends anyway.
     static constexpr int kWorkerBoundMs = 5000;

@@ -488,6 +488,7 @@ void CQuarvelDlg::BuildMenus()
     // sees it, and the order page.
     m_mainMenu->addAction(QStringLiteral("我的音乐"), this, [this] { m_ctl.OnCommand(CMainDlg::kMyMusicCommand); });
     m_mainMenu->addAction(QStringLiteral("在线订购"), this, [this] { m_ctl.OnCommand(CMainDlg::kOrderCommand); });
+    m_mainMenu->addAction(QStringLiteral("我的网盘"), this, [this] { m_ctl.OnCommand(CMainDlg::kCloudDiskCommand); });
     m_mainMenu->addSeparator();
     m_mainMenu->addAction(txt::kFeedbackTitle, this, [this] { m_ctl.OnCommand(CMainDlg::kFeedbackCommand); });
     m_mainMenu->addAction(txt::kMessageListTitle, this, [this] { m_ctl.OnCommand(CMainDlg::kMessagesCommand); });

@@ -82,7 +82,7 @@ void CUserSession::BuildMenu()
 {
     m_menu = new QMenu;
     // The drive's page uploads the songs of the list the user looked at last.
-    m_menu->addAction(QStringLiteral("我的网盘"), this, [this] { m_ctl.OpenMenuPage(QStringLiteral("clouddisk")); });
+    m_menu->addAction(QStringLiteral("我的网盘"), this, [this] { m_ctl.OnCommand(CMainDlg::kCloudDiskCommand); });
     m_menu->addSeparator();
     m_menu->addAction(QStringLiteral("个人信息"), this, [this] { m_ctl.OpenSettings(CMainDlg::SettingsPage::UserInfo); });
     m_menu->addAction(QStringLiteral("修改密码"), this, [this] {

@@ -581,6 +581,16 @@ TEST(Page, TheCloudDiskPageUploadsTheShownSongsAndTellsTheResult)
     // The page follows: it offers the sign-in instead.
     EXPECT_TRUE(WaitForScript(view, QStringLiteral("document.getElementById('login').style.display === ''")));
     Svc().Reset();
+
+    // The main menu has the same way in, beside the service's other pages.
+    p.Ctl().OpenMenuPage(QStringLiteral("musicrecommand"));
+    ASSERT_TRUE(WaitUntil([&] { return view->CurrentUrl().contains(QStringLiteral("/pages/recommend.html")); }, kWaitMs));
+    QAction* fromMain = nullptr;
+    for (QAction* a : p.Wnd().MainMenu()->actions())
+        if (a->text() == QStringLiteral("我的网盘")) fromMain = a;
+    ASSERT_TRUE(fromMain);
+    fromMain->trigger();
+    EXPECT_TRUE(WaitUntil([&] { return view->CurrentUrl().contains(QStringLiteral("/pages/clouddisk.html")); }, kWaitMs));
 }
 
 TEST(Page, APageOfAnotherOriginGetsNothingAndChangesNothing)

@@ -70,6 +70,17 @@ int BindValue(sqlite3_stmt* stmt, int index, const QByteArray& bytes)
 
 int BindValue(sqlite3_stmt* stmt, int index, const QString& text)
 {
+    // Most texts of a track row are empty or short ASCII: they are bound without a converted
+    // copy on the heap (SQLite copies the bytes either way).
+    if (text.isEmpty()) return sqlite3_bind_text(stmt, index, "", 0, SQLITE_STATIC);
+    constexpr qsizetype kShort = 256;
+    if (text.size() <= kShort) {
+        char ascii[kShort];
+        const char16_t* units = reinterpret_cast<const char16_t*>(text.utf16());
+        qsizetype i = 0;
+        for (; i < text.size() && units[i] < 0x80; ++i) ascii[i] = static_cast<char>(units[i]);
+        if (i == text.size()) return sqlite3_bind_text(stmt, index, ascii, static_cast<int>(i), SQLITE_TRANSIENT);
+    }
     return BindValue(stmt, index, ToAnsi(text));
 }
 

@@ -142,16 +142,17 @@ std::vector<char> LookForLocalFiles(const std::vector<TrackRef>& tracks)
     };
     std::vector<Folder> folders;
     {
-        QHash<QByteArray, size_t> index;
+        // Grouped by the text of the folder; only each folder's own name is encoded.
+        QHash<QStringView, size_t> index;
         for (size_t i = 0; i < tracks.size(); ++i) {
             const TrackInfo& info = *tracks[i]->GetInfo();
             if (!info.NSrc.isEmpty() || info.LSrc.isEmpty()) continue;
             const qsizetype slash = info.LSrc.lastIndexOf(QLatin1Char('/'));
-            const QByteArray folder = QFile::encodeName(slash < 0 ? QString() : info.LSrc.left(slash));
+            const QStringView folder = QStringView(info.LSrc).left(std::max<qsizetype>(slash, 0));
             auto it = index.find(folder);
             if (it == index.end()) {
                 it = index.insert(folder, folders.size());
-                folders.push_back({folder, {}});
+                folders.push_back({QFile::encodeName(folder.toString()), {}});
             }
             folders[*it].tracks.push_back(i);
         }

@@ -391,7 +391,10 @@ TEST(Page, EveryBridgeMethodFromTheMyMusicPage)
     // The page hears the upload's progress through OnStateChange.
     view->NotifyUpload(60, 1, gidAt(0));
     EXPECT_TRUE(WaitForScript(view, QStringLiteral("!!document.querySelector('tr[data-gid=\"%1\"] .progress')").arg(gidAt(0))));
-    view->NotifyUpload(100, 0, gidAt(0));
+    // At the end the number is the result code: only 0 is a success.
+    view->NotifyUpload(8, 0, gidAt(0));
+    EXPECT_TRUE(WaitForScript(view, QStringLiteral("document.querySelector('tr[data-gid=\"%1\"] .up').textContent === '上传失败'").arg(gidAt(0))));
+    view->NotifyUpload(0, 0, gidAt(0));
     EXPECT_TRUE(WaitForScript(view, QStringLiteral("document.querySelector('tr[data-gid=\"%1\"] .up').textContent === '已上传'").arg(gidAt(0))));
 
     // SleepExT holds the page no longer than the cap.

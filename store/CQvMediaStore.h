@@ -10,6 +10,15 @@
 #include <unordered_map>
 #include <vector>
 
+// The hash of a text key. The Gid and service-key indexes keep each key's hash beside it, so a
+// lookup compares hashes before texts and never hashes the keys it passes again: libstdc++
+// keeps them for a hasher that is not declared noexcept, which is why this one is not.
+struct TextKeyHash {
+    size_t operator()(const QString& key) const { return qHash(key); }
+};
+template <class T>
+using TextKeyMap = std::unordered_map<QString, T, TextKeyHash>;
+
 // A track's play statistic, as its MusicOpt row holds it: two counters and the local time of
 // the last play, to the minute (month 1-12; all 0 while never played).
 struct PlayStatistic {
@@ -57,7 +66,7 @@ public:
     int LibraryCount() const { return int(m_library.size() + m_loading.size()); }
     const MemberList& TempTracks() const { return m_temp; }
     const std::vector<CQvMusic*>& MostPlayed() const { return m_mostPlayed; }
-    const std::unordered_map<QString, PlayStatistic>& Statistics() const { return m_statistics; }
+    const TextKeyMap<PlayStatistic>& Statistics() const { return m_statistics; }
 
     // The tree: top-level nodes are owned here; the root (a node without builder) is made by
     // the list tree and handed over.
@@ -114,13 +123,13 @@ private:
     MemberList m_loading;
     bool m_bLoading = false;
     // Lookups only: hashed (none of these is ever walked in key order).
-    std::unordered_map<QString, CQvMusic*> m_libraryIndex;
-    std::unordered_map<QString, CQvMusic*> m_serviceIndex;
+    TextKeyMap<CQvMusic*> m_libraryIndex;
+    TextKeyMap<CQvMusic*> m_serviceIndex;
     MemberList m_temp;
-    std::unordered_map<QString, CQvMusic*> m_tempIndex;
-    std::unordered_map<QString, CQvMusic*> m_storedTemp;
+    TextKeyMap<CQvMusic*> m_tempIndex;
+    TextKeyMap<CQvMusic*> m_storedTemp;
     std::map<QString, IQvNode*> m_nodes;
-    std::unordered_map<QString, PlayStatistic> m_statistics;
+    TextKeyMap<PlayStatistic> m_statistics;
     std::vector<CQvMusic*> m_mostPlayed;
     // Each entry's statistic (null while it has none); the map's entries never move.
     std::vector<const PlayStatistic*> m_mostPlayedStats;

@@ -1,5 +1,6 @@
 // The player as a whole: a start in a fresh program home with its windows offscreen, the real
 // library files, real MP3 files and the real audio path over the dummy SDL driver.
+#include "tests/app/LogRecords.h"
 #include "tests/app/AppHarness.h"
 
 #include "app/CFirstSearchDlg.h"
@@ -1018,10 +1019,7 @@ QStringList VisibleNotices(QWidget* dlg)
 
 int NicknameChecks()
 {
-    int n = 0;
-    for (const QString& r : CQvLog::GetInstance().PendingRecords())
-        if (r.split(QLatin1Char('\t')).value(4) == QLatin1String("856")) ++n;
-    return n;
+    return static_cast<int>(RecordedEvents().count(856));
 }
 
 } // namespace

@@ -22,6 +22,7 @@
 #include "store/CQvConf.h"
 #include "store/CQvMediaStore.h"
 #include "store/IQvNode.h"
+#include "tests/app/LogRecords.h"
 #include "tests/common/TestUtil.h"
 #include "tests/fixtures/Fixtures.h"
 #include "tests/playback/TestHttpServer.h"
@@ -158,9 +159,7 @@ public slots:
 
 bool HasRecord(int event)
 {
-    for (const QString& r : CQvLog::GetInstance().PendingRecords())
-        if (r.split(QLatin1Char('\t')).value(4) == QString::number(event)) return true;
-    return false;
+    return RecordedEvents().contains(event);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "net/CQvLog.h"
 #include "store/CQvConf.h"
 #include "store/TrackBuilder.h"
+#include "tests/app/LogRecords.h"
 #include "tests/common/TestUtil.h"
 
 #include <QApplication>
@@ -21,14 +22,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// The operation records of the dialogs, as event codes.
-QList<int> RecordedEvents()
-{
-    QList<int> events;
-    for (const QString& r : CQvLog::GetInstance().PendingRecords()) events.append(r.split('\t').value(4).toInt());
-    return events;
-}
 
 QMessageBox* OpenMessageBox()
 {

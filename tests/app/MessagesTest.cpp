@@ -8,6 +8,7 @@
 
 #include "net/CMessageStore.h"
 #include "net/ServiceRequest.h"
+#include "tests/app/LogRecords.h"
 #include "tests/net/NetTestHome.h"
 #include "tests/net/StatusRecorder.h"
 #include "ui/CSkin.h"
@@ -52,13 +53,6 @@ T* OpenDialog()
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* d = qobject_cast<T*>(w); d && d->isVisible()) return d;
     return nullptr;
-}
-
-QList<int> RecordedEvents()
-{
-    QList<int> events;
-    for (const QString& r : CQvLog::GetInstance().PendingRecords()) events.append(r.split('\t').value(4).toInt());
-    return events;
 }
 
 void DoubleClick(QTreeWidget* list, int row, int column)

@@ -171,7 +171,10 @@ private:
                 continue;
             }
             if (row.name.compare(kLocalMusic, Qt::CaseInsensitive) == 0) {
-                for (CQvMusic* track : m_store.LibraryTracks()) child->OfferTrack(track, 1);
+                const MemberList& library = m_store.LibraryTracks();
+                child->Tracks().reserve(library.size());
+                child->TrackIndex().reserve(library.size());
+                for (CQvMusic* track : library) child->OfferTrack(track, 1);
             }
             IQvNode* added = AdoptChild(*node, std::move(child));
             if (!added) continue; // a second row of a name already there

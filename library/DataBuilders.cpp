@@ -10,7 +10,7 @@
 
 namespace {
 
-void AddMember(CQvMusic* track, const QString& key, std::map<QString, CQvMusic*>& keys, MemberList& members,
+void AddMember(CQvMusic* track, const QString& key, TextKeyMap<CQvMusic*>& keys, MemberList& members,
                MemberIndex& index)
 {
     if (!key.isEmpty()) keys[key] = track;
@@ -25,7 +25,7 @@ void EraseMember(CQvMusic* track, MemberList& members, MemberIndex& index)
     if (it != members.end()) members.erase(it);
 }
 
-void ForgetKey(CQvMusic* track, std::map<QString, CQvMusic*>& keys)
+void ForgetKey(CQvMusic* track, TextKeyMap<CQvMusic*>& keys)
 {
     const QString key = ServiceKey(track);
     if (!key.isEmpty()) keys.erase(key);
@@ -40,14 +40,11 @@ int CNormalDataBuilder::Accept(CQvMusic* track, MemberList& members, MemberIndex
     const TrackInfo* info = track ? track->GetInfo() : nullptr;
     if (!info) return 0;
     const QString key = ServiceKey(track);
-    // One search of the index tells whether the track is a member and where it goes: the
-    // library list takes every track of a large library at each start.
-    const auto at = index.lower_bound(info->Gid);
-    if ((at != index.end() && at->first == info->Gid) || (!key.isEmpty() && m_keys.count(key))) return 0;
+    if (index.count(info->Gid) || (!key.isEmpty() && m_keys.count(key))) return 0;
     if (m_pNode && m_pNode->GetType() == 21 && info->LSrc.isEmpty()) return 1;
-    if (!key.isEmpty()) m_keys[key] = track;
+    if (!key.isEmpty()) m_keys.emplace(key, track);
     members.push_back(track);
-    index.emplace_hint(at, info->Gid, track);
+    index.emplace(info->Gid, track);
     return 1;
 }
 

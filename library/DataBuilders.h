@@ -6,7 +6,6 @@
 #include <QDate>
 #include <QString>
 
-#include <map>
 #include <optional>
 
 class CQvMediaStore;
@@ -26,7 +25,7 @@ public:
 
 private:
     IQvNode* m_pNode = nullptr;
-    std::map<QString, CQvMusic*> m_keys;
+    TextKeyMap<CQvMusic*> m_keys;
 };
 
 // The age in day units that "recentplay" judges a played track by: from its last play when its
@@ -55,7 +54,7 @@ public:
 private:
     IQvNode* m_pNode = nullptr;
     const CQvMediaStore* m_pStore;
-    std::map<QString, CQvMusic*> m_keys;
+    TextKeyMap<CQvMusic*> m_keys;
     CToday m_today;
 };
 

@@ -4,6 +4,7 @@
 #include "store/CQvMediaStore.h"
 #include "store/CSqliteDb.h"
 #include "store/IQvNode.h"
+#include "store/LibraryRows.h"
 #include "store/Schema.h"
 #include "store/TrackRow.h"
 
@@ -200,21 +201,6 @@ int CacheSize(CSqliteDb& db)
     return stmt.ColumnInt(0);
 }
 
-TrackRef TrackFromRow(const SqliteStatement& stmt, CTrackTextPool* pool = nullptr)
-{
-    auto* info = new TrackInfo;
-    const unsigned state = ReadTrackRow(stmt, *info, pool);
-    TrackRef track = TrackRef::Adopt(CreateMedia(0));
-    if (!track) {
-        delete info;
-        return track;
-    }
-    track->AttachInfo(info, nullptr);
-    track->RemoveState(~0u);
-    track->AddState(state);
-    return track;
-}
-
 } // namespace
 
 CMediaLibrary::CMediaLibrary(CQvMediaStore& store, CQvConf& conf) : m_store(store), m_conf(conf) {}
@@ -279,16 +265,11 @@ int CMediaLibrary::LoadTracks()
     CSqliteDb* db = m_conf.LibraryDb();
     if (!IsOpen(db)) return -1;
 
-    // Read every row first, then look for the files on all cores at once (a large library is
-    // mostly waiting for the file system), then add them in row order.
+    // Read every row first (a large library on all cores at once), then look for the files on
+    // all cores (a large library is mostly waiting for the file system), then add them in row
+    // order.
     std::vector<TrackRef> rows;
-    {
-        SqliteStatement stmt;
-        if (db->Prepare(kSelectAllMusic, stmt) != kSqliteOk) return -1;
-        CTrackTextPool pool;
-        while (stmt.Step() == kSqliteRow)
-            if (TrackRef track = TrackFromRow(stmt, &pool)) rows.push_back(std::move(track));
-    }
+    if (!ReadLibraryRows(*db, rows)) return -1;
     const std::vector<char> found = LookForLocalFiles(rows);
 
     std::vector<QString> purge;
@@ -608,6 +589,8 @@ int CMediaLibrary::WriteListMembers(CSqliteDb& db, IQvNode* node)
     std::vector<QString> added;
     for (const auto& [gid, track] : node->TrackIndex())
         if (track && !(track->GetState() & STATE_REMOVED) && !stored.count(gid)) added.push_back(gid);
+    // New rows go in Gid order, as the members were always written; the index has no order.
+    std::sort(added.begin(), added.end());
     if (const int rc = InsertListRows(db, key, added); rc != kSqliteOk) return rc;
     return tx.Commit();
 }

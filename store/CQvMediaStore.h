@@ -1,5 +1,6 @@
 #pragma once
 #include "store/IQvNode.h"
+#include "store/TextKeyMap.h"
 
 #include "model/CQvMusic.h"
 
@@ -7,17 +8,7 @@
 
 #include <map>
 #include <memory>
-#include <unordered_map>
 #include <vector>
-
-// The hash of a text key. The Gid and service-key indexes keep each key's hash beside it, so a
-// lookup compares hashes before texts and never hashes the keys it passes again: libstdc++
-// keeps them for a hasher that is not declared noexcept, which is why this one is not.
-struct TextKeyHash {
-    size_t operator()(const QString& key) const { return qHash(key); }
-};
-template <class T>
-using TextKeyMap = std::unordered_map<QString, T, TextKeyHash>;
 
 // A track's play statistic, as its MusicOpt row holds it: two counters and the local time of
 // the last play, to the minute (month 1-12; all 0 while never played).

@@ -1,7 +1,8 @@
 #pragma once
+#include "store/TextKeyMap.h"
+
 #include <QString>
 
-#include <map>
 #include <vector>
 
 class CQvMusic;
@@ -9,9 +10,11 @@ struct ListInfo;   // a list's cloud-group record, defined with the list tree
 struct ShareInfo;  // a list's sharing record, defined with the list tree
 
 // A node's member tracks (borrowed from the store) and its index by Gid. The store's library
-// sequence is a MemberList too, so the local-music view can take it as its members.
+// sequence is a MemberList too, so the local-music view can take it as its members. The index
+// is hashed: the library list indexes every track of the library at each start, and nothing
+// walks an index in Gid order.
 using MemberList = std::vector<CQvMusic*>;
-using MemberIndex = std::map<QString, CQvMusic*>;
+using MemberIndex = TextKeyMap<CQvMusic*>;
 
 // One entry of the tree of lists. The operations keep the order of the node interface's slots.
 class IQvNode {

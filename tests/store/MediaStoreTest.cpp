@@ -578,6 +578,41 @@ TEST(MediaStore, MostPlayedCacheKeepsFiftyOneAndReplacesTheLeastPlayed)
     EXPECT_EQ(std::count(store.MostPlayed().begin(), store.MostPlayed().end(), first), 0);
 }
 
+TEST(MediaStore, ALargeLibraryLoadsNewestFirstWithTiesInTheOrderTheyWereStored)
+{
+    // Enough rows that the load reads them in parts at once, with every kind of AddTime a file
+    // may hold (texts, numbers, NULL), long runs of equal times, and gaps in the rowids.
+    Session s;
+    s.conf->OpenAllMissing();
+    constexpr int kTracks = 20000;
+    for (int i = 0; i < kTracks; ++i)
+        s.store->Add(MakeTrack(QStringLiteral("http://127.0.0.1/%1.mp3").arg(i)).get());
+    ASSERT_EQ(s.lib->SaveAllTracks(), 0);
+    ASSERT_EQ(s.Library().Run("UPDATE AllMusic SET AddTime = CASE rowid % 9 WHEN 0 THEN NULL WHEN 1 THEN 5 "
+                              "WHEN 2 THEN 2.5 WHEN 3 THEN '2026-01-01 10:00:00' WHEN 4 THEN x'0102' "
+                              "WHEN 5 THEN '2026-01-01 10:00:0' ELSE '2025-12-31 23:59:5' || (rowid % 3) END"),
+              kSqliteOk);
+    ASSERT_EQ(s.Library().Run("DELETE FROM AllMusic WHERE rowid % 97 = 0 OR rowid BETWEEN 5000 AND 6500"), kSqliteOk);
+    std::vector<QString> expected;
+    {
+        SqliteStatement stmt;
+        ASSERT_EQ(s.Library().Prepare("SELECT Gid FROM AllMusic ORDER BY AddTime DESC", stmt), kSqliteOk);
+        while (stmt.Step() == kSqliteRow) expected.push_back(stmt.ColumnText(0));
+    }
+    ASSERT_GT(expected.size(), 17000u);
+
+    s.Reopen();
+    ASSERT_EQ(s.lib->LoadTracks(), int(expected.size()));
+    // Each row goes in front of the ones before it: the library holds them oldest first.
+    std::vector<QString> loaded;
+    for (auto it = s.store->LibraryTracks().rbegin(); it != s.store->LibraryTracks().rend(); ++it)
+        loaded.push_back((*it)->GetInfo()->Gid);
+    EXPECT_TRUE(loaded == expected);
+    // The tracks are whole: their texts came with them.
+    const CQvMusic* first = s.store->LibraryTracks().back();
+    EXPECT_EQ(first->GetInfo()->NSrc, QStringLiteral("http://127.0.0.1/%1").arg(first->GetInfo()->Song) + QStringLiteral(".mp3"));
+}
+
 TEST(MediaStore, DownloadDaySurvivesARestart)
 {
     Session s;

@@ -1,0 +1,17 @@
+#pragma once
+#include "model/CQvMusic.h"
+
+#include <vector>
+
+class CSqliteDb;
+class CTrackTextPool;
+class SqliteStatement;
+
+// A track made from the current row of a track table (its flags from the State column).
+TrackRef TrackFromRow(const SqliteStatement& stmt, CTrackTextPool* pool = nullptr);
+
+// Every AllMusic row as a track, newest first (AddTime descending; rows of the same AddTime in
+// the order they were stored), as "ORDER BY AddTime DESC" gives them. A large table is read in
+// rowid ranges on several connections at once and the parts merged in that order; a table that
+// cannot be read so is read by `db` alone. False when the rows cannot be read at all.
+bool ReadLibraryRows(CSqliteDb& db, std::vector<TrackRef>& out);

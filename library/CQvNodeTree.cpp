@@ -321,47 +321,59 @@ int CQvNodeTree::SaveTree()
 
 // ---- offering tracks ----------------------------------------------------------------------
 
-int CQvNodeTree::Offer(IQvNode* node, CQvMusic* track, int type, bool& purged)
+int CQvNodeTree::Offer(IQvNode* node, const std::vector<CQvMusic*>& tracks, int type, std::vector<char>& purged)
 {
     const int nodeType = node->GetType();
     if (nodeType > 101 || nodeType == 3) return 0;
     int taken = 0;
-    for (IQvNode* child : node->Children()) taken += Offer(child, track, type, purged);
+    for (IQvNode* child : node->Children()) taken += Offer(child, tracks, type, purged);
 
-    if (track->GetState() & STATE_REMOVED) {
-        node->RemoveTrack(track);
-        // Every list's rows of the track go with one statement.
-        if (!purged) {
-            if (CSqliteDb* db = Tree()) db->Run(kDeleteTreeListByGid, track->GetInfo()->Gid);
-            purged = true;
-        }
-        return taken;
-    }
-    if (type != -1 && type != -2 && nodeType != type) return taken;
-    if (nodeType == 4 && type != -2) {
-        if (node->OfferTrack(track, 0)) {
-            ++taken;
-            m_library.AddTrackToList(node, track);
-            ListInfo* info = node->GetListInfo();
-            if (info && !info->stored) {
-                info->stored = true;
-                m_library.SaveNode(node, QString());
+    const bool offered = type == -1 || type == -2 || nodeType == type;
+    std::vector<CQvMusic*> rows;
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        CQvMusic* track = tracks[i];
+        if (track->GetState() & STATE_REMOVED) {
+            node->RemoveTrack(track);
+            // Every list's rows of the track go with one statement.
+            if (!purged[i]) {
+                if (CSqliteDb* db = Tree()) db->Run(kDeleteTreeListByGid, track->GetInfo()->Gid);
+                purged[i] = true;
             }
+            continue;
         }
-    } else if (nodeType == 21) {
-        if (node->OfferTrack(track, 0)) ++taken;
+        if (!offered) continue;
+        if (nodeType == 4 && type != -2) {
+            if (node->OfferTrack(track, 0)) {
+                ++taken;
+                rows.push_back(track);
+            }
+        } else if (nodeType == 21) {
+            if (node->OfferTrack(track, 0)) ++taken;
+        }
+    }
+    // A list's rows of many tracks are written together.
+    if (!rows.empty()) {
+        m_library.AddTracksToList(node, rows);
+        ListInfo* info = node->GetListInfo();
+        if (info && !info->stored) {
+            info->stored = true;
+            m_library.SaveNode(node, QString());
+        }
     }
     return taken;
 }
 
-int CQvNodeTree::OfferToLists(CQvMusic* track, int type)
+int CQvNodeTree::OfferToLists(CQvMusic* track, int type) { return OfferManyToLists({track}, type); }
+
+int CQvNodeTree::OfferManyToLists(const std::vector<CQvMusic*>& tracks, int type)
 {
     std::lock_guard lock(m_library.Mutex());
-    if (!track || !track->GetInfo()) return 0;
+    for (const CQvMusic* track : tracks)
+        if (!track || !track->GetInfo()) return 0;
     CQvMediaStore& store = m_library.Store();
-    bool purged = false;
+    std::vector<char> purged(tracks.size(), 0);
     int taken = 0;
-    for (int i = 0; i < store.TopNodeCount(); ++i) taken += Offer(store.GetTopNode(i), track, type, purged);
+    for (int i = 0; i < store.TopNodeCount(); ++i) taken += Offer(store.GetTopNode(i), tracks, type, purged);
     return taken;
 }
 

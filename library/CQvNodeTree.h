@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 class IQvNode;
 struct ListInfo;
@@ -34,6 +35,9 @@ public:
     // subtrees; a track with flag 2 is taken out of every list instead. The number of lists that
     // took it.
     int OfferToLists(CQvMusic* track, int type) override;
+    // The same for many tracks, list by list (each list's rows written together). Nothing is
+    // offered when any track is null.
+    int OfferManyToLists(const std::vector<CQvMusic*>& tracks, int type) override;
 
     // A user playlist under the first top-level node of Type 0, before its last child. Null when
     // the name is empty or taken, or there is no such group.
@@ -57,7 +61,7 @@ private:
     class Loader;
     CSqliteDb* Tree();
     void DeleteStoredRows(IQvNode* node);
-    int Offer(IQvNode* node, CQvMusic* track, int type, bool& purged);
+    int Offer(IQvNode* node, const std::vector<CQvMusic*>& tracks, int type, std::vector<char>& purged);
     void Save(IQvNode* node);
 
     CMediaLibrary& m_library;

@@ -159,13 +159,16 @@ int ImportInBatches(CMediaLibrary& library, const QStringList& paths, bool quiet
     options.owner = owner;
     options.userAddition = downloaded;
     options.quiet = quiet;
+    // Stored one by one, offered to the lists by the batch.
+    TrackBuildOptions storeOptions = options;
+    storeOptions.quiet = true;
 
     const int total = int(paths.size());
     int handled = 0;
     bool stopped = false;
     while (handled < total && !stopped) {
         // Today is read once a batch, not once a file.
-        if (downloaded) options.addDay = TodayDayNumber();
+        if (downloaded) options.addDay = storeOptions.addDay = TodayDayNumber();
         std::vector<TrackRef> batch; // null where a path gave nothing
         QElapsedTimer reading;
         reading.start();
@@ -201,14 +204,19 @@ int ImportInBatches(CMediaLibrary& library, const QStringList& paths, bool quiet
             CSqliteDb* tree = library.Conf().TreeDb();
             std::optional<SqliteTransaction> treeTx;
             if (!quiet && tree && tree->IsOpen()) treeTx.emplace(*tree);
-            // The batch's new tracks go in front of the library together, once it is stored.
+            // The batch's new tracks go in front of the library together, once it is stored, and
+            // are offered to the lists together, each list's rows written at once.
             CQvMediaStore& store = library.Store();
             store.BeginLoad(0);
+            std::vector<CQvMusic*> fresh;
             for (TrackRef& track : batch) {
                 if (!track) continue;
-                TrackRef kept = StoreBuiltTrack(library, std::move(track), options);
+                CQvMusic* built = track.get();
+                TrackRef kept = StoreBuiltTrack(library, std::move(track), storeOptions);
+                if (kept && kept.get() == built) fresh.push_back(built);
                 stored.emplace_back(std::move(kept), store.LibraryCount());
             }
+            if (!quiet && !fresh.empty()) library.OfferToLists(fresh, -1);
             store.EndLoad();
             if (tx && tx->Commit() != kSqliteOk)
                 WriteDebugLogA("ImportFiles: %d library rows not written", int(stored.size()));

@@ -40,12 +40,29 @@ QString FromTagString(const TagLib::String& whole)
     // Converting megabytes only to cut them would cost the time the cut is there to save; twice
     // the bound leaves room for the blanks trimmed below.
     const TagLib::String s = whole.size() > 2 * kMaxTrackText ? whole.substr(0, 2 * kMaxTrackText) : whole;
+    // The library keeps UTF-16 units in wide characters: they are copied across as they are,
+    // without a converted copy in between.
+    const wchar_t* units = s.toCWString();
+    const qsizetype n = static_cast<qsizetype>(s.size());
+    bool ascii = true;
+    bool latin1 = true;
+    for (qsizetype i = 0; i < n && latin1; ++i) {
+        ascii = ascii && units[i] < 0x80;
+        latin1 = units[i] < 0x100;
+    }
     QString out;
-    if (s.isAscii()) {
-        out = QString::fromLatin1(s.to8Bit(false).c_str());
-    } else if (!s.isLatin1()) {
-        const TagLib::ByteVector utf16 = s.data(TagLib::String::UTF16LE);
-        out = QString::fromUtf16(reinterpret_cast<const char16_t*>(utf16.data()), utf16.size() / 2);
+    if (ascii || !latin1) {
+        // ASCII text ends at its first NUL, as it always was read.
+        qsizetype length = n;
+        if (ascii)
+            for (qsizetype i = 0; i < n; ++i)
+                if (units[i] == 0) {
+                    length = i;
+                    break;
+                }
+        out.resize(length);
+        char16_t* d = reinterpret_cast<char16_t*>(out.data());
+        for (qsizetype i = 0; i < length; ++i) d[i] = static_cast<char16_t>(units[i]);
     } else {
         const std::string bytes = s.to8Bit(false);
         out = DecodeEightBitTagText(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
@@ -195,6 +212,7 @@ std::unique_ptr<TagLib::FileStream> OpenStream(const QByteArray& name, bool writ
 {
     int fd = -1;
     if (writable) fd = ::open(name.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    const bool readOnly = fd < 0;
     if (fd < 0) fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return nullptr;
     struct stat st {};
@@ -202,7 +220,6 @@ std::unique_ptr<TagLib::FileStream> OpenStream(const QByteArray& name, bool writ
         ::close(fd);
         return nullptr;
     }
-    const bool readOnly = (::fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDONLY;
     auto stream = std::make_unique<TagLib::FileStream>(fd, readOnly);
     if (!stream->isOpen()) {
         ::close(fd); // the stream took it only when it opened
@@ -259,7 +276,7 @@ bool CAudioTag::Open(const QString& path, Access access)
         return false;
     }
     if (m_pFactory->PackedFrames() == 0) {
-        if (mpeg) m_pId3v2 = Id3v2Of<TagLib::MPEG::File>(m_pFile.get());
+        if (mpeg) TakeId3v2();
         return true;
     }
     TagLib::ID3v2::Tag* tag = mpeg ? Id3v2Of<TagLib::MPEG::File>(m_pFile.get()) : Id3v2Of<TagLib::FLAC::File>(m_pFile.get());
@@ -277,13 +294,21 @@ bool CAudioTag::Open(const QString& path, Access access)
     m_pFile = std::move(whole);
     m_pStream = std::move(stream);
     m_pFactory.reset();
-    if (mpeg) m_pId3v2 = Id3v2Of<TagLib::MPEG::File>(m_pFile.get());
+    if (mpeg) TakeId3v2();
     return true;
+}
+
+void CAudioTag::TakeId3v2()
+{
+    m_pId3v2 = Id3v2Of<TagLib::MPEG::File>(m_pFile.get());
+    const TagLib::MPEG::File* mpeg = AsMpeg(m_pFile.get());
+    m_bOnlyId3v2 = m_pId3v2 && mpeg && !mpeg->hasAPETag() && !mpeg->hasID3v1Tag();
 }
 
 void CAudioTag::Close()
 {
     m_pId3v2 = nullptr;
+    m_bOnlyId3v2 = false;
     m_pFile.reset();
     m_pStream.reset();
     m_pFactory.reset();
@@ -297,7 +322,8 @@ TagLib::String CAudioTag::Text(const TagLib::ByteVector& id, TagLib::String (Tag
     // time; an import reads four of them from every file.
     if (m_pId3v2) {
         TagLib::String text = Id3Text(m_pId3v2, id);
-        if (!text.isEmpty()) return text;
+        // Without other tags the file's tags say no more than its ID3v2 tag did.
+        if (!text.isEmpty() || m_bOnlyId3v2) return text;
     }
     TagLib::Tag* all = m_pFile->tag();
     return all ? (all->*get)() : TagLib::String();
@@ -309,7 +335,7 @@ int CAudioTag::Number(const TagLib::ByteVector& id, unsigned (TagLib::Tag::*get)
     if (m_pId3v2) {
         const TagLib::String text = Id3Text(m_pId3v2, id);
         const int n = (year ? text.substr(0, 4) : text).toInt();
-        if (n > 0) return n;
+        if (n > 0 || m_bOnlyId3v2) return n;
     }
     TagLib::Tag* all = m_pFile->tag();
     return all ? static_cast<int>((all->*get)()) : 0;
@@ -521,7 +547,7 @@ int ReadAudioTags(const QString& path, AudioTagFields& f)
         if (f.title.isEmpty()) f.title = tag.GetTitle();
         if (f.album.isEmpty()) f.album = tag.GetAlbum();
         if (f.genre.isEmpty()) f.genre = tag.GetContentType();
-        if (f.year.isEmpty()) f.year = QString::asprintf("%d", tag.GetReleasetime());
+        if (f.year.isEmpty()) f.year = QString::number(tag.GetReleasetime());
         f.trackNum = tag.GetTrack();
         if (f.genre.isEmpty()) f.genre = QStringLiteral("UnKnown");
         f.sampleRate = tag.GetFrequency();

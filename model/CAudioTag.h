@@ -75,6 +75,7 @@ private:
     // what the library's tag of all the file's tags gives.
     TagLib::String Text(const TagLib::ByteVector& id, TagLib::String (TagLib::Tag::*get)() const) const;
     int Number(const TagLib::ByteVector& id, unsigned (TagLib::Tag::*get)() const, bool year) const;
+    void TakeId3v2();
 
     // The factory and the stream outlive the file that parses with them.
     std::unique_ptr<BoundedFrameFactory> m_pFactory;
@@ -82,6 +83,8 @@ private:
     std::unique_ptr<TagLib::FileRef> m_pFile;
     // An MPEG file's ID3v2 tag, which comes first among its tags; null for other files.
     TagLib::ID3v2::Tag* m_pId3v2 = nullptr;
+    // An MPEG file with neither APE nor ID3v1 tag: what its ID3v2 tag lacks, no tag has.
+    bool m_bOnlyId3v2 = false;
     bool m_bTagsSkipped = false;
 };
 

@@ -243,12 +243,19 @@ CSqliteDb* CMediaLibrary::Tree()
     return IsOpen(db) ? db : nullptr;
 }
 
-int CMediaLibrary::Insert(CSqliteDb* db, const char* sql, CQvMusic* track)
+int CMediaLibrary::Insert(CSqliteDb* db, bool temp, CQvMusic* track)
 {
     if (!IsOpen(db) || !track || !track->GetInfo()) return -1;
+    const TrackInfo& info = *track->GetInfo();
     CTrackRowValues values;
-    SqliteCachedStatement stmt = db->Cached(sql);
-    if (!stmt || values.BindInsert(*stmt, *track->GetInfo(), track->GetState()) != kSqliteOk) return -1;
+    // A track as its file gave it binds only what the file filled.
+    const bool fromFile = FitsFileTrackInsert(info);
+    SqliteCachedStatement stmt =
+        db->Cached(fromFile ? FileTrackInsertStatement(temp) : temp ? kInsertTempMusic : kInsertAllMusic);
+    if (!stmt) return -1;
+    const unsigned state = track->GetState();
+    if ((fromFile ? values.BindFileInsert(*stmt, info, state) : values.BindInsert(*stmt, info, state)) != kSqliteOk)
+        return -1;
     const int rc = stmt->Step();
     if (rc == kSqliteDone) return 0;
     if ((rc & 0xff) != kSqliteConstraint) WriteFailed(rc, "a track row");
@@ -349,7 +356,7 @@ int CMediaLibrary::AddTrack(CQvMusic* track)
 {
     std::lock_guard lock(m_mutex);
     const int added = m_store.Add(track);
-    if (added == 1 && IsOpen(m_conf.LibraryDb())) Insert(m_conf.LibraryDb(), kInsertAllMusic, track);
+    if (added == 1 && IsOpen(m_conf.LibraryDb())) Insert(m_conf.LibraryDb(), false, track);
     return added;
 }
 
@@ -401,7 +408,7 @@ int CMediaLibrary::SaveAllTracks()
 int CMediaLibrary::InsertTempTrack(CQvMusic* track)
 {
     std::lock_guard lock(m_mutex);
-    return Insert(m_conf.TempDb(), kInsertTempMusic, track);
+    return Insert(m_conf.TempDb(), true, track);
 }
 
 int CMediaLibrary::UpdateTrack(CQvMusic* track)
@@ -485,15 +492,46 @@ int CMediaLibrary::OfferToLists(CQvMusic* track, int type)
     return m_pHooks->OfferToLists(track, type);
 }
 
-int CMediaLibrary::AddTrackToList(IQvNode* node, CQvMusic* track)
+int CMediaLibrary::OfferToLists(const std::vector<CQvMusic*>& tracks, int type)
 {
     std::lock_guard lock(m_mutex);
-    if (!node || !track || !track->GetInfo()) return -1;
+    if (!m_pHooks) return 0;
+    for (CQvMusic* track : tracks)
+        if (!track) return 0;
+    return m_pHooks->OfferManyToLists(tracks, type);
+}
+
+int CMediaLibrary::AddTrackToList(IQvNode* node, CQvMusic* track) { return AddTracksToList(node, {track}); }
+
+int CMediaLibrary::AddTracksToList(IQvNode* node, const std::vector<CQvMusic*>& tracks)
+{
+    std::lock_guard lock(m_mutex);
+    if (!node || tracks.empty()) return -1;
+    for (const CQvMusic* track : tracks)
+        if (!track || !track->GetInfo()) return -1;
     CSqliteDb* db = Tree();
     if (!db) return -1;
-    const int rc = db->RunCached(kInsertTreeList, ListKey(node), track->GetInfo()->Gid);
-    if (rc != kSqliteOk) WriteFailed(rc, "a list's member");
-    return rc == kSqliteOk ? 0 : -1;
+    SqliteCachedStatement stmt = db->Cached(kInsertTreeList);
+    const QString key = ListKey(node);
+    int result = 0;
+    // The list's key is bound once: a bound value stays from one row to the next.
+    bool keyBound = false;
+    for (const CQvMusic* track : tracks) {
+        int rc = kSqliteError;
+        if (stmt && stmt->ParameterCount() == 2) {
+            stmt->Rewind();
+            rc = keyBound ? kSqliteOk : BindValue(stmt->get(), 1, key);
+            keyBound = rc == kSqliteOk;
+            if (rc == kSqliteOk) rc = BindValue(stmt->get(), 2, track->GetInfo()->Gid);
+            if (rc == kSqliteOk) rc = stmt->Step();
+            if (rc == kSqliteDone || rc == kSqliteRow) rc = kSqliteOk;
+        }
+        if (rc != kSqliteOk) {
+            WriteFailed(rc, "a list's member");
+            result = -1;
+        }
+    }
+    return result;
 }
 
 int CMediaLibrary::RemoveTrackFromList(IQvNode* node, CQvMusic* track)

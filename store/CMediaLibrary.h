@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <mutex>
+#include <vector>
 
 class CQvConf;
 class CQvMediaStore;
@@ -17,6 +18,14 @@ public:
     // Offers a track to the lists (type -1 all, -2 all without stored rows, else lists of that
     // type); returns what the tree reports.
     virtual int OfferToLists(CQvMusic* track, int type) = 0;
+    // Offers each of `tracks` in turn (what OfferToLists reports, added up); a tree may offer
+    // them list by list, as long as each list gets them in this order.
+    virtual int OfferManyToLists(const std::vector<CQvMusic*>& tracks, int type)
+    {
+        int taken = 0;
+        for (CQvMusic* track : tracks) taken += OfferToLists(track, type);
+        return taken;
+    }
     virtual int LoadTree() = 0;
     virtual int SaveTree() = 0;
 
@@ -70,7 +79,11 @@ public:
     int RecordPlay(CQvMusic* track);
 
     int OfferToLists(CQvMusic* track, int type);
+    // The tracks an import stored together, offered as OfferToLists offers each (none null).
+    int OfferToLists(const std::vector<CQvMusic*>& tracks, int type);
     int AddTrackToList(IQvNode* node, CQvMusic* track);
+    // A row for each track, in order: 0, or -1 when any was not written.
+    int AddTracksToList(IQvNode* node, const std::vector<CQvMusic*>& tracks);
     int RemoveTrackFromList(IQvNode* node, CQvMusic* track);
     int RemoveTrackFromAllLists(CQvMusic* track);
     // Brings the list's stored rows to its current members (without flag 2): rows are added and
@@ -97,7 +110,7 @@ public:
 private:
     CSqliteDb* Statistics();
     CSqliteDb* Tree();
-    int Insert(CSqliteDb* db, const char* sql, CQvMusic* track);
+    int Insert(CSqliteDb* db, bool temp, CQvMusic* track);
     // A write that failed: logged and told to the handler. `rc` is the SQLite result code.
     void WriteFailed(int rc, const char* what);
     // The list's rows brought to its members, in one transaction; the SQLite result code.

@@ -7,15 +7,20 @@
 
 #include <sqlite3.h>
 
+#include <string>
+#include <vector>
+
 // The same statement for both tables, only the table name differs.
-#define ORDEL_TRACK_INSERT(table)                                                                 \
+#define ORDEL_TRACK_INSERT_INTO(table)                                                            \
     "INSERT INTO " table " (Gid, AddTime, "                                                       \
     "ArtistSex,Frequency,TotleTime,BitRate,TrackNum,PlayCount,State,Lrc,Pic,Default1,Default2,"   \
     "Default3,Default4,Default5,Default6,Default7,Default8,Default9,Default10,AlbumID,Song,"      \
     "Artist,Sysid,CmsID,LSrc,NSrc,Album,Genre,ReleaseTime,DownloadID,Stereo,ArtistSpell,"         \
     "ArtistZone,AlbumType,AlbumSpell,SongZone,SongType,SongSort,SongNation,SongSpell,SongShort,"  \
     "AlbumShort,ArtistShort,TagInfo,Topic,PicFile,LrcFile) VALUES (?, "                            \
-    "datetime('now','localtime'), ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,  ?, ?, " \
+    "datetime('now','localtime'), "
+#define ORDEL_TRACK_INSERT(table)                                                                 \
+    ORDEL_TRACK_INSERT_INTO(table) "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,  ?, ?, " \
     "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
 
 const char* const kInsertAllMusic = ORDEL_TRACK_INSERT("AllMusic");
@@ -148,6 +153,98 @@ int CTrackRowValues::BindUpdate(SqliteStatement& stmt, const TrackInfo& info, un
     if (stmt.ParameterCount() != kColumnCount - 1) return BindCountMismatch(stmt, kColumnCount - 1);
     const int rc = BindColumns(stmt, 1, info, state);
     return rc == kSqliteOk ? BindText(stmt, kColumnCount - 1, 0, info.Gid, false) : rc;
+}
+
+namespace {
+
+// The columns a music file's tags fill, the rest of an imported track's row being a new record's
+// values; the file statements write those as literals.
+bool FilledFromFile(int TrackInfo::* field)
+{
+    return !field || field == &TrackInfo::Frequency || field == &TrackInfo::TotleTime ||
+           field == &TrackInfo::BitRate || field == &TrackInfo::TrackNum || field == &TrackInfo::AddDay;
+}
+
+bool FilledFromFile(QString TrackInfo::* field)
+{
+    return field == &TrackInfo::Song || field == &TrackInfo::Artist || field == &TrackInfo::LSrc ||
+           field == &TrackInfo::Album || field == &TrackInfo::Genre || field == &TrackInfo::Stereo;
+}
+
+struct FileTrackInsert {
+    std::string allMusic;
+    std::string tempMusic;
+    std::vector<size_t> boundInts, boundTexts;   // indexes into kIntFields and kTextFields
+    std::vector<size_t> literalInts, literalTexts;
+    int freshInts[std::size(kIntFields)] {};
+    int parameters = 0;
+};
+
+const FileTrackInsert& FileInsert()
+{
+    static const FileTrackInsert made = [] {
+        FileTrackInsert f;
+        const TrackInfo fresh;
+        std::string values;
+        for (size_t i = 0; i < std::size(kIntFields); ++i) {
+            int TrackInfo::* field = kIntFields[i];
+            if (FilledFromFile(field)) {
+                f.boundInts.push_back(i);
+                values += "?, ";
+            } else {
+                f.literalInts.push_back(i);
+                f.freshInts[i] = fresh.*field;
+                values += std::to_string(fresh.*field) + ", ";
+            }
+        }
+        for (size_t i = 0; i < std::size(kTextFields); ++i) {
+            (FilledFromFile(kTextFields[i].field) ? f.boundTexts : f.literalTexts).push_back(i);
+            values += FilledFromFile(kTextFields[i].field) ? "?" : "''";
+            values += i + 1 < std::size(kTextFields) ? ", " : ")";
+        }
+        f.allMusic = ORDEL_TRACK_INSERT_INTO("AllMusic") + values;
+        f.tempMusic = ORDEL_TRACK_INSERT_INTO("TempMusic") + values;
+        f.parameters = int(1 + f.boundInts.size() + f.boundTexts.size());
+        return f;
+    }();
+    return made;
+}
+
+} // namespace
+
+const char* FileTrackInsertStatement(bool temp)
+{
+    return temp ? FileInsert().tempMusic.c_str() : FileInsert().allMusic.c_str();
+}
+
+bool FitsFileTrackInsert(const TrackInfo& info)
+{
+    const FileTrackInsert& f = FileInsert();
+    for (size_t i : f.literalInts)
+        if (info.*kIntFields[i] != f.freshInts[i]) return false;
+    for (size_t i : f.literalTexts)
+        if (!(info.*kTextFields[i].field).isEmpty()) return false;
+    return true;
+}
+
+int CTrackRowValues::BindFileInsert(SqliteStatement& stmt, const TrackInfo& info, unsigned state)
+{
+    const FileTrackInsert& f = FileInsert();
+    if (stmt.ParameterCount() != f.parameters) return BindCountMismatch(stmt, f.parameters);
+    int rc = BindText(stmt, 1, 0, info.Gid, false);
+    int index = 2;
+    for (size_t i : f.boundInts) {
+        if (rc != kSqliteOk) return rc;
+        int TrackInfo::* field = kIntFields[i];
+        rc = sqlite3_bind_int(stmt.get(), index++, field ? info.*field : static_cast<int>(state));
+    }
+    for (size_t i : f.boundTexts) {
+        if (rc != kSqliteOk) return rc;
+        const TextField& t = kTextFields[i];
+        // The slot of the column in the full statement's order, as BindColumns keeps them.
+        rc = BindText(stmt, index++, int(i) + 1, info.*t.field, t.escaped);
+    }
+    return rc;
 }
 
 QString EscapeApostrophes(const QString& text)

@@ -107,6 +107,41 @@ TEST_F(Tag, ReadsTitlesInEveryEncodingIntoTheRecord)
     EXPECT_EQ(Read(latin).title, QStringLiteral("Café Noir"));
 }
 
+TEST_F(Tag, WhatTheId3v2TagLacksComesFromTheFilesOtherTags)
+{
+    // Texts and numbers the ID3v2 tag has win; the rest come from the APE tag, then ID3v1.
+    Tags three;
+    three.id3v2 = TagFields {.title = QStringLiteral("v2 title"), .track = 4};
+    three.ape = TagFields {.artist = QStringLiteral("ape artist"), .year = 2003};
+    three.id3v1 = TagFields {.artist = QStringLiteral("v1 artist"), .album = QStringLiteral("v1 album"), .year = 1999,
+                             .track = 9};
+    AudioTagFields f = Read(Mp3(QStringLiteral("three.mp3"), three));
+    EXPECT_EQ(f.title, QStringLiteral("v2 title"));
+    EXPECT_EQ(f.artist, QStringLiteral("ape artist"));
+    EXPECT_EQ(f.album, QStringLiteral("v1 album"));
+    EXPECT_EQ(f.year, QStringLiteral("2003"));
+    EXPECT_EQ(f.trackNum, 4);
+
+    Tags v1;
+    v1.id3v2 = TagFields {.title = QStringLiteral("歌")};
+    v1.id3v1 = TagFields {.album = QStringLiteral("v1 album"), .year = 1999, .track = 9};
+    f = Read(Mp3(QStringLiteral("v1.mp3"), v1));
+    EXPECT_EQ(f.title, QStringLiteral("歌"));
+    EXPECT_EQ(f.album, QStringLiteral("v1 album"));
+    EXPECT_EQ(f.year, QStringLiteral("1999"));
+    EXPECT_EQ(f.trackNum, 9);
+
+    // An ID3v2 tag alone: what it lacks stays empty.
+    Tags alone;
+    alone.id3v2 = TagFields {.artist = QStringLiteral("Ärzte"), .year = 1988};
+    f = Read(Mp3(QStringLiteral("alone.mp3"), alone));
+    EXPECT_TRUE(f.title.isEmpty());
+    EXPECT_TRUE(f.album.isEmpty());
+    EXPECT_EQ(f.artist, QStringLiteral("Ärzte"));
+    EXPECT_EQ(f.year, QStringLiteral("1988"));
+    EXPECT_EQ(f.trackNum, 0);
+}
+
 namespace {
 
 // Western names as taggers write them into eight-bit frames (Latin-1, with the Windows-1252

@@ -3,6 +3,7 @@
 #include "store/CQvMediaStore.h"
 #include "store/CSqliteDb.h"
 #include "store/Schema.h"
+#include "store/TrackRow.h"
 
 #include "tests/common/TestUtil.h"
 #include "tests/store/FakeNode.h"
@@ -15,6 +16,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+
+#include <functional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -627,6 +630,97 @@ TEST(MediaStore, DownloadDaySurvivesARestart)
     s.lib->LoadTracks();
     EXPECT_EQ(s.store->FindTrack(t->GetInfo()->Gid, 0)->GetInfo()->AddDay, TodayDayNumber());
     EXPECT_EQ(s.store->FindTrack(scanned->GetInfo()->Gid, 0)->GetInfo()->AddDay, 0);
+}
+
+namespace {
+
+// Every column of a row but AddTime, each as SQLite quotes it (so its kind shows: 0, '' or NULL).
+QByteArray WholeRow(CSqliteDb& db, const char* table, const QString& gid)
+{
+    SqliteStatement columns;
+    db.Prepare((QByteArray("PRAGMA table_info(") + table + ")").constData(), columns);
+    QByteArray select = "SELECT ''";
+    while (columns.Step() == kSqliteRow)
+        if (const QByteArray name = columns.ColumnBytes(1); name != "AddTime") select += "||'|'||quote(" + name + ")";
+    SqliteStatement row;
+    db.Prepare((select + " FROM " + table + " WHERE Gid=?").constData(), row);
+    Bind(row, gid);
+    return row.Step() == kSqliteRow ? row.ColumnBytes(0) : QByteArray("<none>");
+}
+
+} // namespace
+
+TEST(MediaStore, ATrackAsItsFileGaveItIsStoredAsTheWholeRowWouldBe)
+{
+    Session s;
+    s.conf->OpenAllMissing();
+    TrackRef t = MakeTrack(s.File(QStringLiteral("it's/歌 it's.mp3")), QStringLiteral("Don't 歌"));
+    TrackInfo& i = *t->GetInfo();
+    i.Artist = QStringLiteral("Guns N' Roses");
+    i.Album = QStringLiteral("专辑 'A'");
+    i.Genre = QStringLiteral("UnKnown");
+    i.Stereo = QStringLiteral("立体声");
+    i.Frequency = 44100;
+    i.TotleTime = 33;
+    i.BitRate = 128;
+    i.TrackNum = 7;
+    i.AddDay = TodayDayNumber();
+    ASSERT_TRUE(FitsFileTrackInsert(i));
+    ASSERT_EQ(s.lib->AddTrack(t.get()), 1);
+    const QByteArray fromFile = WholeRow(s.Library(), "AllMusic", i.Gid);
+    EXPECT_TRUE(fromFile.contains("|-1|44100|33|128|7|0|1|0|")) << fromFile.constData();
+    EXPECT_FALSE(fromFile.contains("NULL")) << fromFile.constData();
+
+    // The same track through the statement that binds all 48 values: the same row.
+    ASSERT_EQ(s.Library().Exec("DELETE FROM AllMusic"), 0);
+    ASSERT_EQ(s.lib->SaveAllTracks(), 0);
+    EXPECT_EQ(WholeRow(s.Library(), "AllMusic", i.Gid), fromFile);
+    // The temporary table's row too.
+    ASSERT_EQ(s.lib->InsertTempTrack(t.get()), 0);
+    EXPECT_EQ(WholeRow(*s.conf->TempDb(), "TempMusic", i.Gid), fromFile);
+
+    // Any other column filled takes the whole statement, and is stored.
+    const std::vector<std::function<void(TrackInfo&)>> others = {
+        [](TrackInfo& o) { o.ArtistSex = 0; },  [](TrackInfo& o) { o.PlayCount = 2; },
+        [](TrackInfo& o) { o.Default3 = 5; },   [](TrackInfo& o) { o.Pic = 1; },
+        [](TrackInfo& o) { o.Sysid = QStringLiteral("s1"); },
+        [](TrackInfo& o) { o.NSrc = QStringLiteral("http://127.0.0.1/x.mp3"); },
+        [](TrackInfo& o) { o.ReleaseTime = QStringLiteral("1999"); },
+        [](TrackInfo& o) { o.LrcFile = QStringLiteral("deletelrc"); },
+    };
+    std::vector<TrackRef> more;
+    for (size_t k = 0; k < others.size(); ++k) {
+        TrackRef o = MakeTrack(s.File(QStringLiteral("other%1.mp3").arg(k)));
+        others[k](*o->GetInfo());
+        EXPECT_FALSE(FitsFileTrackInsert(*o->GetInfo())) << k;
+        ASSERT_EQ(s.lib->AddTrack(o.get()), 1);
+        more.push_back(o);
+    }
+    EXPECT_EQ(Column(s.Library(), "AllMusic", "Default3", more[2]->GetInfo()->Gid), QByteArray("5"));
+    EXPECT_EQ(Column(s.Library(), "AllMusic", "LrcFile", more[7]->GetInfo()->Gid), QByteArray("deletelrc"));
+
+    // Read back after a restart, every field as it was.
+    s.Reopen();
+    ASSERT_EQ(s.lib->LoadTracks(), int(1 + more.size()));
+    const CQvMusic* back = s.store->FindTrack(i.Gid, 0);
+    ASSERT_NE(back, nullptr);
+    const TrackInfo& b = *back->GetInfo();
+    EXPECT_EQ(b.Song, i.Song);
+    EXPECT_EQ(b.Artist, i.Artist);
+    EXPECT_EQ(b.Album, i.Album);
+    EXPECT_EQ(b.Genre, i.Genre);
+    EXPECT_EQ(b.Stereo, i.Stereo);
+    EXPECT_EQ(b.LSrc, i.LSrc);
+    EXPECT_EQ(b.Frequency, 44100);
+    EXPECT_EQ(b.TotleTime, 33);
+    EXPECT_EQ(b.BitRate, 128);
+    EXPECT_EQ(b.TrackNum, 7);
+    EXPECT_EQ(b.AddDay, i.AddDay);
+    EXPECT_EQ(b.ArtistSex, -1);
+    EXPECT_EQ(back->GetState(), t->GetState());
+    EXPECT_TRUE(b.Sysid.isEmpty() && b.NSrc.isEmpty() && b.PicFile.isEmpty() && b.LrcFile.isEmpty());
+    EXPECT_EQ(s.store->FindTrack(more[0]->GetInfo()->Gid, 0)->GetInfo()->ArtistSex, 0);
+    EXPECT_EQ(s.store->FindTrack(more[4]->GetInfo()->Gid, 0)->GetInfo()->Sysid, QStringLiteral("s1"));
 }
 
 TEST(MediaStore, TracksLoadedWithTheSameArtistKeepTheirOwnFields)

@@ -9,6 +9,10 @@
 #include "base/CodePage.h"
 #include "tests/library/LibraryTestUtil.h"
 
+#include <map>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 using librarytest::Session;
@@ -368,6 +372,58 @@ TEST(NodeTree, OffersReachTheSmartListsAndRemovedTracksLeaveEveryList)
     s.tree->OfferToLists(back, -1);
     for (const char* name : {"最近播放", "我的收藏夹", "mine", "本地音乐"}) EXPECT_EQ(s.store->FindNode(name)->TrackCount(), 0) << name;
     EXPECT_EQ(Count(s.conf->TreeDb(), "SELECT count(*) FROM TreeList WHERE Gid=?", back->GetInfo()->Gid), 0);
+}
+
+TEST(NodeTree, ABatchOfferedListByListEndsAsOffersOneByOne)
+{
+    // The same tracks offered one by one in one home and as one batch in another: the same
+    // members in the same order, and the same stored rows after a restart.
+    auto run = [](bool batch) {
+        Session s;
+        EXPECT_EQ(s.Load(), 0);
+        IQvNode* mine = s.tree->CreateList("mine");
+        CQvMusic* gone = s.AddFileTrack("gone.mp3", [](TrackInfo& i) { i.Default1 = 1; });
+        s.tree->OfferToLists(gone, -1);
+        mine->OfferTrack(gone, 0);
+        s.lib->AddTrackToList(mine, gone);
+        EXPECT_EQ(TreeListRows(s, "我的收藏夹+我的音乐"), 1);
+        s.lib->RemoveTrack(gone);
+        std::vector<CQvMusic*> tracks;
+        for (int i = 0; i < 6; ++i) {
+            tracks.push_back(s.AddFileTrack(QStringLiteral("t%1.mp3").arg(i), [i](TrackInfo& info) {
+                info.AddDay = i % 2 ? TodayDayNumber() : 0;
+                info.Default1 = i % 3 == 0;
+            }));
+            if (i == 2) tracks.push_back(gone);
+        }
+        int taken = 0;
+        if (batch) taken = s.tree->OfferManyToLists(tracks, -1);
+        else
+            for (CQvMusic* t : tracks) taken += s.tree->OfferToLists(t, -1);
+        std::map<std::string, std::vector<QString>> members;
+        // By file name: the two homes' paths, and so their Gids, differ.
+        for (const char* name : {"最近添加", "我的收藏夹", "mine"}) {
+            std::vector<QString>& names = members[name];
+            for (CQvMusic* t : s.store->FindNode(name)->Tracks()) names.push_back(t->GetInfo()->Song);
+        }
+        members["taken"].push_back(QString::number(taken));
+        members["rows"].push_back(QString::number(TreeListRows(s, "最近添加+我的音乐")));
+        members["rows"].push_back(QString::number(TreeListRows(s, "我的收藏夹+我的音乐")));
+        members["rows"].push_back(QString::number(
+            Count(s.conf->TreeDb(), "SELECT count(*) FROM TreeList WHERE Gid=?", gone->GetInfo()->Gid)));
+        s.Reopen();
+        EXPECT_EQ(s.Load(), 0);
+        for (const char* name : {"最近添加", "我的收藏夹"})
+            members[std::string("after ") + name].push_back(QString::number(s.store->FindNode(name)->TrackCount()));
+        return members;
+    };
+    const auto single = run(false);
+    const auto batch = run(true);
+    EXPECT_EQ(batch, single);
+    EXPECT_EQ(single.at("最近添加").size(), 3u);
+    EXPECT_EQ(single.at("我的收藏夹").size(), 2u);
+    EXPECT_EQ(single.at("mine").size(), 0u);
+    EXPECT_EQ(single.at("rows"), (std::vector<QString> {"3", "2", "0"}));
 }
 
 TEST(NodeTree, TreesWrittenWithoutParentNamesStillLoad)

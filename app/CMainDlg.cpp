@@ -87,6 +87,7 @@
 
 #include <malloc.h>
 
+#include <algorithm>
 #include <mutex>
 
 using namespace ctl;
@@ -96,6 +97,7 @@ namespace {
 // Private messages of the controller.
 constexpr unsigned WM_START_SCAN = WM_USER_BASE + 1200;     // the library is loaded and not empty
 constexpr unsigned WM_DECLINED_UPDATE = WM_USER_BASE + 1201; // end after a declined mandatory update
+constexpr unsigned WM_LIBRARY_CHECKED = WM_USER_BASE + 1202; // the tracks' files looked for; lParam: tracks gone
 
 constexpr int kTrimPeriodMs = 10000;
 constexpr int kOnlinePeriodMs = 1000;
@@ -321,8 +323,9 @@ void CMainDlg::StartLibraryLoad()
     const bool treeStored = QFileInfo::exists(m_conf.DataDir() + QStringLiteral("Tree2.db"));
     const QString treeXml = m_conf.DataDir() + QStringLiteral("tree.xml");
     StartWorker([library, tree, window, controller, treeStored, treeXml] {
-        // Tracks first, so that the tree's lists find their members.
-        library->LoadTracks();
+        // Tracks first, so that the tree's lists find their members. Their files are looked for
+        // once the window shows the list.
+        library->LoadTracks(false);
         if (IsExiting()) return;
         library->LoadStatistics();
         if (IsExiting()) return;
@@ -364,6 +367,46 @@ void CMainDlg::OnLibraryLoaded(int)
     // only at the next tick of timer 3.
     malloc_trim(0);
     emit LibraryReady();
+    CheckLibraryFiles();
+}
+
+void CMainDlg::CheckLibraryFiles()
+{
+    // Reading the folders of a large library took a fifth of the start; the list is shown
+    // first, and a track whose file is gone leaves it (and its row goes) a moment later.
+    CMediaLibrary* library = &Library();
+    const CMsgTarget controller = Target();
+    StartWorker([library, controller] {
+        if (IsExiting()) return;
+        const int gone = library->CheckTrackFiles();
+        if (!IsExiting()) controller.PostMessage(WM_LIBRARY_CHECKED, 0, gone);
+    });
+}
+
+void CMainDlg::OnLibraryChecked(int gone)
+{
+    m_bLibraryChecked = true;
+    if (gone > 0 && m_pMainWnd) {
+        // Rows went from the lists: the selection and what plays keep their tracks.
+        CQvMusic* selected = nullptr;
+        {
+            std::lock_guard lock(Library().Mutex());
+            if (IQvNode* node = DisplayedNode()) selected = node->GetTrack(m_pMainWnd->SelectedRow());
+        }
+        ListReordered();
+        RefreshList();
+        int row = -1;
+        {
+            std::lock_guard lock(Library().Mutex());
+            if (IQvNode* node = DisplayedNode(); node && selected) {
+                const MemberList& tracks = node->Tracks();
+                const auto it = std::find(tracks.begin(), tracks.end(), selected);
+                if (it != tracks.end()) row = int(it - tracks.begin());
+            }
+        }
+        if (selected) m_pMainWnd->SelectRow(row);
+    }
+    emit LibraryChecked();
 }
 
 void CMainDlg::RememberLastTrack()
@@ -1224,6 +1267,9 @@ qintptr CMainDlg::OnMessage(unsigned msg, quintptr wParam, qintptr lParam)
         return 0;
     case WM_START_SCAN:
         StartStartupScan();
+        return 0;
+    case WM_LIBRARY_CHECKED:
+        OnLibraryChecked(int(lParam));
         return 0;
     case WM_SHOW_WINDOW:
         if (m_conf.Settings().dlgstate == 1 && m_pViewWnd->isVisible()) {

@@ -106,6 +106,8 @@ public:
     CCloudGroups& CloudGroups() const { return *m_pCloud; }
     const QString& RunId() const { return m_strRunId; }
     bool LibraryLoaded() const { return m_bLibraryLoaded; }
+    // The tracks' files have been looked for after the list was shown (the missing ones left).
+    bool LibraryFilesChecked() const { return m_bLibraryChecked; }
     bool IsScanning() const;
     // Files named by the user (command line, hand-over, watched folders) are being read.
     bool IsReadingFiles() const;
@@ -241,6 +243,8 @@ signals:
     void Ended(int exitCode);
     // The library and the tree are loaded (the windows show them).
     void LibraryReady();
+    // The tracks whose files are gone or out of reach have left the store and the lists.
+    void LibraryChecked();
 
 protected:
     void ShowCover(const QString& picture) override;
@@ -252,6 +256,8 @@ protected:
 private:
     void StartLibraryLoad();
     void OnLibraryLoaded(int tracks);
+    void CheckLibraryFiles();
+    void OnLibraryChecked(int gone);
     void ShowFirstRun();
     // "curmedia" of "curlist": the last track's place, kept at exit and selected at start
     // ("autoplay" plays it).
@@ -304,6 +310,7 @@ private:
     QString m_strRunId;
     QStringList m_startFiles;
     bool m_bLibraryLoaded = false;
+    bool m_bLibraryChecked = false;
     bool m_bStorageNoticeShown = false;
     bool m_bOnline = false;
     bool m_bImporting = false;

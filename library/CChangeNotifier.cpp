@@ -276,8 +276,10 @@ QStringList LibraryWatchFolders(CMediaLibrary& library)
         std::lock_guard lock(library.Mutex());
         for (const QString& f : library.Conf().Settings().autoScanPaths) folders.append(QDir::cleanPath(f));
         // A large library's tracks share few folders: each is taken once, found by the last
-        // "/" of the track's path rather than by a file information per track.
+        // "/" of the track's path rather than by a file information per track. Neighbours in
+        // the library mostly share their folder, which is then not looked up at all.
         QSet<QStringView> seen;
+        QStringView last;
         for (const CQvMusic* track : library.Store().LibraryTracks()) {
             const TrackInfo* info = track->GetInfo();
             if (!info || info->LSrc.isEmpty()) continue;
@@ -287,6 +289,8 @@ QStringList LibraryWatchFolders(CMediaLibrary& library)
                 continue;
             }
             const QStringView folder = QStringView(info->LSrc).left(slash);
+            if (folder == last) continue;
+            last = folder;
             if (seen.contains(folder)) continue;
             seen.insert(folder);
             folders.append(folder.toString());

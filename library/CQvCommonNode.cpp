@@ -81,6 +81,24 @@ void CQvCommonNode::RemoveTrack(CQvMusic* track)
     if (it != m_pTracks->end()) m_pTracks->erase(it);
 }
 
+void CQvCommonNode::RemoveTracks(const TrackSet& gone)
+{
+    if (gone.empty()) return;
+    MemberList& members = *m_pTracks;
+    const auto kept = std::remove_if(members.begin(), members.end(), [&](CQvMusic* track) {
+        if (!gone.count(track)) return false;
+        // The keyed builders forget the service key only; the members are left to this pass.
+        MemberList none;
+        if (m_pBuilder) m_pBuilder->Forget(track, none, m_index);
+        if (const TrackInfo* info = track->GetInfo()) {
+            const auto it = m_index.find(info->Gid);
+            if (it != m_index.end() && it->second == track) m_index.erase(it);
+        }
+        return true;
+    });
+    members.erase(kept, members.end());
+}
+
 IQvNode* CQvCommonNode::FindChild(const QString& name) const
 {
     const auto it = m_childrenByName.find(name);

@@ -32,6 +32,8 @@ public:
     void AppendTrack(CQvMusic* track) override;
     void RemoveChild(IQvNode* node) override;
     void RemoveTrack(CQvMusic* track) override;
+    // One pass over the members, however many leave.
+    void RemoveTracks(const TrackSet& gone) override;
     IQvNode* FindChild(const QString& name) const override;
     const std::vector<IQvNode*>& Children() const override { return m_children; }
     MemberList& Tracks() override { return *m_pTracks; }

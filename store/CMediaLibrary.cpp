@@ -131,12 +131,12 @@ void SettleFromListing(const QByteArray& folder, QHash<QByteArray, size_t>& want
     ::closedir(dir);
 }
 
-// Looks for each track's local file (only for tracks without a network source). A folder that
-// holds many of them is listed once; a file its listing does not show as a regular file (gone,
-// a link, a name that is not UTF-8, a folder that cannot be listed) is looked for by itself.
-std::vector<char> LookForLocalFiles(const std::vector<TrackRef>& tracks)
+// Looks for each local file (an empty path is not looked for). A folder that holds many of them
+// is listed once; a file its listing does not show as a regular file (gone, a link, a name that
+// is not UTF-8, a folder that cannot be listed) is looked for by itself.
+std::vector<char> LookForLocalFiles(const std::vector<QString>& paths)
 {
-    std::vector<char> found(tracks.size(), kFilePresent);
+    std::vector<char> found(paths.size(), kFilePresent);
     struct Folder {
         QByteArray name;
         std::vector<size_t> tracks;
@@ -145,11 +145,11 @@ std::vector<char> LookForLocalFiles(const std::vector<TrackRef>& tracks)
     {
         // Grouped by the text of the folder; only each folder's own name is encoded.
         QHash<QStringView, size_t> index;
-        for (size_t i = 0; i < tracks.size(); ++i) {
-            const TrackInfo& info = *tracks[i]->GetInfo();
-            if (!info.NSrc.isEmpty() || info.LSrc.isEmpty()) continue;
-            const qsizetype slash = info.LSrc.lastIndexOf(QLatin1Char('/'));
-            const QStringView folder = QStringView(info.LSrc).left(std::max<qsizetype>(slash, 0));
+        for (size_t i = 0; i < paths.size(); ++i) {
+            const QString& path = paths[i];
+            if (path.isEmpty()) continue;
+            const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+            const QStringView folder = QStringView(path).left(std::max<qsizetype>(slash, 0));
             auto it = index.find(folder);
             if (it == index.end()) {
                 it = index.insert(folder, folders.size());
@@ -164,7 +164,7 @@ std::vector<char> LookForLocalFiles(const std::vector<TrackRef>& tracks)
             QHash<QByteArray, size_t> wanted;
             wanted.reserve(qsizetype(folder.tracks.size()));
             for (size_t i : folder.tracks) {
-                const QString& path = tracks[i]->GetInfo()->LSrc;
+                const QString& path = paths[i];
                 const QByteArray name = QFile::encodeName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
                 if (wanted.contains(name)) alone.push_back(i);
                 else wanted.insert(name, i);
@@ -174,14 +174,14 @@ std::vector<char> LookForLocalFiles(const std::vector<TrackRef>& tracks)
         } else {
             alone = folder.tracks;
         }
-        for (size_t i : alone) found[i] = LookForFile(tracks[i]->GetInfo()->LSrc);
+        for (size_t i : alone) found[i] = LookForFile(paths[i]);
     };
     const size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
     std::atomic<size_t> next {0};
     auto work = [&] {
         for (size_t f; (f = next.fetch_add(1)) < folders.size();) check(folders[f]);
     };
-    if (tracks.size() < 2000 || threads == 1) {
+    if (paths.size() < 2000 || threads == 1) {
         work();
         return found;
     }
@@ -264,7 +264,7 @@ int CMediaLibrary::Insert(CSqliteDb* db, bool temp, CQvMusic* track)
 
 // ---- tracks ----
 
-int CMediaLibrary::LoadTracks()
+int CMediaLibrary::LoadTracks(bool checkFiles)
 {
     std::lock_guard lock(m_mutex);
     if (!m_conf.LibraryDb() && !QFileInfo::exists(m_conf.DataDir() + QLatin1String(kLibraryDbName))) return -1;
@@ -272,31 +272,17 @@ int CMediaLibrary::LoadTracks()
     CSqliteDb* db = m_conf.LibraryDb();
     if (!IsOpen(db)) return -1;
 
-    // Read every row first (a large library on all cores at once), then look for the files on
-    // all cores (a large library is mostly waiting for the file system), then add them in row
-    // order.
+    // Every row first (a large library on all cores at once), then added in row order.
     std::vector<TrackRef> rows;
     if (!ReadLibraryRows(*db, rows)) return -1;
-    const std::vector<char> found = LookForLocalFiles(rows);
-
     std::vector<QString> purge;
-    QHash<QString, bool> folders;
     m_store.BeginLoad(rows.size());
-    for (size_t r = 0; r < rows.size(); ++r) {
-        CQvMusic* track = rows[r].get();
+    for (const TrackRef& row : rows) {
+        CQvMusic* track = row.get();
         const TrackInfo& info = *track->GetInfo();
-        bool gone = false;
-        if (!info.NSrc.isEmpty()) {
-            gone = track->GetState() & STATE_REMOVED;
-        } else if (info.LSrc.isEmpty()) {
-            gone = true;
-        } else if (found[r] == kFileUnreachable ||
-                   (found[r] == kFileMissing && !WasRemoved(info.LSrc, folders))) {
-            // Kept in the file while it is out of reach; it comes back with its disk or folder.
-            continue;
-        } else if (found[r] == kFileMissing) {
-            gone = true;
-        }
+        // A row without any source, or a removed one that only streamed, goes; a local file is
+        // looked for by CheckTrackFiles.
+        const bool gone = info.NSrc.isEmpty() ? info.LSrc.isEmpty() : (track->GetState() & STATE_REMOVED) != 0;
         if (gone) {
             track->AddState(STATE_DELETED_WITH_FILE);
             purge.push_back(info.Gid);
@@ -319,7 +305,62 @@ int CMediaLibrary::LoadTracks()
             while (stmt.Step() == kSqliteRow)
                 if (TrackRef track = TrackFromRow(stmt)) m_store.PutStoredTemp(track.get());
     }
+    if (checkFiles) CheckTrackFiles();
     return static_cast<int>(m_store.LibraryTracks().size());
+}
+
+int CMediaLibrary::CheckTrackFiles()
+{
+    // The paths are taken under the lock and looked for without it: the window goes on while a
+    // large library's folders are read.
+    std::vector<TrackRef> tracks;
+    std::vector<QString> paths;
+    {
+        std::lock_guard lock(m_mutex);
+        for (const MemberList* list : {static_cast<const MemberList*>(&m_store.LibraryTracks()), &m_store.TempTracks()})
+            for (CQvMusic* track : *list) {
+                const TrackInfo* info = track->GetInfo();
+                if (!info || !info->NSrc.isEmpty() || info->LSrc.isEmpty()) continue;
+                tracks.emplace_back(track);
+                paths.push_back(info->LSrc);
+            }
+    }
+    const std::vector<char> found = LookForLocalFiles(paths);
+    std::vector<char> removed(found.size(), 0);
+    QHash<QString, bool> folders;
+    for (size_t i = 0; i < found.size(); ++i)
+        if (found[i] == kFileMissing) removed[i] = WasRemoved(paths[i], folders);
+
+    std::lock_guard lock(m_mutex);
+    TrackSet gone;
+    std::vector<QString> purge;
+    for (size_t i = 0; i < found.size(); ++i) {
+        if (found[i] == kFilePresent) continue;
+        CQvMusic* track = tracks[i].get();
+        const TrackInfo* info = track->GetInfo();
+        // A track the store let go of meanwhile, or one pointed at another file since, is not
+        // this check's to judge.
+        if (!info || info->LSrc != paths[i] || m_store.FindTrack(info->Gid, 0) != track) continue;
+        // A file only out of reach keeps its row: the track comes back with its disk or folder.
+        gone.insert(track);
+        if (!removed[i]) continue;
+        track->AddState(STATE_DELETED_WITH_FILE);
+        purge.push_back(info->Gid);
+    }
+    if (gone.empty()) return 0;
+    m_store.Forget(gone);
+    auto forget = [&gone](auto&& self, IQvNode* node) -> void {
+        node->RemoveTracks(gone);
+        for (IQvNode* child : node->Children()) self(self, child);
+    };
+    for (int i = 0; i < m_store.TopNodeCount(); ++i) forget(forget, m_store.GetTopNode(i));
+    CSqliteDb* db = m_conf.LibraryDb();
+    if (!purge.empty() && IsOpen(db)) {
+        SqliteTransaction tx(*db);
+        for (const QString& gid : purge) db->RunCached(kDeleteAllMusic, gid);
+        tx.Commit();
+    }
+    return static_cast<int>(gone.size());
 }
 
 int CMediaLibrary::LoadStatistics()

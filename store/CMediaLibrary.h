@@ -55,11 +55,17 @@ public:
     void SetStorageFailureHandler(StorageFailure handler);
 
     // Reads AllMusic (newest first) into the library and TempMusic into the stored temporary
-    // tracks, when "AllMusic2.db" exists. A row whose file is gone is deleted only when the
+    // tracks, when "AllMusic2.db" exists; a row without any source, or removed and only
+    // streamed, is deleted. With `checkFiles` the tracks' files are then looked for as
+    // CheckTrackFiles does; without, the start leaves that until its window shows the list.
+    // The number of library tracks, or -1 when there is no library file.
+    int LoadTracks(bool checkFiles = true);
+    // Looks for the local file of every library and temporary track and takes out of the store
+    // and every list the tracks whose file cannot be found. Its row is deleted only when the
     // file is reported as not existing in a folder that is there, readable, not empty and not
-    // a mount point; any other row whose file cannot be reached stays stored, left out until
-    // it can. The number of library tracks, or -1 when there is no library file.
-    int LoadTracks();
+    // a mount point; any other row stays stored, its track left out until it can be reached.
+    // The folders are read without the lock. The number of tracks taken out.
+    int CheckTrackFiles();
     // The statistics cache and the most-played cache from MusicOpt; the rows read, or -1.
     int LoadStatistics();
     // Adds to the store and, when it went in and the library file is open, inserts its row.

@@ -181,6 +181,33 @@ bool CQvMediaStore::MoveToLibrary(CQvMusic* track)
     return true;
 }
 
+void CQvMediaStore::Forget(const TrackSet& gone)
+{
+    if (gone.empty()) return;
+    auto leave = [&gone](MemberList& list) {
+        list.erase(std::remove_if(list.begin(), list.end(), [&gone](const CQvMusic* t) { return gone.count(t) > 0; }),
+                   list.end());
+    };
+    leave(m_library);
+    leave(m_temp);
+    auto unindex = [](TextKeyMap<CQvMusic*>& index, const QString& key, const CQvMusic* track) {
+        const auto it = index.find(key);
+        if (it != index.end() && it->second == track) index.erase(it);
+    };
+    for (const CQvMusic* track : gone) {
+        const TrackInfo* info = track->GetInfo();
+        if (!info) continue;
+        unindex(m_libraryIndex, info->Gid, track);
+        unindex(m_tempIndex, info->Gid, track);
+        if (const QString key = ServiceKey(track); !key.isEmpty()) unindex(m_serviceIndex, key, track);
+    }
+    for (size_t i = m_mostPlayed.size(); i-- > 0;) {
+        if (!gone.count(m_mostPlayed[i])) continue;
+        m_mostPlayed.erase(m_mostPlayed.begin() + static_cast<std::ptrdiff_t>(i));
+        m_mostPlayedStats.erase(m_mostPlayedStats.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+}
+
 void CQvMediaStore::PutStoredTemp(CQvMusic* track)
 {
     const TrackInfo* info = track ? track->GetInfo() : nullptr;

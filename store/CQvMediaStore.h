@@ -84,6 +84,9 @@ public:
     // Takes a track out of the temporary tracks and back into the library; false when it was
     // not among the temporary tracks.
     bool MoveToLibrary(CQvMusic* track);
+    // Takes the tracks out of the library and temporary tracks, their indexes and the
+    // most-played cache (the lists are the tree's to forget). They stay alive with the store.
+    void Forget(const TrackSet& gone);
     // A track read from TempMusic; a later one of the same Gid replaces the entry.
     void PutStoredTemp(CQvMusic* track);
     void PutStatistic(const QString& gid, const PlayStatistic& statistic);

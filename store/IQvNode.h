@@ -3,6 +3,7 @@
 
 #include <QString>
 
+#include <unordered_set>
 #include <vector>
 
 class CQvMusic;
@@ -15,6 +16,8 @@ struct ShareInfo;  // a list's sharing record, defined with the list tree
 // walks an index in Gid order.
 using MemberList = std::vector<CQvMusic*>;
 using MemberIndex = TextKeyMap<CQvMusic*>;
+// Tracks that leave together (a check of the library's files found them gone).
+using TrackSet = std::unordered_set<const CQvMusic*>;
 
 // One entry of the tree of lists. The operations keep the order of the node interface's slots.
 class IQvNode {
@@ -57,6 +60,14 @@ public:
     virtual ListInfo* GetListInfo() = 0;                                   // 35
     virtual ShareInfo* GetShareInfo() = 0;                                 // 36
     virtual int OnChildRenamed(IQvNode* child, const QString& oldName) = 0; // 37
+    // Forgets every member that `gone` holds, as RemoveTrack forgets one.
+    virtual void RemoveTracks(const TrackSet& gone)                        // 38
+    {
+        std::vector<CQvMusic*> leaving;
+        for (CQvMusic* track : Tracks())
+            if (gone.count(track)) leaving.push_back(track);
+        for (CQvMusic* track : leaving) RemoveTrack(track);
+    }
 };
 
 // The Key of a node without parent, and the end of every key whose node has no grandparent.

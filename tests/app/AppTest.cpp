@@ -434,6 +434,58 @@ TEST(App, FilesCreatedInAWatchedFolderJoinAndDeletingThePlayingFileStopsIt)
     EXPECT_EQ(p.Track(QDir(lib.music.path()).filePath(QStringLiteral("readme.txt"))), nullptr);
 }
 
+TEST(App, ATrackWhoseFileWasRemovedLeavesTheShownListAfterTheStartAndItsRowGoes)
+{
+    Library lib(3);
+    {
+        Player p(lib.home.path());
+        ASSERT_TRUE(p.WaitLoaded());
+        if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+        ASSERT_TRUE(p.ImportFolder(lib.music.path(), 3));
+        ASSERT_TRUE(p.Exit());
+    }
+    // Its folder still holds the other two: the file was really removed.
+    ASSERT_TRUE(QFile::remove(lib.files[1]));
+    const QString gid = MakeGid(lib.files[1]);
+    {
+        Player p(lib.home.path());
+        // The list is shown as soon as the library is loaded, before the files are looked for.
+        int shownAtLoad = -1;
+        QObject::connect(&p.Ctl(), &CMainDlg::LibraryReady, [&] {
+            p.Wnd().SelectNode(p.Node(Player::LocalMusic()));
+            shownAtLoad = p.Wnd().ListModel()->rowCount();
+        });
+        ASSERT_TRUE(p.WaitLoaded());
+        ASSERT_TRUE(WaitUntil([&] { return p.Ctl().LibraryFilesChecked(); }, kWaitMs));
+        EXPECT_EQ(shownAtLoad, 3);
+        EXPECT_EQ(p.Wnd().ListModel()->rowCount(), 2);
+        EXPECT_EQ(p.NodeSize(Player::LocalMusic()), 2);
+        EXPECT_EQ(p.Track(lib.files[1]), nullptr);
+        EXPECT_GE(p.Wnd().ListModel()->RowOf(p.Track(lib.files[2])), 0);
+        ASSERT_TRUE(p.Exit());
+    }
+    {
+        sqlite3* db = nullptr;
+        const QByteArray path = QFile::encodeName(lib.home.filePath(QStringLiteral("data/AllMusic2.db")));
+        ASSERT_EQ(sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        sqlite3_stmt* st = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT count(*), sum(Gid = ?) FROM AllMusic", -1, &st, nullptr), SQLITE_OK);
+        const QByteArray key = gid.toUtf8();
+        sqlite3_bind_text(st, 1, key.constData(), int(key.size()), SQLITE_TRANSIENT);
+        ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+        EXPECT_EQ(sqlite3_column_int(st, 0), 2);
+        EXPECT_EQ(sqlite3_column_int(st, 1), 0);
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+    }
+    // The next start has no trace of it, from the first moment.
+    Player p(lib.home.path());
+    ASSERT_TRUE(p.WaitLoaded());
+    EXPECT_EQ(p.NodeSize(Player::LocalMusic()), 2);
+    EXPECT_EQ(p.Track(lib.files[1]), nullptr);
+    EXPECT_NE(p.Track(lib.files[0]), nullptr);
+}
+
 TEST(App, ShutdownWritesTheSettingsAndLeavesEveryDatabaseClosedAndIntact)
 {
     Library lib(3);

@@ -227,7 +227,7 @@ int CQvMusic::LoadLyrics()
 
     // A record that names no lyrics file takes the ".lrc" beside the music file, before the table.
     // Read without the lock: a slow disk or database must not hold up the window.
-    const QString lyricsFile = m_pInfo->LrcFile.isEmpty() ? LyricsFileBeside(m_pInfo->LSrc) : m_pInfo->LrcFile;
+    const QString lyricsFile = m_pInfo->LrcFile.isEmpty() ? LyricsFileBeside(m_pInfo->LSrc) : m_pInfo->LrcFile.str();
     QString text;
     if (lyricsFile.isEmpty()) {
         ILyricsLookup* lookup = g_lyricsLookup;

@@ -67,28 +67,39 @@ int TrackInfo::* const kIntFields[] = {
     &TrackInfo::Default8,  &TrackInfo::Default9,  &TrackInfo::AddDay,
 };
 
+// A text column's field: `own` for the texts each track has of its own (title, key, path),
+// else `text`.
 struct TextField {
-    QString TrackInfo::* field;
+    QString TrackInfo::* own;
+    TrackText TrackInfo::* text;
     bool escaped;
     bool shared; // many tracks hold the same text: read through the pool
+
+    const QString& Get(const TrackInfo& info) const { return own ? info.*own : (info.*text).str(); }
 };
+
+constexpr TextField Own(QString TrackInfo::* field, bool escaped) { return {field, nullptr, escaped, false}; }
+constexpr TextField Text(TrackText TrackInfo::* field, bool escaped, bool shared)
+{
+    return {nullptr, field, escaped, shared};
+}
 
 // Columns 21..48 in order.
 const TextField kTextFields[] = {
-    {&TrackInfo::AlbumID, false, true},      {&TrackInfo::Song, true, false},
-    {&TrackInfo::Artist, true, true},        {&TrackInfo::Sysid, false, false},
-    {&TrackInfo::CmsID, false, false},       {&TrackInfo::LSrc, true, false},
-    {&TrackInfo::NSrc, true, false},         {&TrackInfo::Album, true, true},
-    {&TrackInfo::Genre, false, true},        {&TrackInfo::ReleaseTime, false, true},
-    {&TrackInfo::DownloadID, false, false},  {&TrackInfo::Stereo, false, true},
-    {&TrackInfo::ArtistSpell, false, true},  {&TrackInfo::ArtistZone, false, true},
-    {&TrackInfo::AlbumType, false, true},    {&TrackInfo::AlbumSpell, false, true},
-    {&TrackInfo::SongZone, false, true},     {&TrackInfo::SongType, false, true},
-    {&TrackInfo::SongSort, false, true},     {&TrackInfo::SongNation, false, true},
-    {&TrackInfo::SongSpell, false, false},   {&TrackInfo::SongShort, false, false},
-    {&TrackInfo::AlbumShort, false, true},   {&TrackInfo::ArtistShort, false, true},
-    {&TrackInfo::TagInfo, false, true},      {&TrackInfo::Topic, false, true},
-    {&TrackInfo::PicFile, false, true},      {&TrackInfo::LrcFile, false, false},
+    Text(&TrackInfo::AlbumID, false, true),      Own(&TrackInfo::Song, true),
+    Text(&TrackInfo::Artist, true, true),        Text(&TrackInfo::Sysid, false, false),
+    Text(&TrackInfo::CmsID, false, false),       Own(&TrackInfo::LSrc, true),
+    Text(&TrackInfo::NSrc, true, false),         Text(&TrackInfo::Album, true, true),
+    Text(&TrackInfo::Genre, false, true),        Text(&TrackInfo::ReleaseTime, false, true),
+    Text(&TrackInfo::DownloadID, false, false),  Text(&TrackInfo::Stereo, false, true),
+    Text(&TrackInfo::ArtistSpell, false, true),  Text(&TrackInfo::ArtistZone, false, true),
+    Text(&TrackInfo::AlbumType, false, true),    Text(&TrackInfo::AlbumSpell, false, true),
+    Text(&TrackInfo::SongZone, false, true),     Text(&TrackInfo::SongType, false, true),
+    Text(&TrackInfo::SongSort, false, true),     Text(&TrackInfo::SongNation, false, true),
+    Text(&TrackInfo::SongSpell, false, false),   Text(&TrackInfo::SongShort, false, false),
+    Text(&TrackInfo::AlbumShort, false, true),   Text(&TrackInfo::ArtistShort, false, true),
+    Text(&TrackInfo::TagInfo, false, true),      Text(&TrackInfo::Topic, false, true),
+    Text(&TrackInfo::PicFile, false, true),      Text(&TrackInfo::LrcFile, false, false),
 };
 
 static_assert(std::size(kIntFields) == kFirstTextColumn - kFirstIntColumn);
@@ -136,7 +147,7 @@ int CTrackRowValues::BindColumns(SqliteStatement& stmt, int index, const TrackIn
     }
     int slot = 1;
     for (const TextField& t : kTextFields)
-        if ((rc = BindText(stmt, index++, slot++, info.*t.field, t.escaped)) != kSqliteOk) return rc;
+        if ((rc = BindText(stmt, index++, slot++, t.Get(info), t.escaped)) != kSqliteOk) return rc;
     return rc;
 }
 
@@ -165,10 +176,10 @@ bool FilledFromFile(int TrackInfo::* field)
            field == &TrackInfo::BitRate || field == &TrackInfo::TrackNum || field == &TrackInfo::AddDay;
 }
 
-bool FilledFromFile(QString TrackInfo::* field)
+bool FilledFromFile(const TextField& t)
 {
-    return field == &TrackInfo::Song || field == &TrackInfo::Artist || field == &TrackInfo::LSrc ||
-           field == &TrackInfo::Album || field == &TrackInfo::Genre || field == &TrackInfo::Stereo;
+    return t.own == &TrackInfo::Song || t.text == &TrackInfo::Artist || t.own == &TrackInfo::LSrc ||
+           t.text == &TrackInfo::Album || t.text == &TrackInfo::Genre || t.text == &TrackInfo::Stereo;
 }
 
 struct FileTrackInsert {
@@ -198,8 +209,8 @@ const FileTrackInsert& FileInsert()
             }
         }
         for (size_t i = 0; i < std::size(kTextFields); ++i) {
-            (FilledFromFile(kTextFields[i].field) ? f.boundTexts : f.literalTexts).push_back(i);
-            values += FilledFromFile(kTextFields[i].field) ? "?" : "''";
+            (FilledFromFile(kTextFields[i]) ? f.boundTexts : f.literalTexts).push_back(i);
+            values += FilledFromFile(kTextFields[i]) ? "?" : "''";
             values += i + 1 < std::size(kTextFields) ? ", " : ")";
         }
         f.allMusic = ORDEL_TRACK_INSERT_INTO("AllMusic") + values;
@@ -223,7 +234,7 @@ bool FitsFileTrackInsert(const TrackInfo& info)
     for (size_t i : f.literalInts)
         if (info.*kIntFields[i] != f.freshInts[i]) return false;
     for (size_t i : f.literalTexts)
-        if (!(info.*kTextFields[i].field).isEmpty()) return false;
+        if (!kTextFields[i].Get(info).isEmpty()) return false;
     return true;
 }
 
@@ -242,7 +253,7 @@ int CTrackRowValues::BindFileInsert(SqliteStatement& stmt, const TrackInfo& info
         if (rc != kSqliteOk) return rc;
         const TextField& t = kTextFields[i];
         // The slot of the column in the full statement's order, as BindColumns keeps them.
-        rc = BindText(stmt, index++, int(i) + 1, info.*t.field, t.escaped);
+        rc = BindText(stmt, index++, int(i) + 1, t.Get(info), t.escaped);
     }
     return rc;
 }
@@ -272,12 +283,12 @@ QString StoredText(const char* bytes, int length, bool escaped)
 
 } // namespace
 
-QString CTrackTextPool::Text(const char* bytes, int length, bool escaped)
+TrackText CTrackTextPool::Text(const char* bytes, int length, bool escaped)
 {
-    if (!bytes || length <= 0) return QString();
+    if (!bytes || length <= 0) return TrackText();
     const auto it = m_texts.constFind(QByteArray::fromRawData(bytes, length));
     if (it != m_texts.cend()) return *it;
-    QString text = StoredText(bytes, length, escaped);
+    TrackText text(StoredText(bytes, length, escaped));
     m_texts.insert(QByteArray(bytes, length), text);
     return text;
 }
@@ -299,8 +310,9 @@ unsigned ReadTrackRow(const SqliteStatement& stmt, TrackInfo& info, CTrackTextPo
         const int length = sqlite3_column_bytes(stmt.get(), column);
         const auto* bytes = length > 0 ? reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), column)) : nullptr;
         ++column;
-        info.*t.field = pool && t.shared ? pool->Text(bytes, length, t.escaped)
-                                         : bytes && length > 0 ? StoredText(bytes, length, t.escaped) : QString();
+        if (t.own) info.*t.own = bytes ? StoredText(bytes, length, t.escaped) : QString();
+        else if (pool && t.shared) info.*t.text = pool->Text(bytes, length, t.escaped);
+        else info.*t.text = bytes ? StoredText(bytes, length, t.escaped) : QString();
     }
     info.ReleaseTimeText = info.ReleaseTime;
     return state;

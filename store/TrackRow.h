@@ -1,4 +1,6 @@
 #pragma once
+#include "model/TrackText.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -56,10 +58,10 @@ private:
 class CTrackTextPool {
 public:
     // The text of `length` stored bytes (caret-grave-caret undone when `escaped`).
-    QString Text(const char* bytes, int length, bool escaped);
+    TrackText Text(const char* bytes, int length, bool escaped);
 
 private:
-    QHash<QByteArray, QString> m_texts;
+    QHash<QByteArray, TrackText> m_texts;
 };
 
 // Fills `info` from the current row of kSelectAllMusic or kSelectTempMusic (the columns in the

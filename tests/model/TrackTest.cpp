@@ -191,3 +191,54 @@ TEST(Track, LyricsJobsAndTheWindowShareTheTextSafely)
     second.join();
     EXPECT_EQ(torn, 0);
 }
+
+// The record's rarely filled and shared texts take one pointer each: they must still read, copy
+// and compare as the strings they stand for, empty again when cleared.
+TEST(Track, CompactTextsReadCopyAndEmptyLikeStrings)
+{
+    TrackInfo a;
+    EXPECT_TRUE(a.Artist.isEmpty());
+    EXPECT_EQ(a.Artist, QString());
+    EXPECT_TRUE(static_cast<const QString&>(a.Artist).isNull());
+    EXPECT_EQ(a.Text8, QStringLiteral("0"));
+    TrackInfo b;
+    EXPECT_EQ(&a.Text8.str(), &b.Text8.str()); // every record shares the default
+
+    a.Artist = QStringLiteral("陈雨");
+    a.Sysid = QStringLiteral("s-1");
+    a.LrcFile = QLatin1String("deletelrc");
+    EXPECT_EQ(a.Artist.size(), 2);
+    EXPECT_EQ(a.LrcFile, QLatin1String("deletelrc"));
+    const QString joined = a.Artist + QStringLiteral(" & ") + a.Sysid.str();
+    EXPECT_EQ(joined, QStringLiteral("陈雨 & s-1"));
+
+    // A copy shares the texts; a change to either leaves the other as it was.
+    b = a;
+    EXPECT_EQ(&b.Artist.str(), &a.Artist.str());
+    b.Artist = QStringLiteral("林晓");
+    b.Sysid.clear();
+    EXPECT_EQ(a.Artist, QStringLiteral("陈雨"));
+    EXPECT_EQ(a.Sysid, QStringLiteral("s-1"));
+    EXPECT_TRUE(b.Sysid.isEmpty());
+    EXPECT_EQ(b.LrcFile, a.LrcFile);
+
+    // Setting an empty text empties the field (no empty-but-set state), whatever the spelling.
+    a.Artist = QString();
+    a.Sysid = QStringLiteral("");
+    a.LrcFile = QLatin1String("");
+    EXPECT_TRUE(a.Artist.isEmpty() && a.Sysid.isEmpty() && a.LrcFile.isEmpty());
+    EXPECT_EQ(a.Sysid.size(), 0);
+    EXPECT_EQ(a.Artist, b.Sysid);
+    EXPECT_FALSE(a.LrcFile == b.LrcFile);
+
+    // A record the track owns and one copied from it are equal field by field.
+    TrackRef t = TrackRef::Adopt(CreateMedia(0));
+    auto* info = new TrackInfo(b);
+    info->Song = QStringLiteral("歌");
+    t->AttachInfo(info, nullptr);
+    const TrackInfo copy = *t->GetInfo();
+    EXPECT_EQ(copy.Song, QStringLiteral("歌"));
+    EXPECT_EQ(copy.Artist, QStringLiteral("林晓"));
+    EXPECT_EQ(copy.LrcFile, QLatin1String("deletelrc"));
+    EXPECT_TRUE(copy.Sysid.isEmpty());
+}

@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QObject>
 
+#include <mutex>
+
 namespace {
 
 ILyricsLookup* g_lyricsLookup = nullptr;
@@ -27,8 +29,28 @@ CQvMusic* CreateMedia(int type)
     return new (std::nothrow) CQvMusic();
 }
 
+struct CQvMusic::Extras {
+    // The lyrics text and its flag are written by the lyrics jobs (several may run for one
+    // track) and read by the window.
+    std::mutex lyricsMutex;
+    QString lyrics;
+    int hasLyrics = 0;
+    QStringList urls;
+    int mark = 0;
+};
+
 CQvMusic::CQvMusic() = default;
-CQvMusic::~CQvMusic() = default;
+CQvMusic::~CQvMusic() { delete m_pExtras.load(); }
+
+CQvMusic::Extras& CQvMusic::MakeExtras() const
+{
+    if (Extras* e = FindExtras()) return *e;
+    auto made = std::make_unique<Extras>();
+    Extras* expected = nullptr;
+    // Two threads may come at once: the first one's stays, the other's is dropped.
+    if (m_pExtras.compare_exchange_strong(expected, made.get(), std::memory_order_acq_rel)) return *made.release();
+    return *expected;
+}
 
 int CQvMusic::AddRef() { return ++m_nRef; }
 
@@ -164,44 +186,54 @@ int CQvMusic::WriteCachedLyricsTo(const QString& audioPath)
 
 int CQvMusic::GetLyricsText(QString& text) const
 {
-    std::lock_guard lock(m_lyricsMutex);
-    text = m_strLyrics;
+    CopyLyricsText(text);
     return 1;
 }
 
 int CQvMusic::SetMark(int mark)
 {
-    m_nMark = mark;
+    if (mark != 0 || FindExtras()) MakeExtras().mark = mark;
     return 0;
 }
 
 void CQvMusic::SetLyricsText(const QString& text)
 {
-    std::lock_guard lock(m_lyricsMutex);
-    m_strLyrics = text;
+    if (text.isEmpty() && !FindExtras()) return;
+    Extras& e = MakeExtras();
+    std::lock_guard lock(e.lyricsMutex);
+    e.lyrics = text;
 }
 
 void CQvMusic::CopyLyricsText(QString& text) const
 {
-    std::lock_guard lock(m_lyricsMutex);
-    text = m_strLyrics;
+    Extras* e = FindExtras();
+    if (!e) {
+        text.clear();
+        return;
+    }
+    std::lock_guard lock(e->lyricsMutex);
+    text = e->lyrics;
 }
 
 int CQvMusic::HasLyrics() const
 {
-    std::lock_guard lock(m_lyricsMutex);
-    return m_nHasLyrics;
+    Extras* e = FindExtras();
+    if (!e) return 0;
+    std::lock_guard lock(e->lyricsMutex);
+    return e->hasLyrics;
 }
 
 void CQvMusic::SetHasLyrics(int has)
 {
-    std::lock_guard lock(m_lyricsMutex);
-    m_nHasLyrics = has;
+    if (has == 0 && !FindExtras()) return;
+    Extras& e = MakeExtras();
+    std::lock_guard lock(e.lyricsMutex);
+    e.hasLyrics = has;
 }
 
 int CQvMusic::GetSpareFlag() const { return m_nSpare; }
 
-QStringList& CQvMusic::GetStringList() { return m_urls; }
+QStringList& CQvMusic::GetStringList() { return MakeExtras().urls; }
 
 unsigned CQvMusic::GetState() const { return m_uState.load(); }
 
@@ -211,17 +243,18 @@ unsigned CQvMusic::RemoveState(unsigned bits) { return m_uState.fetch_and(~bits)
 
 void CQvMusic::KeepLoadedLyrics(const QString& text)
 {
-    std::lock_guard lock(m_lyricsMutex);
+    Extras& e = MakeExtras();
+    std::lock_guard lock(e.lyricsMutex);
     // Another job may have set lyrics while these were read; the first ones stay.
-    if (m_strLyrics.isEmpty()) m_strLyrics = text;
-    m_nHasLyrics = 1;
+    if (e.lyrics.isEmpty()) e.lyrics = text;
+    e.hasLyrics = 1;
 }
 
 int CQvMusic::LoadLyrics()
 {
-    {
-        std::lock_guard lock(m_lyricsMutex);
-        if (!m_strLyrics.isEmpty()) return 1;
+    if (Extras* e = FindExtras()) {
+        std::lock_guard lock(e->lyricsMutex);
+        if (!e->lyrics.isEmpty()) return 1;
     }
     if (!m_pInfo) return 0;
 

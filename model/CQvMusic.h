@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 
 struct TrackInfo;
 
@@ -48,24 +47,25 @@ public:
     QObject* Owner() const { return m_pOwner; }
 
 private:
+    // What few tracks ever carry, made on first use: a library of a hundred thousand tracks
+    // keeps only a null pointer for it in most of them.
+    struct Extras;
+
     ~CQvMusic() override;
     void UpdateKind();
     void KeepLoadedLyrics(const QString& text);
+    Extras* FindExtras() const { return m_pExtras.load(std::memory_order_acquire); }
+    Extras& MakeExtras() const;
 
     std::atomic<int> m_nRef {1};
+    // Workers (loading the library, importing) change it while the window reads it to draw rows.
+    std::atomic<unsigned> m_uState {STATE_WORD_NEW};
     std::unique_ptr<TrackInfo> m_pInfo;
     std::unique_ptr<QObject> m_pAttached;
     QObject* m_pOwner = nullptr;
+    // Made by whichever thread first needs it (a lyrics job or the window), never replaced.
+    mutable std::atomic<Extras*> m_pExtras {nullptr};
     int m_nKind = 0;
-    // Workers (loading the library, importing) change it while the window reads it to draw rows.
-    std::atomic<unsigned> m_uState {STATE_WORD_NEW};
-    // The lyrics text and its flag are written by the lyrics jobs (several may run for one
-    // track) and read by the window.
-    mutable std::mutex m_lyricsMutex;
-    QString m_strLyrics;
-    int m_nHasLyrics = 0;
-    QStringList m_urls;
-    int m_nMark = 0;
     int m_nSpare = 0;
 
     static constexpr unsigned STATE_WORD_NEW = 0x1;

@@ -242,3 +242,40 @@ TEST(Track, CompactTextsReadCopyAndEmptyLikeStrings)
     EXPECT_EQ(copy.LrcFile, QLatin1String("deletelrc"));
     EXPECT_TRUE(copy.Sysid.isEmpty());
 }
+
+// The lyrics, the mark and the source list are made only when a track first needs them; until
+// then and after they are emptied the track answers as a new one does.
+TEST(Track, LyricsAndSourcesBeforeAndAfterUse)
+{
+    TrackRef t = TrackRef::Adopt(CreateMedia(0));
+    QString text = QStringLiteral("stale");
+    t->CopyLyricsText(text);
+    EXPECT_TRUE(text.isEmpty());
+    text = QStringLiteral("stale");
+    EXPECT_EQ(t->GetLyricsText(text), 1);
+    EXPECT_TRUE(text.isEmpty());
+    EXPECT_EQ(t->HasLyrics(), 0);
+    EXPECT_EQ(t->LoadLyrics(), 0); // no record, nothing to look up
+    t->SetHasLyrics(0);
+    t->SetLyricsText(QString());
+    t->SetMark(0);
+    EXPECT_EQ(t->HasLyrics(), 0);
+    EXPECT_EQ(t->GetSpareFlag(), 0);
+
+    t->SetLyricsText(QStringLiteral("[00:01.00]一"));
+    t->SetHasLyrics(1);
+    t->SetMark(5);
+    t->CopyLyricsText(text);
+    EXPECT_EQ(text, QStringLiteral("[00:01.00]一"));
+    EXPECT_EQ(t->HasLyrics(), 1);
+    EXPECT_EQ(t->LoadLyrics(), 1); // cached: no record needed
+    t->SetLyricsText(QString());
+    t->SetHasLyrics(0);
+    t->CopyLyricsText(text);
+    EXPECT_TRUE(text.isEmpty());
+    EXPECT_EQ(t->HasLyrics(), 0);
+
+    EXPECT_TRUE(t->GetStringList().isEmpty());
+    t->GetStringList() << QStringLiteral("http://a/1.mp3");
+    EXPECT_EQ(t->GetStringList(), QStringList {QStringLiteral("http://a/1.mp3")});
+}

@@ -151,9 +151,10 @@ namespace {
 int ImportInBatches(CMediaLibrary& library, const QStringList& paths, bool quiet, bool downloaded, QObject* owner,
                     const ImportedTrack& onTrack, const std::function<bool()>& stop, std::vector<TrackRef>& added)
 {
-    // A batch ends after this many files or this long of reading, whichever comes first: the
-    // window thread waits at most one batch's inserts, never its reading.
-    constexpr size_t kBatchFiles = 64;
+    // A batch ends after kImportBatchFiles or this long of reading, whichever comes first: the
+    // window thread waits at most one batch's inserts, never its reading. Each commit writes the
+    // pages its rows touched again, and a large library's Gid index spreads a batch's rows over
+    // many pages: the more rows a commit takes, the fewer pages are written per row.
     constexpr qint64 kBatchMs = 20;
     TrackBuildOptions options;
     options.owner = owner;
@@ -172,7 +173,7 @@ int ImportInBatches(CMediaLibrary& library, const QStringList& paths, bool quiet
         std::vector<TrackRef> batch; // null where a path gave nothing
         QElapsedTimer reading;
         reading.start();
-        while (handled + int(batch.size()) < total && batch.size() < kBatchFiles &&
+        while (handled + int(batch.size()) < total && batch.size() < kImportBatchFiles &&
                (batch.empty() || reading.elapsed() < kBatchMs)) {
             if (stop && stop()) {
                 stopped = true;

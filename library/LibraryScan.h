@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <memory>
 
@@ -25,6 +26,8 @@ TrackRef ImportFile(CMediaLibrary& library, const QString& path, bool quiet, boo
 // its batch is stored; it returns false to end the import. `stop` is asked before each file.
 // The number of paths handled.
 using ImportedTrack = std::function<bool(CQvMusic* track, int libraryCount)>;
+// The most files a batch takes (fewer when their reading takes long).
+constexpr size_t kImportBatchFiles = 256;
 int ImportFiles(CMediaLibrary& library, const QStringList& paths, bool quiet, bool downloaded, QObject* owner,
                 const ImportedTrack& onTrack, const std::function<bool()>& stop);
 

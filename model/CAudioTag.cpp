@@ -1,6 +1,7 @@
 #include "model/CAudioTag.h"
 
 #include "model/AudioTag.h"
+#include "model/CFileReadStream.h"
 #include "model/TagText.h"
 #include "base/CodePage.h"
 #include "base/FileName.h"
@@ -207,8 +208,9 @@ TagLib::ID3v2::Tag* Id3v2Of(TagLib::FileRef* ref)
 
 // The file opened for the library: the regular file's descriptor wrapped in a stream that owns
 // it, or null. Looking at the open file rather than at the path costs no second look up of the
-// path, and a pipe or a device named like music is refused before anything waits on it.
-std::unique_ptr<TagLib::FileStream> OpenStream(const QByteArray& name, bool writable)
+// path, and a pipe or a device named like music is refused before anything waits on it. A file
+// only read goes through the stream that reads with the fewest calls into the system.
+std::unique_ptr<TagLib::IOStream> OpenStream(const QByteArray& name, bool writable)
 {
     int fd = -1;
     if (writable) fd = ::open(name.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
@@ -220,6 +222,7 @@ std::unique_ptr<TagLib::FileStream> OpenStream(const QByteArray& name, bool writ
         ::close(fd);
         return nullptr;
     }
+    if (!writable) return std::make_unique<CFileReadStream>(fd, long(st.st_size), name.toStdString());
     auto stream = std::make_unique<TagLib::FileStream>(fd, readOnly);
     if (!stream->isOpen()) {
         ::close(fd); // the stream took it only when it opened
@@ -285,7 +288,7 @@ bool CAudioTag::Open(const QString& path, Access access)
         m_bTagsSkipped = true;
         return true;
     }
-    std::unique_ptr<TagLib::FileStream> stream = OpenStream(name, access == Access::ReadWrite);
+    std::unique_ptr<TagLib::IOStream> stream = OpenStream(name, access == Access::ReadWrite);
     std::unique_ptr<TagLib::FileRef> whole =
         !stream ? nullptr
         : mpeg  ? OpenWithFactory<TagLib::MPEG::File>(stream.get(), TagLib::ID3v2::FrameFactory::instance())

@@ -6,7 +6,7 @@
 namespace TagLib {
 class ByteVector;
 class FileRef;
-class FileStream;
+class IOStream;
 class String;
 class Tag;
 namespace APE {
@@ -79,7 +79,7 @@ private:
 
     // The factory and the stream outlive the file that parses with them.
     std::unique_ptr<BoundedFrameFactory> m_pFactory;
-    std::unique_ptr<TagLib::FileStream> m_pStream;
+    std::unique_ptr<TagLib::IOStream> m_pStream;
     std::unique_ptr<TagLib::FileRef> m_pFile;
     // An MPEG file's ID3v2 tag, which comes first among its tags; null for other files.
     TagLib::ID3v2::Tag* m_pId3v2 = nullptr;

@@ -162,28 +162,29 @@ TEST(FolderImport, EveryTrackJoinsTheRecentListAndItsRowsOutliveARestart)
 {
     // More files than one batch takes, so rows are written by several batches.
     Session s;
-    const QStringList files = MakeMusic(s.MusicDir(), 150);
-    ASSERT_EQ(files.size(), 150);
+    const QStringList files = MakeMusic(s.MusicDir(), 300);
+    ASSERT_EQ(files.size(), 300);
+    static_assert(kImportBatchFiles < 300);
     ASSERT_EQ(s.Load(), 0);
     int told = 0;
     EXPECT_EQ(ImportFiles(*s.lib, files, false, true, nullptr, [&](CQvMusic*, int) { return ++told, true; }, {}),
-              150);
-    EXPECT_EQ(told, 150);
+              300);
+    EXPECT_EQ(told, 300);
     for (const QString& f : {files.front(), files.back()})
         EXPECT_EQ(s.store->FindTrack(MakeGid(f), 0)->GetInfo()->AddDay, TodayDayNumber());
-    EXPECT_EQ(s.store->FindNode("最近添加")->TrackCount(), 150);
+    EXPECT_EQ(s.store->FindNode("最近添加")->TrackCount(), 300);
     SqliteStatement rows;
     ASSERT_EQ(s.conf->TreeDb()->Prepare("SELECT count(*) FROM TreeList WHERE Key=?", rows), kSqliteOk);
     Bind(rows, QStringLiteral("最近添加+我的音乐"));
     ASSERT_EQ(rows.Step(), kSqliteRow);
-    EXPECT_EQ(rows.ColumnInt(0), 150);
+    EXPECT_EQ(rows.ColumnInt(0), 300);
 
     // Importing them again adds nothing and leaves the lists as they were.
-    EXPECT_EQ(ImportFiles(*s.lib, files, false, true, nullptr, {}, {}), 150);
+    EXPECT_EQ(ImportFiles(*s.lib, files, false, true, nullptr, {}, {}), 300);
     s.Reopen();
     ASSERT_EQ(s.Load(), 0);
-    EXPECT_EQ(s.store->LibraryTracks().size(), 150u);
-    EXPECT_EQ(s.store->FindNode("最近添加")->TrackCount(), 150);
+    EXPECT_EQ(s.store->LibraryTracks().size(), 300u);
+    EXPECT_EQ(s.store->FindNode("最近添加")->TrackCount(), 300);
 }
 
 TEST(StartupScan, AStopRequestEndsTheWorkerAfterTheBatchUnderWay)
@@ -210,7 +211,7 @@ TEST(StartupScan, AStopRequestEndsTheWorkerAfterTheBatchUnderWay)
     ASSERT_TRUE(stopped.load());
     // No clock here (a loaded machine makes any bound flaky); the count shows that it stopped:
     // what was read of the batch under way is stored, nothing after it.
-    EXPECT_LT(e.s.store->LibraryTracks().size(), 50u + 2 * 64);
+    EXPECT_LT(e.s.store->LibraryTracks().size(), 50u + 2 * kImportBatchFiles);
     ASSERT_EQ(e.mainWindow.Of(WM_IMPORT_DONE).size(), 1u); // a user stop still completes
     EXPECT_TRUE(WaitForWorkers(5000));
 }

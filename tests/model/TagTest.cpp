@@ -1,5 +1,6 @@
 #include "model/AudioTag.h"
 #include "model/CAudioTag.h"
+#include "model/CFileReadStream.h"
 #include "model/CQvMusic.h"
 #include "model/LyricsLookup.h"
 #include "model/TrackInfo.h"
@@ -22,10 +23,12 @@
 #include <taglib/id3v1tag.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
+#include <taglib/tfilestream.h>
 #include <taglib/unsynchronizedlyricsframe.h>
 
 #include <zlib.h>
 
+#include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -105,6 +108,64 @@ TEST_F(Tag, ReadsTitlesInEveryEncodingIntoTheRecord)
     EXPECT_EQ(Read(c).title, QStringLiteral("中文歌"));
     // Latin-1 text that is no code-page text stays what it was.
     EXPECT_EQ(Read(latin).title, QStringLiteral("Café Noir"));
+}
+
+namespace {
+
+// What the library's parse of an MP3 gives, in one line, through `stream`.
+std::string ParseThrough(TagLib::IOStream* stream)
+{
+    TagLib::MPEG::File f(stream, TagLib::ID3v2::FrameFactory::instance(), true, TagLib::AudioProperties::Average);
+    if (!f.isValid()) return "invalid";
+    const TagLib::Tag* t = f.tag();
+    const TagLib::AudioProperties* a = f.audioProperties();
+    std::string out = t->title().to8Bit(true) + "|" + t->artist().to8Bit(true) + "|" + t->album().to8Bit(true) + "|" +
+                      std::to_string(t->year()) + "|" + std::to_string(t->track());
+    if (a)
+        out += "|" + std::to_string(a->lengthInMilliseconds()) + "|" + std::to_string(a->bitrate()) + "|" +
+               std::to_string(a->sampleRate()) + "|" + std::to_string(a->channels());
+    out += std::string("|") + (f.hasID3v1Tag() ? "v1" : "") + (f.hasAPETag() ? "ape" : "") + "|" +
+           std::to_string(f.ID3v2Tag() ? f.ID3v2Tag()->frameList().size() : 0) + "|" + std::to_string(f.length());
+    if (const TagLib::ID3v2::Tag* v2 = f.ID3v2Tag())
+        for (const TagLib::ID3v2::Frame* frame : v2->frameList()) out += "|" + std::to_string(frame->size());
+    return out;
+}
+
+} // namespace
+
+TEST_F(Tag, TheReadStreamParsesAsTheLibrarysOwnFile)
+{
+    // Tags that take more than the kept blocks, every tag kind at once, and files cut short in
+    // the audio and inside the tag: the same parse through both streams.
+    Tags big = Tags::Id3v2(QStringLiteral("大标题"), QStringLiteral("Artist"), QStringLiteral("Album"));
+    big.lyrics = QString(60000, QLatin1Char('x'));
+    big.pictures = 3;
+    Tags three;
+    three.id3v2 = TagFields {.title = QStringLiteral("v2 title"), .track = 4};
+    three.ape = TagFields {.artist = QStringLiteral("ape artist"), .year = 2003};
+    three.id3v1 = TagFields {.album = QStringLiteral("v1 album"), .year = 1999};
+    Mp3Options longer;
+    longer.seconds = 3;
+    QStringList paths = {Mp3(QStringLiteral("big.mp3"), big, longer), Mp3(QStringLiteral("three.mp3"), three, longer),
+                         Mp3(QStringLiteral("bare.mp3"), Tags(), longer)};
+    for (const auto& [name, keep] : {std::pair {"cut-audio.mp3", 0.6}, std::pair {"cut-tag.mp3", 0.05}}) {
+        QByteArray bytes = testutil::ReadFile(paths[0]);
+        bytes.truncate(qsizetype(double(bytes.size()) * keep));
+        paths << dir.filePath(QString::fromLatin1(name));
+        testutil::WriteFile(paths.back(), bytes);
+    }
+    for (const QString& path : paths) {
+        const QByteArray name = QFile::encodeName(path);
+        TagLib::FileStream library(name.constData(), true);
+        const int fd = ::open(name.constData(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        struct stat st {};
+        ASSERT_EQ(::fstat(fd, &st), 0);
+        CFileReadStream ours(fd, long(st.st_size), name.toStdString());
+        const std::string expected = ParseThrough(&library);
+        EXPECT_EQ(ParseThrough(&ours), expected) << path.toStdString();
+        EXPECT_NE(expected, "invalid") << path.toStdString();
+    }
 }
 
 TEST_F(Tag, WhatTheId3v2TagLacksComesFromTheFilesOtherTags)

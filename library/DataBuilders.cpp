@@ -40,11 +40,12 @@ int CNormalDataBuilder::Accept(CQvMusic* track, MemberList& members, MemberIndex
     const TrackInfo* info = track ? track->GetInfo() : nullptr;
     if (!info) return 0;
     const QString key = ServiceKey(track);
-    if (index.count(info->Gid) || (!key.isEmpty() && m_keys.count(key))) return 0;
-    if (m_pNode && m_pNode->GetType() == 21 && info->LSrc.isEmpty()) return 1;
+    if (!key.isEmpty() && m_keys.count(key)) return 0;
+    if (m_pNode && m_pNode->GetType() == 21 && info->LSrc.isEmpty()) return index.count(info->Gid) ? 0 : 1;
+    // The Gid is hashed once: the library list takes every track of a large library at each start.
+    if (!index.try_emplace(info->Gid, track).second) return 0;
     if (!key.isEmpty()) m_keys.emplace(key, track);
     members.push_back(track);
-    index.emplace(info->Gid, track);
     return 1;
 }
 

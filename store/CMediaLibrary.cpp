@@ -317,6 +317,9 @@ int CMediaLibrary::CheckTrackFiles()
     std::vector<QString> paths;
     {
         std::lock_guard lock(m_mutex);
+        const size_t count = m_store.LibraryTracks().size() + m_store.TempTracks().size();
+        tracks.reserve(count);
+        paths.reserve(count);
         for (const MemberList* list : {static_cast<const MemberList*>(&m_store.LibraryTracks()), &m_store.TempTracks()})
             for (CQvMusic* track : *list) {
                 const TrackInfo* info = track->GetInfo();

@@ -355,7 +355,6 @@ void CMainDlg::OnLibraryLoaded(int)
 {
     m_bLibraryLoaded = true;
     m_pMainWnd->FillTree();
-    if (m_options.watchChanges) WatchLibraryFolders();
     if (!m_startFiles.isEmpty()) {
         const QStringList files = m_startFiles;
         m_startFiles.clear();
@@ -374,11 +373,15 @@ void CMainDlg::CheckLibraryFiles()
 {
     // Reading the folders of a large library took a fifth of the start; the list is shown
     // first, and a track whose file is gone leaves it (and its row goes) a moment later.
+    // The folders to watch are gathered there too: a large library's tracks are many to walk.
     CMediaLibrary* library = &Library();
     const CMsgTarget controller = Target();
-    StartWorker([library, controller] {
+    const bool watch = m_options.watchChanges;
+    auto folders = m_pCheckedFolders = std::make_shared<QStringList>();
+    StartWorker([library, controller, watch, folders] {
         if (IsExiting()) return;
         const int gone = library->CheckTrackFiles();
+        if (watch && !IsExiting()) *folders = LibraryWatchFolders(*library);
         if (!IsExiting()) controller.PostMessage(WM_LIBRARY_CHECKED, 0, gone);
     });
 }
@@ -386,6 +389,11 @@ void CMainDlg::CheckLibraryFiles()
 void CMainDlg::OnLibraryChecked(int gone)
 {
     m_bLibraryChecked = true;
+    if (m_options.watchChanges && m_pCheckedFolders) {
+        if (!m_pNotifier) m_pNotifier = std::make_unique<CChangeNotifier>(Target());
+        m_pNotifier->Watch(*m_pCheckedFolders);
+    }
+    m_pCheckedFolders.reset();
     if (gone > 0 && m_pMainWnd) {
         // Rows went from the lists: the selection and what plays keep their tracks.
         CQvMusic* selected = nullptr;

@@ -311,6 +311,8 @@ private:
     QStringList m_startFiles;
     bool m_bLibraryLoaded = false;
     bool m_bLibraryChecked = false;
+    // The folders to watch, gathered by the worker that looks for the tracks' files.
+    std::shared_ptr<QStringList> m_pCheckedFolders;
     bool m_bStorageNoticeShown = false;
     bool m_bOnline = false;
     bool m_bImporting = false;

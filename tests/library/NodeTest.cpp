@@ -106,6 +106,33 @@ TEST(Node, MembersAreCountedAndForgotten)
     EXPECT_FALSE(bare.OfferTrack(a.get(), 1));
 }
 
+TEST(Node, TracksThatLeaveTogetherLeaveAsOneByOne)
+{
+    // A list of many, as the library list is, of which a few leave at once.
+    auto list = Node("list");
+    std::vector<TrackRef> tracks;
+    for (int i = 0; i < 50; ++i) {
+        tracks.push_back(MakeTrack(QStringLiteral("t%1").arg(i), [i](TrackInfo& info) {
+            if (i % 10 == 0) info.Sysid = QStringLiteral("s%1").arg(i);
+        }));
+        ASSERT_TRUE(list->OfferTrack(tracks.back().get(), 0));
+    }
+    const TrackSet gone {tracks[0].get(), tracks[7].get(), tracks[49].get()};
+    list->RemoveTracks(gone);
+    EXPECT_EQ(list->TrackCount(), 47);
+    EXPECT_EQ(list->TrackIndex().size(), 47u);
+    EXPECT_EQ(list->TrackIndex().count("t7"), 0u);
+    // The rest keep their order.
+    EXPECT_EQ(list->GetTrack(0), tracks[1].get());
+    EXPECT_EQ(list->GetTrack(6), tracks[8].get());
+    EXPECT_EQ(list->GetTrack(46), tracks[48].get());
+    // The service song that left may come back with another track; one still there may not.
+    const TrackRef again = MakeTrack("again", [](TrackInfo& i) { i.Sysid = "s0"; });
+    const TrackRef twice = MakeTrack("twice", [](TrackInfo& i) { i.Sysid = "s10"; });
+    EXPECT_TRUE(list->OfferTrack(again.get(), 0));
+    EXPECT_FALSE(list->OfferTrack(twice.get(), 0));
+}
+
 TEST(Node, SharedMembersFollowTheLibrarySequence)
 {
     TrackRef a = MakeTrack("a"), b = MakeTrack("b");

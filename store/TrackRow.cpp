@@ -5,8 +5,11 @@
 #include "base/CodePage.h"
 #include "model/TrackInfo.h"
 
+#include <QHashFunctions>
+
 #include <sqlite3.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -286,11 +289,39 @@ QString StoredText(const char* bytes, int length, bool escaped)
 TrackText CTrackTextPool::Text(const char* bytes, int length, bool escaped)
 {
     if (!bytes || length <= 0) return TrackText();
-    const auto it = m_texts.constFind(QByteArray::fromRawData(bytes, length));
-    if (it != m_texts.cend()) return *it;
-    TrackText text(StoredText(bytes, length, escaped));
-    m_texts.insert(QByteArray(bytes, length), text);
-    return text;
+    if ((m_used + 1) * 2 > m_slots.size()) Grow();
+    // The same bytes read as an escaped and as a plain column are two texts when they hold "^`^".
+    const size_t hash = qHash(QByteArrayView(bytes, length)) ^ size_t(escaped);
+    const size_t mask = m_slots.size() - 1;
+    size_t i = hash & mask;
+    for (; m_slots[i].length != 0; i = (i + 1) & mask) {
+        const Slot& s = m_slots[i];
+        if (s.hash == hash && s.length == length && s.escaped == escaped &&
+            std::memcmp(m_bytes.data() + s.offset, bytes, size_t(length)) == 0)
+            return s.text;
+    }
+    Slot& slot = m_slots[i];
+    slot.hash = hash;
+    slot.offset = qsizetype(m_bytes.size());
+    slot.length = length;
+    slot.escaped = escaped;
+    slot.text = StoredText(bytes, length, escaped);
+    m_bytes.append(bytes, size_t(length));
+    ++m_used;
+    return slot.text;
+}
+
+void CTrackTextPool::Grow()
+{
+    std::vector<Slot> old(std::max<size_t>(m_slots.size() * 2, 256));
+    old.swap(m_slots);
+    const size_t mask = m_slots.size() - 1;
+    for (Slot& s : old) {
+        if (s.length == 0) continue;
+        size_t i = s.hash & mask;
+        while (m_slots[i].length != 0) i = (i + 1) & mask;
+        m_slots[i] = std::move(s);
+    }
 }
 
 unsigned ReadTrackRow(const SqliteStatement& stmt, TrackInfo& info, CTrackTextPool* pool)

@@ -2,8 +2,10 @@
 #include "model/TrackText.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QString>
+
+#include <string>
+#include <vector>
 
 class SqliteStatement;
 struct TrackInfo;
@@ -54,14 +56,27 @@ private:
 // Texts that many tracks hold alike (an artist, an album, a genre, the channel text), kept once
 // while a table is read: each track's field shares the one copy. A large library reads its
 // artists and albums a hundred thousand times over: a text already read is found by its stored
-// bytes, so it is neither converted from the code page nor allocated again.
+// bytes, so it is neither converted from the code page nor allocated again. The table and the
+// bytes are a few large blocks, given back whole when the reading ends, so the pool leaves no
+// holes between the tracks it helped to make.
 class CTrackTextPool {
 public:
     // The text of `length` stored bytes (caret-grave-caret undone when `escaped`).
     TrackText Text(const char* bytes, int length, bool escaped);
 
 private:
-    QHash<QByteArray, TrackText> m_texts;
+    struct Slot {
+        size_t hash = 0;
+        qsizetype offset = 0; // of the stored bytes in m_bytes
+        int length = 0;       // 0: a free slot
+        bool escaped = false;
+        TrackText text;
+    };
+    void Grow();
+
+    std::vector<Slot> m_slots; // open addressing; a power of two, at most half full
+    std::string m_bytes;
+    size_t m_used = 0;
 };
 
 // Fills `info` from the current row of kSelectAllMusic or kSelectTempMusic (the columns in the

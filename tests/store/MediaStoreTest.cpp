@@ -259,6 +259,35 @@ TEST(MediaStore, EveryColumnSurvivesTheRoundTripsAndACopyAndEmptyingATextSticks)
     EXPECT_EQ(emptied.Default9, added->GetInfo()->Default9);
 }
 
+// Loading shares equal texts among tracks; the same stored bytes in an escaped column (artist)
+// and a plain one (genre) are still two texts, and many distinct texts each stay their own.
+TEST(MediaStore, SharedTextsAtLoadKeepEachColumnsOwnReading)
+{
+    Session s;
+    std::vector<TrackRef> tracks;
+    for (int i = 0; i < 600; ++i) {
+        TrackRef t = MakeTrack(s.File(QStringLiteral("p/%1.mp3").arg(i)));
+        TrackInfo& info = *t->GetInfo();
+        info.Artist = QStringLiteral("Guns N' Roses");
+        info.Genre = QStringLiteral("Guns N^`^ Roses");
+        info.Album = QStringLiteral("专辑 %1").arg(i / 2);
+        info.Stereo = QStringLiteral("Joint Stereo");
+        ASSERT_EQ(s.store->Add(t.get()), 1);
+        tracks.push_back(t);
+    }
+    ASSERT_EQ(s.lib->SaveAllTracks(), 0);
+    s.Reopen();
+    ASSERT_EQ(s.lib->LoadTracks(), 600);
+    for (int i = 0; i < 600; ++i) {
+        const TrackInfo& info = *s.store->FindTrack(tracks[size_t(i)]->GetInfo()->Gid, 0)->GetInfo();
+        ASSERT_EQ(info.Artist, QStringLiteral("Guns N' Roses")) << i;
+        ASSERT_EQ(info.Genre, QStringLiteral("Guns N^`^ Roses")) << i;
+        ASSERT_EQ(info.Album, QStringLiteral("专辑 %1").arg(i / 2)) << i;
+        ASSERT_EQ(info.Stereo, QStringLiteral("Joint Stereo"));
+    }
+    EXPECT_EQ(Column(s.Library(), "AllMusic", "Genre", tracks[0]->GetInfo()->Gid), QByteArray("Guns N^`^ Roses"));
+}
+
 TEST(MediaStore, ARowWrittenTheOldWayLoadsUnchanged)
 {
     Session s;

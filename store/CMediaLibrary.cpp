@@ -14,6 +14,7 @@
 #include "base/CodePage.h"
 #include "base/DebugLog.h"
 #include "base/FileName.h"
+#include "base/Worker.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -334,6 +335,8 @@ int CMediaLibrary::CheckTrackFiles()
     for (size_t i = 0; i < found.size(); ++i)
         if (found[i] == kFileMissing) removed[i] = WasRemoved(paths[i], folders);
 
+    // A shutdown meanwhile closes the files: what was found waits for the next start.
+    if (IsExiting()) return 0;
     std::lock_guard lock(m_mutex);
     TrackSet gone;
     std::vector<QString> purge;

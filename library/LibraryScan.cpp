@@ -155,7 +155,7 @@ int ImportInBatches(CMediaLibrary& library, const QStringList& paths, bool quiet
     // window thread waits at most one batch's inserts, never its reading. Each commit writes the
     // pages its rows touched again, and a large library's Gid index spreads a batch's rows over
     // many pages: the more rows a commit takes, the fewer pages are written per row.
-    constexpr qint64 kBatchMs = 20;
+    constexpr qint64 kBatchMs = 50;
     TrackBuildOptions options;
     options.owner = owner;
     options.userAddition = downloaded;

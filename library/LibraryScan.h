@@ -27,7 +27,7 @@ TrackRef ImportFile(CMediaLibrary& library, const QString& path, bool quiet, boo
 // The number of paths handled.
 using ImportedTrack = std::function<bool(CQvMusic* track, int libraryCount)>;
 // The most files a batch takes (fewer when their reading takes long).
-constexpr size_t kImportBatchFiles = 256;
+constexpr size_t kImportBatchFiles = 1024;
 int ImportFiles(CMediaLibrary& library, const QStringList& paths, bool quiet, bool downloaded, QObject* owner,
                 const ImportedTrack& onTrack, const std::function<bool()>& stop);
 

@@ -193,6 +193,30 @@ std::vector<char> LookForLocalFiles(const std::vector<QString>& paths)
     return found;
 }
 
+// Which of a service song's rows is the library's track and which are its duplicates depends on
+// which files are there: the local files of rows that share a service key with another row are
+// looked for at once, the others' are left to CheckTrackFiles. kFilePresent for every other row.
+std::vector<char> LookForSharedKeyFiles(const std::vector<TrackRef>& rows)
+{
+    TextKeyMap<int> keys;
+    for (const TrackRef& row : rows)
+        if (const QString key = ServiceKey(row.get()); !key.isEmpty()) ++keys[key];
+    std::vector<size_t> looked;
+    std::vector<QString> paths;
+    for (size_t r = 0; r < rows.size() && !keys.empty(); ++r) {
+        const TrackInfo& info = *rows[r]->GetInfo();
+        if (!info.NSrc.isEmpty() || info.LSrc.isEmpty()) continue;
+        const QString key = ServiceKey(rows[r].get());
+        if (key.isEmpty() || keys[key] < 2) continue;
+        looked.push_back(r);
+        paths.push_back(info.LSrc);
+    }
+    std::vector<char> found(rows.size(), kFilePresent);
+    const std::vector<char> verdicts = LookForLocalFiles(paths);
+    for (size_t i = 0; i < looked.size(); ++i) found[looked[i]] = verdicts[i];
+    return found;
+}
+
 // The connection's page cache size as "PRAGMA cache_size" gives it (SQLite's default when it
 // cannot be read).
 int CacheSize(CSqliteDb& db)
@@ -276,14 +300,20 @@ int CMediaLibrary::LoadTracks(bool checkFiles)
     // Every row first (a large library on all cores at once), then added in row order.
     std::vector<TrackRef> rows;
     if (!ReadLibraryRows(*db, rows)) return -1;
+    const std::vector<char> shared = LookForSharedKeyFiles(rows);
     std::vector<QString> purge;
+    QHash<QString, bool> folders;
     m_store.BeginLoad(rows.size());
-    for (const TrackRef& row : rows) {
-        CQvMusic* track = row.get();
+    for (size_t r = 0; r < rows.size(); ++r) {
+        CQvMusic* track = rows[r].get();
         const TrackInfo& info = *track->GetInfo();
         // A row without any source, or a removed one that only streamed, goes; a local file is
-        // looked for by CheckTrackFiles.
-        const bool gone = info.NSrc.isEmpty() ? info.LSrc.isEmpty() : (track->GetState() & STATE_REMOVED) != 0;
+        // looked for by CheckTrackFiles, unless its service song has other rows too.
+        bool gone = info.NSrc.isEmpty() ? info.LSrc.isEmpty() : (track->GetState() & STATE_REMOVED) != 0;
+        if (!gone && shared[r] != kFilePresent) {
+            if (shared[r] == kFileUnreachable || !WasRemoved(info.LSrc, folders)) continue; // kept, left out
+            gone = true;
+        }
         if (gone) {
             track->AddState(STATE_DELETED_WITH_FILE);
             purge.push_back(info.Gid);

@@ -395,6 +395,37 @@ TEST(MediaStore, MissingFilesArePurgedOnlyWhereTheirFolderIsThere)
     EXPECT_NE(s.store->FindTrack(MakeGid(away), 0), nullptr);
 }
 
+TEST(MediaStore, RowsOfOneServiceSongAreSettledByTheirFilesEvenWhenTheFilesAreLookedForLater)
+{
+    // The newer row of each song would be the library's track; its file is gone (removed from a
+    // folder that is there, or out of reach with its disk), so the older row's track is.
+    Session s;
+    s.conf->OpenAllMissing();
+    const QString removed = s.File(QStringLiteral("a/removed.mp3"));
+    const QString present = s.File(QStringLiteral("a/present.mp3"));
+    const QString away = s.File(QStringLiteral("usb/disk/away.mp3"));
+    const QString here = s.File(QStringLiteral("b/here.mp3"));
+    for (const auto& [path, key] : {std::pair {present, "S1"}, std::pair {here, "S2"}})
+        ASSERT_EQ(s.lib->AddTrack(MakeTrack(path, QString(), QLatin1String(key)).get()), 1);
+    for (const auto& [path, key] : {std::pair {removed, "S1"}, std::pair {away, "S2"}}) {
+        ASSERT_EQ(s.lib->AddTrack(MakeTrack(path, QString(), QLatin1String(key)).get()), 1);
+        ASSERT_EQ(s.Library().Run("UPDATE AllMusic SET State=0, AddTime='2030-01-01 00:00:00' WHERE Gid=?", MakeGid(path)),
+                  kSqliteOk);
+    }
+    QFile::remove(removed);
+    const QString disk = s.home.dir.path() + QStringLiteral("/music/usb/disk");
+    ASSERT_TRUE(QDir().rename(disk, disk + QStringLiteral(".off")));
+
+    s.Reopen();
+    EXPECT_EQ(s.lib->LoadTracks(false), 2);
+    EXPECT_EQ(s.store->FindTrack(QStringLiteral("S1"), 1), s.store->FindTrack(MakeGid(present), 0));
+    EXPECT_EQ(s.store->FindTrack(QStringLiteral("S2"), 1), s.store->FindTrack(MakeGid(here), 0));
+    EXPECT_TRUE(s.store->TempTracks().empty());
+    EXPECT_EQ(Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic WHERE Gid='%1'").arg(MakeGid(removed))), 0);
+    EXPECT_EQ(Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic WHERE Gid='%1'").arg(MakeGid(away))), 1);
+    EXPECT_EQ(s.lib->CheckTrackFiles(), 0);
+}
+
 TEST(MediaStore, FilesOnlyOutOfReachKeepTheirRows)
 {
     Session s;

@@ -20,6 +20,7 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 
 #include <climits>
@@ -107,24 +108,39 @@ void PutInAlbumOrder(CMediaLibrary& library, const std::vector<TrackRef>& added)
             places.push_back(i);
             tracks.push_back(members[i]);
         }
-    // Each track's place is worked out once, not at every comparison of the sort.
+    // Each track's place is worked out once, not at every comparison of the sort, and each
+    // folder's rank among the folders once: the sort compares numbers, and names only within a
+    // folder.
     struct Place {
-        QStringView folder;
+        int folder;
         int number;
         QStringView name;
         CQvMusic* track;
     };
     std::vector<Place> order;
     order.reserve(tracks.size());
+    QHash<QStringView, int> folderIndex;
+    std::vector<QStringView> folders;
     for (CQvMusic* track : tracks) {
         const TrackInfo& info = *track->GetInfo();
         const QStringView path(info.LSrc);
         const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-        order.push_back({slash < 0 ? QStringView() : path.left(slash), info.TrackNum > 0 ? info.TrackNum : INT_MAX,
-                         path.mid(slash + 1), track});
+        const QStringView folder = slash < 0 ? QStringView() : path.left(slash);
+        auto it = folderIndex.constFind(folder);
+        if (it == folderIndex.cend()) {
+            it = folderIndex.insert(folder, int(folders.size()));
+            folders.push_back(folder);
+        }
+        order.push_back({*it, info.TrackNum > 0 ? info.TrackNum : INT_MAX, path.mid(slash + 1), track});
     }
+    std::vector<int> byName(folders.size());
+    for (size_t i = 0; i < byName.size(); ++i) byName[i] = int(i);
+    std::sort(byName.begin(), byName.end(), [&](int x, int y) { return folders[size_t(x)].compare(folders[size_t(y)]) < 0; });
+    std::vector<int> rank(folders.size());
+    for (size_t r = 0; r < byName.size(); ++r) rank[size_t(byName[r])] = int(r);
+    for (Place& p : order) p.folder = rank[size_t(p.folder)];
     std::stable_sort(order.begin(), order.end(), [](const Place& x, const Place& y) {
-        if (const int c = x.folder.compare(y.folder); c != 0) return c < 0;
+        if (x.folder != y.folder) return x.folder < y.folder;
         if (x.number != y.number) return x.number < y.number;
         return x.name < y.name;
     });

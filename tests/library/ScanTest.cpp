@@ -9,6 +9,10 @@
 #include "tests/library/LibraryTestUtil.h"
 
 #include <QDir>
+#include <QFileInfo>
+
+#include <tuple>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -186,6 +190,38 @@ TEST(FolderImport, EveryTrackJoinsTheRecentListAndItsRowsOutliveARestart)
     ASSERT_EQ(s.Load(), 0);
     EXPECT_EQ(s.store->LibraryTracks().size(), 1100u);
     EXPECT_EQ(s.store->FindNode("最近添加")->TrackCount(), 1100);
+}
+
+TEST(FolderImport, TheImportedTracksStandByFolderThenTrackNumberThenName)
+{
+    Session s;
+    ASSERT_EQ(s.Load(), 0);
+    CQvMusic* before = s.AddFileTrack("before.mp3");
+    // Folders given out of order, names out of their track order, one file without a number.
+    const std::vector<std::tuple<QString, unsigned>> files = {
+        {"b/2.mp3", 1}, {"b/1.mp3", 2}, {"a b/x.mp3", 0}, {"a/z.mp3", 1}, {"a/y.mp3", 0},
+        {"a/w.mp3", 0}, {"a/v.mp3", 3}, {"a-c/1.mp3", 5}, {"a/sub/1.mp3", 1},
+    };
+    QStringList paths;
+    fixtures::Mp3Options audio;
+    audio.seconds = 0.2;
+    for (const auto& [name, track] : files) {
+        const QString path = s.MusicDir() + "lib/" + name;
+        QDir().mkpath(QFileInfo(path).path());
+        fixtures::Tags tags = fixtures::Tags::Id3v2(name);
+        tags.id3v2->track = track;
+        ASSERT_TRUE(fixtures::WriteMp3OfSize(path, 16 * 1024, audio, tags));
+        paths << path;
+    }
+    ASSERT_EQ(ImportFiles(*s.lib, paths, false, true, nullptr, {}, {}), int(paths.size()));
+    QStringList shown;
+    for (CQvMusic* t : s.store->FindNode("本地音乐")->Tracks())
+        if (t != before) shown << t->GetInfo()->LSrc.mid(s.MusicDir().size() + 4);
+    // Folders as their paths compare ("a" before "a b" before "a-c" before "a/sub").
+    EXPECT_EQ(shown, QStringList({"a/z.mp3", "a/v.mp3", "a/w.mp3", "a/y.mp3", "a b/x.mp3", "a-c/1.mp3", "a/sub/1.mp3",
+                                  "b/2.mp3", "b/1.mp3"}));
+    // The track that was there keeps its place after them.
+    EXPECT_EQ(s.store->FindNode("本地音乐")->Tracks().back(), before);
 }
 
 TEST(StartupScan, AStopRequestEndsTheWorkerAfterTheBatchUnderWay)

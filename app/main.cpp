@@ -2,6 +2,7 @@
 #include "app/CloudGrab.h"
 #include "app/WindowGrab.h"
 #include "base/FileName.h"
+#include "base/Worker.h"
 #include "ui/page/PageEngine.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 // The program home is also taken from $ORDEL_HOME.
 int main(int argc, char** argv)
 {
+    LimitWorkerHeaps();
     // Before the application object: the pages' engine needs its scheme and shared contexts.
     InitPageEngine();
     QApplication app(argc, argv);

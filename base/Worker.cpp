@@ -4,6 +4,9 @@
 
 #include <QString>
 
+#include <malloc.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -89,4 +92,12 @@ bool WaitForWorkers(int boundMs)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
+}
+
+void LimitWorkerHeaps()
+{
+#ifdef M_ARENA_MAX
+    if (qEnvironmentVariableIsSet("MALLOC_ARENA_MAX")) return;
+    mallopt(M_ARENA_MAX, int(std::max(2u, std::thread::hardware_concurrency())));
+#endif
 }

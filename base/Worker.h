@@ -10,6 +10,13 @@ using WorkerJob = std::function<void()>;
 // or when no thread can be made.
 bool StartWorker(WorkerJob job, int task = 0);
 
+// At most one C library heap per core for all threads, set once before the first thread starts.
+// A thread may otherwise get a heap of its own (up to eight per core): what a finished worker
+// freed (a library's load, an import's temporaries) stays resident at the top of its heap,
+// where malloc_trim cannot give it back, until another thread happens to take that heap.
+// MALLOC_ARENA_MAX in the environment still decides when set.
+void LimitWorkerHeaps();
+
 // Workers started and not yet ended.
 int RunningWorkerCount();
 

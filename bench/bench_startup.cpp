@@ -312,6 +312,8 @@ BENCHMARK(BM_SortByTitle)->Arg(kTracks)->Unit(benchmark::kMillisecond)->Iteratio
 
 int main(int argc, char** argv)
 {
+    // As the player's main does, before any thread.
+    LimitWorkerHeaps();
     QTemporaryDir root;
     if (!root.isValid()) return 1;
     UsePrivateFolders(root.path());

@@ -297,7 +297,7 @@ int CMediaLibrary::LoadTracks(bool checkFiles)
     CSqliteDb* db = m_conf.LibraryDb();
     if (!IsOpen(db)) return -1;
 
-    // Every row first (a large library on all cores at once), then added in row order.
+    // Every row first, then added in row order.
     std::vector<TrackRef> rows;
     if (!ReadLibraryRows(*db, rows)) return -1;
     const std::vector<char> shared = LookForSharedKeyFiles(rows);

@@ -11,7 +11,5 @@ class SqliteStatement;
 TrackRef TrackFromRow(const SqliteStatement& stmt, CTrackTextPool* pool = nullptr);
 
 // Every AllMusic row as a track, newest first (AddTime descending; rows of the same AddTime in
-// the order they were stored), as "ORDER BY AddTime DESC" gives them. A large table is read in
-// rowid ranges on several connections at once and the parts merged in that order; a table that
-// cannot be read so is read by `db` alone. False when the rows cannot be read at all.
+// the order they were stored). False when the rows cannot be read at all.
 bool ReadLibraryRows(CSqliteDb& db, std::vector<TrackRef>& out);

@@ -52,7 +52,6 @@ const char* const kDeleteAllMusic = "DELETE FROM AllMusic WHERE Gid=?";
     "AlbumShort,ArtistShort,TagInfo,Topic,PicFile,LrcFile FROM "
 
 const char* const kSelectAllMusic = ORDEL_TRACK_SELECT "AllMusic ORDER BY AddTime DESC";
-const char* const kSelectAllMusicRange = ORDEL_TRACK_SELECT "AllMusic WHERE rowid BETWEEN ? AND ?";
 const char* const kSelectTempMusic = ORDEL_TRACK_SELECT "TempMusic";
 
 namespace {

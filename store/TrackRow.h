@@ -21,7 +21,6 @@ extern const char* const kUpdateAllMusic;
 extern const char* const kUpdateTempMusic;
 extern const char* const kDeleteAllMusic;
 extern const char* const kSelectAllMusic;   // newest first
-extern const char* const kSelectAllMusicRange; // rowids ?1 to ?2, in rowid order
 extern const char* const kSelectTempMusic;
 
 extern const char* const kSelectAllMusicGids;

@@ -759,8 +759,8 @@ TEST(MediaStore, MostPlayedCacheKeepsFiftyOneAndReplacesTheLeastPlayed)
 
 TEST(MediaStore, ALargeLibraryLoadsNewestFirstWithTiesInTheOrderTheyWereStored)
 {
-    // Enough rows that the load reads them in parts at once, with every kind of AddTime a file
-    // may hold (texts, numbers, NULL), long runs of equal times, and gaps in the rowids.
+    // Many rows, with every kind of AddTime a file may hold (texts, numbers, NULL), long runs of
+    // equal times, and gaps in the rowids.
     Session s;
     s.conf->OpenAllMissing();
     constexpr int kTracks = 20000;

@@ -1,6 +1,7 @@
 #include "model/CQvMusic.h"
 
 #include "model/AudioTag.h"
+#include "model/CAudioTag.h"
 #include "model/LyricsFile.h"
 #include "model/LyricsLookup.h"
 #include "model/TrackInfo.h"
@@ -17,6 +18,17 @@ namespace {
 ILyricsLookup* g_lyricsLookup = nullptr;
 
 bool FileExists(const QString& path) { return !path.isEmpty() && QFileInfo(path).isFile(); }
+
+// A channel text is one of five: the tracks an import reads share one copy of each, as loaded
+// ones do.
+TrackText SharedChannelText(const QString& text)
+{
+    static const TrackText kTexts[] = {TrackText(ChannelText(0)), TrackText(ChannelText(1)), TrackText(ChannelText(2)),
+                                       TrackText(ChannelText(3)), TrackText(ChannelText(-1))};
+    for (const TrackText& shared : kTexts)
+        if (shared == text) return shared;
+    return TrackText(text);
+}
 
 } // namespace
 
@@ -106,7 +118,7 @@ int CQvMusic::ReadTagsIntoInfo(AudioTagFields& fields)
     t.Frequency = fields.sampleRate;
     t.TotleTime = fields.length;
     t.BitRate = fields.bitRate;
-    t.Stereo = fields.channels;
+    t.Stereo = SharedChannelText(fields.channels);
     t.TrackNum = fields.trackNum;
     return ok;
 }
@@ -126,7 +138,7 @@ int CQvMusic::ReadAudioProperties()
     m_pInfo->Frequency = fields.sampleRate;
     m_pInfo->TotleTime = fields.length;
     m_pInfo->BitRate = fields.bitRate;
-    m_pInfo->Stereo = fields.channels;
+    m_pInfo->Stereo = SharedChannelText(fields.channels);
     return ok;
 }
 

@@ -104,6 +104,13 @@ TEST_F(Tag, ReadsTitlesInEveryEncodingIntoTheRecord)
     EXPECT_EQ(info.Genre, QStringLiteral("UnKnown"));
     EXPECT_TRUE(info.ReleaseTimeText.isEmpty());
 
+    // Tracks read from files share one copy of their channel text.
+    TrackRef other = TrackFor(latin);
+    EXPECT_EQ(other->ReadTagsIntoInfo(f), 1);
+    EXPECT_EQ(&other->GetInfo()->Stereo.str(), &info.Stereo.str());
+    EXPECT_EQ(other->ReadAudioProperties(), 1);
+    EXPECT_EQ(&other->GetInfo()->Stereo.str(), &info.Stereo.str());
+
     EXPECT_EQ(Read(b).title, QStringLiteral("中文歌"));
     EXPECT_EQ(Read(c).title, QStringLiteral("中文歌"));
     // Latin-1 text that is no code-page text stays what it was.

@@ -252,8 +252,11 @@ TEST(MediaStore, EveryColumnSurvivesTheRoundTripsAndACopyAndEmptyingATextSticks)
     s.Reopen();
     ASSERT_EQ(s.lib->LoadTracks(), 2);
     const TrackInfo& emptied = *s.store->FindTrack(added->GetInfo()->Gid, 0)->GetInfo();
-    for (const auto& [name, field] : kCompactColumns)
-        if (std::strcmp(name, "NSrc") != 0) EXPECT_TRUE((emptied.*field).isEmpty()) << name;
+    for (const auto& [name, field] : kCompactColumns) {
+        if (std::strcmp(name, "NSrc") != 0) {
+            EXPECT_TRUE((emptied.*field).isEmpty()) << name;
+        }
+    }
     EXPECT_TRUE(emptied.ReleaseTimeText.isEmpty());
     EXPECT_EQ(emptied.Song, added->GetInfo()->Song);
     EXPECT_EQ(emptied.Default9, added->GetInfo()->Default9);

@@ -578,6 +578,28 @@ int CMediaLibrary::OfferToLists(const std::vector<CQvMusic*>& tracks, int type)
     return m_pHooks->OfferManyToLists(tracks, type);
 }
 
+namespace {
+
+// A TreeList row of the list `key` for each of `gids`, written in their order; stops at the
+// first that fails.
+int InsertListRows(CSqliteDb& db, const QString& key, const std::vector<QString>& gids)
+{
+    SqliteCachedStatement stmt = db.Cached(kInsertTreeList);
+    if (!stmt) return kSqliteError;
+    if (stmt->ParameterCount() != 2) return BindCountMismatch(*stmt, 2);
+    // The list's key is bound once: a bound value stays from one row to the next.
+    int rc = BindValue(stmt->get(), 1, key);
+    for (auto gid = gids.begin(); rc == kSqliteOk && gid != gids.end(); ++gid) {
+        stmt->Rewind();
+        if ((rc = BindValue(stmt->get(), 2, *gid)) != kSqliteOk) break;
+        rc = stmt->Step();
+        if (rc == kSqliteDone) rc = kSqliteOk;
+    }
+    return rc;
+}
+
+} // namespace
+
 int CMediaLibrary::AddTrackToList(IQvNode* node, CQvMusic* track) { return AddTracksToList(node, {track}); }
 
 int CMediaLibrary::AddTracksToList(IQvNode* node, const std::vector<CQvMusic*>& tracks)
@@ -588,27 +610,12 @@ int CMediaLibrary::AddTracksToList(IQvNode* node, const std::vector<CQvMusic*>& 
         if (!track || !track->GetInfo()) return -1;
     CSqliteDb* db = Tree();
     if (!db) return -1;
-    SqliteCachedStatement stmt = db->Cached(kInsertTreeList);
-    const QString key = ListKey(node);
-    int result = 0;
-    // The list's key is bound once: a bound value stays from one row to the next.
-    bool keyBound = false;
-    for (const CQvMusic* track : tracks) {
-        int rc = kSqliteError;
-        if (stmt && stmt->ParameterCount() == 2) {
-            stmt->Rewind();
-            rc = keyBound ? kSqliteOk : BindValue(stmt->get(), 1, key);
-            keyBound = rc == kSqliteOk;
-            if (rc == kSqliteOk) rc = BindValue(stmt->get(), 2, track->GetInfo()->Gid);
-            if (rc == kSqliteOk) rc = stmt->Step();
-            if (rc == kSqliteDone || rc == kSqliteRow) rc = kSqliteOk;
-        }
-        if (rc != kSqliteOk) {
-            WriteFailed(rc, "a list's member");
-            result = -1;
-        }
-    }
-    return result;
+    std::vector<QString> gids;
+    gids.reserve(tracks.size());
+    for (const CQvMusic* track : tracks) gids.push_back(track->GetInfo()->Gid);
+    const int rc = InsertListRows(*db, ListKey(node), gids);
+    if (rc != kSqliteOk) WriteFailed(rc, "a list's member");
+    return rc == kSqliteOk ? 0 : -1;
 }
 
 int CMediaLibrary::RemoveTrackFromList(IQvNode* node, CQvMusic* track)
@@ -655,24 +662,6 @@ int CMediaLibrary::SaveListMembers(IQvNode* node)
     if (rc != kSqliteOk) WriteFailed(rc, "a list's members");
     return rc == kSqliteOk ? 0 : -1;
 }
-
-namespace {
-
-// A TreeList row of the list `key` for each of `gids`, written in their order.
-int InsertListRows(CSqliteDb& db, const QString& key, const std::vector<QString>& gids)
-{
-    SqliteCachedStatement stmt = db.Cached(kInsertTreeList);
-    if (!stmt) return kSqliteError;
-    for (const QString& gid : gids) {
-        stmt->Rewind();
-        int rc = Bind(*stmt, key, gid);
-        if (rc != kSqliteOk) return rc;
-        if ((rc = stmt->Step()) != kSqliteDone) return rc;
-    }
-    return kSqliteOk;
-}
-
-} // namespace
 
 int CMediaLibrary::WriteListMembers(CSqliteDb& db, IQvNode* node)
 {

@@ -5,16 +5,15 @@
 
 #include "model/TrackInfo.h"
 
+#include <memory>
+
 TrackRef TrackFromRow(const SqliteStatement& stmt, CTrackTextPool* pool)
 {
-    auto* info = new TrackInfo;
+    auto info = std::make_unique<TrackInfo>();
     const unsigned state = ReadTrackRow(stmt, *info, pool);
     TrackRef track = TrackRef::Adopt(CreateMedia(0));
-    if (!track) {
-        delete info;
-        return track;
-    }
-    track->AttachInfo(info, nullptr);
+    if (!track) return track;
+    track->AttachInfo(info.release(), nullptr);
     track->RemoveState(~0u);
     track->AddState(state);
     return track;

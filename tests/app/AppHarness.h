@@ -97,6 +97,14 @@ public:
         return Lib().Store().FindTrack(MakeGid(path), 0);
     }
     CFirstSearchDlg* FirstRunDialog() const { return Wnd().findChild<CFirstSearchDlg*>(); }
+    // Loaded, with the first start's dialog, where it came, answered "取消" as a user who adds
+    // music later does.
+    bool WaitLoadedPastFirstRun()
+    {
+        if (!WaitLoaded()) return false;
+        if (CFirstSearchDlg* dlg = FirstRunDialog()) dlg->CancelButton()->click();
+        return true;
+    }
     // The folder goes in on a worker; done when the import-complete message has come.
     bool ImportFolder(const QString& folder, int expected)
     {

@@ -119,8 +119,7 @@ TEST(App, FolderImportFillsLocalMusicWithScanTextsAndADoubleClickPlays)
 {
     Library lib(3);
     Player p(lib.home.path());
-    ASSERT_TRUE(p.WaitLoaded());
-    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.WaitLoadedPastFirstRun());
 
     ASSERT_TRUE(p.ImportFolder(lib.music.path(), 3));
     EXPECT_EQ(p.NodeSize(Player::LocalMusic()), 3);
@@ -155,8 +154,7 @@ TEST(App, LyricsOfThePlayingTrackReachThePanelAndFollowThePosition)
     const QString lrc = lib.music.filePath(QStringLiteral("song0.lrc"));
     ASSERT_TRUE(WriteTextFile(lrc, QStringLiteral("[00:00.00]第一行\n[00:01.50]第二行\n[00:09.00]第三行\n")));
     Player p(lib.home.path());
-    ASSERT_TRUE(p.WaitLoaded());
-    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     ASSERT_TRUE(p.ImportFolder(lib.music.path(), 1));
     p.Track(lib.files[0])->GetInfo()->LrcFile = lrc;
 
@@ -178,8 +176,7 @@ TEST(App, CoverMiniWindowTrayAndColourCommands)
     image.fill(Qt::red);
     ASSERT_TRUE(image.save(picture));
     Player p(lib.home.path());
-    ASSERT_TRUE(p.WaitLoaded());
-    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     ASSERT_TRUE(p.ImportFolder(lib.music.path(), 2));
     p.Track(lib.files[0])->GetInfo()->PicFile = picture;
     CMainDlg& c = p.Ctl();
@@ -224,8 +221,7 @@ TEST(App, CommandsWriteTheirOperationRecordsAndTheExitOneRecord)
 {
     Library lib(2);
     Player p(lib.home.path());
-    ASSERT_TRUE(p.WaitLoaded());
-    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     ASSERT_TRUE(p.ImportFolder(lib.music.path(), 2));
     p.Wnd().SelectNode(p.Node(Player::LocalMusic()));
     CQvLog& log = CQvLog::GetInstance();
@@ -347,8 +343,7 @@ TEST(App, DropsTakeOnlyMusicAndUpperCaseOnlyOnTheList)
 {
     Library lib(0);
     Player p(lib.home.path());
-    ASSERT_TRUE(p.WaitLoaded());
-    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     const QString text = lib.music.filePath(QStringLiteral("notes.txt"));
     WriteTextFile(text, QStringLiteral("not music"));
     const QString upper = MakeMp3(lib.music.filePath(QStringLiteral("LOUD.MP3")), QStringLiteral("Loud"));
@@ -383,8 +378,7 @@ TEST(App, ASecondStartHandsItsFilesOverAndTheFirstPlaysTheFirst)
 {
     Library lib(2);
     Player p(lib.home.path());
-    ASSERT_TRUE(p.WaitLoaded());
-    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     p.Wnd().hide();
 
     // The real program as the second start; it finds this one by the per-user name.
@@ -406,8 +400,7 @@ TEST(App, FilesCreatedInAWatchedFolderJoinAndDeletingThePlayingFileStopsIt)
 {
     Library lib(1);
     Player p(lib.home.path(), {}, true);
-    ASSERT_TRUE(p.WaitLoaded());
-    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     ASSERT_TRUE(p.ImportFolder(lib.music.path(), 1));
 
     // Written elsewhere and moved in, as a finished download arrives.
@@ -439,8 +432,7 @@ TEST(App, ATrackWhoseFileWasRemovedLeavesTheShownListAfterTheStartAndItsRowGoes)
     Library lib(3);
     {
         Player p(lib.home.path());
-        ASSERT_TRUE(p.WaitLoaded());
-        if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+        ASSERT_TRUE(p.WaitLoadedPastFirstRun());
         ASSERT_TRUE(p.ImportFolder(lib.music.path(), 3));
         ASSERT_TRUE(p.Exit());
     }
@@ -490,8 +482,7 @@ TEST(App, ShutdownWritesTheSettingsAndLeavesEveryDatabaseClosedAndIntact)
 {
     Library lib(3);
     Player p(lib.home.path());
-    ASSERT_TRUE(p.WaitLoaded());
-    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     ASSERT_TRUE(p.ImportFolder(lib.music.path(), 3));
     p.Ctl().SetVolumePercent(64);
     p.Wnd().SelectNode(p.Node(Player::LocalMusic()));
@@ -605,8 +596,7 @@ TEST(App, TracksDroppedOnAPlaylistOrAddedByAddressAreThereAfterARestart)
     QString listName;
     {
         Player p(lib.home.path());
-        ASSERT_TRUE(p.WaitLoaded());
-        if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+        ASSERT_TRUE(p.WaitLoadedPastFirstRun());
         // A drop on the list goes to the first playlist, which is then shown.
         DropFiles(p, p.Wnd().ListView()->viewport(), {dropped});
         IQvNode* shown = p.Ctl().DisplayedNode();
@@ -645,8 +635,7 @@ TEST(App, FilesDroppedOrChosenAreReadOffTheWindowThreadAndLandInTheListShown)
     const QString listName = QStringLiteral("Dropped here");
     {
         Player p(lib.home.path());
-        ASSERT_TRUE(p.WaitLoaded());
-        if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+        ASSERT_TRUE(p.WaitLoadedPastFirstRun());
         IQvNode* list = p.Ctl().Tree().CreateList(listName);
         ASSERT_NE(list, nullptr);
         p.Wnd().TreeModel()->Reload();
@@ -684,8 +673,7 @@ TEST(App, DeletingThePlayingAndShownListLeavesNothingPointingAtIt)
 {
     Library lib(2, 6.0);
     Player p(lib.home.path());
-    ASSERT_TRUE(p.WaitLoaded());
-    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     IQvNode* list = p.Ctl().Tree().CreateList(QStringLiteral("Doomed"));
     ASSERT_NE(list, nullptr);
     p.Wnd().TreeModel()->Reload();
@@ -789,8 +777,7 @@ TEST(App, RetimedLyricsAreStoredForTheTrackTheyWereLoadedForAndADragSeeks)
     ASSERT_TRUE(WriteTextFile(lrc0, text0));
     ASSERT_TRUE(WriteTextFile(lrc1, text1));
     Player p(lib.home.path());
-    ASSERT_TRUE(p.WaitLoaded());
-    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     ASSERT_TRUE(p.ImportFolder(lib.music.path(), 2));
     p.Track(lib.files[0])->GetInfo()->LrcFile = lrc0;
     p.Track(lib.files[1])->GetInfo()->LrcFile = lrc1;
@@ -838,8 +825,7 @@ TEST(App, ARealTrackWithLyricsMovesThePanelAndTheDesktopLyricsLineByLine)
     const QString lrc = lib.music.filePath(QStringLiteral("song0.lrc"));
     ASSERT_TRUE(WriteTextFile(lrc, QStringLiteral("[00:00.00]第一行\n[00:01.00]第二行\n[00:02.00]第三行\n[00:03.00]第四行\n")));
     Player p(lib.home.path());
-    ASSERT_TRUE(p.WaitLoaded());
-    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     ASSERT_TRUE(p.ImportFolder(lib.music.path(), 1));
     p.Track(lib.files[0])->GetInfo()->LrcFile = lrc;
     CKLrcChildDlg* desktop = p.Wnd().DesktopLyrics();
@@ -853,7 +839,7 @@ TEST(App, ARealTrackWithLyricsMovesThePanelAndTheDesktopLyricsLineByLine)
     p.Wnd().SelectNode(p.Node(Player::LocalMusic()));
     p.Ctl().OnListDoubleClick(0);
     // Each line time passed shows in both views.
-    for (const QString line : {QStringLiteral("第二行"), QStringLiteral("第三行"), QStringLiteral("第四行")}) {
+    for (const QString& line : {QStringLiteral("第二行"), QStringLiteral("第三行"), QStringLiteral("第四行")}) {
         ASSERT_TRUE(WaitUntil([&] { return p.Wnd().LyricText() == line && desktop->DisplayText() == line; }, kWaitMs))
             << line.toStdString() << " panel " << p.Wnd().LyricText().toStdString() << " desktop "
             << desktop->DisplayText().toStdString();
@@ -873,8 +859,7 @@ TEST(App, TheDesktopLyricsCommandIsRememberedAcrossARestart)
     QTemporaryDir home;
     {
         Player p(home.path());
-        ASSERT_TRUE(p.WaitLoaded());
-        if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+        ASSERT_TRUE(p.WaitLoadedPastFirstRun());
         EXPECT_FALSE(p.Wnd().DesktopLyrics()->isVisible());
         p.Ctl().OnCommand(ctl::kLyricToggle);
         EXPECT_TRUE(p.Wnd().DesktopLyrics()->isVisible());
@@ -925,8 +910,7 @@ TEST(App, TheClosedLyricPanelComesBackFromTheMainMenuAndIsRememberedAcrossAResta
     QTemporaryDir home;
     {
         Player p(home.path());
-        ASSERT_TRUE(p.WaitLoaded());
-        if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+        ASSERT_TRUE(p.WaitLoadedPastFirstRun());
         EXPECT_TRUE(p.Wnd().SidePanelVisible());
         QAction* entry = SidePanelEntry(p.Wnd());
         ASSERT_NE(entry, nullptr);
@@ -969,8 +953,7 @@ TEST(App, TheSettingsLyricsPageAndTheLyricsSearchReachTheViews)
 {
     Library lib(1, 6.0);
     Player p(lib.home.path());
-    ASSERT_TRUE(p.WaitLoaded());
-    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     ASSERT_TRUE(p.ImportFolder(lib.music.path(), 1));
     ConfigSettings& s = CQvConf::Instance().Settings();
     s.FontSize = 72;   // not offered: "中"
@@ -1080,8 +1063,7 @@ TEST(App, PersonalInformationIsASettingsPageWithTheNicknameCheck)
 {
     QTemporaryDir home;
     Player p(home.path());
-    ASSERT_TRUE(p.WaitLoaded());
-    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     CQvLog::GetInstance().ClearPending();
 
     // Signed out, the main menu's settings show the page without a nickname to edit.
@@ -1149,8 +1131,7 @@ TEST(App, HandedOverFilesAreReadOffTheWindowThreadAndTheLatestHandOverPlays)
 {
     Library lib(1);
     Player p(lib.home.path());
-    ASSERT_TRUE(p.WaitLoaded());
-    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.WaitLoadedPastFirstRun());
 
     // Eight megabytes of nothing named as music: the tag library searches all of it for audio,
     // which takes seconds.
@@ -1199,8 +1180,7 @@ TEST(App, MegabyteTextsAreShownCutInTheListAlsoWhenStoredByAnEarlierStart)
     const QString huge(4 << 20, QLatin1Char('S'));
     {
         Player p(lib.home.path());
-        ASSERT_TRUE(p.WaitLoaded());
-        if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+        ASSERT_TRUE(p.WaitLoadedPastFirstRun());
         ASSERT_TRUE(p.ImportFolder(lib.music.path(), 1));
         ASSERT_TRUE(p.Exit());
     }
@@ -1249,8 +1229,7 @@ TEST(App, TracksNotStoredForAFullDiskAreToldAndADamagedLayoutGivesWayToTheShippe
     QTemporaryDir first;
     ASSERT_TRUE(QFile::rename(lib.files[0], first.filePath(QStringLiteral("first.mp3"))));
     Player p(lib.home.path());
-    ASSERT_TRUE(p.WaitLoaded());
-    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     EXPECT_TRUE(CSkinPosManage::Instance().DesignSize(ctl::kMainWnd).isValid());
     ASSERT_TRUE(p.ImportFolder(first.path(), 1));
 
@@ -1300,8 +1279,7 @@ TEST(App, FilesWithGbkNamesAreImportedByTheScanAndPlayed)
     Library lib(0);
     const GbkNamedMp3 file(lib.music.path());
     Player p(lib.home.path());
-    ASSERT_TRUE(p.WaitLoaded());
-    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     ASSERT_TRUE(p.ImportFolder(lib.music.path(), 1));
     const QString shown = lib.music.path() + QStringLiteral("/歌曲.mp3");
     CQvMusic* track = p.Track(shown);

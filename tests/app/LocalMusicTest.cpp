@@ -129,8 +129,7 @@ TEST(LocalMusic, LyricsBesideTheSongAndThePictureInItShow)
     QFile::remove(png);
 
     Player p(home.path());
-    ASSERT_TRUE(p.WaitLoaded());
-    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     ASSERT_TRUE(p.ImportFolder(music.path(), 4));
     p.Wnd().SelectNode(p.Node(Player::LocalMusic()));
     const QString expected[3] = {QStringLiteral("第一行 utf8"), QStringLiteral("第一行 bom"), QStringLiteral("第一行 聽海")};
@@ -241,8 +240,7 @@ TEST(LocalMusic, PlaylistsFilledFromTheRowMenuAndByDragAreKeptInTheirOrder)
     QStringList kept;
     {
         Player p(lib.home.path());
-        ASSERT_TRUE(p.WaitLoaded());
-        if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+        ASSERT_TRUE(p.WaitLoadedPastFirstRun());
         ASSERT_TRUE(p.ImportFolder(lib.music.path(), 5));
         CQuarvelDlg& w = p.Wnd();
         w.resize(1100, 760);
@@ -360,8 +358,7 @@ TEST(LocalMusic, ClicksKeysAndTheWheelActOnWhatIsUnderThemAndTheListStaysPut)
         files.append(MakeMp3(music.filePath(QStringLiteral("t%1.mp3").arg(i, 2, 10, QLatin1Char('0'))),
                              QStringLiteral("Track %1").arg(i, 2, 10, QLatin1Char('0')), 200.0));
     Player p(home.path());
-    ASSERT_TRUE(p.WaitLoaded());
-    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     ASSERT_TRUE(p.ImportFolder(music.path(), 30));
     CQuarvelDlg& w = p.Wnd();
     w.SelectNode(p.Node(Player::LocalMusic()));
@@ -468,8 +465,7 @@ TEST(LocalMusic, AFileThatCannotPlaySaysSoAndTheMiniWindowShowsTheTime)
     const QString broken = music.filePath(QStringLiteral("broken.mp3"));
     ASSERT_TRUE(WriteSizedFile(broken, 600 * 1000));
     Player p(home.path());
-    ASSERT_TRUE(p.WaitLoaded());
-    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     ASSERT_TRUE(p.ImportFolder(music.path(), 2));
     CQuarvelDlg& w = p.Wnd();
     w.SelectNode(p.Node(Player::LocalMusic()));
@@ -501,8 +497,7 @@ TEST(LocalMusic, MediaKeysDriveThePlayerAndACutTextShowsWholeInItsTip)
     MakeMp3(music.filePath(QStringLiteral("b.mp3")), longTitle, 200.0);
     MakeMp3(music.filePath(QStringLiteral("c.mp3")), QStringLiteral("C"), 200.0);
     Player p(home.path());
-    ASSERT_TRUE(p.WaitLoaded());
-    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     ASSERT_TRUE(p.ImportFolder(music.path(), 3));
     CQuarvelDlg& w = p.Wnd();
     if (auto* done = w.findChild<CAddMusicDoneDlg*>()) done->accept();
@@ -561,8 +556,7 @@ TEST(LocalMusic, TheUpdateCheckSpeaksThroughTheSkinnedDialogs)
 {
     QTemporaryDir home;
     Player p(home.path());
-    ASSERT_TRUE(p.WaitLoaded());
-    if (CFirstSearchDlg* dlg = p.FirstRunDialog()) dlg->CancelButton()->click();
+    ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     auto messageBoxShown = [] {
         for (QWidget* widget : QApplication::topLevelWidgets())
             if (qobject_cast<QMessageBox*>(widget) && widget->isVisible()) return true;

@@ -8,6 +8,7 @@
 #include "tests/net/ServiceProcess.h"
 
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -145,9 +146,17 @@ TEST_F(Upload, TheServiceGetsTheFileByteForByteWithProgressUpToTheEnd)
 
 TEST_F(Upload, TwoRunAtOnceAndWaitingJobsStartInTheirGidOrderAsPlacesFree)
 {
-    svc().Switch(QStringLiteral("/up/upload.do"), QStringLiteral("slow"), 600);
+    svc().Switch(QStringLiteral("/up/upload.do"), QStringLiteral("slow"), 800);
     const QString file = MakeFile(QStringLiteral("a.mp3"), 200 * 1024);
-    for (const char* g : {"g4", "g3", "g2", "g1"}) Start(QString::fromLatin1(g), file);
+    // The two running jobs end 400 ms apart, so the places free one at a time: two freed at
+    // once would start both waiting jobs together, and which of them is heard from first would
+    // be a race of their threads, not their order.
+    Start(QStringLiteral("g4"), file);
+    ASSERT_TRUE(WaitUntil([&] { return window.FirstNote(QStringLiteral("g4")) >= 0; }));
+    QElapsedTimer apart;
+    apart.start();
+    WaitUntil([&] { return apart.elapsed() >= 400; });
+    for (const char* g : {"g3", "g2", "g1"}) Start(QString::fromLatin1(g), file);
     EXPECT_EQ(manager->ActiveCount(), 2);
     EXPECT_EQ(manager->WaitingCount(), 2);
     EXPECT_EQ(manager->GetProgress(QStringLiteral("g1")), 0);

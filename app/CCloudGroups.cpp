@@ -342,12 +342,9 @@ void CCloudGroups::ApplySongs(const PendingSongs& result)
         node = FindGroup(result.groupId);
         if (!node) return;
         node->Tracks().clear();
-        node->TrackIndex().clear();
-        for (const TrackRef& t : tracks) {
-            if (node->TrackIndex().count(t->GetInfo()->Gid)) continue;
-            node->AppendTrack(t.get());
-            node->TrackIndex().emplace(t->GetInfo()->Gid, t.get());
-        }
+        node->TrackIndex().Clear();
+        // Appending indexes the track and keeps out a second one of its Gid.
+        for (const TrackRef& t : tracks) node->AppendTrack(t.get());
         if (node->GetListInfo()) node->GetListInfo()->loaded = true;
     }
     if (node == m_ctl.PlayingNode()) m_ctl.ListReordered();
@@ -374,7 +371,7 @@ void CCloudGroups::RemoveGroupNodes()
     std::lock_guard lock(m_ctl.Library().Mutex());
     while (cloud->ChildCount() > 0) cloud->RemoveChild(cloud->GetChild(0));
     cloud->Tracks().clear();
-    cloud->TrackIndex().clear();
+    cloud->TrackIndex().Clear();
 }
 
 void CCloudGroups::SignedOut()
@@ -798,7 +795,7 @@ void CCloudGroups::SongsDeleted(int groupId, const QStringList& gids, bool ok, D
         if (group == CloudNode()) group = nullptr;
         if (group)
             for (const QString& gid : gids)
-                if (auto it = group->TrackIndex().find(gid); it != group->TrackIndex().end()) group->RemoveTrack(it->second);
+                if (CQvMusic* member = group->TrackIndex().Find(gid)) group->RemoveTrack(member);
     }
     if (group && group == m_ctl.PlayingNode()) m_ctl.ListReordered();
     if (group && group == m_ctl.DisplayedNode() && m_ctl.MainWindow()) m_ctl.MainWindow()->ShowNode(group);

@@ -153,7 +153,7 @@ int CPlaylistActions::RemoveRows(const QList<int>& rows)
             m_library.RemoveTrack(track.get());
             m_library.OfferToLists(track.get(), -1);
             std::lock_guard lock(m_library.Mutex());
-            if (node->TrackIndex().count(track->GetInfo()->Gid)
+            if (node->TrackIndex().Contains(track->GetInfo()->Gid)
                 || std::find(node->Tracks().begin(), node->Tracks().end(), track.get()) != node->Tracks().end())
                 node->RemoveTrack(track.get());
         } else {

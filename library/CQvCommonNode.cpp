@@ -54,8 +54,7 @@ void CQvCommonNode::AppendTrack(CQvMusic* track)
     // The member index is what the list's rows are written from: a track appended without it
     // would be shown until the program ends and gone after a restart.
     if (const TrackInfo* info = track->GetInfo(); info && !info->Gid.isEmpty()) {
-        if (m_index.count(info->Gid)) return;
-        m_index.emplace(info->Gid, track);
+        if (!m_index.Insert(track)) return;
     }
     m_pTracks->push_back(track);
 }
@@ -76,7 +75,7 @@ void CQvCommonNode::RemoveTrack(CQvMusic* track)
 {
     if (!track) return;
     if (m_pBuilder) m_pBuilder->Forget(track, *m_pTracks, m_index);
-    if (const TrackInfo* info = track->GetInfo()) m_index.erase(info->Gid);
+    if (const TrackInfo* info = track->GetInfo()) m_index.Erase(info->Gid);
     const auto it = std::find(m_pTracks->begin(), m_pTracks->end(), track);
     if (it != m_pTracks->end()) m_pTracks->erase(it);
 }
@@ -90,10 +89,7 @@ void CQvCommonNode::RemoveTracks(const TrackSet& gone)
         // The keyed builders forget the service key only; the members are left to this pass.
         MemberList none;
         if (m_pBuilder) m_pBuilder->Forget(track, none, m_index);
-        if (const TrackInfo* info = track->GetInfo()) {
-            const auto it = m_index.find(info->Gid);
-            if (it != m_index.end() && it->second == track) m_index.erase(it);
-        }
+        m_index.EraseTrack(track);
         return true;
     });
     members.erase(kept, members.end());

@@ -173,7 +173,7 @@ private:
             if (row.name.compare(kLocalMusic, Qt::CaseInsensitive) == 0) {
                 const MemberList& library = m_store.LibraryTracks();
                 child->Tracks().reserve(library.size());
-                child->TrackIndex().reserve(library.size());
+                child->TrackIndex().Reserve(library.size());
                 for (CQvMusic* track : library) child->OfferTrack(track, 1);
             }
             IQvNode* added = AdoptChild(*node, std::move(child));
@@ -305,7 +305,7 @@ void CQvNodeTree::Save(IQvNode* node)
     if (node->GetType() == 30) return;
     if (node->ChildCount() > 0) {
         for (IQvNode* child : node->Children()) Save(child);
-    } else if (!node->TrackIndex().empty()) {
+    } else if (!node->TrackIndex().IsEmpty()) {
         m_library.SaveListMembers(node);
     }
 }
@@ -421,7 +421,7 @@ int CQvNodeTree::RenameList(IQvNode* node, const QString& newName)
     if (m_library.RenameNodeKey(oldName, newName) == 0) node->SetName(newName);
     // The rows move with the list, those of members this start did not load included.
     if (CSqliteDb* db = Tree()) db->Run(kMoveTreeList, ListKey(node), oldListKey);
-    if (!node->TrackIndex().empty()) m_library.SaveListMembers(node);
+    if (!node->TrackIndex().IsEmpty()) m_library.SaveListMembers(node);
     return 1;
 }
 

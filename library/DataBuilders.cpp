@@ -15,12 +15,12 @@ void AddMember(CQvMusic* track, const QString& key, TextKeyMap<CQvMusic*>& keys,
 {
     if (!key.isEmpty()) keys[key] = track;
     members.push_back(track);
-    index[track->GetInfo()->Gid] = track;
+    index.Put(track);
 }
 
 void EraseMember(CQvMusic* track, MemberList& members, MemberIndex& index)
 {
-    index.erase(track->GetInfo()->Gid);
+    index.Erase(track->GetInfo()->Gid);
     const auto it = std::find(members.begin(), members.end(), track);
     if (it != members.end()) members.erase(it);
 }
@@ -41,9 +41,9 @@ int CNormalDataBuilder::Accept(CQvMusic* track, MemberList& members, MemberIndex
     if (!info) return 0;
     const QString key = ServiceKey(track);
     if (!key.isEmpty() && m_keys.count(key)) return 0;
-    if (m_pNode && m_pNode->GetType() == 21 && info->LSrc.isEmpty()) return index.count(info->Gid) ? 0 : 1;
+    if (m_pNode && m_pNode->GetType() == 21 && info->LSrc.isEmpty()) return index.Contains(info->Gid) ? 0 : 1;
     // The Gid is hashed once: the library list takes every track of a large library at each start.
-    if (!index.try_emplace(info->Gid, track).second) return 0;
+    if (!index.Insert(track)) return 0;
     if (!key.isEmpty()) m_keys.emplace(key, track);
     members.push_back(track);
     return 1;
@@ -94,7 +94,7 @@ int CLocalDataBuilder::Accept(CQvMusic* track, MemberList& members, MemberIndex&
     if (m_pStore && m_pStore->GetStatistic(info->Gid, statistic) == 1) age = PlayAge(statistic, info->AddDay, today);
 
     const QString key = ServiceKey(track);
-    const bool member = index.count(info->Gid) != 0;
+    const bool member = index.Contains(info->Gid);
     const bool songPresent = !key.isEmpty() && m_keys.count(key) != 0;
     const bool streamOfService = !info->NSrc.isEmpty() && !info->CmsID.isEmpty();
     if (!member && (!songPresent || streamOfService)) {

@@ -1,6 +1,8 @@
 #pragma once
 #include "library/IQvDataBuilder.h"
 
+#include "store/TextKeyMap.h"
+
 #include "model/TrackUtil.h"
 
 #include <QDate>

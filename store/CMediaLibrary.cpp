@@ -644,7 +644,7 @@ int CMediaLibrary::RemoveTrackFromAllLists(CQvMusic* track)
             for (IQvNode* child : node->Children()) self(self, child);
             return;
         }
-        if (node->TrackIndex().count(gid) == 0) return;
+        if (!node->TrackIndex().Contains(gid)) return;
         db->Run(kDeleteTreeListByGid, gid);
         node->RemoveTrack(track);
     };
@@ -679,9 +679,8 @@ int CMediaLibrary::WriteListMembers(CSqliteDb& db, IQvNode* node)
         if (rc != kSqliteDone) return rc;
     }
     for (const auto& [gid, count] : stored) {
-        const auto member = node->TrackIndex().find(gid);
-        const bool wanted = member != node->TrackIndex().end() && member->second &&
-                            !(member->second->GetState() & STATE_REMOVED);
+        const CQvMusic* member = node->TrackIndex().Find(gid);
+        const bool wanted = member && !(member->GetState() & STATE_REMOVED);
         // A row of a track the store knows but the list does not hold was taken out; a row of
         // a track the store does not know stays until its track is loaded again.
         const bool known = m_store.FindTrack(gid, 0) || m_store.FindStoredTemp(gid);
@@ -691,8 +690,9 @@ int CMediaLibrary::WriteListMembers(CSqliteDb& db, IQvNode* node)
         if (const int rc = db.RunCached(kInsertTreeList, key, gid); rc != kSqliteOk) return rc;
     }
     std::vector<QString> added;
-    for (const auto& [gid, track] : node->TrackIndex())
-        if (track && !(track->GetState() & STATE_REMOVED) && !stored.count(gid)) added.push_back(gid);
+    for (const CQvMusic* track : node->TrackIndex())
+        if (!(track->GetState() & STATE_REMOVED) && !stored.count(track->GetInfo()->Gid))
+            added.push_back(track->GetInfo()->Gid);
     // New rows go in Gid order, as the members were always written; the index has no order.
     std::sort(added.begin(), added.end());
     if (const int rc = InsertListRows(db, key, added); rc != kSqliteOk) return rc;
@@ -782,7 +782,7 @@ int CMediaLibrary::PutInList(IQvNode* node, CQvMusic* track)
 {
     std::lock_guard lock(m_mutex);
     if (!node || !track || !track->GetInfo()) return -1;
-    if (node->TrackIndex().count(track->GetInfo()->Gid)) return 0;
+    if (node->TrackIndex().Contains(track->GetInfo()->Gid)) return 0;
     if (!node->OfferTrack(track, 1)) return -1;
     AddTrackToList(node, track);
     return 1;

@@ -64,8 +64,8 @@ CQvMusic* CQvMediaStore::FindTrack(const QString& key, int kind) const
 {
     if (key.isEmpty()) return nullptr;
     if (kind == 0) {
-        if (CQvMusic* t = Lookup(m_libraryIndex, key)) return t;
-        return Lookup(m_tempIndex, key);
+        if (CQvMusic* t = m_libraryIndex.Find(key)) return t;
+        return m_tempIndex.Find(key);
     }
     if (kind == 1 || kind == 2) return Lookup(m_serviceIndex, key);
     return nullptr;
@@ -73,7 +73,7 @@ CQvMusic* CQvMediaStore::FindTrack(const QString& key, int kind) const
 
 CQvMusic* CQvMediaStore::FindStoredTemp(const QString& gid) const
 {
-    return gid.isEmpty() ? nullptr : Lookup(m_storedTemp, gid);
+    return gid.isEmpty() ? nullptr : m_storedTemp.Find(gid);
 }
 
 IQvNode* CQvMediaStore::FindNode(const QString& name) const { return Lookup(m_nodes, name); }
@@ -136,12 +136,12 @@ int CQvMediaStore::Add(CQvMusic* track)
     const bool duplicate = !key.isEmpty() && m_serviceIndex.count(key) > 0;
     if ((track->GetState() & STATE_REMOVED) || duplicate) {
         track->AddState(STATE_REMOVED);
-        if (!m_tempIndex.emplace(info->Gid, track).second) return 0;
+        if (!m_tempIndex.Insert(track)) return 0;
         m_temp.push_back(track);
         Keep(track);
         return 1;
     }
-    if (!m_libraryIndex.emplace(info->Gid, track).second) return 0;
+    if (!m_libraryIndex.Insert(track)) return 0;
     if (m_bLoading) m_loading.push_back(track);
     else m_library.insert(m_library.begin(), track);
     if (!key.isEmpty()) m_serviceIndex.emplace(key, track);
@@ -153,15 +153,13 @@ bool CQvMediaStore::MoveToTemp(CQvMusic* track)
 {
     const TrackInfo* info = track ? track->GetInfo() : nullptr;
     if (!info) return false;
-    const auto it = m_libraryIndex.find(info->Gid);
-    if (it == m_libraryIndex.end() || it->second != track) return false;
-    m_libraryIndex.erase(it);
+    if (!m_libraryIndex.EraseTrack(track)) return false;
     EraseFrom(m_library, track);
     const QString key = ServiceKey(track);
     const auto sit = m_serviceIndex.find(key);
     if (sit != m_serviceIndex.end() && sit->second == track) m_serviceIndex.erase(sit);
     // Found again by its Gid, so the same file is not imported anew as if it had never been.
-    if (m_tempIndex.emplace(info->Gid, track).second) m_temp.push_back(track);
+    if (m_tempIndex.Insert(track)) m_temp.push_back(track);
     return true;
 }
 
@@ -169,11 +167,9 @@ bool CQvMediaStore::MoveToLibrary(CQvMusic* track)
 {
     const TrackInfo* info = track ? track->GetInfo() : nullptr;
     if (!info) return false;
-    const auto it = m_tempIndex.find(info->Gid);
-    if (it == m_tempIndex.end() || it->second != track) return false;
-    m_tempIndex.erase(it);
+    if (!m_tempIndex.EraseTrack(track)) return false;
     EraseFrom(m_temp, track);
-    if (m_libraryIndex.emplace(info->Gid, track).second) {
+    if (m_libraryIndex.Insert(track)) {
         m_library.insert(m_library.begin(), track);
         const QString key = ServiceKey(track);
         if (!key.isEmpty()) m_serviceIndex.emplace(key, track);
@@ -197,8 +193,8 @@ void CQvMediaStore::Forget(const TrackSet& gone)
     for (const CQvMusic* track : gone) {
         const TrackInfo* info = track->GetInfo();
         if (!info) continue;
-        unindex(m_libraryIndex, info->Gid, track);
-        unindex(m_tempIndex, info->Gid, track);
+        m_libraryIndex.EraseTrack(track);
+        m_tempIndex.EraseTrack(track);
         if (const QString key = ServiceKey(track); !key.isEmpty()) unindex(m_serviceIndex, key, track);
     }
     for (size_t i = m_mostPlayed.size(); i-- > 0;) {
@@ -212,7 +208,7 @@ void CQvMediaStore::PutStoredTemp(CQvMusic* track)
 {
     const TrackInfo* info = track ? track->GetInfo() : nullptr;
     if (!info) return;
-    m_storedTemp[info->Gid] = track;
+    m_storedTemp.Put(track);
     Keep(track);
 }
 
@@ -282,7 +278,7 @@ void CQvMediaStore::BeginLoad(size_t expected)
     // would rehash them every time.
     if (expected == 0) return;
     m_loading.reserve(expected);
-    m_libraryIndex.reserve(m_libraryIndex.size() + expected);
+    m_libraryIndex.Reserve(m_libraryIndex.Size() + expected);
     m_statistics.reserve(m_statistics.size() + expected);
 }
 
@@ -299,11 +295,11 @@ void CQvMediaStore::Clear()
     m_topNodes.clear();
     m_nodes.clear();
     m_library.clear();
-    m_libraryIndex.clear();
+    m_libraryIndex.Clear();
     m_serviceIndex.clear();
     m_temp.clear();
-    m_tempIndex.clear();
-    m_storedTemp.clear();
+    m_tempIndex.Clear();
+    m_storedTemp.Clear();
     m_statistics.clear();
     m_mostPlayed.clear();
     m_mostPlayedStats.clear();

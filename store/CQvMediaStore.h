@@ -40,7 +40,7 @@ public:
     CQvMusic* FindTrack(const QString& key, int kind) const;
     // The tracks read from TempMusic.
     CQvMusic* FindStoredTemp(const QString& gid) const;
-    size_t StoredTempCount() const { return m_storedTemp.size(); }
+    size_t StoredTempCount() const { return m_storedTemp.Size(); }
     IQvNode* FindNode(const QString& name) const;
     IQvNode* FindTopNodeByType(int type) const;
     // Names compared without regard to case.
@@ -116,12 +116,13 @@ private:
     MemberList m_library;
     MemberList m_loading;
     bool m_bLoading = false;
-    // Lookups only: hashed (none of these is ever walked in key order).
-    TextKeyMap<CQvMusic*> m_libraryIndex;
+    // Lookups only: hashed (none of these is ever walked in key order). The Gid indexes hold
+    // just the tracks; the service keys are few and are made from two fields, so they keep theirs.
+    GidIndex m_libraryIndex;
     TextKeyMap<CQvMusic*> m_serviceIndex;
     MemberList m_temp;
-    TextKeyMap<CQvMusic*> m_tempIndex;
-    TextKeyMap<CQvMusic*> m_storedTemp;
+    GidIndex m_tempIndex;
+    GidIndex m_storedTemp;
     std::map<QString, IQvNode*> m_nodes;
     TextKeyMap<PlayStatistic> m_statistics;
     std::vector<CQvMusic*> m_mostPlayed;

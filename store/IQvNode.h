@@ -1,5 +1,5 @@
 #pragma once
-#include "store/TextKeyMap.h"
+#include "store/GidIndex.h"
 
 #include <QString>
 
@@ -12,10 +12,10 @@ struct ShareInfo;  // a list's sharing record, defined with the list tree
 
 // A node's member tracks (borrowed from the store) and its index by Gid. The store's library
 // sequence is a MemberList too, so the local-music view can take it as its members. The index
-// is hashed: the library list indexes every track of the library at each start, and nothing
-// walks an index in Gid order.
+// holds only the tracks: the library list indexes every track of the library at each start,
+// and nothing walks an index in Gid order.
 using MemberList = std::vector<CQvMusic*>;
-using MemberIndex = TextKeyMap<CQvMusic*>;
+using MemberIndex = GidIndex;
 // Tracks that leave together (a check of the library's files found them gone).
 using TrackSet = std::unordered_set<const CQvMusic*>;
 

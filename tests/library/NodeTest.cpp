@@ -96,7 +96,7 @@ TEST(Node, MembersAreCountedAndForgotten)
 
     list->RemoveTrack(a.get());
     EXPECT_EQ(list->TrackCount(), 2);
-    EXPECT_EQ(list->TrackIndex().count("a"), 0u);
+    EXPECT_FALSE(list->TrackIndex().Contains("a"));
     EXPECT_TRUE(list->OfferTrack(a.get(), 0)); // gone, so it may come back
 
     list->AppendTrack(b.get()); // already there: not twice
@@ -120,8 +120,8 @@ TEST(Node, TracksThatLeaveTogetherLeaveAsOneByOne)
     const TrackSet gone {tracks[0].get(), tracks[7].get(), tracks[49].get()};
     list->RemoveTracks(gone);
     EXPECT_EQ(list->TrackCount(), 47);
-    EXPECT_EQ(list->TrackIndex().size(), 47u);
-    EXPECT_EQ(list->TrackIndex().count("t7"), 0u);
+    EXPECT_EQ(list->TrackIndex().Size(), 47u);
+    EXPECT_FALSE(list->TrackIndex().Contains("t7"));
     // The rest keep their order.
     EXPECT_EQ(list->GetTrack(0), tracks[1].get());
     EXPECT_EQ(list->GetTrack(6), tracks[8].get());

@@ -225,7 +225,7 @@ TEST(NodeTree, AListKeepsTheRowsOfMembersWhoseDiskIsAwayThroughSavesAndRenames)
     CQvMusic* here = s.AddFileTrack("home/c.mp3");
     // Appended as the window does for a drop: the member index is what the rows are written from.
     for (CQvMusic* t : {away1, away2, here}) list->AppendTrack(t);
-    EXPECT_EQ(list->TrackIndex().size(), 3u);
+    EXPECT_EQ(list->TrackIndex().Size(), 3u);
     ASSERT_EQ(s.lib->SaveListMembers(list), 0);
     EXPECT_EQ(TreeListRows(s, "Mine+播放列表"), 3);
     const QString hereGid = here->GetInfo()->Gid;
@@ -262,7 +262,7 @@ TEST(NodeTree, AListKeepsTheRowsOfMembersWhoseDiskIsAwayThroughSavesAndRenames)
     ASSERT_TRUE(list);
     EXPECT_EQ(list->TrackCount(), 3);
     for (const char* name : {"disk/a.mp3", "disk/b.mp3", "home/d.mp3"})
-        EXPECT_EQ(list->TrackIndex().count(MakeGid(s.MusicDir() + name)), 1u) << name;
+        EXPECT_TRUE(list->TrackIndex().Contains(MakeGid(s.MusicDir() + name))) << name;
 }
 
 TEST(NodeTree, DeletingAListLeavesItsSiblingsAndTheirRows)
@@ -346,7 +346,7 @@ TEST(NodeTree, OffersReachTheSmartListsAndRemovedTracksLeaveEveryList)
 
     // A play reaches the smart lists (type 4) and is stored under the list's key.
     ASSERT_EQ(s.lib->RecordPlay(a), 0);
-    EXPECT_EQ(recent->TrackIndex().count(a->GetInfo()->Gid), 1u);
+    EXPECT_TRUE(recent->TrackIndex().Contains(a->GetInfo()->Gid));
     EXPECT_EQ(TreeListRows(s, "最近播放+我的音乐"), 1);
     EXPECT_EQ(favourite->TrackCount(), 0);
 

@@ -32,7 +32,7 @@ public:
     int AppendChild(IQvNode* n) override { return InsertChild(n, ChildCount()); }
     bool OfferTrack(CQvMusic* t, int) override
     {
-        if (!m_index.emplace(t->GetInfo()->Gid, t).second) return false;
+        if (!m_index.Insert(t)) return false;
         m_members.push_back(t);
         return true;
     }
@@ -44,7 +44,7 @@ public:
     }
     void RemoveTrack(CQvMusic* t) override
     {
-        m_index.erase(t->GetInfo()->Gid);
+        m_index.Erase(t->GetInfo()->Gid);
         m_members.erase(std::remove(m_members.begin(), m_members.end(), t), m_members.end());
     }
     IQvNode* FindChild(const QString& name) const override

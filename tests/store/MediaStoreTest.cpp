@@ -1041,7 +1041,7 @@ TEST(MediaStore, ListRowsMembersAndNodes)
 
     // Removing from all lists leaves the service list alone in memory.
     ASSERT_EQ(s.lib->RemoveTrackFromAllLists(tr[0].get()), 0);
-    EXPECT_EQ(mine->TrackIndex().count(tr[0]->GetInfo()->Gid), 0u);
+    EXPECT_FALSE(mine->TrackIndex().Contains(tr[0]->GetInfo()->Gid));
     EXPECT_EQ(other->TrackCount(), 0);
     EXPECT_EQ(serviceList->TrackCount(), 1);
     EXPECT_EQ(rows(QStringLiteral("Gid='%1'").arg(tr[0]->GetInfo()->Gid)), 0);

@@ -62,14 +62,14 @@ const QString kSongState = QStringLiteral("1");
 bool UploadOf(const CQvMusic* track, CloudSongUpload& out)
 {
     const TrackInfo* i = track ? track->GetInfo() : nullptr;
-    if (!i || (i->Sysid.isEmpty() && i->CmsID.isEmpty())) return false;
+    if (!i || (i->Rare().Sysid.isEmpty() && i->Rare().CmsID.isEmpty())) return false;
     out.SongAddress = !i->NSrc.isEmpty() ? i->NSrc : i->LSrc;
     out.SongName = i->Song;
     out.SingerName = i->Artist;
     out.SongChannel = kSongChannel;
     out.SongState = kSongState;
-    out.SongQuKuId = !i->Sysid.isEmpty() ? i->Sysid : i->CmsID;
-    out.SongId = i->CmsID;
+    out.SongQuKuId = !i->Rare().Sysid.isEmpty() ? i->Rare().Sysid : i->Rare().CmsID;
+    out.SongId = i->Rare().CmsID;
     return true;
 }
 
@@ -762,7 +762,7 @@ void CCloudGroups::DeleteSongs(IQvNode* group, const std::vector<CQvMusic*>& tra
         std::lock_guard lock(m_ctl.Library().Mutex());
         if (IsCloudGroup(group) && group->GetListInfo()) groupId = group->GetListInfo()->groupId;
         for (const CQvMusic* t : tracks)
-            if (t && t->GetInfo() && !t->GetInfo()->CmsID.isEmpty()) songs.emplace_back(t->GetInfo()->CmsID, t->GetInfo()->Gid);
+            if (t && t->GetInfo() && !t->GetInfo()->Rare().CmsID.isEmpty()) songs.emplace_back(t->GetInfo()->Rare().CmsID, t->GetInfo()->Gid);
     }
     if (groupId <= 0 || songs.empty()) {
         ShowNotice(m_ctl.MainWindow(), kDeleteSongFailed, txt::kNotice);

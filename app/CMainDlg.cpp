@@ -883,7 +883,7 @@ void CMainDlg::ClickStar(int star, bool lit)
     }
     m_pMainWnd->SetStars(rating);
     Library().UpdateTrack(track);
-    const QString sysid = info.Sysid, cmsid = info.CmsID;
+    const QString sysid = info.Rare().Sysid, cmsid = info.Rare().CmsID;
     if (m_options.serviceTasks)
         StartWorker([sysid, cmsid, rating] { AddSongScore(MetadataEntryUrl(), sysid, cmsid, rating); });
     RefreshList();
@@ -963,13 +963,13 @@ bool CMainDlg::AttachLyrics(const TrackRef& track, const QString& text, const QS
     if (!track || (text.isEmpty() && file.isEmpty())) return false;
     if (!file.isEmpty()) {
         // The file becomes the track's own, read the way every lyrics file is.
-        const QString before = track->GetInfo()->LrcFile;
-        track->GetInfo()->LrcFile = file;
+        const QString before = track->GetInfo()->Rare().LrcFile;
+        track->GetInfo()->EditRare().LrcFile = file;
         track->SetLyricsText(QString());
         QString read;
         if (track->LoadLyrics()) track->GetLyricsText(read);
         if (read.isEmpty()) {
-            track->GetInfo()->LrcFile = before;
+            track->GetInfo()->EditRare().LrcFile = before;
             return false;
         }
         Library().UpdateTrack(track.get());

@@ -141,7 +141,7 @@ void GrabCloudWhenSettled(CQuarvelApp& app, const QString& prefix, const QString
                     f.song = t->GetInfo()->Song;
                     f.artist = t->GetInfo()->Artist;
                     f.album = t->GetInfo()->Album;
-                    f.cmsId = t->GetInfo()->CmsID;
+                    f.cmsId = t->GetInfo()->Rare().CmsID;
                     f.fromService = true;
                     songs.push_back(f);
                 }

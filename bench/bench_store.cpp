@@ -59,7 +59,7 @@ TrackRef MakeTrack(const QString& path, int i)
     info->TotleTime = 180 + i % 120;
     info->BitRate = 320;
     info->TrackNum = i % 12;
-    if (i % 10 == 0) info->Sysid = QStringLiteral("S%1").arg(i);
+    if (i % 10 == 0) info->EditRare().Sysid = QStringLiteral("S%1").arg(i);
     t->AttachInfo(info, nullptr);
     return t;
 }

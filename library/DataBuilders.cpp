@@ -96,7 +96,7 @@ int CLocalDataBuilder::Accept(CQvMusic* track, MemberList& members, MemberIndex&
     const QString key = ServiceKey(track);
     const bool member = index.Contains(info->Gid);
     const bool songPresent = !key.isEmpty() && m_keys.count(key) != 0;
-    const bool streamOfService = !info->NSrc.isEmpty() && !info->CmsID.isEmpty();
+    const bool streamOfService = !info->NSrc.isEmpty() && !info->Rare().CmsID.isEmpty();
     if (!member && (!songPresent || streamOfService)) {
         if (!SmartListTakes(condition, *info, age, today)) return 0;
         AddMember(track, key, m_keys, members, index);

@@ -106,7 +106,7 @@ int StoreAdjustedLyrics(CMediaLibrary& library, CQvMusic* track, const QString& 
     track->SetHasLyrics(1);
 
     const TrackInfo& info = *track->GetInfo();
-    const int written = RewriteLyricsFile(info.LrcFile, parsed, text);
+    const int written = RewriteLyricsFile(info.Rare().LrcFile, parsed, text);
     if (written >= 0) return written;
 
     std::lock_guard lock(library.Mutex());

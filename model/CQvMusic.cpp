@@ -272,7 +272,7 @@ int CQvMusic::LoadLyrics()
 
     // A record that names no lyrics file takes the ".lrc" beside the music file, before the table.
     // Read without the lock: a slow disk or database must not hold up the window.
-    const QString lyricsFile = m_pInfo->LrcFile.isEmpty() ? LyricsFileBeside(m_pInfo->LSrc) : m_pInfo->LrcFile.str();
+    const QString lyricsFile = m_pInfo->Rare().LrcFile.isEmpty() ? LyricsFileBeside(m_pInfo->LSrc) : m_pInfo->Rare().LrcFile.str();
     QString text;
     if (lyricsFile.isEmpty()) {
         ILyricsLookup* lookup = g_lyricsLookup;
@@ -283,7 +283,7 @@ int CQvMusic::LoadLyrics()
         return 0;
     }
     if (!ReadLyricsFile(lyricsFile, text))
-        return m_pInfo->LrcFile == QLatin1String("deletelrc") ? 1 : 0;
+        return m_pInfo->Rare().LrcFile == QLatin1String("deletelrc") ? 1 : 0;
     KeepLoadedLyrics(text);
     return 1;
 }

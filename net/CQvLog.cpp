@@ -76,7 +76,7 @@ void CQvLog::AddRecord(int window, int event, int count, const CQvMusic* track, 
       << QString::number(count) << QStringLiteral("0") << id.instanceId << QStringLiteral("1.0") << QString();
     const TrackInfo* info = track ? track->GetInfo() : nullptr;
     if (info)
-        f << info->Song << info->Artist << info->Album << FileTitle(info->LSrc) << info->LSrc << info->Sysid;
+        f << info->Song << info->Artist << info->Album << FileTitle(info->LSrc) << info->LSrc << info->Rare().Sysid;
     else
         f << QString() << QString() << QString() << QString() << QString() << QString();
     f << QStringLiteral("ssPostTime") << QString::number(value) << s.tpid

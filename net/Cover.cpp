@@ -29,7 +29,7 @@ QString CoverFilePath(const TrackInfo& info)
 
 QString ExistingCoverFile(const TrackInfo& info)
 {
-    if (!info.PicFile.isEmpty() && QFileInfo(info.PicFile).isFile()) return info.PicFile;
+    if (!info.Rare().PicFile.isEmpty() && QFileInfo(info.Rare().PicFile).isFile()) return info.Rare().PicFile;
     const QString cover = CoverFilePath(info);
     return QFileInfo(cover).isFile() ? cover : QString();
 }
@@ -47,7 +47,7 @@ int FetchCoverPicture(CQvMusic* track, int pictureType)
     }
 
     PictureQuery query;
-    query.typeId = info.CmsID;
+    query.typeId = info.Rare().CmsID;
     query.picType = pictureType;
     query.artist = info.Artist;
     query.album = info.Album;

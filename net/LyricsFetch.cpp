@@ -36,7 +36,7 @@ int FetchLyrics(CQvMusic* track, bool notify, CMediaLibrary* library)
 
     const TrackInfo& info = *track->GetInfo();
     LyricsQuery query;
-    query.musicId = info.NSrc.isEmpty() ? (info.Sysid.isEmpty() ? info.CmsID : info.Sysid) : QString();
+    query.musicId = info.NSrc.isEmpty() ? (info.Rare().Sysid.isEmpty() ? info.Rare().CmsID : info.Rare().Sysid) : QString();
     query.id = info.Gid;
     query.artist = info.Artist;
     query.album = info.Album;

@@ -257,8 +257,8 @@ void CPlayController::SendPlayRecord()
     record.lengthSec = GetLengthSeconds();
     record.artist = info.Artist;
     record.song = info.Song;
-    record.sysid = info.Sysid;
-    record.cmsid = info.CmsID;
+    record.sysid = info.Rare().Sysid;
+    record.cmsid = info.Rare().CmsID;
     record.lsrc = info.LSrc;
     record.nsrc = info.NSrc;
     StartSendListening(FormatListeningRecord(record));

@@ -547,7 +547,7 @@ int CMediaLibrary::RecordPlay(CQvMusic* track)
     s.Rank = s.Rank < 0 ? 1 : s.Rank + 1;
     s.Totle += 1;
 
-    const QString key = info.Gid.isEmpty() ? info.CmsID : info.Gid;
+    const QString key = info.Gid.isEmpty() ? info.Rare().CmsID : info.Gid;
     if (db->RunCached(kInsertMusicOpt, key, s.Rank, s.Totle, s.Year, s.Month, s.Day, s.Hour, s.Minute) != kSqliteOk) {
         const int rc = db->RunCached(kUpdateMusicOpt, s.Rank, s.Totle, s.Year, s.Month, s.Day, s.Hour, s.Minute, key);
         if (rc != kSqliteOk) WriteFailed(rc, "a play count");

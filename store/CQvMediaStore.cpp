@@ -25,7 +25,7 @@ QString ServiceKey(const CQvMusic* track)
 {
     const TrackInfo* info = track ? track->GetInfo() : nullptr;
     if (!info) return QString();
-    return info->Sysid.isEmpty() ? info->CmsID : info->Sysid;
+    return info->Rare().Sysid.isEmpty() ? info->Rare().CmsID : info->Rare().Sysid;
 }
 
 namespace {

@@ -84,7 +84,7 @@ TrackRef MakeTrackFromUrl(CMediaLibrary& library, const UrlTrackFields& fields, 
     info->Song = fields.song;
     info->Artist = fields.artist;
     info->Album = fields.album;
-    info->CmsID = fields.cmsId;
+    info->EditRare().CmsID = fields.cmsId;
     info->Default2 = fields.star;
     TrackRef track = TrackRef::Adopt(CreateMedia(0));
     if (!track) {

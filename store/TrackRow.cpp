@@ -60,48 +60,85 @@ constexpr int kFirstIntColumn = 2;
 constexpr int kFirstTextColumn = 21;
 constexpr int kColumnCount = 49;
 
-// Columns 2..20 in order; null stands for State, which is the track's word, not a field.
-int TrackInfo::* const kIntFields[] = {
-    &TrackInfo::ArtistSex, &TrackInfo::Frequency, &TrackInfo::TotleTime, &TrackInfo::BitRate,
-    &TrackInfo::TrackNum,  &TrackInfo::PlayCount, nullptr,               &TrackInfo::Lrc,
-    &TrackInfo::Pic,       &TrackInfo::Default1,  &TrackInfo::Default2,  &TrackInfo::Default3,
-    &TrackInfo::Default4,  &TrackInfo::Default5,  &TrackInfo::Default6,  &TrackInfo::Default7,
-    &TrackInfo::Default8,  &TrackInfo::Default9,  &TrackInfo::AddDay,
+// An integer column's field, in the record or in its rare block; neither stands for State,
+// which is the track's word, not a field.
+struct IntField {
+    int TrackInfo::* common;
+    int TrackRareFields::* rare;
+
+    bool IsState() const { return !common && !rare; }
+    int Get(const TrackInfo& info) const { return common ? info.*common : info.Rare().*rare; }
+    // A rare field's block is made only for a value other than the one it reads already.
+    void Set(TrackInfo& info, int value) const
+    {
+        if (common) info.*common = value;
+        else if (info.Rare().*rare != value) info.EditRare().*rare = value;
+    }
+};
+
+constexpr IntField Int(int TrackInfo::* field) { return {field, nullptr}; }
+constexpr IntField RareInt(int TrackRareFields::* field) { return {nullptr, field}; }
+constexpr IntField kState {nullptr, nullptr};
+
+// Columns 2..20 in order.
+const IntField kIntFields[] = {
+    Int(&TrackInfo::ArtistSex), Int(&TrackInfo::Frequency), Int(&TrackInfo::TotleTime),
+    Int(&TrackInfo::BitRate),   Int(&TrackInfo::TrackNum),  Int(&TrackInfo::PlayCount),
+    kState,                     Int(&TrackInfo::Lrc),       Int(&TrackInfo::Pic),
+    Int(&TrackInfo::Default1),  Int(&TrackInfo::Default2),  RareInt(&TrackRareFields::Default3),
+    RareInt(&TrackRareFields::Default4), RareInt(&TrackRareFields::Default5),
+    RareInt(&TrackRareFields::Default6), RareInt(&TrackRareFields::Default7),
+    RareInt(&TrackRareFields::Default8), RareInt(&TrackRareFields::Default9),
+    Int(&TrackInfo::AddDay),
 };
 
 // A text column's field: `own` for the texts each track has of its own (title, key, path),
-// else `text`.
+// `text` for the record's other texts, `rare` for those of its rare block.
 struct TextField {
     QString TrackInfo::* own;
     TrackText TrackInfo::* text;
+    TrackText TrackRareFields::* rare;
     bool escaped;
     bool shared; // many tracks hold the same text: read through the pool
 
-    const QString& Get(const TrackInfo& info) const { return own ? info.*own : (info.*text).str(); }
+    const QString& Get(const TrackInfo& info) const
+    {
+        if (own) return info.*own;
+        return text ? (info.*text).str() : (info.Rare().*rare).str();
+    }
+    void Set(TrackInfo& info, TrackText value) const
+    {
+        if (text) info.*text = std::move(value);
+        else if (!value.isEmpty() || !(info.Rare().*rare).isEmpty()) info.EditRare().*rare = std::move(value);
+    }
 };
 
-constexpr TextField Own(QString TrackInfo::* field, bool escaped) { return {field, nullptr, escaped, false}; }
+constexpr TextField Own(QString TrackInfo::* field, bool escaped) { return {field, nullptr, nullptr, escaped, false}; }
 constexpr TextField Text(TrackText TrackInfo::* field, bool escaped, bool shared)
 {
-    return {nullptr, field, escaped, shared};
+    return {nullptr, field, nullptr, escaped, shared};
+}
+constexpr TextField Rare(TrackText TrackRareFields::* field, bool shared)
+{
+    return {nullptr, nullptr, field, false, shared};
 }
 
 // Columns 21..48 in order.
 const TextField kTextFields[] = {
-    Text(&TrackInfo::AlbumID, false, true),      Own(&TrackInfo::Song, true),
-    Text(&TrackInfo::Artist, true, true),        Text(&TrackInfo::Sysid, false, false),
-    Text(&TrackInfo::CmsID, false, false),       Own(&TrackInfo::LSrc, true),
-    Text(&TrackInfo::NSrc, true, false),         Text(&TrackInfo::Album, true, true),
-    Text(&TrackInfo::Genre, false, true),        Text(&TrackInfo::ReleaseTime, false, true),
-    Text(&TrackInfo::DownloadID, false, false),  Text(&TrackInfo::Stereo, false, true),
-    Text(&TrackInfo::ArtistSpell, false, true),  Text(&TrackInfo::ArtistZone, false, true),
-    Text(&TrackInfo::AlbumType, false, true),    Text(&TrackInfo::AlbumSpell, false, true),
-    Text(&TrackInfo::SongZone, false, true),     Text(&TrackInfo::SongType, false, true),
-    Text(&TrackInfo::SongSort, false, true),     Text(&TrackInfo::SongNation, false, true),
-    Text(&TrackInfo::SongSpell, false, false),   Text(&TrackInfo::SongShort, false, false),
-    Text(&TrackInfo::AlbumShort, false, true),   Text(&TrackInfo::ArtistShort, false, true),
-    Text(&TrackInfo::TagInfo, false, true),      Text(&TrackInfo::Topic, false, true),
-    Text(&TrackInfo::PicFile, false, true),      Text(&TrackInfo::LrcFile, false, false),
+    Rare(&TrackRareFields::AlbumID, true),         Own(&TrackInfo::Song, true),
+    Text(&TrackInfo::Artist, true, true),          Rare(&TrackRareFields::Sysid, false),
+    Rare(&TrackRareFields::CmsID, false),          Own(&TrackInfo::LSrc, true),
+    Text(&TrackInfo::NSrc, true, false),           Text(&TrackInfo::Album, true, true),
+    Text(&TrackInfo::Genre, false, true),          Text(&TrackInfo::ReleaseTime, false, true),
+    Rare(&TrackRareFields::DownloadID, false),     Text(&TrackInfo::Stereo, false, true),
+    Rare(&TrackRareFields::ArtistSpell, true),     Rare(&TrackRareFields::ArtistZone, true),
+    Rare(&TrackRareFields::AlbumType, true),       Rare(&TrackRareFields::AlbumSpell, true),
+    Rare(&TrackRareFields::SongZone, true),        Rare(&TrackRareFields::SongType, true),
+    Rare(&TrackRareFields::SongSort, true),        Rare(&TrackRareFields::SongNation, true),
+    Rare(&TrackRareFields::SongSpell, false),      Rare(&TrackRareFields::SongShort, false),
+    Rare(&TrackRareFields::AlbumShort, true),      Rare(&TrackRareFields::ArtistShort, true),
+    Rare(&TrackRareFields::TagInfo, true),         Rare(&TrackRareFields::Topic, true),
+    Rare(&TrackRareFields::PicFile, true),         Rare(&TrackRareFields::LrcFile, false),
 };
 
 static_assert(std::size(kIntFields) == kFirstTextColumn - kFirstIntColumn);
@@ -143,8 +180,8 @@ int CTrackRowValues::BindText(SqliteStatement& stmt, int index, int slot, const 
 int CTrackRowValues::BindColumns(SqliteStatement& stmt, int index, const TrackInfo& info, unsigned state)
 {
     int rc = kSqliteOk;
-    for (int TrackInfo::* field : kIntFields) {
-        const int value = field ? info.*field : static_cast<int>(state);
+    for (const IntField& field : kIntFields) {
+        const int value = field.IsState() ? static_cast<int>(state) : field.Get(info);
         if ((rc = sqlite3_bind_int(stmt.get(), index++, value)) != kSqliteOk) return rc;
     }
     int slot = 1;
@@ -172,9 +209,10 @@ namespace {
 
 // The columns a music file's tags fill, the rest of an imported track's row being a new record's
 // values; the file statements write those as literals.
-bool FilledFromFile(int TrackInfo::* field)
+bool FilledFromFile(const IntField& f)
 {
-    return !field || field == &TrackInfo::Frequency || field == &TrackInfo::TotleTime ||
+    const auto field = f.common;
+    return f.IsState() || field == &TrackInfo::Frequency || field == &TrackInfo::TotleTime ||
            field == &TrackInfo::BitRate || field == &TrackInfo::TrackNum || field == &TrackInfo::AddDay;
 }
 
@@ -200,14 +238,14 @@ const FileTrackInsert& FileInsert()
         const TrackInfo fresh;
         std::string values;
         for (size_t i = 0; i < std::size(kIntFields); ++i) {
-            int TrackInfo::* field = kIntFields[i];
+            const IntField& field = kIntFields[i];
             if (FilledFromFile(field)) {
                 f.boundInts.push_back(i);
                 values += "?, ";
             } else {
                 f.literalInts.push_back(i);
-                f.freshInts[i] = fresh.*field;
-                values += std::to_string(fresh.*field) + ", ";
+                f.freshInts[i] = field.Get(fresh);
+                values += std::to_string(f.freshInts[i]) + ", ";
             }
         }
         for (size_t i = 0; i < std::size(kTextFields); ++i) {
@@ -234,7 +272,7 @@ bool FitsFileTrackInsert(const TrackInfo& info)
 {
     const FileTrackInsert& f = FileInsert();
     for (size_t i : f.literalInts)
-        if (info.*kIntFields[i] != f.freshInts[i]) return false;
+        if (kIntFields[i].Get(info) != f.freshInts[i]) return false;
     for (size_t i : f.literalTexts)
         if (!kTextFields[i].Get(info).isEmpty()) return false;
     return true;
@@ -248,8 +286,8 @@ int CTrackRowValues::BindFileInsert(SqliteStatement& stmt, const TrackInfo& info
     int index = 2;
     for (size_t i : f.boundInts) {
         if (rc != kSqliteOk) return rc;
-        int TrackInfo::* field = kIntFields[i];
-        rc = sqlite3_bind_int(stmt.get(), index++, field ? info.*field : static_cast<int>(state));
+        const IntField& field = kIntFields[i];
+        rc = sqlite3_bind_int(stmt.get(), index++, field.IsState() ? static_cast<int>(state) : field.Get(info));
     }
     for (size_t i : f.boundTexts) {
         if (rc != kSqliteOk) return rc;
@@ -329,10 +367,10 @@ unsigned ReadTrackRow(const SqliteStatement& stmt, TrackInfo& info, CTrackTextPo
     info.Gid = stmt.ColumnText(0);
     // Column 1, AddTime, only orders the rows; the download day has its own column.
     int column = kFirstIntColumn;
-    for (int TrackInfo::* field : kIntFields) {
+    for (const IntField& field : kIntFields) {
         const int value = stmt.ColumnInt(column++);
-        if (field) info.*field = value;
-        else state = static_cast<unsigned>(value);
+        if (field.IsState()) state = static_cast<unsigned>(value);
+        else field.Set(info, value);
     }
     info.Default10 = info.AddDay;
     for (const TextField& t : kTextFields) {
@@ -341,8 +379,8 @@ unsigned ReadTrackRow(const SqliteStatement& stmt, TrackInfo& info, CTrackTextPo
         const auto* bytes = length > 0 ? reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), column)) : nullptr;
         ++column;
         if (t.own) info.*t.own = bytes ? StoredText(bytes, length, t.escaped) : QString();
-        else if (pool && t.shared) info.*t.text = pool->Text(bytes, length, t.escaped);
-        else info.*t.text = bytes ? StoredText(bytes, length, t.escaped) : QString();
+        else if (pool && t.shared) t.Set(info, pool->Text(bytes, length, t.escaped));
+        else t.Set(info, bytes ? TrackText(StoredText(bytes, length, t.escaped)) : TrackText());
     }
     info.ReleaseTimeText = info.ReleaseTime;
     return state;

@@ -156,7 +156,7 @@ TEST(App, LyricsOfThePlayingTrackReachThePanelAndFollowThePosition)
     Player p(lib.home.path());
     ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     ASSERT_TRUE(p.ImportFolder(lib.music.path(), 1));
-    p.Track(lib.files[0])->GetInfo()->LrcFile = lrc;
+    p.Track(lib.files[0])->GetInfo()->EditRare().LrcFile = lrc;
 
     p.Wnd().SelectNode(p.Node(Player::LocalMusic()));
     p.Ctl().OnListDoubleClick(0);
@@ -178,7 +178,7 @@ TEST(App, CoverMiniWindowTrayAndColourCommands)
     Player p(lib.home.path());
     ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     ASSERT_TRUE(p.ImportFolder(lib.music.path(), 2));
-    p.Track(lib.files[0])->GetInfo()->PicFile = picture;
+    p.Track(lib.files[0])->GetInfo()->EditRare().PicFile = picture;
     CMainDlg& c = p.Ctl();
     CViewDlg* view = c.ViewWindow();
 
@@ -779,8 +779,8 @@ TEST(App, RetimedLyricsAreStoredForTheTrackTheyWereLoadedForAndADragSeeks)
     Player p(lib.home.path());
     ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     ASSERT_TRUE(p.ImportFolder(lib.music.path(), 2));
-    p.Track(lib.files[0])->GetInfo()->LrcFile = lrc0;
-    p.Track(lib.files[1])->GetInfo()->LrcFile = lrc1;
+    p.Track(lib.files[0])->GetInfo()->EditRare().LrcFile = lrc0;
+    p.Track(lib.files[1])->GetInfo()->EditRare().LrcFile = lrc1;
     p.Wnd().SelectNode(p.Node(Player::LocalMusic()));
     CTrackListModel* model = p.Wnd().ListModel();
 
@@ -827,7 +827,7 @@ TEST(App, ARealTrackWithLyricsMovesThePanelAndTheDesktopLyricsLineByLine)
     Player p(lib.home.path());
     ASSERT_TRUE(p.WaitLoadedPastFirstRun());
     ASSERT_TRUE(p.ImportFolder(lib.music.path(), 1));
-    p.Track(lib.files[0])->GetInfo()->LrcFile = lrc;
+    p.Track(lib.files[0])->GetInfo()->EditRare().LrcFile = lrc;
     CKLrcChildDlg* desktop = p.Wnd().DesktopLyrics();
     // The "词" button shows the desktop lyrics.
     ASSERT_NE(p.Wnd().Button(ctl::kLyricToggle), nullptr);
@@ -1021,7 +1021,7 @@ TEST(App, TheSettingsLyricsPageAndTheLyricsSearchReachTheViews)
     EXPECT_EQ(searchDlg->List()->topLevelItem(0)->text(0), QStringLiteral("Song 0 - Artist"));
     searchDlg->Confirm();
     ASSERT_TRUE(WaitUntil([&] { return p.Wnd().LyricText() == QStringLiteral("找到的歌词"); }, kWaitMs));
-    EXPECT_EQ(p.Track(lib.files[0])->GetInfo()->LrcFile, found);
+    EXPECT_EQ(p.Track(lib.files[0])->GetInfo()->Rare().LrcFile, found);
     EXPECT_TRUE(log.PendingRecords().join(QLatin1Char('\n')).contains(QStringLiteral("950")));
 }
 

@@ -284,7 +284,7 @@ TEST_F(Cloud, GroupsAndSubGroupsBecomeNestedNodesASecondSongPlaysAndSigningOutRe
         return t && t->GetInfo()->NSrc == second && p->Ctl().IsStarted();
     }, kWaitMs));
     EXPECT_EQ(p->Ctl().PlayingNode(), group);
-    EXPECT_EQ(p->Ctl().CurrentTrack()->GetInfo()->CmsID, songs[1]);
+    EXPECT_EQ(p->Ctl().CurrentTrack()->GetInfo()->Rare().CmsID, songs[1]);
 
     // "Nimbra" itself, clicked in the tree, fills with random songs of the service.
     ClickNode(cloud);
@@ -529,7 +529,7 @@ TEST_F(Cloud, SongsLeaveAGroupAndLocalSongsGoUpIntoOneThroughTheRowMenus)
     QAction* remove = Entry(RowMenu({1}), QStringLiteral("从网盘列表删除"));
     ASSERT_TRUE(remove);
     EXPECT_FALSE(Entry(p->Wnd().RowMenu(), QStringLiteral("上传到网盘列表")));
-    const QString removed = p->Wnd().ListModel()->TrackAt(1)->GetInfo()->CmsID;
+    const QString removed = p->Wnd().ListModel()->TrackAt(1)->GetInfo()->Rare().CmsID;
     remove->trigger();
     ASSERT_TRUE(WaitUntil([&] { return p->Wnd().ListModel()->rowCount() == 2; }, kWaitMs));
     EXPECT_EQ(Tracks(group), 2);
@@ -594,5 +594,5 @@ TEST_F(Cloud, SongsLeaveAGroupAndLocalSongsGoUpIntoOneThroughTheRowMenus)
     ASSERT_TRUE(p->WaitLoaded());
     ASSERT_EQ(p->NodeSize(QStringLiteral("Keep")), 1);
     std::lock_guard lock(p->Lib().Mutex());
-    EXPECT_EQ(p->Node(QStringLiteral("Keep"))->GetTrack(0)->GetInfo()->CmsID, ids[0]);
+    EXPECT_EQ(p->Node(QStringLiteral("Keep"))->GetTrack(0)->GetInfo()->Rare().CmsID, ids[0]);
 }

@@ -196,7 +196,7 @@ TEST(Mpris, PlayerctlControlsThePlayerAndReadsWhatPlays)
     }
     {
         std::lock_guard lock(p.Lib().Mutex());
-        t0->GetInfo()->LrcFile = lrc;
+        t0->GetInfo()->EditRare().LrcFile = lrc;
     }
 
     // By title, so the list reads Song 0, 1, 2; nothing is selected, so play starts the first.

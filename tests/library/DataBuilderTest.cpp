@@ -39,10 +39,10 @@ PlayStatistic Played(int rank, const QDate& day)
 TEST(NormalBuilder, TakesEachTrackAndEachServiceSongOnce)
 {
     CQvCommonNode list(std::make_unique<CNormalDataBuilder>());
-    TrackRef a = MakeTrack("a", [](TrackInfo& i) { i.Sysid = "S1"; });
-    TrackRef sameSong = MakeTrack("b", [](TrackInfo& i) { i.Sysid = "S1"; });
-    TrackRef cms = MakeTrack("c", [](TrackInfo& i) { i.CmsID = "C1"; });
-    TrackRef cmsAgain = MakeTrack("d", [](TrackInfo& i) { i.CmsID = "C1"; });
+    TrackRef a = MakeTrack("a", [](TrackInfo& i) { i.EditRare().Sysid = "S1"; });
+    TrackRef sameSong = MakeTrack("b", [](TrackInfo& i) { i.EditRare().Sysid = "S1"; });
+    TrackRef cms = MakeTrack("c", [](TrackInfo& i) { i.EditRare().CmsID = "C1"; });
+    TrackRef cmsAgain = MakeTrack("d", [](TrackInfo& i) { i.EditRare().CmsID = "C1"; });
     TrackRef plain1 = MakeTrack("e");
     TrackRef plain2 = MakeTrack("f");
     EXPECT_TRUE(list.OfferTrack(a.get(), 0));
@@ -63,8 +63,8 @@ TEST(NormalBuilder, LocalMusicViewRefusesStreamsYetAnswersOne)
 {
     CQvCommonNode local(std::make_unique<CNormalDataBuilder>());
     local.SetType(21);
-    TrackRef stream = MakeTrack("s", [](TrackInfo& i) { i.LSrc.clear(); i.NSrc = "http://h/s.mp3"; i.Sysid = "S"; });
-    TrackRef file = MakeTrack("f", [](TrackInfo& i) { i.Sysid = "S"; });
+    TrackRef stream = MakeTrack("s", [](TrackInfo& i) { i.LSrc.clear(); i.NSrc = "http://h/s.mp3"; i.EditRare().Sysid = "S"; });
+    TrackRef file = MakeTrack("f", [](TrackInfo& i) { i.EditRare().Sysid = "S"; });
     EXPECT_TRUE(local.OfferTrack(stream.get(), 0));
     EXPECT_EQ(local.TrackCount(), 0);
     // The stream left no key behind, so the local copy of the same song is taken.
@@ -160,8 +160,8 @@ TEST(LocalBuilder, RecentPlayFollowsTheStatistics)
 TEST(LocalBuilder, FavouritesLeaveAndComeBack)
 {
     auto fav = SmartList("favorite");
-    TrackRef t = MakeTrack("t", [](TrackInfo& i) { i.Sysid = "S9"; i.Default1 = 1; });
-    TrackRef copy = MakeTrack("copy", [](TrackInfo& i) { i.Sysid = "S9"; i.Default1 = 1; });
+    TrackRef t = MakeTrack("t", [](TrackInfo& i) { i.EditRare().Sysid = "S9"; i.Default1 = 1; });
+    TrackRef copy = MakeTrack("copy", [](TrackInfo& i) { i.EditRare().Sysid = "S9"; i.Default1 = 1; });
     EXPECT_TRUE(fav->OfferTrack(t.get(), 0));
     EXPECT_FALSE(fav->OfferTrack(copy.get(), 0)); // the same song under another Gid
 
@@ -174,7 +174,7 @@ TEST(LocalBuilder, FavouritesLeaveAndComeBack)
 
     // A service stream (CmsID and a network source) may stand beside its song.
     TrackRef stream = MakeTrack("stream", [](TrackInfo& i) {
-        i.Sysid = "S9"; i.CmsID = "C9"; i.LSrc.clear(); i.NSrc = "http://h/s.mp3"; i.Default1 = 1;
+        i.EditRare().Sysid = "S9"; i.EditRare().CmsID = "C9"; i.LSrc.clear(); i.NSrc = "http://h/s.mp3"; i.Default1 = 1;
     });
     EXPECT_TRUE(fav->OfferTrack(stream.get(), 0));
     EXPECT_EQ(fav->TrackCount(), 2);

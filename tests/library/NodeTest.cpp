@@ -113,7 +113,7 @@ TEST(Node, TracksThatLeaveTogetherLeaveAsOneByOne)
     std::vector<TrackRef> tracks;
     for (int i = 0; i < 50; ++i) {
         tracks.push_back(MakeTrack(QStringLiteral("t%1").arg(i), [i](TrackInfo& info) {
-            if (i % 10 == 0) info.Sysid = QStringLiteral("s%1").arg(i);
+            if (i % 10 == 0) info.EditRare().Sysid = QStringLiteral("s%1").arg(i);
         }));
         ASSERT_TRUE(list->OfferTrack(tracks.back().get(), 0));
     }
@@ -127,8 +127,8 @@ TEST(Node, TracksThatLeaveTogetherLeaveAsOneByOne)
     EXPECT_EQ(list->GetTrack(6), tracks[8].get());
     EXPECT_EQ(list->GetTrack(46), tracks[48].get());
     // The service song that left may come back with another track; one still there may not.
-    const TrackRef again = MakeTrack("again", [](TrackInfo& i) { i.Sysid = "s0"; });
-    const TrackRef twice = MakeTrack("twice", [](TrackInfo& i) { i.Sysid = "s10"; });
+    const TrackRef again = MakeTrack("again", [](TrackInfo& i) { i.EditRare().Sysid = "s0"; });
+    const TrackRef twice = MakeTrack("twice", [](TrackInfo& i) { i.EditRare().Sysid = "s10"; });
     EXPECT_TRUE(list->OfferTrack(again.get(), 0));
     EXPECT_FALSE(list->OfferTrack(twice.get(), 0));
 }

@@ -81,7 +81,7 @@ struct Session {
         info->LSrc = File(name);
         info->Gid = MakeGid(info->LSrc);
         info->Song = QFileInfo(name).completeBaseName();
-        info->LrcFile = lrcFile;
+        info->EditRare().LrcFile = lrcFile;
         t->AttachInfo(info, nullptr);
         EXPECT_EQ(lib->AddTrack(t.get()), 1);
         return t;
@@ -245,7 +245,7 @@ TEST(LyricsStorage, RetimedLyricsFileIsRewrittenInItsOwnEncoding)
 
         CQvMusic* again = s.Reloaded(gid);
         ASSERT_NE(again, nullptr);
-        EXPECT_EQ(again->GetInfo()->LrcFile, lrc);
+        EXPECT_EQ(again->GetInfo()->Rare().LrcFile, lrc);
         EXPECT_EQ(LoadAndShow(again), left);
     }
 }

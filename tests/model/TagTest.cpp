@@ -570,7 +570,7 @@ TEST_F(Tag, LyricsAreWrittenWithoutTimeTags)
     // Tags and lyrics together, the lyrics loaded from the track's lyrics file.
     const QString lrc = dir.filePath(QStringLiteral("song.lrc"));
     ASSERT_TRUE(fixtures::WriteTextFile(lrc, QStringLiteral("[00:03.00]从文件来"), fixtures::TextEncoding::CodePage));
-    t->GetInfo()->LrcFile = lrc;
+    t->GetInfo()->EditRare().LrcFile = lrc;
     t->GetInfo()->Song = QStringLiteral("新歌");
     EXPECT_EQ(t->WriteTagsAndLyrics(), 0);
     {
@@ -651,7 +651,7 @@ TEST_F(Tag, LyricsFilesInUtf16AreRead)
         const QString path = dir.filePath(QStringLiteral("u%1.lrc").arg(n++));
         ASSERT_TRUE(testutil::WriteFile(path, bytes));
         TrackRef t = TrackFor(QString());
-        t->GetInfo()->LrcFile = path;
+        t->GetInfo()->EditRare().LrcFile = path;
         EXPECT_EQ(t->LoadLyrics(), 1);
         QString got;
         t->CopyLyricsText(got);
@@ -660,7 +660,7 @@ TEST_F(Tag, LyricsFilesInUtf16AreRead)
     const QString bom = dir.filePath(QStringLiteral("bom.lrc"));
     ASSERT_TRUE(fixtures::WriteTextFile(bom, text, fixtures::TextEncoding::Utf8Bom));
     TrackRef t = TrackFor(QString());
-    t->GetInfo()->LrcFile = bom;
+    t->GetInfo()->EditRare().LrcFile = bom;
     EXPECT_EQ(t->LoadLyrics(), 1);
     QString got;
     t->CopyLyricsText(got);

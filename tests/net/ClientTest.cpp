@@ -42,7 +42,7 @@ TrackRef MakeTrack(const QString& song, const QString& artist, const QString& pa
     info->Album = QStringLiteral("专辑");
     info->LSrc = path;
     info->Gid = MakeGid(path);
-    info->Sysid = QStringLiteral("sys-1");
+    info->EditRare().Sysid = QStringLiteral("sys-1");
     t->AttachInfo(info, nullptr);
     return t;
 }
@@ -376,7 +376,7 @@ TEST_F(Client, CoversDownloadOnceAndStayInsideTheirFolder)
 
     // An artist named "../x" writes inside the cover folder; the picture is found by content id.
     TrackRef hostile = MakeTrack(QStringLiteral("t/.."), QStringLiteral("../x"), QStringLiteral("/m/y.mp3"));
-    hostile->GetInfo()->CmsID = QStringLiteral("1003");
+    hostile->GetInfo()->EditRare().CmsID = QStringLiteral("1003");
     EXPECT_EQ(SafeCoverNamePart(QStringLiteral("../x")), QStringLiteral("___x"));
     EXPECT_EQ(FetchCoverPicture(hostile.get(), 2), 1);
     const QString path = CoverFilePath(*hostile->GetInfo());
@@ -387,7 +387,7 @@ TEST_F(Client, CoversDownloadOnceAndStayInsideTheirFolder)
     // A dropped download leaves no file and marks the track.
     svc().Switch(QStringLiteral("/cover"), QStringLiteral("drop"));
     TrackRef dropped = MakeTrack(QStringLiteral("d"), QStringLiteral("e"), QStringLiteral("/m/z.mp3"));
-    dropped->GetInfo()->CmsID = QStringLiteral("1004");
+    dropped->GetInfo()->EditRare().CmsID = QStringLiteral("1004");
     dropped->GetInfo()->Pic = 7;
     EXPECT_EQ(FetchCoverPicture(dropped.get(), 2), 0);
     EXPECT_EQ(dropped->GetInfo()->Pic, 0);
@@ -459,7 +459,7 @@ TEST_F(Client, FetchedLyricsAreStoredAndAnnounced)
     const QString lrcFile = home->home + QStringLiteral("song.lrc");
     testutil::WriteFile(lrcFile, ToAnsi(QStringLiteral("[00:02.00]文件")));
     TrackRef local = MakeTrack(QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("/m/local.mp3"));
-    local->GetInfo()->LrcFile = lrcFile;
+    local->GetInfo()->EditRare().LrcFile = lrcFile;
     EXPECT_EQ(FetchLyrics(local.get(), true, &library), 1);
     EXPECT_EQ(svc().Requests(QStringLiteral("lrc")).size(), asked + 1);
     ASSERT_TRUE(testutil::WaitUntil([&] { return window.Count(WM_LRC_READY) == 2; }));

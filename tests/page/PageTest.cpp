@@ -286,7 +286,7 @@ TEST(Page, SelfOptPlayGroupsReplaceTheQueueAndAddGroupsJoinTheLibrary)
     CQvMusic* added = p.TrackByUrl(u3);
     EXPECT_EQ(added->GetInfo()->Song, QStringLiteral("Hello World"));
     EXPECT_TRUE(added->GetInfo()->Album.isEmpty());
-    EXPECT_EQ(added->GetInfo()->CmsID, QStringLiteral("1004"));
+    EXPECT_EQ(added->GetInfo()->Rare().CmsID, QStringLiteral("1004"));
     EXPECT_TRUE(p.InLibrary(added));
     {
         std::lock_guard lock(p.Lib().Mutex());

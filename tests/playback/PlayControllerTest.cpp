@@ -507,7 +507,7 @@ TEST_F(PlayerTest, LyricsAreAnnouncedOnceLoadedAndPlaying)
     ASSERT_TRUE(fixtures::WriteTextFile(lrc, QStringLiteral("[00:00.20]第一行\r\n[00:01.00]second line\r\n"),
                                         fixtures::TextEncoding::CodePage));
     const TrackRef withLyrics = FileTrack(Kind::ShortMp3, QStringLiteral("l.mp3"));
-    withLyrics->GetInfo()->LrcFile = lrc;
+    withLyrics->GetInfo()->EditRare().LrcFile = lrc;
     const TrackRef without = FileTrack(Kind::CbrMp3, QStringLiteral("nl.mp3"));
     Show({without, withLyrics});
 
@@ -544,7 +544,7 @@ TEST_F(PlayerTest, TheCoverIsShownFromItsFileOrFetchedAndShownOnceItExists)
     const QString picture = home + QStringLiteral("pic.bmp");
     ASSERT_TRUE(testutil::WriteFile(picture, "BM picture"));
     const TrackRef own = FileTrack(Kind::CbrMp3, QStringLiteral("cv1.mp3"));
-    own->GetInfo()->PicFile = picture;
+    own->GetInfo()->EditRare().PicFile = picture;
     own->GetInfo()->Default2 = 4;
     const TrackRef fetched = FileTrack(Kind::CbrMp3, QStringLiteral("cv2.mp3"));
     fetched->GetInfo()->Artist = QStringLiteral("歌手");

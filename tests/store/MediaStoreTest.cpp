@@ -65,7 +65,7 @@ TrackRef MakeTrack(const QString& path, const QString& song = QString(), const Q
     if (path.startsWith(QLatin1String("http://"))) info->NSrc = path;
     else info->LSrc = path;
     info->Song = song.isEmpty() ? QFileInfo(path).completeBaseName() : song;
-    info->Sysid = sysid;
+    info->EditRare().Sysid = sysid;
     t->AttachInfo(info, nullptr);
     return t;
 }
@@ -110,8 +110,8 @@ TEST(MediaStore, ApostrophesInEveryColumnSurviveTheRoundTrip)
     i.Album = QStringLiteral("'Til Dawn 中文");
     i.NSrc = QStringLiteral("http://127.0.0.1/it's.mp3");
     i.Genre = QStringLiteral("Rock'n'Roll");            // not escaped: stored as it is
-    i.LrcFile = QStringLiteral("/lrc/it's.lrc");
-    i.TagInfo = QStringLiteral("a ^`^ b");              // the escape text itself, in a plain column
+    i.EditRare().LrcFile = QStringLiteral("/lrc/it's.lrc");
+    i.EditRare().TagInfo = QStringLiteral("a ^`^ b"); // the escape text itself, in a plain column
     ASSERT_EQ(s.lib->AddTrack(t.get()), 1);
 
     CSqliteDb& db = s.Library();
@@ -134,12 +134,12 @@ TEST(MediaStore, ApostrophesInEveryColumnSurviveTheRoundTrip)
     EXPECT_EQ(b.LSrc, i.LSrc);
     EXPECT_EQ(b.NSrc, i.NSrc);
     EXPECT_EQ(b.Genre, i.Genre);
-    EXPECT_EQ(b.LrcFile, i.LrcFile);
-    EXPECT_EQ(b.TagInfo, i.TagInfo);
+    EXPECT_EQ(b.Rare().LrcFile, i.Rare().LrcFile);
+    EXPECT_EQ(b.Rare().TagInfo, i.Rare().TagInfo);
 
     // An update binds the same way.
     back->GetInfo()->Song = QStringLiteral("It's Over");
-    back->GetInfo()->Topic = QStringLiteral("'quoted'");
+    back->GetInfo()->EditRare().Topic = QStringLiteral("'quoted'");
     ASSERT_EQ(s.lib->UpdateTrack(back), 0);
     EXPECT_EQ(Column(s.Library(), "AllMusic", "Song", i.Gid), QByteArray("It^`^s Over"));
     EXPECT_EQ(Column(s.Library(), "AllMusic", "Topic", i.Gid), QByteArray("'quoted'"));
@@ -147,33 +147,47 @@ TEST(MediaStore, ApostrophesInEveryColumnSurviveTheRoundTrip)
 
 namespace {
 
+// A column's field, in the record or in its rare block.
+template <class T>
+struct Field {
+    T TrackInfo::* common = nullptr;
+    T TrackRareFields::* rare = nullptr;
+
+    const T& Get(const TrackInfo& info) const { return common ? info.*common : info.Rare().*rare; }
+    T& Edit(TrackInfo& info) const { return common ? info.*common : info.EditRare().*rare; }
+};
+template <class T>
+constexpr Field<T> Of(T TrackInfo::* field) { return {field, nullptr}; }
+template <class T>
+constexpr Field<T> Of(T TrackRareFields::* field) { return {nullptr, field}; }
+
 // The stored texts of a record, by column name: the title, key and path are strings of their
 // own, the rest the record's compact texts.
-const std::pair<const char*, TrackText TrackInfo::*> kCompactColumns[] = {
-    {"Artist", &TrackInfo::Artist},         {"Album", &TrackInfo::Album},
-    {"Sysid", &TrackInfo::Sysid},           {"CmsID", &TrackInfo::CmsID},
-    {"NSrc", &TrackInfo::NSrc},             {"Genre", &TrackInfo::Genre},
-    {"ReleaseTime", &TrackInfo::ReleaseTime}, {"DownloadID", &TrackInfo::DownloadID},
-    {"Stereo", &TrackInfo::Stereo},         {"ArtistSpell", &TrackInfo::ArtistSpell},
-    {"ArtistZone", &TrackInfo::ArtistZone}, {"AlbumType", &TrackInfo::AlbumType},
-    {"AlbumSpell", &TrackInfo::AlbumSpell}, {"SongZone", &TrackInfo::SongZone},
-    {"SongType", &TrackInfo::SongType},     {"SongSort", &TrackInfo::SongSort},
-    {"SongNation", &TrackInfo::SongNation}, {"SongSpell", &TrackInfo::SongSpell},
-    {"SongShort", &TrackInfo::SongShort},   {"AlbumShort", &TrackInfo::AlbumShort},
-    {"ArtistShort", &TrackInfo::ArtistShort}, {"TagInfo", &TrackInfo::TagInfo},
-    {"Topic", &TrackInfo::Topic},           {"PicFile", &TrackInfo::PicFile},
-    {"LrcFile", &TrackInfo::LrcFile},       {"AlbumID", &TrackInfo::AlbumID},
+const std::pair<const char*, Field<TrackText>> kCompactColumns[] = {
+    {"Artist", Of(&TrackInfo::Artist)},               {"Album", Of(&TrackInfo::Album)},
+    {"Sysid", Of(&TrackRareFields::Sysid)},           {"CmsID", Of(&TrackRareFields::CmsID)},
+    {"NSrc", Of(&TrackInfo::NSrc)},                   {"Genre", Of(&TrackInfo::Genre)},
+    {"ReleaseTime", Of(&TrackInfo::ReleaseTime)},     {"DownloadID", Of(&TrackRareFields::DownloadID)},
+    {"Stereo", Of(&TrackInfo::Stereo)},               {"ArtistSpell", Of(&TrackRareFields::ArtistSpell)},
+    {"ArtistZone", Of(&TrackRareFields::ArtistZone)}, {"AlbumType", Of(&TrackRareFields::AlbumType)},
+    {"AlbumSpell", Of(&TrackRareFields::AlbumSpell)}, {"SongZone", Of(&TrackRareFields::SongZone)},
+    {"SongType", Of(&TrackRareFields::SongType)},     {"SongSort", Of(&TrackRareFields::SongSort)},
+    {"SongNation", Of(&TrackRareFields::SongNation)}, {"SongSpell", Of(&TrackRareFields::SongSpell)},
+    {"SongShort", Of(&TrackRareFields::SongShort)},   {"AlbumShort", Of(&TrackRareFields::AlbumShort)},
+    {"ArtistShort", Of(&TrackRareFields::ArtistShort)}, {"TagInfo", Of(&TrackRareFields::TagInfo)},
+    {"Topic", Of(&TrackRareFields::Topic)},           {"PicFile", Of(&TrackRareFields::PicFile)},
+    {"LrcFile", Of(&TrackRareFields::LrcFile)},       {"AlbumID", Of(&TrackRareFields::AlbumID)},
 };
-const std::pair<const char*, int TrackInfo::*> kIntColumns[] = {
-    {"ArtistSex", &TrackInfo::ArtistSex}, {"Frequency", &TrackInfo::Frequency},
-    {"TotleTime", &TrackInfo::TotleTime}, {"BitRate", &TrackInfo::BitRate},
-    {"TrackNum", &TrackInfo::TrackNum},   {"PlayCount", &TrackInfo::PlayCount},
-    {"Lrc", &TrackInfo::Lrc},             {"Pic", &TrackInfo::Pic},
-    {"Default1", &TrackInfo::Default1},   {"Default2", &TrackInfo::Default2},
-    {"Default3", &TrackInfo::Default3},   {"Default4", &TrackInfo::Default4},
-    {"Default5", &TrackInfo::Default5},   {"Default6", &TrackInfo::Default6},
-    {"Default7", &TrackInfo::Default7},   {"Default8", &TrackInfo::Default8},
-    {"Default9", &TrackInfo::Default9},   {"Default10", &TrackInfo::AddDay},
+const std::pair<const char*, Field<int>> kIntColumns[] = {
+    {"ArtistSex", Of(&TrackInfo::ArtistSex)},       {"Frequency", Of(&TrackInfo::Frequency)},
+    {"TotleTime", Of(&TrackInfo::TotleTime)},       {"BitRate", Of(&TrackInfo::BitRate)},
+    {"TrackNum", Of(&TrackInfo::TrackNum)},         {"PlayCount", Of(&TrackInfo::PlayCount)},
+    {"Lrc", Of(&TrackInfo::Lrc)},                   {"Pic", Of(&TrackInfo::Pic)},
+    {"Default1", Of(&TrackInfo::Default1)},         {"Default2", Of(&TrackInfo::Default2)},
+    {"Default3", Of(&TrackRareFields::Default3)},   {"Default4", Of(&TrackRareFields::Default4)},
+    {"Default5", Of(&TrackRareFields::Default5)},   {"Default6", Of(&TrackRareFields::Default6)},
+    {"Default7", Of(&TrackRareFields::Default7)},   {"Default8", Of(&TrackRareFields::Default8)},
+    {"Default9", Of(&TrackRareFields::Default9)},   {"Default10", Of(&TrackInfo::AddDay)},
 };
 
 // Every column of a record as "name=value", in one list to compare.
@@ -182,9 +196,9 @@ QStringList ColumnValues(const TrackInfo& info)
     QStringList out {QStringLiteral("Song=") + info.Song, QStringLiteral("Gid=") + info.Gid,
                      QStringLiteral("LSrc=") + info.LSrc};
     for (const auto& [name, field] : kCompactColumns)
-        out << QLatin1String(name) + QLatin1Char('=') + (info.*field).str();
+        out << QLatin1String(name) + QLatin1Char('=') + field.Get(info).str();
     for (const auto& [name, field] : kIntColumns)
-        out << QLatin1String(name) + QLatin1Char('=') + QString::number(info.*field);
+        out << QLatin1String(name) + QLatin1Char('=') + QString::number(field.Get(info));
     return out;
 }
 
@@ -194,9 +208,9 @@ TrackRef FilledTrack(const QString& path, int n)
     TrackRef t = MakeTrack(path, QStringLiteral("歌 it's %1").arg(n));
     TrackInfo& info = *t->GetInfo();
     for (const auto& [name, field] : kCompactColumns)
-        info.*field = QStringLiteral("%1 值 it's %2").arg(QLatin1String(name)).arg(n);
+        field.Edit(info) = QStringLiteral("%1 值 it's %2").arg(QLatin1String(name)).arg(n);
     int value = 7 * n;
-    for (const auto& [name, field] : kIntColumns) info.*field = ++value;
+    for (const auto& [name, field] : kIntColumns) field.Edit(info) = ++value;
     info.ArtistSex = -1 - n;
     return t;
 }
@@ -222,12 +236,12 @@ TEST(MediaStore, EveryColumnSurvivesTheRoundTripsAndACopyAndEmptyingATextSticks)
     const TrackInfo& a = *added->GetInfo();
     for (const auto& [name, field] : kCompactColumns) {
         const bool escaped = QByteArray("Artist Album NSrc").contains(name);
-        QString stored = (a.*field).str();
+        QString stored = field.Get(a).str();
         if (escaped) stored.replace(QLatin1Char('\''), QStringLiteral("^`^"));
         EXPECT_EQ(Column(s.Library(), "AllMusic", name, a.Gid), ToAnsi(stored)) << name;
     }
     for (const auto& [name, field] : kIntColumns)
-        EXPECT_EQ(Column(s.Library(), "AllMusic", name, a.Gid), QByteArray::number(a.*field)) << name;
+        EXPECT_EQ(Column(s.Library(), "AllMusic", name, a.Gid), QByteArray::number(field.Get(a))) << name;
 
     s.Reopen();
     ASSERT_EQ(s.lib->LoadTracks(), 2);
@@ -244,22 +258,22 @@ TEST(MediaStore, EveryColumnSurvivesTheRoundTripsAndACopyAndEmptyingATextSticks)
 
     // Emptied texts are written as '' and load empty; the copy keeps its values.
     for (const auto& [name, field] : kCompactColumns)
-        if (std::strcmp(name, "NSrc") != 0) addedBack->GetInfo()->*field = QString();
+        if (std::strcmp(name, "NSrc") != 0) field.Edit(*addedBack->GetInfo()) = QString();
     ASSERT_EQ(s.lib->UpdateTrack(addedBack), 0);
     EXPECT_EQ(Column(s.Library(), "AllMusic", "Topic", added->GetInfo()->Gid), QByteArray(""));
     EXPECT_EQ(Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic WHERE Artist IS NULL OR Topic IS NULL")), 0);
-    EXPECT_EQ(copy.Topic, QStringLiteral("Topic 值 it's 1"));
+    EXPECT_EQ(copy.Rare().Topic, QStringLiteral("Topic 值 it's 1"));
     s.Reopen();
     ASSERT_EQ(s.lib->LoadTracks(), 2);
     const TrackInfo& emptied = *s.store->FindTrack(added->GetInfo()->Gid, 0)->GetInfo();
     for (const auto& [name, field] : kCompactColumns) {
         if (std::strcmp(name, "NSrc") != 0) {
-            EXPECT_TRUE((emptied.*field).isEmpty()) << name;
+            EXPECT_TRUE(field.Get(emptied).isEmpty()) << name;
         }
     }
     EXPECT_TRUE(emptied.ReleaseTimeText.isEmpty());
     EXPECT_EQ(emptied.Song, added->GetInfo()->Song);
-    EXPECT_EQ(emptied.Default9, added->GetInfo()->Default9);
+    EXPECT_EQ(emptied.Rare().Default9, added->GetInfo()->Rare().Default9);
 }
 
 // Loading shares equal texts among tracks; the same stored bytes in an escaped column (artist)
@@ -327,14 +341,14 @@ TEST(MediaStore, ARowWrittenTheOldWayLoadsUnchanged)
     EXPECT_EQ(t->GetState(), 1u);
     const TrackInfo& i = *t->GetInfo();
     const int ints[] = {i.ArtistSex, i.Frequency, i.TotleTime, i.BitRate, i.TrackNum, i.PlayCount, i.Lrc, i.Pic,
-                        i.Default1, i.Default2, i.Default3, i.Default4, i.Default5, i.Default6, i.Default7,
-                        i.Default8, i.Default9, i.Default10, i.AddDay};
+                        i.Default1, i.Default2, i.Rare().Default3, i.Rare().Default4, i.Rare().Default5, i.Rare().Default6, i.Rare().Default7,
+                        i.Rare().Default8, i.Rare().Default9, i.Default10, i.AddDay};
     const int expectedInts[] = {1, 44100, 299, 320, 3, 12, 1, 0, 1, 4, 5, 6, 7, 8, 9, 10, 11, 0, 0};
     for (size_t k = 0; k < std::size(ints); ++k) EXPECT_EQ(ints[k], expectedInts[k]) << "integer " << k;
-    const QStringList texts = {i.AlbumID, i.Song, i.Artist, i.Sysid, i.CmsID, i.LSrc, i.NSrc, i.Album, i.Genre,
-                               i.ReleaseTime, i.DownloadID, i.Stereo, i.ArtistSpell, i.ArtistZone, i.AlbumType,
-                               i.AlbumSpell, i.SongZone, i.SongType, i.SongSort, i.SongNation, i.SongSpell,
-                               i.SongShort, i.AlbumShort, i.ArtistShort, i.TagInfo, i.Topic, i.PicFile, i.LrcFile};
+    const QStringList texts = {i.Rare().AlbumID, i.Song, i.Artist, i.Rare().Sysid, i.Rare().CmsID, i.LSrc, i.NSrc, i.Album, i.Genre,
+                               i.ReleaseTime, i.Rare().DownloadID, i.Stereo, i.Rare().ArtistSpell, i.Rare().ArtistZone, i.Rare().AlbumType,
+                               i.Rare().AlbumSpell, i.Rare().SongZone, i.Rare().SongType, i.Rare().SongSort, i.Rare().SongNation, i.Rare().SongSpell,
+                               i.Rare().SongShort, i.Rare().AlbumShort, i.Rare().ArtistShort, i.Rare().TagInfo, i.Rare().Topic, i.Rare().PicFile, i.Rare().LrcFile};
     const QStringList expectedTexts = {
         "alb9", "七里香 (Jay's)", "周杰伦", "sys1", "cms1", path, "", "七里香", "流行", "2004", "dl1", "立体声",
         "zhoujielun", "港台", "专辑", "qilixiang", "华语", "流行", "排行", "中国", "qlx", "QLX", "QL", "ZJL",
@@ -606,7 +620,7 @@ TEST(MediaStore, ServiceKeyDuplicatesGoToTheTemporaryTracks)
     TrackRef localDup = MakeTrack(s.File(QStringLiteral("2.mp3")), QString(), QStringLiteral("S1"));
     TrackRef streamDup = MakeTrack(QStringLiteral("http://127.0.0.1/3.mp3"), QString(), QStringLiteral("S1"));
     TrackRef byCms = MakeTrack(s.File(QStringLiteral("4.mp3")));
-    byCms->GetInfo()->CmsID = QStringLiteral("C9");
+    byCms->GetInfo()->EditRare().CmsID = QStringLiteral("C9");
 
     ASSERT_EQ(s.lib->AddTrack(first.get()), 1);
     ASSERT_EQ(s.lib->AddTrack(localDup.get()), 1);
@@ -861,11 +875,11 @@ TEST(MediaStore, ATrackAsItsFileGaveItIsStoredAsTheWholeRowWouldBe)
     // Any other column filled takes the whole statement, and is stored.
     const std::vector<std::function<void(TrackInfo&)>> others = {
         [](TrackInfo& o) { o.ArtistSex = 0; },  [](TrackInfo& o) { o.PlayCount = 2; },
-        [](TrackInfo& o) { o.Default3 = 5; },   [](TrackInfo& o) { o.Pic = 1; },
-        [](TrackInfo& o) { o.Sysid = QStringLiteral("s1"); },
+        [](TrackInfo& o) { o.EditRare().Default3 = 5; }, [](TrackInfo& o) { o.Pic = 1; },
+        [](TrackInfo& o) { o.EditRare().Sysid = QStringLiteral("s1"); },
         [](TrackInfo& o) { o.NSrc = QStringLiteral("http://127.0.0.1/x.mp3"); },
         [](TrackInfo& o) { o.ReleaseTime = QStringLiteral("1999"); },
-        [](TrackInfo& o) { o.LrcFile = QStringLiteral("deletelrc"); },
+        [](TrackInfo& o) { o.EditRare().LrcFile = QStringLiteral("deletelrc"); },
     };
     std::vector<TrackRef> more;
     for (size_t k = 0; k < others.size(); ++k) {
@@ -897,9 +911,13 @@ TEST(MediaStore, ATrackAsItsFileGaveItIsStoredAsTheWholeRowWouldBe)
     EXPECT_EQ(b.AddDay, i.AddDay);
     EXPECT_EQ(b.ArtistSex, -1);
     EXPECT_EQ(back->GetState(), t->GetState());
-    EXPECT_TRUE(b.Sysid.isEmpty() && b.NSrc.isEmpty() && b.PicFile.isEmpty() && b.LrcFile.isEmpty());
+    EXPECT_TRUE(b.Rare().Sysid.isEmpty() && b.NSrc.isEmpty() && b.Rare().PicFile.isEmpty() && b.Rare().LrcFile.isEmpty());
+    // A row whose rare columns hold a new record's values loads without the rare fields' block.
+    EXPECT_FALSE(b.HasRareBlock());
+    EXPECT_FALSE(s.store->FindTrack(more[0]->GetInfo()->Gid, 0)->GetInfo()->HasRareBlock());
+    EXPECT_EQ(s.store->FindTrack(more[2]->GetInfo()->Gid, 0)->GetInfo()->Rare().Default3, 5);
     EXPECT_EQ(s.store->FindTrack(more[0]->GetInfo()->Gid, 0)->GetInfo()->ArtistSex, 0);
-    EXPECT_EQ(s.store->FindTrack(more[4]->GetInfo()->Gid, 0)->GetInfo()->Sysid, QStringLiteral("s1"));
+    EXPECT_EQ(s.store->FindTrack(more[4]->GetInfo()->Gid, 0)->GetInfo()->Rare().Sysid, QStringLiteral("s1"));
 }
 
 TEST(MediaStore, TracksLoadedWithTheSameArtistKeepTheirOwnFields)

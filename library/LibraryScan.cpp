@@ -1,5 +1,6 @@
 #include "library/LibraryScan.h"
 
+#include "library/CBatchTags.h"
 #include "library/CFileFinder.h"
 #include "library/ScanRoots.h"
 
@@ -15,6 +16,7 @@
 #include "base/FileName.h"
 #include "base/MessageIds.h"
 #include "base/Worker.h"
+#include "model/AudioTag.h"
 #include "model/TrackInfo.h"
 #include "model/TrackUtil.h"
 
@@ -183,12 +185,16 @@ int ImportInBatches(CMediaLibrary& library, const QStringList& paths, bool quiet
     const int total = int(paths.size());
     int handled = 0;
     bool stopped = false;
+    // The new files' tags are all read before their tracks are made (see CBatchTags).
+    CBatchTags read;
+    read.Reserve(kImportBatchFiles);
     while (handled < total && !stopped) {
         // Today is read once a batch, not once a file.
         if (downloaded) options.addDay = storeOptions.addDay = TodayDayNumber();
         std::vector<TrackRef> batch; // null where a path gave nothing
         QElapsedTimer reading;
         reading.start();
+        read.Clear();
         while (handled + int(batch.size()) < total && batch.size() < kImportBatchFiles &&
                (batch.empty() || reading.elapsed() < kBatchMs)) {
             if (stop && stop()) {
@@ -204,11 +210,21 @@ int ImportInBatches(CMediaLibrary& library, const QStringList& paths, bool quiet
                     track = TrackRef(library.Store().FindTrack(gid, 0));
                 }
                 if (!track) {
-                    track = ReadTrackFromFile(path, gid, options);
-                    if (track) added.push_back(track);
+                    AudioTagFields tags;
+                    const bool ok = ReadAudioTags(path, tags) != 0;
+                    read.Keep(batch.size(), gid, ok ? &tags : nullptr);
                 }
             }
             batch.push_back(std::move(track));
+        }
+        for (size_t i = 0; i < read.Count(); ++i) {
+            const size_t place = read.Place(i);
+            QString gid;
+            AudioTagFields tags;
+            const bool ok = read.Take(i, gid, tags);
+            TrackRef track = TrackFromTags(paths[handled + int(place)], gid, ok ? &tags : nullptr, options);
+            if (track) added.push_back(track);
+            batch[place] = std::move(track);
         }
 
         std::vector<std::pair<TrackRef, int>> stored;

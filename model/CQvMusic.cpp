@@ -109,6 +109,13 @@ int CQvMusic::ReadTagsIntoInfo(AudioTagFields& fields)
     const int ok = ReadAudioTags(m_pInfo->LSrc, fields);
     // A file that could not be read leaves the record as it was.
     if (!ok) return 0;
+    TakeTags(fields);
+    return ok;
+}
+
+void CQvMusic::TakeTags(const AudioTagFields& fields)
+{
+    if (!m_pInfo) return;
     TrackInfo& t = *m_pInfo;
     t.Album = fields.album;
     t.Artist = fields.artist;
@@ -120,7 +127,6 @@ int CQvMusic::ReadTagsIntoInfo(AudioTagFields& fields)
     t.BitRate = fields.bitRate;
     t.Stereo = SharedChannelText(fields.channels);
     t.TrackNum = fields.trackNum;
-    return ok;
 }
 
 int CQvMusic::ReadTags(AudioTagFields& fields)

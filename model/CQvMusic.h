@@ -21,6 +21,8 @@ public:
     TrackInfo* GetInfo() const override;
     QObject* GetAttachedObject() const override;
     int ReadTagsIntoInfo(AudioTagFields& fields) override;
+    // The second half of ReadTagsIntoInfo, for tags read already: the record takes them.
+    void TakeTags(const AudioTagFields& fields);
     int ReadTags(AudioTagFields& fields) override;
     int ReadAudioProperties() override;
     int WriteTagsTo(const QString& path) override;

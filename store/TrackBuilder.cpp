@@ -54,6 +54,16 @@ TrackRef ReadTrackFromFile(const QString& path, const QString& gid, const TrackB
 {
     // The file was looked at by the caller; the tag reader refuses anything but a regular file.
     if (path.isEmpty()) return TrackRef();
+    // Tags are read without the lock: a slow disk must not hold up the library.
+    AudioTagFields fields;
+    const bool read = ReadAudioTags(path, fields) != 0;
+    return TrackFromTags(path, gid, read ? &fields : nullptr, options);
+}
+
+TrackRef TrackFromTags(const QString& path, const QString& gid, const AudioTagFields* tags,
+                       const TrackBuildOptions& options)
+{
+    if (path.isEmpty()) return TrackRef();
     auto* info = new TrackInfo;
     info->Gid = gid;
     info->LSrc = path;
@@ -63,9 +73,8 @@ TrackRef ReadTrackFromFile(const QString& path, const QString& gid, const TrackB
         return track;
     }
     track->AttachInfo(info, options.owner);
-    // Tags are read without the lock: a slow disk must not hold up the library.
-    AudioTagFields fields;
-    track->ReadTagsIntoInfo(fields);
+    // A file that could not be read keeps a new record's fields.
+    if (tags) track->TakeTags(*tags);
     if (info->Song.isEmpty()) info->Song = QFileInfo(path).completeBaseName();
     track->AttachInfo(info, options.owner);
     if (options.userAddition) info->AddDay = options.addDay ? options.addDay : TodayDayNumber();

@@ -4,6 +4,7 @@
 #include <QString>
 
 class CMediaLibrary;
+struct AudioTagFields;
 class QObject;
 
 // How a track built from a file or an address is added.
@@ -26,6 +27,10 @@ TrackRef BuildTrackFromFile(CMediaLibrary& library, const QString& path, const T
 // (null for an empty path); and storing a built track and telling the lists (the track the
 // store already holds for its Gid, or null when refused).
 TrackRef ReadTrackFromFile(const QString& path, const QString& gid, const TrackBuildOptions& options);
+// ReadTrackFromFile for tags the caller read already (ReadAudioTags), null `tags` for a file that
+// could not be read: the track is then titled by its file name, as ReadTrackFromFile makes it.
+TrackRef TrackFromTags(const QString& path, const QString& gid, const AudioTagFields* tags,
+                       const TrackBuildOptions& options);
 TrackRef StoreBuiltTrack(CMediaLibrary& library, TrackRef track, const TrackBuildOptions& options);
 
 // The texts a network address comes with (the add-address dialog, the service's pages).

@@ -2,9 +2,11 @@
 
 #include "store/CSqliteDb.h"
 #include "store/Schema.h"
+#include "store/TrackBuilder.h"
 
 #include "base/MessageIds.h"
 #include "base/Worker.h"
+#include "model/TrackInfo.h"
 #include "tests/fixtures/Fixtures.h"
 #include "tests/library/LibraryTestUtil.h"
 
@@ -222,6 +224,86 @@ TEST(FolderImport, TheImportedTracksStandByFolderThenTrackNumberThenName)
                                   "b/2.mp3", "b/1.mp3"}));
     // The track that was there keeps its place after them.
     EXPECT_EQ(s.store->FindNode("本地音乐")->Tracks().back(), before);
+}
+
+// An import reads a batch's tags before it makes the batch's tracks: each track must still come
+// out as a file read alone gives it, through a restart too.
+TEST(FolderImport, TracksReadTogetherHaveEveryFieldAFileReadAloneGives)
+{
+    Session s;
+    ASSERT_EQ(s.Load(), 0);
+    fixtures::Mp3Options stereo;
+    stereo.seconds = 0.5;
+    fixtures::Mp3Options mono = stereo;
+    mono.channels = 1;
+    QStringList paths;
+    auto next = [&](const QString& name) {
+        paths << s.MusicDir() + QStringLiteral("mix/") + name;
+        QDir().mkpath(QFileInfo(paths.back()).path());
+        return paths.back();
+    };
+    fixtures::Tags full;
+    full.id3v2 = fixtures::TagFields {.title = QStringLiteral("中文标题"), .artist = QStringLiteral("歌手"),
+                                      .album = QStringLiteral("专辑"), .genre = QStringLiteral("Pop"), .year = 1999,
+                                      .track = 7};
+    ASSERT_TRUE(fixtures::WriteMp3(next("full.mp3"), stereo, full));
+    ASSERT_TRUE(fixtures::WriteMp3(next("no tags.mp3"), mono));
+    testutil::WriteFile(next("not audio.mp3"), "these bytes are no MP3");
+    next("gone.mp3"); // no file
+    CQvMusic* known = s.AddFileTrack(QStringLiteral("mix/known.mp3"));
+    paths << known->GetInfo()->LSrc;
+    ASSERT_TRUE(fixtures::WriteMp3(next("plain.mp3"), stereo, fixtures::Tags::Id3v2("Title", "Artist", "Album")));
+
+    std::vector<CQvMusic*> told;
+    ASSERT_EQ(ImportFiles(*s.lib, paths, false, true, nullptr, [&](CQvMusic* t, int) { return told.push_back(t), true; },
+                          {}),
+              int(paths.size()));
+    // The missing file gives nothing; the known one is the library's own track, told in its place.
+    ASSERT_EQ(told.size(), 5u);
+    EXPECT_EQ(told[3], known);
+    EXPECT_EQ(s.store->FindTrack(MakeGid(paths[3]), 0), nullptr);
+
+    TrackBuildOptions alone;
+    alone.userAddition = true;
+    auto expectAsAlone = [&](const QString& path) {
+        SCOPED_TRACE(path.toStdString());
+        CQvMusic* t = s.store->FindTrack(MakeGid(path), 0);
+        ASSERT_NE(t, nullptr);
+        const TrackRef single = ReadTrackFromFile(path, MakeGid(path), alone);
+        ASSERT_TRUE(single);
+        const TrackInfo& got = *t->GetInfo();
+        const TrackInfo& want = *single->GetInfo();
+        EXPECT_EQ(got.Gid, want.Gid);
+        EXPECT_EQ(got.LSrc, want.LSrc);
+        EXPECT_EQ(got.Song, want.Song);
+        EXPECT_EQ(got.Artist.str(), want.Artist.str());
+        EXPECT_EQ(got.Album.str(), want.Album.str());
+        EXPECT_EQ(got.Genre.str(), want.Genre.str());
+        EXPECT_EQ(got.Stereo.str(), want.Stereo.str());
+        EXPECT_EQ(got.Frequency, want.Frequency);
+        EXPECT_EQ(got.TotleTime, want.TotleTime);
+        EXPECT_EQ(got.BitRate, want.BitRate);
+        EXPECT_EQ(got.TrackNum, want.TrackNum);
+        EXPECT_EQ(got.AddDay, want.AddDay);
+    };
+    const std::vector<QString> fresh = {paths[0], paths[1], paths[2], paths[5]};
+    for (const QString& path : fresh) expectAsAlone(path);
+    // What the files hold, so the comparison above is not of two empty records.
+    const TrackInfo& first = *s.store->FindTrack(MakeGid(paths[0]), 0)->GetInfo();
+    EXPECT_EQ(first.Song, QStringLiteral("中文标题"));
+    EXPECT_EQ(first.Artist.str(), QStringLiteral("歌手"));
+    EXPECT_EQ(first.Album.str(), QStringLiteral("专辑"));
+    EXPECT_EQ(first.TrackNum, 7);
+    EXPECT_EQ(first.Frequency, 44100);
+    EXPECT_NE(first.Stereo.str(), s.store->FindTrack(MakeGid(paths[1]), 0)->GetInfo()->Stereo.str());
+    EXPECT_EQ(s.store->FindTrack(MakeGid(paths[1]), 0)->GetInfo()->Song, QStringLiteral("no tags"));
+    const TrackInfo& unread = *s.store->FindTrack(MakeGid(paths[2]), 0)->GetInfo();
+    EXPECT_EQ(unread.Song, QStringLiteral("not audio"));
+    EXPECT_EQ(unread.Frequency, 0);
+
+    s.Reopen();
+    ASSERT_EQ(s.Load(), 0);
+    for (const QString& path : fresh) expectAsAlone(path);
 }
 
 TEST(StartupScan, AStopRequestEndsTheWorkerAfterTheBatchUnderWay)

@@ -203,17 +203,19 @@ int ImportInBatches(CMediaLibrary& library, const QStringList& paths, bool quiet
             }
             const QString& path = paths[handled + int(batch.size())];
             TrackRef track;
-            if (IsRegularFile(path)) {
-                const QString gid = MakeGid(path);
-                {
-                    std::lock_guard lock(library.Mutex());
-                    track = TrackRef(library.Store().FindTrack(gid, 0));
-                }
-                if (!track) {
-                    AudioTagFields tags;
-                    const bool ok = ReadAudioTags(path, tags) != 0;
-                    read.Keep(batch.size(), gid, ok ? &tags : nullptr);
-                }
+            const QString gid = MakeGid(path);
+            {
+                std::lock_guard lock(library.Mutex());
+                track = TrackRef(library.Store().FindTrack(gid, 0));
+            }
+            // Only regular files are imported. A file whose tags were read is one, so the
+            // question costs a call into the system only for known tracks and unread files.
+            if (track) {
+                if (!IsRegularFile(path)) track = TrackRef();
+            } else {
+                AudioTagFields tags;
+                const bool ok = ReadAudioTags(path, tags) != 0;
+                if (ok || IsRegularFile(path)) read.Keep(batch.size(), gid, ok ? &tags : nullptr);
             }
             batch.push_back(std::move(track));
         }

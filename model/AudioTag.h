@@ -17,7 +17,8 @@ struct AudioTagFields {
 };
 
 // The four driver operations over CAudioTag; each opens the file, does one job and closes it.
-// Reads all tags and properties; 0 for a missing file or a library failure, else 1.
+// Reads all tags and properties; 0 for a missing file or a library failure, else 1 (only ever for a
+// regular file: an importer takes a read as proof of one).
 int ReadAudioTags(const QString& path, AudioTagFields& fields);
 // Reads only the audio properties; 0 when the file cannot be read, else 1.
 int ReadAudioProperties(const QString& path, AudioTagFields& fields);

@@ -250,6 +250,7 @@ TEST(FolderImport, TracksReadTogetherHaveEveryFieldAFileReadAloneGives)
     ASSERT_TRUE(fixtures::WriteMp3(next("no tags.mp3"), mono));
     testutil::WriteFile(next("not audio.mp3"), "these bytes are no MP3");
     next("gone.mp3"); // no file
+    QDir().mkpath(next("folder.mp3"));
     CQvMusic* known = s.AddFileTrack(QStringLiteral("mix/known.mp3"));
     paths << known->GetInfo()->LSrc;
     ASSERT_TRUE(fixtures::WriteMp3(next("plain.mp3"), stereo, fixtures::Tags::Id3v2("Title", "Artist", "Album")));
@@ -258,10 +259,12 @@ TEST(FolderImport, TracksReadTogetherHaveEveryFieldAFileReadAloneGives)
     ASSERT_EQ(ImportFiles(*s.lib, paths, false, true, nullptr, [&](CQvMusic* t, int) { return told.push_back(t), true; },
                           {}),
               int(paths.size()));
-    // The missing file gives nothing; the known one is the library's own track, told in its place.
+    // The missing file and the folder give nothing; the known one is the library's own track, told
+    // in its place.
     ASSERT_EQ(told.size(), 5u);
     EXPECT_EQ(told[3], known);
     EXPECT_EQ(s.store->FindTrack(MakeGid(paths[3]), 0), nullptr);
+    EXPECT_EQ(s.store->FindTrack(MakeGid(paths[4]), 0), nullptr);
 
     TrackBuildOptions alone;
     alone.userAddition = true;
@@ -286,7 +289,7 @@ TEST(FolderImport, TracksReadTogetherHaveEveryFieldAFileReadAloneGives)
         EXPECT_EQ(got.TrackNum, want.TrackNum);
         EXPECT_EQ(got.AddDay, want.AddDay);
     };
-    const std::vector<QString> fresh = {paths[0], paths[1], paths[2], paths[5]};
+    const std::vector<QString> fresh = {paths[0], paths[1], paths[2], paths[6]};
     for (const QString& path : fresh) expectAsAlone(path);
     // What the files hold, so the comparison above is not of two empty records.
     const TrackInfo& first = *s.store->FindTrack(MakeGid(paths[0]), 0)->GetInfo();

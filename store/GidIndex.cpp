@@ -18,9 +18,12 @@ uint32_t HashOf(const QString& gid)
     return hash == 0 ? 1 : hash;
 }
 
-// At most four entries in five slots: a miss then reads a few hashes on average, and a
-// hundred thousand tracks still fit in 2^17 slots.
+// At most four entries in five slots: a hundred thousand tracks fit in 2^17 slots, and in
+// Robin Hood order a lookup still reads a few hashes on average, found or not.
 bool Crowded(size_t entries, size_t capacity) { return entries * 5 > capacity * 4; }
+
+// How far the entry of `hash` at `slot` is from its home slot.
+size_t Distance(size_t slot, uint32_t hash, size_t mask) { return (slot - (hash & mask)) & mask; }
 
 } // namespace
 
@@ -47,16 +50,39 @@ size_t GidIndex::SlotOf(const QString& gid, uint32_t hash) const
 {
     if (m_size == 0) return kNone;
     const size_t mask = m_capacity - 1;
-    // There is always an empty slot, so the walk ends.
-    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    // There is always an empty slot, so the walk ends; it ends sooner at an entry nearer its
+    // home than the key would be here, as the key would have taken that entry's place.
+    for (size_t i = hash & mask, distance = 0;; i = (i + 1) & mask, ++distance) {
         const uint32_t held = m_hashes[i];
-        if (held == 0) return kNone;
+        if (held == 0 || Distance(i, held, mask) < distance) return kNone;
         if (held == hash && KeyOf(m_tracks[i]) == gid) return i;
+    }
+}
+
+void GidIndex::Place(uint32_t hash, CQvMusic* track, size_t slot, size_t distance)
+{
+    const size_t mask = m_capacity - 1;
+    // Robin Hood: an entry nearer its home than the one being placed gives up its slot and
+    // moves on, so each run stays ordered by distance from home.
+    for (;; slot = (slot + 1) & mask, ++distance) {
+        const uint32_t held = m_hashes[slot];
+        if (held == 0) {
+            m_hashes[slot] = hash;
+            m_tracks[slot] = track;
+            return;
+        }
+        if (const size_t own = Distance(slot, held, mask); own < distance) {
+            std::swap(m_hashes[slot], hash);
+            std::swap(m_tracks[slot], track);
+            distance = own;
+        }
     }
 }
 
 CQvMusic* GidIndex::Find(const QString& gid) const
 {
+    // Most lists are empty or nearly so, and each offer asks every one of them.
+    if (m_size == 0) return nullptr;
     const size_t slot = SlotOf(gid, HashOf(gid));
     return slot == kNone ? nullptr : m_tracks[slot];
 }
@@ -71,19 +97,12 @@ void GidIndex::Rehash(size_t capacity)
 {
     auto hashes = std::make_unique<uint32_t[]>(capacity);
     auto tracks = std::make_unique<CQvMusic*[]>(capacity);
-    const size_t mask = capacity - 1;
+    std::swap(m_hashes, hashes);
+    std::swap(m_tracks, tracks);
+    const size_t old = std::exchange(m_capacity, capacity);
     // The hashes are kept, so growing reads no track.
-    for (size_t from = 0; from < m_capacity; ++from) {
-        const uint32_t hash = m_hashes[from];
-        if (hash == 0) continue;
-        size_t to = hash & mask;
-        while (hashes[to] != 0) to = (to + 1) & mask;
-        hashes[to] = hash;
-        tracks[to] = m_tracks[from];
-    }
-    m_hashes = std::move(hashes);
-    m_tracks = std::move(tracks);
-    m_capacity = capacity;
+    for (size_t from = 0; from < old; ++from)
+        if (hashes[from] != 0) Place(hashes[from], tracks[from], hashes[from] & (capacity - 1), 0);
 }
 
 bool GidIndex::Insert(CQvMusic* track)
@@ -91,14 +110,17 @@ bool GidIndex::Insert(CQvMusic* track)
     if (!track || !track->GetInfo()) return false;
     const QString& gid = KeyOf(track);
     const uint32_t hash = HashOf(gid);
-    // One walk finds the key or the empty slot it goes to.
+    // One walk finds the key or the slot it goes to.
     Prepare();
     const size_t mask = m_capacity - 1;
     size_t i = hash & mask;
-    for (uint32_t held; (held = m_hashes[i]) != 0; i = (i + 1) & mask)
+    size_t distance = 0;
+    for (;; i = (i + 1) & mask, ++distance) {
+        const uint32_t held = m_hashes[i];
+        if (held == 0 || Distance(i, held, mask) < distance) break;
         if (held == hash && KeyOf(m_tracks[i]) == gid) return false;
-    m_hashes[i] = hash;
-    m_tracks[i] = track;
+    }
+    Place(hash, track, i, distance);
     ++m_size;
     return true;
 }
@@ -115,11 +137,10 @@ void GidIndex::EraseSlot(size_t slot)
 {
     const size_t mask = m_capacity - 1;
     size_t hole = slot;
-    // Each entry after the hole, up to the next empty slot, moves into it unless that would put
-    // it before its home slot, where a lookup starts.
-    for (size_t i = (hole + 1) & mask; m_hashes[i] != 0; i = (i + 1) & mask) {
-        const size_t home = m_hashes[i] & mask;
-        if (((i - home) & mask) < ((i - hole) & mask)) continue;
+    // The entries after the hole move back one slot each, up to an empty slot or one at its
+    // home, so the run stays as the insertions would have left it.
+    for (size_t i = (hole + 1) & mask; m_hashes[i] != 0 && Distance(i, m_hashes[i], mask) != 0;
+         i = (i + 1) & mask) {
         m_hashes[hole] = m_hashes[i];
         m_tracks[hole] = m_tracks[i];
         hole = i;
@@ -131,6 +152,7 @@ void GidIndex::EraseSlot(size_t slot)
 
 bool GidIndex::Erase(const QString& gid)
 {
+    if (m_size == 0) return false;
     const size_t slot = SlotOf(gid, HashOf(gid));
     if (slot == kNone) return false;
     EraseSlot(slot);

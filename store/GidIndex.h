@@ -12,8 +12,9 @@ class CQvMusic;
 // and the members of "本地音乐"). An entry is the track and its key's hash, nothing more: the
 // key is read from the track's own record, so an entry allocates nothing and takes 12 bytes a
 // slot, where a node of a hashed map took some 70 with the allocator's share. Open addressing
-// with linear probing over the hashes alone, so a miss reads a line or two of hashes and no
-// track; a removal moves the entries after it back, so no markers pile up over a long session.
+// with linear probing over the hashes alone, in Robin Hood order, so a lookup reads a few
+// hashes and, unless they match, no track; a removal moves the entries after it back, so no
+// markers pile up over a long session.
 // A track's Gid must not change while an index holds it (none does: it is given when the record
 // is made, before the track is indexed). Not for use by two threads at once, as the maps before.
 class GidIndex {
@@ -91,6 +92,9 @@ private:
     // Makes room for one more entry.
     void Prepare();
     void Rehash(size_t capacity);
+    // Puts the entry at `slot`, `distance` from its home, or further on past the entries that
+    // are further from theirs.
+    void Place(uint32_t hash, CQvMusic* track, size_t slot, size_t distance);
     void EraseSlot(size_t slot);
 
     // 0 marks an empty slot; a key whose hash is 0 is stored as 1.

@@ -27,9 +27,9 @@
 
 #include <climits>
 
+#include <algorithm>
 #include <optional>
 #include <thread>
-#include <unordered_set>
 #include <vector>
 
 const char16_t* const kLocalMusicNode = u"本地音乐";
@@ -100,13 +100,18 @@ void PutInAlbumOrder(CMediaLibrary& library, const std::vector<TrackRef>& added)
     std::lock_guard lock(library.Mutex());
     IQvNode* local = library.Store().FindNode(QString::fromUtf16(kLocalMusicNode));
     if (!local) return;
-    std::unordered_set<const CQvMusic*> imported;
-    for (const TrackRef& t : added) imported.insert(t.get());
+    // A sorted array, not a hash set: no allocation per track, and the lookups stay in one block.
+    std::vector<const CQvMusic*> imported;
+    imported.reserve(added.size());
+    for (const TrackRef& t : added) imported.push_back(t.get());
+    std::sort(imported.begin(), imported.end());
     MemberList& members = local->Tracks();
     std::vector<size_t> places;
+    places.reserve(imported.size());
     MemberList tracks;
+    tracks.reserve(imported.size());
     for (size_t i = 0; i < members.size(); ++i)
-        if (imported.count(members[i])) {
+        if (std::binary_search(imported.begin(), imported.end(), members[i])) {
             places.push_back(i);
             tracks.push_back(members[i]);
         }

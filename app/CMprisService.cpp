@@ -114,7 +114,7 @@ QString CMprisService::TrackId() const
     const TrackInfo* info = track ? track->GetInfo() : nullptr;
     if (!info) return QLatin1String(kNoTrack);
     // A Gid is 32 hexadecimal digits, which an object path element may hold as it is.
-    QString gid = info->Gid.isEmpty() ? MakeGid(info->LSrc.isEmpty() ? info->NSrc : info->LSrc) : info->Gid;
+    QString gid = info->Gid.isEmpty() ? MakeGid(info->LSrc.isEmpty() ? info->NSrc : info->LSrc) : info->Gid.Text();
     for (QChar& c : gid)
         if (!c.isLetterOrNumber() || c.unicode() > 127) c = QLatin1Char('_');
     return QStringLiteral("/org/ordel/track/") + gid;
@@ -334,7 +334,7 @@ void CMprisService::Refresh()
     if (!changed.isEmpty()) EmitChanged(kPlayerInterface, changed);
 
     CQvMusic* track = m_ctl.CurrentTrack();
-    const QString gid = track ? track->GetInfo()->Gid : QString();
+    const QString gid = track ? track->GetInfo()->Gid.Text() : QString();
     const bool newTrack = gid != m_lastGid;
     m_lastGid = gid;
 

@@ -420,8 +420,7 @@ int CMediaLibrary::LoadStatistics()
         s.Minute = stmt.ColumnInt(7);
         CQvMusic* track = m_store.FindTrack(gid, 0);
         if (!track) track = m_store.FindStoredTemp(gid);
-        // Kept under the track's own Gid, which the cache then shares instead of a copy per row.
-        m_store.PutStatistic(track ? track->GetInfo()->Gid : gid, s);
+        m_store.PutStatistic(gid, s);
         if (!track) continue;
         track->GetInfo()->PlayCount = s.Totle;
         if (s.Totle > 10) m_store.AddMostPlayed(track, true);
@@ -547,7 +546,7 @@ int CMediaLibrary::RecordPlay(CQvMusic* track)
     s.Rank = s.Rank < 0 ? 1 : s.Rank + 1;
     s.Totle += 1;
 
-    const QString key = info.Gid.isEmpty() ? info.Rare().CmsID : info.Gid;
+    const QString key = info.Gid.isEmpty() ? info.Rare().CmsID.str() : info.Gid.Text();
     if (db->RunCached(kInsertMusicOpt, key, s.Rank, s.Totle, s.Year, s.Month, s.Day, s.Hour, s.Minute) != kSqliteOk) {
         const int rc = db->RunCached(kUpdateMusicOpt, s.Rank, s.Totle, s.Year, s.Month, s.Day, s.Hour, s.Minute, key);
         if (rc != kSqliteOk) WriteFailed(rc, "a play count");

@@ -214,7 +214,7 @@ void CQvMediaStore::PutStoredTemp(CQvMusic* track)
 
 void CQvMediaStore::PutStatistic(const QString& gid, const PlayStatistic& statistic)
 {
-    m_statistics[gid] = statistic;
+    m_statistics.insert_or_assign(TrackGid(gid), statistic);
 }
 
 void CQvMediaStore::AddMostPlayed(CQvMusic* track, bool force)

@@ -3,11 +3,13 @@
 #include "store/TextKeyMap.h"
 
 #include "model/CQvMusic.h"
+#include "model/TrackGid.h"
 
 #include <QString>
 
 #include <map>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 // A track's play statistic, as its MusicOpt row holds it: two counters and the local time of
@@ -21,6 +23,7 @@ struct PlayStatistic {
     int Minute = 0;
     int Totle = 0;
 };
+using StatisticMap = std::unordered_map<TrackGid, PlayStatistic, TrackGidHash, TrackGidEqual>;
 
 // The in-memory library: every known track, indexed by Gid and by service key, the temporary
 // tracks, the play statistics, the most-played cache and the tree's top-level nodes. It is
@@ -57,7 +60,7 @@ public:
     int LibraryCount() const { return int(m_library.size() + m_loading.size()); }
     const MemberList& TempTracks() const { return m_temp; }
     const std::vector<CQvMusic*>& MostPlayed() const { return m_mostPlayed; }
-    const TextKeyMap<PlayStatistic>& Statistics() const { return m_statistics; }
+    const StatisticMap& Statistics() const { return m_statistics; }
 
     // The tree: top-level nodes are owned here; the root (a node without builder) is made by
     // the list tree and handed over.
@@ -124,7 +127,8 @@ private:
     GidIndex m_tempIndex;
     GidIndex m_storedTemp;
     std::map<QString, IQvNode*> m_nodes;
-    TextKeyMap<PlayStatistic> m_statistics;
+    // Keyed by the Gid as a record holds it: a library's statistics take no text per track.
+    StatisticMap m_statistics;
     std::vector<CQvMusic*> m_mostPlayed;
     // Each entry's statistic (null while it has none); the map's entries never move.
     std::vector<const PlayStatistic*> m_mostPlayedStats;

@@ -1,7 +1,5 @@
 #include "store/GidIndex.h"
 
-#include "store/TextKeyMap.h"
-
 #include "model/CQvMusic.h"
 #include "model/TrackInfo.h"
 
@@ -9,11 +7,11 @@
 
 namespace {
 
-const QString& KeyOf(const CQvMusic* track) { return track->GetInfo()->Gid; }
+const TrackGid& KeyOf(const CQvMusic* track) { return track->GetInfo()->Gid; }
 
-uint32_t HashOf(const QString& gid)
+uint32_t HashOf(QStringView gid)
 {
-    const size_t full = TextKeyHash()(gid);
+    const size_t full = TrackGidHash()(gid);
     const auto hash = static_cast<uint32_t>(full ^ (full >> 32));
     return hash == 0 ? 1 : hash;
 }
@@ -46,7 +44,7 @@ GidIndex& GidIndex::operator=(GidIndex&& other) noexcept
 
 GidIndex::~GidIndex() = default;
 
-size_t GidIndex::SlotOf(const QString& gid, uint32_t hash) const
+size_t GidIndex::SlotOf(QStringView gid, uint32_t hash) const
 {
     if (m_size == 0) return kNone;
     const size_t mask = m_capacity - 1;
@@ -108,7 +106,8 @@ void GidIndex::Rehash(size_t capacity)
 bool GidIndex::Insert(CQvMusic* track)
 {
     if (!track || !track->GetInfo()) return false;
-    const QString& gid = KeyOf(track);
+    TrackGid::Digits room;
+    const QStringView gid = KeyOf(track).View(room);
     const uint32_t hash = HashOf(gid);
     // One walk finds the key or the slot it goes to.
     Prepare();
@@ -128,7 +127,9 @@ bool GidIndex::Insert(CQvMusic* track)
 void GidIndex::Put(CQvMusic* track)
 {
     if (!track || !track->GetInfo()) return;
-    const size_t slot = SlotOf(KeyOf(track), HashOf(KeyOf(track)));
+    TrackGid::Digits room;
+    const QStringView gid = KeyOf(track).View(room);
+    const size_t slot = SlotOf(gid, HashOf(gid));
     if (slot != kNone) m_tracks[slot] = track;
     else Insert(track);
 }
@@ -162,7 +163,9 @@ bool GidIndex::Erase(const QString& gid)
 bool GidIndex::EraseTrack(const CQvMusic* track)
 {
     if (!track || !track->GetInfo()) return false;
-    const size_t slot = SlotOf(KeyOf(track), HashOf(KeyOf(track)));
+    TrackGid::Digits room;
+    const QStringView gid = KeyOf(track).View(room);
+    const size_t slot = SlotOf(gid, HashOf(gid));
     if (slot == kNone || m_tracks[slot] != track) return false;
     EraseSlot(slot);
     return true;

@@ -88,7 +88,7 @@ public:
 private:
     static constexpr size_t kNone = ~size_t(0);
     // The slot holding `gid`, or kNone.
-    size_t SlotOf(const QString& gid, uint32_t hash) const;
+    size_t SlotOf(QStringView gid, uint32_t hash) const;
     // Makes room for one more entry.
     void Prepare();
     void Rehash(size_t capacity);

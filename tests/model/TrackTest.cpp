@@ -23,6 +23,55 @@ TEST(Track, GidIsMd5OfUtf16LeUnits)
     EXPECT_EQ(MakeGid(QStringLiteral("/home/u/music/a.mp3")), "503f9df90b1334472b809329e7adf067");
 }
 
+// A record keeps MakeGid's digits as the bytes they spell and any other key as its text; either
+// reads back, compares and copies as the text it was given.
+TEST(Track, RecordKeyReadsAsTheTextItWasGiven)
+{
+    TrackInfo a;
+    EXPECT_TRUE(a.Gid.isEmpty());
+    EXPECT_TRUE(a.Gid.Text().isEmpty());
+    EXPECT_EQ(a.Gid, QString());
+
+    const QString digits = MakeGid(QStringLiteral("/music/歌.mp3"));
+    a.Gid = digits;
+    EXPECT_FALSE(a.Gid.isEmpty());
+    EXPECT_EQ(a.Gid.Text(), digits);
+    EXPECT_EQ(a.Gid, digits);
+    EXPECT_FALSE(a.Gid == MakeGid(QStringLiteral("/music/other.mp3")));
+    TrackGid::Digits room;
+    EXPECT_EQ(a.Gid.View(room), QStringView(digits));
+    EXPECT_EQ(sizeof(TrackGid), sizeof(QString));
+
+    // Keys that are not lowercase digits of that length stay what they were, byte for byte.
+    QString upper = digits.toUpper();
+    upper[0] = QLatin1Char('A');
+    const QString zeros(32, QLatin1Char('0'));
+    const QStringList others = {QStringLiteral("a"), upper, digits.left(31), digits + QLatin1Char('0'), zeros,
+                                QStringLiteral("g") + digits.mid(1), QStringLiteral("键 %1").arg(7)};
+    for (const QString& key : others) {
+        TrackInfo t;
+        t.Gid = key;
+        EXPECT_EQ(t.Gid.Text(), key);
+        EXPECT_EQ(t.Gid, key);
+        EXPECT_FALSE(t.Gid.isEmpty());
+        EXPECT_FALSE(t.Gid == a.Gid) << qPrintable(key);
+    }
+
+    // Copies are keys of their own; equal keys are equal whichever way they were given.
+    TrackInfo b = a;
+    EXPECT_TRUE(b.Gid == a.Gid);
+    b.Gid = QStringLiteral("name");
+    TrackInfo c = b;
+    b.Gid.clear();
+    EXPECT_TRUE(b.Gid.isEmpty());
+    EXPECT_EQ(c.Gid, QStringLiteral("name"));
+    EXPECT_EQ(a.Gid, digits);
+    EXPECT_TRUE(TrackGid(QStringLiteral("name")) == c.Gid);
+    EXPECT_FALSE(TrackGid(zeros) == TrackGid());
+    c = a;
+    EXPECT_TRUE(c.Gid == a.Gid);
+}
+
 TEST(Track, DayNumber)
 {
     EXPECT_EQ(DayNumber(2006, 1, 1), 31);                 // 30.5 + 1 truncated

@@ -1062,7 +1062,7 @@ TEST(MediaStore, ListRowsMembersAndNodes)
     EXPECT_FALSE(mine->TrackIndex().Contains(tr[0]->GetInfo()->Gid));
     EXPECT_EQ(other->TrackCount(), 0);
     EXPECT_EQ(serviceList->TrackCount(), 1);
-    EXPECT_EQ(rows(QStringLiteral("Gid='%1'").arg(tr[0]->GetInfo()->Gid)), 0);
+    EXPECT_EQ(rows(QStringLiteral("Gid='%1'").arg(tr[0]->GetInfo()->Gid.Text())), 0);
 
     // A node's row: inserted, then updated under the name it was stored with.
     mine->SetId(QStringLiteral("id1"));

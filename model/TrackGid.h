@@ -1,0 +1,70 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+#include <array>
+#include <cstddef>
+#include <memory>
+
+// A track's key. Nearly every key is MakeGid's 32 lowercase hex digits: such a key is held as the
+// 16 bytes the digits spell, inside the record, where its text took a block of some 90 bytes of
+// its own for every track of the library. Any other key (one an old file holds, a test's name)
+// is held as its text. It reads as its text wherever a QString is taken.
+class TrackGid {
+public:
+    static constexpr int kDigits = 32;
+    // Room for a key's digits, to read it without making a text.
+    using Digits = std::array<char16_t, kDigits>;
+
+    TrackGid() = default;
+    explicit TrackGid(const QString& text) { Set(text); }
+    TrackGid(const TrackGid& other);
+    TrackGid(TrackGid&&) noexcept = default;
+    TrackGid& operator=(const TrackGid& other);
+    TrackGid& operator=(TrackGid&&) noexcept = default;
+    TrackGid& operator=(const QString& text)
+    {
+        Set(text);
+        return *this;
+    }
+    ~TrackGid();
+
+    bool isEmpty() const { return !m_text && !HoldsDigest(); }
+    void clear();
+
+    QString Text() const;
+    operator QString() const { return Text(); }
+    QByteArray toLatin1() const { return Text().toLatin1(); }
+    // The key's text, in `room` when it is held as bytes: valid while both are unchanged.
+    QStringView View(Digits& room) const;
+
+    friend bool operator==(const TrackGid& a, QStringView b);
+    friend bool operator==(const TrackGid& a, const QString& b) { return a == QStringView(b); }
+    friend bool operator==(const TrackGid& a, const TrackGid& b);
+
+private:
+    void Set(QStringView text);
+    bool HoldsDigest() const;
+
+    std::array<unsigned char, kDigits / 2> m_digest {}; // all zero: no key held as bytes
+    std::unique_ptr<const QString> m_text;              // a key that is not MakeGid's digits
+};
+
+// For a map keyed by TrackGid and looked up by text: a key held and the same key given as text
+// hash and compare alike. The hash is TextKeyHash's, of the key's text.
+struct TrackGidHash {
+    using is_transparent = void;
+    size_t operator()(QStringView text) const;
+    size_t operator()(const TrackGid& gid) const
+    {
+        TrackGid::Digits room;
+        return (*this)(gid.View(room));
+    }
+};
+struct TrackGidEqual {
+    using is_transparent = void;
+    bool operator()(const TrackGid& a, const TrackGid& b) const { return a == b; }
+    bool operator()(const TrackGid& a, QStringView b) const { return a == b; }
+    bool operator()(QStringView a, const TrackGid& b) const { return b == a; }
+};

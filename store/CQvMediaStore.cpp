@@ -117,6 +117,14 @@ int CQvMediaStore::GetStatistic(const QString& gid, PlayStatistic& out) const
     return 1;
 }
 
+int CQvMediaStore::GetStatistic(const TrackGid& gid, PlayStatistic& out) const
+{
+    const auto it = m_statistics.find(gid);
+    if (it == m_statistics.end()) return -1;
+    out = it->second;
+    return 1;
+}
+
 void CQvMediaStore::AppendTopNode(std::unique_ptr<IQvNode> node)
 {
     if (node) m_topNodes.push_back(std::move(node));

@@ -53,6 +53,7 @@ public:
     int TopNodeCount() const { return static_cast<int>(m_topNodes.size()); }
     // Copies the cached statistic: 1, or -1 when the track has none.
     int GetStatistic(const QString& gid, PlayStatistic& out) const;
+    int GetStatistic(const TrackGid& gid, PlayStatistic& out) const;
 
     // The library sequence (oldest first after a load; each new track goes in front).
     MemberList& LibraryTracks() { return m_library; }

@@ -85,6 +85,14 @@ CQvMusic* GidIndex::Find(const QString& gid) const
     return slot == kNone ? nullptr : m_tracks[slot];
 }
 
+CQvMusic* GidIndex::Find(const TrackGid& gid) const
+{
+    TrackGid::Digits room;
+    const QStringView text = gid.View(room);
+    const size_t slot = SlotOf(text, HashOf(text));
+    return slot == kNone ? nullptr : m_tracks[slot];
+}
+
 void GidIndex::Prepare()
 {
     if (!Crowded(m_size + 1, m_capacity)) return;
@@ -155,6 +163,16 @@ bool GidIndex::Erase(const QString& gid)
 {
     if (m_size == 0) return false;
     const size_t slot = SlotOf(gid, HashOf(gid));
+    if (slot == kNone) return false;
+    EraseSlot(slot);
+    return true;
+}
+
+bool GidIndex::Erase(const TrackGid& gid)
+{
+    TrackGid::Digits room;
+    const QStringView text = gid.View(room);
+    const size_t slot = SlotOf(text, HashOf(text));
     if (slot == kNone) return false;
     EraseSlot(slot);
     return true;

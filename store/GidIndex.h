@@ -7,6 +7,7 @@
 #include <memory>
 
 class CQvMusic;
+class TrackGid;
 
 // Tracks by Gid, for the indexes that hold an entry for every track of the library (the store's
 // and the members of "本地音乐"). An entry is the track and its key's hash, nothing more: the
@@ -28,7 +29,10 @@ public:
 
     // The track held under `gid`, or null.
     CQvMusic* Find(const QString& gid) const;
+    // The same for a record's key, read without making a text of it.
+    CQvMusic* Find(const TrackGid& gid) const;
     bool Contains(const QString& gid) const { return Find(gid) != nullptr; }
+    bool Contains(const TrackGid& gid) const { return Find(gid) != nullptr; }
     // Adds the track under its Gid: false when that Gid is already held (by it or another
     // track), or the track has no record.
     bool Insert(CQvMusic* track);
@@ -36,6 +40,7 @@ public:
     void Put(CQvMusic* track);
     // Forgets what is held under `gid`; false when nothing was.
     bool Erase(const QString& gid);
+    bool Erase(const TrackGid& gid);
     // Forgets the track's entry only while its Gid holds this very track (another track of the
     // same Gid keeps its place).
     bool EraseTrack(const CQvMusic* track);

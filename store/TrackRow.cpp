@@ -149,15 +149,14 @@ const QString kEscapedApostrophe = QStringLiteral("^`^");
 
 // The stored bytes of a text: ASCII (paths, numbers, most tags) byte for byte into the room
 // `out` already has, anything else through the code page.
-void StoredBytes(QStringView text, bool escaped, QByteArray& out)
+void StoredBytes(const QString& text, bool escaped, QByteArray& out)
 {
     const auto* s = reinterpret_cast<const char16_t*>(text.utf16());
     const qsizetype n = text.size();
     bool plain = true;
     for (qsizetype i = 0; i < n && plain; ++i) plain = s[i] < 0x80 && !(escaped && s[i] == u'\'');
     if (!plain) {
-        const QString whole = text.toString();
-        out = ToAnsi(escaped && whole.contains(QLatin1Char('\'')) ? EscapeApostrophes(whole) : whole);
+        out = ToAnsi(escaped && text.contains(QLatin1Char('\'')) ? EscapeApostrophes(text) : text);
         return;
     }
     out.resize(n);
@@ -169,19 +168,13 @@ void StoredBytes(QStringView text, bool escaped, QByteArray& out)
 
 const char* const kSelectAllMusicGids = "SELECT Gid FROM AllMusic";
 
-int CTrackRowValues::BindText(SqliteStatement& stmt, int index, int slot, QStringView text, bool escaped)
+int CTrackRowValues::BindText(SqliteStatement& stmt, int index, int slot, const QString& text, bool escaped)
 {
     // Empty text is stored as '' (never NULL), as the files have always held it.
     if (text.isEmpty()) return sqlite3_bind_text(stmt.get(), index, "", 0, SQLITE_STATIC);
     QByteArray& bytes = m_bytes[slot];
     StoredBytes(text, escaped, bytes);
     return sqlite3_bind_text(stmt.get(), index, bytes.constData(), static_cast<int>(bytes.size()), SQLITE_STATIC);
-}
-
-int CTrackRowValues::BindGid(SqliteStatement& stmt, int index, const TrackInfo& info)
-{
-    TrackGid::Digits room;
-    return BindText(stmt, index, 0, info.Gid.View(room), false);
 }
 
 int CTrackRowValues::BindColumns(SqliteStatement& stmt, int index, const TrackInfo& info, unsigned state)
@@ -201,7 +194,7 @@ int CTrackRowValues::BindInsert(SqliteStatement& stmt, const TrackInfo& info, un
 {
     // Gid, 19 integers, 28 texts: AddTime is written by the statement itself.
     if (stmt.ParameterCount() != kColumnCount - 1) return BindCountMismatch(stmt, kColumnCount - 1);
-    const int rc = BindGid(stmt, 1, info);
+    const int rc = BindText(stmt, 1, 0, info.Gid, false);
     return rc == kSqliteOk ? BindColumns(stmt, 2, info, state) : rc;
 }
 
@@ -209,7 +202,7 @@ int CTrackRowValues::BindUpdate(SqliteStatement& stmt, const TrackInfo& info, un
 {
     if (stmt.ParameterCount() != kColumnCount - 1) return BindCountMismatch(stmt, kColumnCount - 1);
     const int rc = BindColumns(stmt, 1, info, state);
-    return rc == kSqliteOk ? BindGid(stmt, kColumnCount - 1, info) : rc;
+    return rc == kSqliteOk ? BindText(stmt, kColumnCount - 1, 0, info.Gid, false) : rc;
 }
 
 namespace {
@@ -289,7 +282,7 @@ int CTrackRowValues::BindFileInsert(SqliteStatement& stmt, const TrackInfo& info
 {
     const FileTrackInsert& f = FileInsert();
     if (stmt.ParameterCount() != f.parameters) return BindCountMismatch(stmt, f.parameters);
-    int rc = BindGid(stmt, 1, info);
+    int rc = BindText(stmt, 1, 0, info.Gid, false);
     int index = 2;
     for (size_t i : f.boundInts) {
         if (rc != kSqliteOk) return rc;

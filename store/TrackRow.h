@@ -47,8 +47,7 @@ public:
 
 private:
     int BindColumns(SqliteStatement& stmt, int index, const TrackInfo& info, unsigned state);
-    int BindText(SqliteStatement& stmt, int index, int slot, QStringView text, bool escaped);
-    int BindGid(SqliteStatement& stmt, int index, const TrackInfo& info);
+    int BindText(SqliteStatement& stmt, int index, int slot, const QString& text, bool escaped);
 
     // One per text placeholder (Gid and the 28 text columns).
     QByteArray m_bytes[29];

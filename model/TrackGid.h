@@ -52,7 +52,8 @@ private:
 };
 
 // For a map keyed by TrackGid and looked up by text: a key held and the same key given as text
-// hash and compare alike. The hash is TextKeyHash's, of the key's text.
+// hash and compare alike. The hash of a key's text is the standard library's of its characters (the
+// store's text-key maps hash through it too).
 struct TrackGidHash {
     using is_transparent = void;
     size_t operator()(QStringView text) const;

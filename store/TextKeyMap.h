@@ -1,7 +1,8 @@
 #pragma once
+#include "model/TrackGid.h"
+
 #include <QString>
 
-#include <string_view>
 #include <unordered_map>
 
 // The hash of a text key. The Gid and service-key indexes keep each key's hash beside it, so a
@@ -10,11 +11,7 @@
 // standard library's hash of the characters: Qt's own hashes these keys several times slower,
 // and a large library hashes every Gid several times at each start.
 struct TextKeyHash {
-    size_t operator()(const QString& key) const
-    {
-        return std::hash<std::u16string_view>()(
-            std::u16string_view(reinterpret_cast<const char16_t*>(key.constData()), size_t(key.size())));
-    }
+    size_t operator()(const QString& key) const { return TrackGidHash()(QStringView(key)); }
 };
 // An index by text key that is only looked up, never walked in key order.
 template <class T>

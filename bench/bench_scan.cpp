@@ -132,7 +132,7 @@ struct MusicFolder {
     QStringList Find() const
     {
         CFileFinder finder;
-        ScanFolder(finder, root, QString::fromLatin1(kMusicMasks), true, kMusicDepth);
+        ScanFolder(finder, root, QString::fromLatin1(kMusicMasks), true, kMusicDepth, MusicSizes::kEverySize);
         return finder.Paths();
     }
 };
@@ -166,12 +166,12 @@ struct FreshLibrary {
     ~FreshLibrary() { conf.CloseAll(); }
 };
 
-// As "添加文件夹" imports: the folder searched, every file read, stored as the user's addition and
+// As "添加文件夹" imports: the folder searched (every size of file), every file read, stored as the user's addition and
 // offered to the lists.
 size_t ImportFolder(FreshLibrary& fresh, const MusicFolder& music)
 {
     CFileFinder finder;
-    ScanFolder(finder, music.root, QString::fromLatin1(kMusicMasks), true, kMusicDepth);
+    ScanFolder(finder, music.root, QString::fromLatin1(kMusicMasks), true, kMusicDepth, MusicSizes::kEverySize);
     size_t added = 0;
     ImportFiles(fresh.library, finder.Paths(), false, true, nullptr, [&](CQvMusic*, int) {
         ++added;

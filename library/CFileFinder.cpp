@@ -165,9 +165,13 @@ void CFileFinder::Search(Walk& walk, const QByteArray& folder, int depth)
     for (const QByteArray& mask : walk.masks) {
         for (const Entry& e : entries) {
             if (!MatchMask(mask.constData(), e.name.c_str())) continue;
-            struct stat st;
-            if (fstatat(fd, e.name.c_str(), &st, 0) != 0) continue; // a dangling link
-            const bool folderEntry = S_ISDIR(st.st_mode);
+            // A regular file the folder listed is taken as it is when its size does not matter:
+            // the import opens it anyway, and a search of a large folder makes no call per file.
+            // Links, and entries the file system does not type, are looked at.
+            const bool plainFile = e.type == DT_REG && !r.sizeFilter;
+            struct stat st {};
+            if (!plainFile && fstatat(fd, e.name.c_str(), &st, 0) != 0) continue; // a dangling link
+            const bool folderEntry = !plainFile && S_ISDIR(st.st_mode);
             if (r.sizeFilter) {
                 const qint64 size = folderEntry ? 0 : qint64(st.st_size);
                 if (size < r.minSize || size > r.maxSize) continue;

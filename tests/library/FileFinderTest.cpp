@@ -128,6 +128,11 @@ TEST(FileFinder, FoldersLinksAndUnreadablePlaces)
     CFileFinder finder;
     finder.Find(MusicSearchRequest(d));
     EXPECT_EQ(Relative(finder.Paths(), d), (QStringList {"real/a.mp3", "b.mp3"}));
+    // A folder the user chose takes every size, and its files are not looked at one by one:
+    // the links and the folder named like a file are still told apart.
+    CFileFinder chosen;
+    ScanFolder(chosen, d, QString::fromLatin1(kMusicMasks), true, kMusicDepth, MusicSizes::kEverySize);
+    EXPECT_EQ(Relative(chosen.Paths(), d), (QStringList {"real/a.mp3", "b.mp3"}));
 
     FindRequest folders;
     folders.baseFolder = d;

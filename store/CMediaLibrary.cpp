@@ -41,6 +41,7 @@
 namespace {
 
 const char* const kSelectMusicOpt = "SELECT Gid, Rank, Totle, Year, Month, Day, Hour, Minute FROM MusicOpt";
+const char* const kCountMusicOpt = "SELECT count(*) FROM MusicOpt";
 const char* const kInsertMusicOpt =
     "INSERT INTO MusicOpt (Gid, Rank, Totle, Year, Month, Day, Hour, Minute)VALUES (?, ?, ?, ?, ?, ?, ?, ?)";
 const char* const kUpdateMusicOpt =
@@ -405,6 +406,8 @@ int CMediaLibrary::LoadStatistics()
     CSqliteDb* db = Statistics();
     if (!db) return -1;
     SqliteStatement stmt;
+    if (db->Prepare(kCountMusicOpt, stmt) == kSqliteOk && stmt.Step() == kSqliteRow)
+        m_store.ReserveStatistics(size_t(std::max(0, stmt.ColumnInt(0))));
     if (db->Prepare(kSelectMusicOpt, stmt) != kSqliteOk) return -1;
     int rows = 0;
     while (stmt.Step() == kSqliteRow) {

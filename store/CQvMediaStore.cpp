@@ -287,7 +287,9 @@ void CQvMediaStore::BeginLoad(size_t expected)
     if (expected == 0) return;
     m_loading.reserve(expected);
     m_libraryIndex.Reserve(m_libraryIndex.Size() + expected);
-    m_statistics.reserve(m_statistics.size() + expected);
+    // Every loaded track is kept; the statistics are sized by their own load, to the tracks
+    // played rather than to the library.
+    m_kept.reserve(m_kept.size() + expected);
 }
 
 void CQvMediaStore::EndLoad()

@@ -94,6 +94,8 @@ public:
     // A track read from TempMusic; a later one of the same Gid replaces the entry.
     void PutStoredTemp(CQvMusic* track);
     void PutStatistic(const QString& gid, const PlayStatistic& statistic);
+    // Room for `count` more statistics, so a load of them does not rehash as it goes.
+    void ReserveStatistics(size_t count) { m_statistics.reserve(m_statistics.size() + count); }
     // The most-played cache: at most 51 tracks; past 50 a newcomer replaces the entry with the
     // fewest plays below 10 unless it has fewer still.
     void AddMostPlayed(CQvMusic* track, bool force);

@@ -463,9 +463,9 @@ int CMediaLibrary::SaveAllTracks()
             while (stmt.Step() == kSqliteRow) stored.insert(stmt.ColumnBytes(0));
     }
     {
-        CTrackRowValues values;
         SqliteCachedStatement stmt = db->Cached(kInsertAllMusic);
         if (!stmt) return -1;
+        CTrackRowValues values(*stmt);
         for (CQvMusic* track : m_store.LibraryTracks()) {
             if (!stored.isEmpty() && stored.contains(ToAnsi(track->GetInfo()->Gid))) continue;
             stmt->Rewind();

@@ -143,20 +143,22 @@ const TextField kTextFields[] = {
 
 static_assert(std::size(kIntFields) == kFirstTextColumn - kFirstIntColumn);
 static_assert(std::size(kTextFields) == kColumnCount - kFirstTextColumn);
+static_assert(std::size(kIntFields) == CTrackRowValues::kInts && std::size(kTextFields) + 1 == CTrackRowValues::kTexts);
 
 const QString kApostrophe = QStringLiteral("'");
 const QString kEscapedApostrophe = QStringLiteral("^`^");
 
 // The stored bytes of a text: ASCII (paths, numbers, most tags) byte for byte into the room
 // `out` already has, anything else through the code page.
-void StoredBytes(const QString& text, bool escaped, QByteArray& out)
+void StoredBytes(QStringView text, bool escaped, QByteArray& out)
 {
-    const auto* s = reinterpret_cast<const char16_t*>(text.utf16());
+    const auto* s = text.utf16();
     const qsizetype n = text.size();
     bool plain = true;
     for (qsizetype i = 0; i < n && plain; ++i) plain = s[i] < 0x80 && !(escaped && s[i] == u'\'');
     if (!plain) {
-        out = ToAnsi(escaped && text.contains(QLatin1Char('\'')) ? EscapeApostrophes(text) : text);
+        const QString wide = text.toString();
+        out = ToAnsi(escaped && text.contains(QLatin1Char('\'')) ? EscapeApostrophes(wide) : wide);
         return;
     }
     out.resize(n);
@@ -168,23 +170,41 @@ void StoredBytes(const QString& text, bool escaped, QByteArray& out)
 
 const char* const kSelectAllMusicGids = "SELECT Gid FROM AllMusic";
 
-int CTrackRowValues::BindText(SqliteStatement& stmt, int index, int slot, const QString& text, bool escaped)
+int CTrackRowValues::BindInt(SqliteStatement& stmt, int index, int slot, int value)
 {
-    // Empty text is stored as '' (never NULL), as the files have always held it.
-    if (text.isEmpty()) return sqlite3_bind_text(stmt.get(), index, "", 0, SQLITE_STATIC);
+    if (Holds(stmt) && m_intBound[slot] && m_ints[slot] == value) return kSqliteOk;
+    m_intBound[slot] = Holds(stmt);
+    m_ints[slot] = value;
+    return sqlite3_bind_int(stmt.get(), index, value);
+}
+
+int CTrackRowValues::BindText(SqliteStatement& stmt, int index, int slot, QStringView text, bool escaped)
+{
     QByteArray& bytes = m_bytes[slot];
-    StoredBytes(text, escaped, bytes);
+    const bool held = Holds(stmt) && m_textBound[slot];
+    m_textBound[slot] = Holds(stmt);
+    // Empty text is stored as '' (never NULL), as the files have always held it.
+    if (text.isEmpty()) {
+        if (held && bytes.isEmpty()) return kSqliteOk;
+        bytes.resize(0);
+        return sqlite3_bind_text(stmt.get(), index, "", 0, SQLITE_STATIC);
+    }
+    StoredBytes(text, escaped, m_spare);
+    if (held && m_spare == bytes) return kSqliteOk;
+    // The bound bytes must stay where they are until the statement's next bind of this slot.
+    bytes.swap(m_spare);
     return sqlite3_bind_text(stmt.get(), index, bytes.constData(), static_cast<int>(bytes.size()), SQLITE_STATIC);
 }
 
 int CTrackRowValues::BindColumns(SqliteStatement& stmt, int index, const TrackInfo& info, unsigned state)
 {
     int rc = kSqliteOk;
+    int slot = 0;
     for (const IntField& field : kIntFields) {
         const int value = field.IsState() ? static_cast<int>(state) : field.Get(info);
-        if ((rc = sqlite3_bind_int(stmt.get(), index++, value)) != kSqliteOk) return rc;
+        if ((rc = BindInt(stmt, index++, slot++, value)) != kSqliteOk) return rc;
     }
-    int slot = 1;
+    slot = 1;
     for (const TextField& t : kTextFields)
         if ((rc = BindText(stmt, index++, slot++, t.Get(info), t.escaped)) != kSqliteOk) return rc;
     return rc;
@@ -194,7 +214,8 @@ int CTrackRowValues::BindInsert(SqliteStatement& stmt, const TrackInfo& info, un
 {
     // Gid, 19 integers, 28 texts: AddTime is written by the statement itself.
     if (stmt.ParameterCount() != kColumnCount - 1) return BindCountMismatch(stmt, kColumnCount - 1);
-    const int rc = BindText(stmt, 1, 0, info.Gid, false);
+    TrackGid::Digits room;
+    const int rc = BindText(stmt, 1, 0, info.Gid.View(room), false);
     return rc == kSqliteOk ? BindColumns(stmt, 2, info, state) : rc;
 }
 
@@ -202,7 +223,8 @@ int CTrackRowValues::BindUpdate(SqliteStatement& stmt, const TrackInfo& info, un
 {
     if (stmt.ParameterCount() != kColumnCount - 1) return BindCountMismatch(stmt, kColumnCount - 1);
     const int rc = BindColumns(stmt, 1, info, state);
-    return rc == kSqliteOk ? BindText(stmt, kColumnCount - 1, 0, info.Gid, false) : rc;
+    TrackGid::Digits room;
+    return rc == kSqliteOk ? BindText(stmt, kColumnCount - 1, 0, info.Gid.View(room), false) : rc;
 }
 
 namespace {
@@ -282,12 +304,13 @@ int CTrackRowValues::BindFileInsert(SqliteStatement& stmt, const TrackInfo& info
 {
     const FileTrackInsert& f = FileInsert();
     if (stmt.ParameterCount() != f.parameters) return BindCountMismatch(stmt, f.parameters);
-    int rc = BindText(stmt, 1, 0, info.Gid, false);
+    TrackGid::Digits room;
+    int rc = BindText(stmt, 1, 0, info.Gid.View(room), false);
     int index = 2;
     for (size_t i : f.boundInts) {
         if (rc != kSqliteOk) return rc;
         const IntField& field = kIntFields[i];
-        rc = sqlite3_bind_int(stmt.get(), index++, field.IsState() ? static_cast<int>(state) : field.Get(info));
+        rc = BindInt(stmt, index++, int(i), field.IsState() ? static_cast<int>(state) : field.Get(info));
     }
     for (size_t i : f.boundTexts) {
         if (rc != kSqliteOk) return rc;

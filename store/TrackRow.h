@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 
 #include <string>
 #include <vector>
@@ -38,6 +39,15 @@ bool FitsFileTrackInsert(const TrackInfo& info);
 // write converts and allocates nothing for the texts that fit where the last row's were.
 class CTrackRowValues {
 public:
+    CTrackRowValues() = default;
+    // The values of a bulk write's rows through `run`, which is this object's alone while it
+    // lives (no one else binds it or clears its values): each row binds only the values that
+    // differ from the row before. Most columns of most tracks hold the same empty text or zero,
+    // and each bind takes the connection's lock.
+    explicit CTrackRowValues(const SqliteStatement& run) : m_run(&run) {}
+    CTrackRowValues(const CTrackRowValues&) = delete;
+    CTrackRowValues& operator=(const CTrackRowValues&) = delete;
+
     // Gid, the integer columns (State = `state`) and the text columns, in column order.
     int BindInsert(SqliteStatement& stmt, const TrackInfo& info, unsigned state);
     // The integer and text columns, then Gid for the WHERE.
@@ -45,12 +55,25 @@ public:
     // Gid and the columns a file fills, for FileTrackInsertStatement.
     int BindFileInsert(SqliteStatement& stmt, const TrackInfo& info, unsigned state);
 
+    static constexpr int kInts = 19;  // the integer columns
+    static constexpr int kTexts = 29; // Gid and the 28 text columns
+
 private:
     int BindColumns(SqliteStatement& stmt, int index, const TrackInfo& info, unsigned state);
-    int BindText(SqliteStatement& stmt, int index, int slot, const QString& text, bool escaped);
+    int BindInt(SqliteStatement& stmt, int index, int slot, int value);
+    int BindText(SqliteStatement& stmt, int index, int slot, QStringView text, bool escaped);
+    // Whether `stmt` holds the values this object bound to it last.
+    bool Holds(const SqliteStatement& stmt) const { return &stmt == m_run; }
 
-    // One per text placeholder (Gid and the 28 text columns).
-    QByteArray m_bytes[29];
+    const SqliteStatement* m_run = nullptr;
+    // One per text placeholder, in column order; m_spare takes a row's text to compare it with
+    // the one bound.
+    QByteArray m_bytes[kTexts];
+    QByteArray m_spare;
+    int m_ints[kInts] {};
+    // Which slots the run has bound so far.
+    bool m_intBound[kInts] {};
+    bool m_textBound[kTexts] {};
 };
 // Texts that many tracks hold alike (an artist, an album, a genre, the channel text), kept once
 // while a table is read: each track's field shares the one copy. A large library reads its

@@ -18,6 +18,7 @@
 #include <QFile>
 
 #include <functional>
+#include <map>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -918,6 +919,49 @@ TEST(MediaStore, ATrackAsItsFileGaveItIsStoredAsTheWholeRowWouldBe)
     EXPECT_EQ(s.store->FindTrack(more[2]->GetInfo()->Gid, 0)->GetInfo()->Rare().Default3, 5);
     EXPECT_EQ(s.store->FindTrack(more[0]->GetInfo()->Gid, 0)->GetInfo()->ArtistSex, 0);
     EXPECT_EQ(s.store->FindTrack(more[4]->GetInfo()->Gid, 0)->GetInfo()->Rare().Sysid, QStringLiteral("s1"));
+}
+
+// A save binds each row's values only where they differ from the row before: a value kept, one
+// emptied, one back after an empty row, texts of the same bytes in an escaped and a plain column,
+// the state word: each row is stored as a write of that track alone stores it.
+TEST(MediaStore, ASaveOfManyTracksStoresEachRowAsAWriteOfItsOwnWould)
+{
+    Session s;
+    s.conf->OpenAllMissing();
+    std::vector<TrackRef> tracks;
+    for (int k = 0; k < 24; ++k) {
+        TrackRef t = MakeTrack(s.File(QStringLiteral("run/%1.mp3").arg(k)), k % 4 == 0 ? QStringLiteral("歌 it's") : QString());
+        TrackInfo& info = *t->GetInfo();
+        int j = 0;
+        for (const auto& [name, field] : kCompactColumns) {
+            const int pick = (k / (1 + j % 3) + j) % 3;
+            // The service's keys stay each track's own: a shared one would make a duplicate.
+            const bool key = QByteArray("Sysid CmsID").contains(name);
+            field.Edit(info) = pick == 0 ? QString()
+                               : pick == 1 && !key ? QStringLiteral("同 it's")
+                                                   : QStringLiteral("%1 %2").arg(QLatin1String(name)).arg(k);
+            ++j;
+        }
+        for (const auto& [name, field] : kIntColumns) field.Edit(info) = (k / (1 + j++ % 4)) % 2 ? -k : 7;
+        if (k % 5 == 2) t->AddState(STATE_REFETCH_COVER);
+        tracks.push_back(t);
+    }
+    std::map<QString, QByteArray> single;
+    for (const TrackRef& t : tracks) {
+        ASSERT_EQ(s.lib->AddTrack(t.get()), 1);
+        single[t->GetInfo()->Gid] = WholeRow(s.Library(), "AllMusic", t->GetInfo()->Gid);
+    }
+    ASSERT_EQ(s.store->LibraryTracks().size(), tracks.size());
+    ASSERT_EQ(s.Library().Exec("DELETE FROM AllMusic"), 0);
+    ASSERT_EQ(s.lib->SaveAllTracks(), 0);
+    for (const TrackRef& t : tracks)
+        EXPECT_EQ(WholeRow(s.Library(), "AllMusic", t->GetInfo()->Gid), single[t->GetInfo()->Gid]) << t->GetInfo()->LSrc.toStdString();
+    // The statement went back to the cache with nothing of the run bound: a single write after it
+    // binds all its values again.
+    TrackRef after = MakeTrack(s.File(QStringLiteral("after.mp3")));
+    after->GetInfo()->PlayCount = 3;
+    ASSERT_EQ(s.lib->AddTrack(after.get()), 1);
+    EXPECT_FALSE(WholeRow(s.Library(), "AllMusic", after->GetInfo()->Gid).contains("NULL"));
 }
 
 TEST(MediaStore, TracksLoadedWithTheSameArtistKeepTheirOwnFields)

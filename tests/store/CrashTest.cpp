@@ -153,6 +153,39 @@ TEST(Crash, KilledWhileSavingAllTracksLeavesThePreviousRows)
     EXPECT_EQ(LoadedTracks(t.home), kBase + kExtra);
 }
 
+// The first save writes into the file it has just made, in place: a kill anywhere leaves a
+// usable file with none of the rows, or all of them.
+TEST(Crash, KilledWhileSavingIntoANewLibraryFileLeavesNoRowOfTheWrite)
+{
+    TempHome t;
+    constexpr int kTracks = 20000;
+    const auto removeFile = [&t] {
+        for (const char* side : {"", "-journal", "-wal", "-shm"})
+            QFile::remove(t.home + QStringLiteral("data/AllMusic2.db") + QLatin1String(side));
+    };
+    const long total = CountCallbacks(QStringLiteral("saveall"), t.home, 0, kTracks);
+    ASSERT_GT(total, 100);
+    for (const long at : {total / 20, total / 2, total - 1}) {
+        Child c;
+        c.Start(Args({QStringLiteral("saveall"), t.home, QStringLiteral("0"), QString::number(kTracks), QString::number(at)}));
+        EXPECT_TRUE(c.Finish()) << "callback " << at;
+        EXPECT_EQ(LoadedTracks(t.home), 0) << "killed at callback " << at << " of " << total;
+        // The next try starts without the file again.
+        removeFile();
+    }
+    for (int round = 0; round < 3; ++round) {
+        removeFile();
+        Child c;
+        c.Start(Args({QStringLiteral("saveall"), t.home, QStringLiteral("0"), QString::number(kTracks), QStringLiteral("0")}));
+        ASSERT_TRUE(c.WaitFor(QStringLiteral("begin")));
+        QThread::msleep(QRandomGenerator::global()->bounded(1, 300));
+        c.process.kill();
+        c.Finish();
+        const int n = LoadedTracks(t.home);
+        EXPECT_TRUE(n == 0 || n == kTracks) << n;
+    }
+}
+
 TEST(Crash, KilledWhileSavingAListLeavesItsPreviousMembers)
 {
     TempHome t;

@@ -1051,6 +1051,57 @@ TEST(MediaStore, SaveAllTracksWritesTheLibraryAndKeepsStoredRows)
     EXPECT_EQ(Count(s.Library(), QStringLiteral("PRAGMA cache_size")), -2000);
 }
 
+// The disk fills up in the middle of a save: none of its rows stays, neither in a file the save
+// has just made nor beside rows stored before (whose AddTime stays), and the connection is left
+// as it was for the writes after. (SQLite reports the page limit exactly as it reports a full disk.)
+TEST(MediaStore, ASaveTheDiskCannotHoldLeavesNoRowOfIt)
+{
+    Session s;
+    std::vector<TrackRef> tracks;
+    const auto add = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            tracks.push_back(MakeTrack(QStringLiteral("http://127.0.0.1/full/%1.mp3").arg(i), QString(300, QChar(0x6B4C + i % 7))));
+            ASSERT_EQ(s.store->Add(tracks.back().get()), 1);
+        }
+    };
+    const auto limitTo = [&](int morePages) {
+        ASSERT_EQ(s.Library().Exec("PRAGMA wal_checkpoint(TRUNCATE)"), 0);
+        const int pages = Count(s.Library(), QStringLiteral("PRAGMA page_count"));
+        ASSERT_EQ(s.Library().Exec(("PRAGMA max_page_count=" + QByteArray::number(pages + morePages)).constData()), 0);
+    };
+    const auto connectionAsBefore = [&] {
+        EXPECT_EQ(Count(s.Library(), QStringLiteral("PRAGMA cache_size")), -2000);
+        SqliteStatement mode;
+        ASSERT_EQ(s.Library().Prepare("PRAGMA journal_mode", mode), kSqliteOk);
+        ASSERT_EQ(mode.Step(), kSqliteRow);
+        EXPECT_EQ(mode.ColumnBytes(0), QByteArray("wal"));
+        EXPECT_EQ(Count(s.Library(), QStringLiteral("PRAGMA synchronous")), 1);
+    };
+    add(0, 400);
+    ASSERT_NE(s.conf->OpenLibraryDb(), nullptr);
+    limitTo(20);
+    EXPECT_EQ(s.lib->SaveAllTracks(), -1);
+    EXPECT_EQ(Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic")), 0);
+    connectionAsBefore();
+    limitTo(100000);
+    ASSERT_EQ(s.lib->SaveAllTracks(), 0);
+    EXPECT_EQ(Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic")), 400);
+    ASSERT_EQ(s.Library().Exec("UPDATE AllMusic SET AddTime='2001-01-01 00:00:00'"), 0);
+
+    add(400, 800);
+    limitTo(20);
+    EXPECT_EQ(s.lib->SaveAllTracks(), -1);
+    EXPECT_EQ(Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic")), 400);
+    connectionAsBefore();
+    limitTo(100000);
+    ASSERT_EQ(s.lib->SaveAllTracks(), 0);
+    EXPECT_EQ(Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic")), 800);
+    EXPECT_EQ(Count(s.Library(), QStringLiteral("SELECT count(*) FROM AllMusic WHERE AddTime LIKE '2001%'")), 400);
+    connectionAsBefore();
+    s.Reopen();
+    EXPECT_EQ(s.lib->LoadTracks(), 800);
+}
+
 TEST(MediaStore, ListRowsMembersAndNodes)
 {
     Session s;

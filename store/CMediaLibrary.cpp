@@ -240,7 +240,12 @@ bool SetJournalMode(CSqliteDb& db, const char* mode)
 
 } // namespace
 
-CMediaLibrary::CMediaLibrary(CQvMediaStore& store, CQvConf& conf) : m_store(store), m_conf(conf) {}
+CMediaLibrary::CMediaLibrary(CQvMediaStore& store, CQvConf& conf)
+    : m_store(store), m_conf(conf), m_rowValues(std::make_unique<CTrackRowValues>())
+{
+}
+
+CMediaLibrary::~CMediaLibrary() = default;
 
 CMediaLibrary::CMediaLibrary() : CMediaLibrary(CQvMediaStore::Instance(), CQvConf::Instance()) {}
 
@@ -284,7 +289,7 @@ int CMediaLibrary::Insert(CSqliteDb* db, bool temp, CQvMusic* track)
 {
     if (!IsOpen(db) || !track || !track->GetInfo()) return -1;
     const TrackInfo& info = *track->GetInfo();
-    CTrackRowValues values;
+    CTrackRowValues& values = *m_rowValues;
     // A track as its file gave it binds only what the file filled.
     const bool fromFile = FitsFileTrackInsert(info);
     SqliteCachedStatement stmt =

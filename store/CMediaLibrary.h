@@ -2,6 +2,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -9,6 +10,7 @@ class CQvConf;
 class CQvMediaStore;
 class CQvMusic;
 class CSqliteDb;
+class CTrackRowValues;
 class IQvNode;
 
 // What the tree of lists supplies to the library operations. The list tree installs it at
@@ -41,6 +43,7 @@ public:
     explicit CMediaLibrary(CQvMediaStore& store, CQvConf& conf);
     // The process-wide store and configuration.
     CMediaLibrary();
+    ~CMediaLibrary();
     CMediaLibrary(const CMediaLibrary&) = delete;
     CMediaLibrary& operator=(const CMediaLibrary&) = delete;
 
@@ -128,4 +131,6 @@ private:
     ITreeHooks* m_pHooks = nullptr;
     StorageFailure m_onFailure;
     int m_nFailures = 0;
+    // The values of the last row inserted, kept for the next: an import's rows reuse their bytes.
+    std::unique_ptr<CTrackRowValues> m_rowValues;
 };

@@ -40,6 +40,15 @@ struct Entry {
     unsigned char type; // d_type
 };
 
+// An entry's name as text. Most names are plain ASCII, which reads the same in every encoding
+// a name may have: a large folder's names are taken as they are, without a decoder each.
+QString NameText(const std::string& name)
+{
+    if (std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return QString::fromLatin1(name.data(), qsizetype(name.size()));
+    return FileNameText(QByteArray::fromRawData(name.data(), qsizetype(name.size())));
+}
+
 } // namespace
 
 FindRequest MusicSearchRequest(const QString& folder, const QString& masks, bool recursive, int depth, MusicSizes sizes)
@@ -177,7 +186,7 @@ void CFileFinder::Search(Walk& walk, const QByteArray& folder, int depth)
                 if (size < r.minSize || size > r.maxSize) continue;
             }
             if (folderEntry && !r.includeFolders) continue;
-            m_paths.append(base + FileNameText(QByteArray::fromRawData(e.name.data(), qsizetype(e.name.size()))));
+            m_paths.append(base + NameText(e.name));
         }
     }
 }

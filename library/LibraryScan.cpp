@@ -128,17 +128,24 @@ void PutInAlbumOrder(CMediaLibrary& library, const std::vector<TrackRef>& added)
     order.reserve(tracks.size());
     QHash<QStringView, int> folderIndex;
     std::vector<QStringView> folders;
+    // A folder's files come one after another: the last track's folder is asked first.
+    QStringView lastFolder;
+    int lastIndex = -1;
     for (CQvMusic* track : tracks) {
         const TrackInfo& info = *track->GetInfo();
         const QStringView path(info.LSrc);
         const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
         const QStringView folder = slash < 0 ? QStringView() : path.left(slash);
-        auto it = folderIndex.constFind(folder);
-        if (it == folderIndex.cend()) {
-            it = folderIndex.insert(folder, int(folders.size()));
-            folders.push_back(folder);
+        if (lastIndex < 0 || folder != lastFolder) {
+            auto it = folderIndex.constFind(folder);
+            if (it == folderIndex.cend()) {
+                it = folderIndex.insert(folder, int(folders.size()));
+                folders.push_back(folder);
+            }
+            lastFolder = folder;
+            lastIndex = *it;
         }
-        order.push_back({*it, info.TrackNum > 0 ? info.TrackNum : INT_MAX, path.mid(slash + 1), track});
+        order.push_back({lastIndex, info.TrackNum > 0 ? info.TrackNum : INT_MAX, path.mid(slash + 1), track});
     }
     std::vector<int> byName(folders.size());
     for (size_t i = 0; i < byName.size(); ++i) byName[i] = int(i);

@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -151,6 +154,26 @@ TEST(FileFinder, FoldersLinksAndUnreadablePlaces)
 
     CFileFinder missing;
     EXPECT_EQ(missing.Find(MusicSearchRequest(d + "/no/such/folder")), 0);
+}
+
+TEST(FileFinder, NamesInUtf8AndGbkComeBackAsTheirText)
+{
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    const QByteArray base = QFile::encodeName(d);
+    // "歌曲.mp3" in UTF-8, "音乐/歌曲.mp3" in GBK, and a plain name.
+    MakeSized(d + QStringLiteral("/歌曲.mp3"), kMb3);
+    const QByteArray folder = base + "/\xd2\xf4\xc0\xd6";
+    ASSERT_EQ(::mkdir(folder.constData(), 0700), 0);
+    std::FILE* gbk = std::fopen((folder + "/\xb8\xe8\xc7\xfa.mp3").constData(), "w");
+    ASSERT_NE(gbk, nullptr);
+    std::fclose(gbk);
+    MakeSized(d + "/plain.mp3", kMb3);
+
+    CFileFinder finder;
+    ScanFolder(finder, d, QString::fromLatin1(kMusicMasks), true, kMusicDepth, MusicSizes::kEverySize);
+    EXPECT_EQ(finder.Paths(), (QStringList {d + QStringLiteral("/音乐/歌曲.mp3"), d + "/plain.mp3",
+                                            d + QStringLiteral("/歌曲.mp3")}));
 }
 
 TEST(FileFinder, StopCheckEndsTheSearchAndResultsAccumulate)

@@ -202,7 +202,7 @@ TEST(FolderImport, TheImportedTracksStandByFolderThenTrackNumberThenName)
     // Folders given out of order, names out of their track order, one file without a number.
     const std::vector<std::tuple<QString, unsigned>> files = {
         {"b/2.mp3", 1}, {"b/1.mp3", 2}, {"a b/x.mp3", 0}, {"a/z.mp3", 1}, {"a/y.mp3", 0},
-        {"a/w.mp3", 0}, {"a/v.mp3", 3}, {"a-c/1.mp3", 5}, {"a/sub/1.mp3", 1},
+        {"a/w.mp3", 0}, {"a/v.mp3", 3}, {"a-c/1.mp3", 5}, {"a/sub/1.mp3", 1}, {"b/3.mp3", 0},
     };
     QStringList paths;
     fixtures::Mp3Options audio;
@@ -221,7 +221,7 @@ TEST(FolderImport, TheImportedTracksStandByFolderThenTrackNumberThenName)
         if (t != before) shown << t->GetInfo()->LSrc.mid(s.MusicDir().size() + 4);
     // Folders as their paths compare ("a" before "a b" before "a-c" before "a/sub").
     EXPECT_EQ(shown, QStringList({"a/z.mp3", "a/v.mp3", "a/w.mp3", "a/y.mp3", "a b/x.mp3", "a-c/1.mp3", "a/sub/1.mp3",
-                                  "b/2.mp3", "b/1.mp3"}));
+                                  "b/2.mp3", "b/1.mp3", "b/3.mp3"}));
     // The track that was there keeps its place after them.
     EXPECT_EQ(s.store->FindNode("本地音乐")->Tracks().back(), before);
 }

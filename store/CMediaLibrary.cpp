@@ -490,14 +490,22 @@ int CMediaLibrary::SaveAllTracks()
     });
     SqliteTransaction tx(*db);
     if (!tx.Started()) return -1;
+    // The rows of one save are stored at one moment: after a restart, ties of AddTime keep the
+    // order they were written in, whatever second the clock turned over during the write.
+    QByteArray now;
     {
-        SqliteCachedStatement stmt = db->Cached(kInsertAllMusic);
+        SqliteStatement stmt;
+        if (db->Prepare(kLocalTimeNow, stmt) != kSqliteOk || stmt.Step() != kSqliteRow) return -1;
+        now = stmt.ColumnBytes(0);
+    }
+    {
+        SqliteCachedStatement stmt = db->Cached(kInsertAllMusicAt);
         if (!stmt) return -1;
         CTrackRowValues values(*stmt);
         for (CQvMusic* track : m_store.LibraryTracks()) {
             if (!stored.isEmpty() && stored.contains(ToAnsi(track->GetInfo()->Gid))) continue;
             stmt->Rewind();
-            if (values.BindInsert(*stmt, *track->GetInfo(), track->GetState()) != kSqliteOk) return -1;
+            if (values.BindInsertAt(*stmt, now, *track->GetInfo(), track->GetState()) != kSqliteOk) return -1;
             const int rc = stmt->Step();
             // A row that is already stored keeps its AddTime; anything else (a full disk) undoes
             // the whole write.

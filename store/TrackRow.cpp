@@ -14,20 +14,23 @@
 #include <vector>
 
 // The same statement for both tables, only the table name differs.
-#define ORDEL_TRACK_INSERT_INTO(table)                                                            \
+#define ORDEL_TRACK_INSERT_COLUMNS(table)                                                         \
     "INSERT INTO " table " (Gid, AddTime, "                                                       \
     "ArtistSex,Frequency,TotleTime,BitRate,TrackNum,PlayCount,State,Lrc,Pic,Default1,Default2,"   \
     "Default3,Default4,Default5,Default6,Default7,Default8,Default9,Default10,AlbumID,Song,"      \
     "Artist,Sysid,CmsID,LSrc,NSrc,Album,Genre,ReleaseTime,DownloadID,Stereo,ArtistSpell,"         \
     "ArtistZone,AlbumType,AlbumSpell,SongZone,SongType,SongSort,SongNation,SongSpell,SongShort,"  \
-    "AlbumShort,ArtistShort,TagInfo,Topic,PicFile,LrcFile) VALUES (?, "                            \
-    "datetime('now','localtime'), "
-#define ORDEL_TRACK_INSERT(table)                                                                 \
-    ORDEL_TRACK_INSERT_INTO(table) "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,  ?, ?, " \
+    "AlbumShort,ArtistShort,TagInfo,Topic,PicFile,LrcFile) VALUES (?, "
+#define ORDEL_TRACK_INSERT_INTO(table) ORDEL_TRACK_INSERT_COLUMNS(table) "datetime('now','localtime'), "
+#define ORDEL_TRACK_VALUES                                                                        \
+    "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,  ?, ?, "                             \
     "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
+#define ORDEL_TRACK_INSERT(table) ORDEL_TRACK_INSERT_INTO(table) ORDEL_TRACK_VALUES
 
 const char* const kInsertAllMusic = ORDEL_TRACK_INSERT("AllMusic");
 const char* const kInsertTempMusic = ORDEL_TRACK_INSERT("TempMusic");
+const char* const kInsertAllMusicAt = ORDEL_TRACK_INSERT_COLUMNS("AllMusic") "?, " ORDEL_TRACK_VALUES;
+const char* const kLocalTimeNow = "SELECT datetime('now','localtime')";
 
 #define ORDEL_TRACK_SET                                                                           \
     "ArtistSex=?,Frequency=?,TotleTime=?,BitRate=?,TrackNum=?,PlayCount=?,State=?,Lrc=?,Pic=?,"   \
@@ -217,6 +220,20 @@ int CTrackRowValues::BindInsert(SqliteStatement& stmt, const TrackInfo& info, un
     TrackGid::Digits room;
     const int rc = BindText(stmt, 1, 0, info.Gid.View(room), false);
     return rc == kSqliteOk ? BindColumns(stmt, 2, info, state) : rc;
+}
+
+int CTrackRowValues::BindInsertAt(SqliteStatement& stmt, const QByteArray& addTime, const TrackInfo& info, unsigned state)
+{
+    // Gid, AddTime, 19 integers, 28 texts.
+    if (stmt.ParameterCount() != kColumnCount) return BindCountMismatch(stmt, kColumnCount);
+    TrackGid::Digits room;
+    int rc = BindText(stmt, 1, 0, info.Gid.View(room), false);
+    if (rc == kSqliteOk && !(Holds(stmt) && m_addTimeBound && m_addTime == addTime)) {
+        m_addTime = addTime;
+        m_addTimeBound = Holds(stmt);
+        rc = sqlite3_bind_text(stmt.get(), 2, m_addTime.constData(), static_cast<int>(m_addTime.size()), SQLITE_STATIC);
+    }
+    return rc == kSqliteOk ? BindColumns(stmt, 3, info, state) : rc;
 }
 
 int CTrackRowValues::BindUpdate(SqliteStatement& stmt, const TrackInfo& info, unsigned state)

@@ -18,6 +18,10 @@ struct TrackInfo;
 // Statement texts, with "?" where the values of CTrackRowValues go.
 extern const char* const kInsertAllMusic;
 extern const char* const kInsertTempMusic;
+// kInsertAllMusic with the AddTime given, as the second value: the rows of one write share one.
+extern const char* const kInsertAllMusicAt;
+// The local time as the insert statements write AddTime ("yyyy-MM-dd HH:mm:ss").
+extern const char* const kLocalTimeNow;
 extern const char* const kUpdateAllMusic;
 extern const char* const kUpdateTempMusic;
 extern const char* const kDeleteAllMusic;
@@ -50,6 +54,8 @@ public:
 
     // Gid, the integer columns (State = `state`) and the text columns, in column order.
     int BindInsert(SqliteStatement& stmt, const TrackInfo& info, unsigned state);
+    // The same for kInsertAllMusicAt, with `addTime` (kept here while bound) after Gid.
+    int BindInsertAt(SqliteStatement& stmt, const QByteArray& addTime, const TrackInfo& info, unsigned state);
     // The integer and text columns, then Gid for the WHERE.
     int BindUpdate(SqliteStatement& stmt, const TrackInfo& info, unsigned state);
     // Gid and the columns a file fills, for FileTrackInsertStatement.
@@ -70,6 +76,8 @@ private:
     // the one bound.
     QByteArray m_bytes[kTexts];
     QByteArray m_spare;
+    QByteArray m_addTime;
+    bool m_addTimeBound = false;
     int m_ints[kInts] {};
     // Which slots the run has bound so far.
     bool m_intBound[kInts] {};

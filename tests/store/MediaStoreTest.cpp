@@ -810,6 +810,34 @@ TEST(MediaStore, ALargeLibraryLoadsNewestFirstWithTiesInTheOrderTheyWereStored)
     EXPECT_EQ(first->GetInfo()->NSrc, QStringLiteral("http://127.0.0.1/%1").arg(first->GetInfo()->Song) + QStringLiteral(".mp3"));
 }
 
+// A save's rows are stored at one moment, however long the write takes: after a restart they come
+// back in the order of the save, never split where the clock turned to the next second.
+TEST(MediaStore, ASavesRowsShareOneAddTimeAndComeBackInTheOrderOfTheSave)
+{
+    Session s;
+    constexpr int kTracks = 30000;
+    for (int i = 0; i < kTracks; ++i)
+        ASSERT_EQ(s.store->Add(MakeTrack(QStringLiteral("http://127.0.0.1/moment/%1.mp3").arg(i)).get()), 1);
+    std::vector<QString> saved;
+    for (const CQvMusic* t : s.store->LibraryTracks()) saved.push_back(t->GetInfo()->Gid);
+    SqliteStatement clock;
+    ASSERT_EQ(s.conf->OpenLibraryDb()->Prepare("SELECT datetime('now','localtime')", clock), kSqliteOk);
+    ASSERT_EQ(clock.Step(), kSqliteRow);
+    const QByteArray before = clock.ColumnBytes(0);
+    clock.reset();
+    ASSERT_EQ(s.lib->SaveAllTracks(), 0);
+    EXPECT_EQ(Count(s.Library(), QStringLiteral("SELECT count(DISTINCT AddTime) FROM AllMusic")), 1);
+    EXPECT_GE(Column(s.Library(), "AllMusic", "AddTime", saved.front()), before);
+
+    s.Reopen();
+    ASSERT_EQ(s.lib->LoadTracks(), kTracks);
+    // Each row goes in front of the ones loaded before it.
+    std::vector<QString> loaded;
+    for (auto it = s.store->LibraryTracks().rbegin(); it != s.store->LibraryTracks().rend(); ++it)
+        loaded.push_back((*it)->GetInfo()->Gid);
+    EXPECT_TRUE(loaded == saved);
+}
+
 TEST(MediaStore, DownloadDaySurvivesARestart)
 {
     Session s;

@@ -88,10 +88,14 @@ int CLocalDataBuilder::Accept(CQvMusic* track, MemberList& members, MemberIndex&
     const TrackInfo* info = track ? track->GetInfo() : nullptr;
     if (!info || !m_pNode) return 0;
     const QString condition = m_pNode->GetCondition();
-    const QDate today = m_today.Get();
+    // Only the recent lists ask for the day, and only the recently played one for the plays: an
+    // import offers every track to each list.
+    const bool byPlay = condition == QLatin1String("recentplay");
+    const QDate today = byPlay || condition == QLatin1String("recentdownload") ? m_today.Get() : QDate();
     std::optional<int> age;
     PlayStatistic statistic;
-    if (m_pStore && m_pStore->GetStatistic(info->Gid, statistic) == 1) age = PlayAge(statistic, info->AddDay, today);
+    if (byPlay && m_pStore && m_pStore->GetStatistic(info->Gid, statistic) == 1)
+        age = PlayAge(statistic, info->AddDay, today);
 
     const QString key = ServiceKey(track);
     const bool member = index.Contains(info->Gid);

@@ -35,6 +35,8 @@
 #include <string>
 #include <unordered_set>
 
+#include <unistd.h>
+
 namespace {
 
 // Every folder entered, every entry looked at; the files the import reads are opened with TagLib.
@@ -97,6 +99,10 @@ private:
                 std::abort();
         }
         m_written[root] = std::max(m_written[root], to);
+        // Gigabytes just written are still on their way to the disk: the kernel would slow down
+        // the import's own writes (its database) while it writes them back, and not the floor,
+        // which writes nothing. They are on the disk before anything is measured.
+        ::sync();
     }
 
     QTemporaryDir m_dir;

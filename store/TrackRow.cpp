@@ -151,22 +151,11 @@ static_assert(std::size(kIntFields) == CTrackRowValues::kInts && std::size(kText
 const QString kApostrophe = QStringLiteral("'");
 const QString kEscapedApostrophe = QStringLiteral("^`^");
 
-// The stored bytes of a text: ASCII (paths, numbers, most tags) byte for byte into the room
-// `out` already has, anything else through the code page.
-void StoredBytes(QStringView text, bool escaped, QByteArray& out)
+// The stored bytes of a text that is not plain ASCII, through the code page.
+QByteArray CodePageBytes(QStringView text, bool escaped)
 {
-    const auto* s = text.utf16();
-    const qsizetype n = text.size();
-    bool plain = true;
-    for (qsizetype i = 0; i < n && plain; ++i) plain = s[i] < 0x80 && !(escaped && s[i] == u'\'');
-    if (!plain) {
-        const QString wide = text.toString();
-        out = ToAnsi(escaped && text.contains(QLatin1Char('\'')) ? EscapeApostrophes(wide) : wide);
-        return;
-    }
-    out.resize(n);
-    char* d = out.data();
-    for (qsizetype i = 0; i < n; ++i) d[i] = static_cast<char>(s[i]);
+    const QString wide = QString::fromRawData(reinterpret_cast<const QChar*>(text.utf16()), text.size());
+    return ToAnsi(escaped && text.contains(QLatin1Char('\'')) ? EscapeApostrophes(wide) : wide);
 }
 
 } // namespace
@@ -192,10 +181,28 @@ int CTrackRowValues::BindText(SqliteStatement& stmt, int index, int slot, QStrin
         bytes.resize(0);
         return sqlite3_bind_text(stmt.get(), index, "", 0, SQLITE_STATIC);
     }
-    StoredBytes(text, escaped, m_spare);
-    if (held && m_spare == bytes) return kSqliteOk;
-    // The bound bytes must stay where they are until the statement's next bind of this slot.
-    bytes.swap(m_spare);
+    // Plain ASCII (paths, numbers, most tags) is its own bytes: compared with those bound as it
+    // is read, and written over them only when it differs. The slot is bound again right after,
+    // so the statement never reads the bytes while they change.
+    const char16_t* units = text.utf16();
+    const qsizetype n = text.size();
+    bool same = held && bytes.size() == n;
+    qsizetype plain = 0;
+    for (; plain < n; ++plain) {
+        const char16_t c = units[plain];
+        if (c >= 0x80 || (escaped && c == u'\'')) break;
+        same = same && bytes.constData()[plain] == static_cast<char>(c);
+    }
+    if (plain == n) {
+        if (same) return kSqliteOk;
+        bytes.resize(n);
+        char* d = bytes.data();
+        for (qsizetype i = 0; i < n; ++i) d[i] = static_cast<char>(units[i]);
+    } else {
+        m_spare = CodePageBytes(text, escaped);
+        if (held && m_spare == bytes) return kSqliteOk;
+        bytes.swap(m_spare);
+    }
     return sqlite3_bind_text(stmt.get(), index, bytes.constData(), static_cast<int>(bytes.size()), SQLITE_STATIC);
 }
 

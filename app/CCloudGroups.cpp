@@ -63,7 +63,7 @@ bool UploadOf(const CQvMusic* track, CloudSongUpload& out)
 {
     const TrackInfo* i = track ? track->GetInfo() : nullptr;
     if (!i || (i->Rare().Sysid.isEmpty() && i->Rare().CmsID.isEmpty())) return false;
-    out.SongAddress = !i->NSrc.isEmpty() ? i->NSrc : i->LSrc;
+    out.SongAddress = !i->NSrc.isEmpty() ? i->NSrc.str() : i->LSrc.Text();
     out.SongName = i->Song;
     out.SingerName = i->Artist;
     out.SongChannel = kSongChannel;

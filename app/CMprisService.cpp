@@ -114,7 +114,7 @@ QString CMprisService::TrackId() const
     const TrackInfo* info = track ? track->GetInfo() : nullptr;
     if (!info) return QLatin1String(kNoTrack);
     // A Gid is 32 hexadecimal digits, which an object path element may hold as it is.
-    QString gid = info->Gid.isEmpty() ? MakeGid(info->LSrc.isEmpty() ? info->NSrc : info->LSrc) : info->Gid.Text();
+    QString gid = info->Gid.isEmpty() ? MakeGid(info->LSrc.isEmpty() ? info->NSrc.str() : info->LSrc.Text()) : info->Gid.Text();
     for (QChar& c : gid)
         if (!c.isLetterOrNumber() || c.unicode() > 127) c = QLatin1Char('_');
     return QStringLiteral("/org/ordel/track/") + gid;
@@ -164,7 +164,7 @@ QVariantMap CMprisService::MetadataLocked() const
     int seconds = info->TotleTime;
     if (seconds <= 0) seconds = EngineLengthSeconds(m_ctl.Engine().GetLength());
     if (seconds > 0) m.insert(QStringLiteral("mpris:length"), qint64(seconds) * 1000000);
-    if (title.isEmpty()) title = QFileInfo(info->LSrc.isEmpty() ? info->NSrc : info->LSrc).completeBaseName();
+    if (title.isEmpty()) title = QFileInfo(info->LSrc.isEmpty() ? info->NSrc.str() : info->LSrc.Text()).completeBaseName();
     m.insert(QStringLiteral("xesam:title"), title);
     if (!artist.isEmpty()) m.insert(QStringLiteral("xesam:artist"), QStringList {artist});
     if (!album.isEmpty()) m.insert(QStringLiteral("xesam:album"), album);

@@ -131,7 +131,7 @@ QVariant CTrackListModel::data(const QModelIndex& index, int role) const
         default: return {};
         }
     case Qt::ToolTipRole:
-        return CutTrackText(info->LSrc.isEmpty() ? info->NSrc : info->LSrc);
+        return CutTrackText(info->LSrc.isEmpty() ? info->NSrc.str() : info->LSrc.Text());
     case Qt::ForegroundRole:
         if (playing) return CSkin::Instance().Color(16);
         if (m_unplayable.contains(track)) return QColor(0xC0, 0x39, 0x2B);

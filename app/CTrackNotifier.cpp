@@ -44,7 +44,7 @@ bool CTrackNotifier::NotifyCurrentTrack()
         const TrackInfo& info = *track->GetInfo();
         title = info.Song;
         artist = info.Artist;
-        if (title.isEmpty()) title = QFileInfo(info.LSrc.isEmpty() ? info.NSrc : info.LSrc).completeBaseName();
+        if (title.isEmpty()) title = QFileInfo(info.LSrc.isEmpty() ? info.NSrc.str() : info.LSrc.Text()).completeBaseName();
         cover = ExistingCoverFile(info);
     }
     QVariantMap hints;

@@ -283,12 +283,11 @@ QStringList LibraryWatchFolders(CMediaLibrary& library)
         for (const CQvMusic* track : library.Store().LibraryTracks()) {
             const TrackInfo* info = track->GetInfo();
             if (!info || info->LSrc.isEmpty()) continue;
-            const qsizetype slash = info->LSrc.lastIndexOf(QLatin1Char('/'));
-            if (slash <= 0) {
+            const QStringView folder = info->LSrc.Directory();
+            if (folder.isEmpty()) {
                 folders.append(QFileInfo(info->LSrc).path());
                 continue;
             }
-            const QStringView folder = QStringView(info->LSrc).left(slash);
             if (folder == last) continue;
             last = folder;
             if (seen.contains(folder)) continue;

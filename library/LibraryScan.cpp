@@ -133,9 +133,7 @@ void PutInAlbumOrder(CMediaLibrary& library, const std::vector<TrackRef>& added)
     int lastIndex = -1;
     for (CQvMusic* track : tracks) {
         const TrackInfo& info = *track->GetInfo();
-        const QStringView path(info.LSrc);
-        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-        const QStringView folder = slash < 0 ? QStringView() : path.left(slash);
+        const QStringView folder = info.LSrc.Directory();
         if (lastIndex < 0 || folder != lastFolder) {
             auto it = folderIndex.constFind(folder);
             if (it == folderIndex.cend()) {
@@ -145,7 +143,7 @@ void PutInAlbumOrder(CMediaLibrary& library, const std::vector<TrackRef>& added)
             lastFolder = folder;
             lastIndex = *it;
         }
-        order.push_back({lastIndex, info.TrackNum > 0 ? info.TrackNum : INT_MAX, path.mid(slash + 1), track});
+        order.push_back({lastIndex, info.TrackNum > 0 ? info.TrackNum : INT_MAX, info.LSrc.FileName(), track});
     }
     std::vector<int> byName(folders.size());
     for (size_t i = 0; i < byName.size(); ++i) byName[i] = int(i);

@@ -1,5 +1,6 @@
 #pragma once
 #include "model/TrackGid.h"
+#include "model/TrackPath.h"
 #include "model/TrackText.h"
 
 #include <QString>
@@ -88,8 +89,8 @@ private:
 
 // One track's data: the columns of the AllMusic and TempMusic tables, in record order, plus the
 // few fields that are not columns. All integers are signed 32-bit; defaults are a new record's.
-// A library holds a hundred thousand of these: the title and the path, which every track has
-// of its own, are plain strings, the key its bytes; the other texts a scan or a view touches are
+// A library holds a hundred thousand of these: the title, which every track has of its own, is
+// a plain string, the path shares its folder, the key is its bytes; the other texts a scan or a view touches are
 // TrackTexts, one pointer that is null while empty and shares a text many tracks hold alike;
 // the fields few tracks ever fill are in the rare block, read through Rare() and written
 // through EditRare().
@@ -99,7 +100,7 @@ struct TrackInfo {
     TrackText Album;           //  3
     TrackText ReleaseTimeText; //  6 display copy of ReleaseTime
     TrackGid Gid;              //  9 key: MakeGid of the path or URL
-    QString LSrc;              // 12 local file path; empty for a pure stream
+    TrackPath LSrc;            // 12 local file path; empty for a pure stream
     TrackText NSrc;            // 13 http:// or mms:// source; empty for a local file
     TrackText Genre;           // 14
     TrackText ReleaseTime;     // 15

@@ -156,7 +156,7 @@ int CPlayController::PlayTrack(const TrackRef& track)
 {
     if (!track || !track->GetInfo()) return -1;
     const TrackInfo& info = *track->GetInfo();
-    const QString source = info.LSrc.isEmpty() ? info.NSrc : info.LSrc;
+    const QString source = info.LSrc.isEmpty() ? info.NSrc.str() : info.LSrc.Text();
     if (source.isEmpty()) return -1;
 
     if (m_pEngine->GetStatus() != CQvPlayCore::kStopped) {

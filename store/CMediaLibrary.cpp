@@ -133,10 +133,65 @@ void SettleFromListing(const QByteArray& folder, QHash<QByteArray, size_t>& want
     ::closedir(dir);
 }
 
+// Paths taken from the tracks to be looked for away from the lock: a shared folder is taken as
+// shared, and the rest of every path is in one block of characters, so a large library's paths
+// are a few allocations given back whole, not one per track left among what the window
+// allocates meanwhile.
+class PathList {
+public:
+    void Reserve(size_t count, qsizetype chars)
+    {
+        m_entries.reserve(count);
+        m_chars.reserve(chars);
+    }
+    void Add(const TrackPath& path)
+    {
+        m_chars.append(path.Rest());
+        m_entries.push_back({path.Folder(), m_chars.size()});
+    }
+    size_t size() const { return m_entries.size(); }
+    bool IsEmpty(size_t i) const { return Rest(i).isEmpty(); }
+    // The text before the path's last "/" (empty when there is none or only the first one) and
+    // after it, as TrackPath gives them.
+    QStringView Directory(size_t i) const
+    {
+        if (!m_entries[i].folder.isEmpty()) return m_entries[i].folder.str();
+        const QStringView rest = Rest(i);
+        return rest.left(std::max<qsizetype>(rest.lastIndexOf(QLatin1Char('/')), 0));
+    }
+    QStringView FileName(size_t i) const
+    {
+        const QStringView rest = Rest(i);
+        return m_entries[i].folder.isEmpty() ? rest.sliced(rest.lastIndexOf(QLatin1Char('/')) + 1) : rest;
+    }
+    QString Text(size_t i) const
+    {
+        const QString& folder = m_entries[i].folder.str();
+        if (folder.isEmpty()) return Rest(i).toString();
+        QString text;
+        text.reserve(folder.size() + 1 + Rest(i).size());
+        return text.append(folder).append(QLatin1Char('/')).append(Rest(i));
+    }
+
+private:
+    struct Entry {
+        TrackText folder;
+        qsizetype end;
+    };
+    QStringView Rest(size_t i) const
+    {
+        const qsizetype begin = i == 0 ? 0 : m_entries[i - 1].end;
+        return QStringView(m_chars).sliced(begin, m_entries[i].end - begin);
+    }
+
+    QString m_chars;
+    std::vector<Entry> m_entries;
+};
+
 // Looks for each local file (an empty path is not looked for). A folder that holds many of them
 // is listed once; a file its listing does not show as a regular file (gone, a link, a name that
 // is not UTF-8, a folder that cannot be listed) is looked for by itself.
-std::vector<char> LookForLocalFiles(const std::vector<QString>& paths)
+std::vector<char> LookForLocalFiles(const PathList& paths)
 {
     std::vector<char> found(paths.size(), kFilePresent);
     struct Folder {
@@ -148,10 +203,8 @@ std::vector<char> LookForLocalFiles(const std::vector<QString>& paths)
         // Grouped by the text of the folder; only each folder's own name is encoded.
         QHash<QStringView, size_t> index;
         for (size_t i = 0; i < paths.size(); ++i) {
-            const QString& path = paths[i];
-            if (path.isEmpty()) continue;
-            const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-            const QStringView folder = QStringView(path).left(std::max<qsizetype>(slash, 0));
+            if (paths.IsEmpty(i)) continue;
+            const QStringView folder = paths.Directory(i);
             auto it = index.find(folder);
             if (it == index.end()) {
                 it = index.insert(folder, folders.size());
@@ -166,8 +219,7 @@ std::vector<char> LookForLocalFiles(const std::vector<QString>& paths)
             QHash<QByteArray, size_t> wanted;
             wanted.reserve(qsizetype(folder.tracks.size()));
             for (size_t i : folder.tracks) {
-                const QString& path = paths[i];
-                const QByteArray name = QFile::encodeName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
+                const QByteArray name = QFile::encodeName(paths.FileName(i).toString());
                 if (wanted.contains(name)) alone.push_back(i);
                 else wanted.insert(name, i);
             }
@@ -176,7 +228,7 @@ std::vector<char> LookForLocalFiles(const std::vector<QString>& paths)
         } else {
             alone = folder.tracks;
         }
-        for (size_t i : alone) found[i] = LookForFile(paths[i]);
+        for (size_t i : alone) found[i] = LookForFile(paths.Text(i));
     };
     const size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
     std::atomic<size_t> next {0};
@@ -203,14 +255,14 @@ std::vector<char> LookForSharedKeyFiles(const std::vector<TrackRef>& rows)
     for (const TrackRef& row : rows)
         if (const QString key = ServiceKey(row.get()); !key.isEmpty()) ++keys[key];
     std::vector<size_t> looked;
-    std::vector<QString> paths;
+    PathList paths;
     for (size_t r = 0; r < rows.size() && !keys.empty(); ++r) {
         const TrackInfo& info = *rows[r]->GetInfo();
         if (!info.NSrc.isEmpty() || info.LSrc.isEmpty()) continue;
         const QString key = ServiceKey(rows[r].get());
         if (key.isEmpty() || keys[key] < 2) continue;
         looked.push_back(r);
-        paths.push_back(info.LSrc);
+        paths.Add(info.LSrc);
     }
     std::vector<char> found(rows.size(), kFilePresent);
     const std::vector<char> verdicts = LookForLocalFiles(paths);
@@ -362,25 +414,36 @@ int CMediaLibrary::CheckTrackFiles()
     // The paths are taken under the lock and looked for without it: the window goes on while a
     // large library's folders are read.
     std::vector<TrackRef> tracks;
-    std::vector<QString> paths;
+    PathList paths;
     {
         std::lock_guard lock(m_mutex);
-        const size_t count = m_store.LibraryTracks().size() + m_store.TempTracks().size();
+        const auto lists = {static_cast<const MemberList*>(&m_store.LibraryTracks()), &m_store.TempTracks()};
+        auto looked = [](const CQvMusic* track) {
+            const TrackInfo* info = track->GetInfo();
+            return info && info->NSrc.isEmpty() && !info->LSrc.isEmpty() ? info : nullptr;
+        };
+        size_t count = 0;
+        qsizetype chars = 0;
+        for (const MemberList* list : lists)
+            for (const CQvMusic* track : *list)
+                if (const TrackInfo* info = looked(track)) {
+                    ++count;
+                    chars += info->LSrc.Rest().size();
+                }
         tracks.reserve(count);
-        paths.reserve(count);
-        for (const MemberList* list : {static_cast<const MemberList*>(&m_store.LibraryTracks()), &m_store.TempTracks()})
-            for (CQvMusic* track : *list) {
-                const TrackInfo* info = track->GetInfo();
-                if (!info || !info->NSrc.isEmpty() || info->LSrc.isEmpty()) continue;
-                tracks.emplace_back(track);
-                paths.push_back(info->LSrc);
-            }
+        paths.Reserve(count, chars);
+        for (const MemberList* list : lists)
+            for (CQvMusic* track : *list)
+                if (const TrackInfo* info = looked(track)) {
+                    tracks.emplace_back(track);
+                    paths.Add(info->LSrc);
+                }
     }
     const std::vector<char> found = LookForLocalFiles(paths);
     std::vector<char> removed(found.size(), 0);
     QHash<QString, bool> folders;
     for (size_t i = 0; i < found.size(); ++i)
-        if (found[i] == kFileMissing) removed[i] = WasRemoved(paths[i], folders);
+        if (found[i] == kFileMissing) removed[i] = WasRemoved(paths.Text(i), folders);
 
     // A shutdown meanwhile closes the files: what was found waits for the next start.
     if (IsExiting()) return 0;
@@ -393,7 +456,7 @@ int CMediaLibrary::CheckTrackFiles()
         const TrackInfo* info = track->GetInfo();
         // A track the store let go of meanwhile, or one pointed at another file since, is not
         // this check's to judge.
-        if (!info || info->LSrc != paths[i] || m_store.FindTrack(info->Gid, 0) != track) continue;
+        if (!info || info->LSrc != paths.Text(i) || m_store.FindTrack(info->Gid, 0) != track) continue;
         // A file only out of reach keeps its row: the track comes back with its disk or folder.
         gone.insert(track);
         if (!removed[i]) continue;

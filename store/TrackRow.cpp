@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <cstring>
+#include <string.h>
 #include <string>
 #include <vector>
 
@@ -95,20 +96,23 @@ const IntField kIntFields[] = {
     Int(&TrackInfo::AddDay),
 };
 
-// A text column's field: `own` for the texts each track has of its own (title, key, path),
+// A text column's field: `own` for the title, each track's own text, `path` for the path,
 // `text` for the record's other texts, `rare` for those of its rare block.
 struct TextField {
     QString TrackInfo::* own;
+    TrackPath TrackInfo::* path;
     TrackText TrackInfo::* text;
     TrackText TrackRareFields::* rare;
     bool escaped;
     bool shared; // many tracks hold the same text: read through the pool
 
+    // Not for the path, which is no string: see IsEmpty and BindPath.
     const QString& Get(const TrackInfo& info) const
     {
         if (own) return info.*own;
         return text ? (info.*text).str() : (info.Rare().*rare).str();
     }
+    bool IsEmpty(const TrackInfo& info) const { return path ? (info.*path).isEmpty() : Get(info).isEmpty(); }
     void Set(TrackInfo& info, TrackText value) const
     {
         if (text) info.*text = std::move(value);
@@ -116,21 +120,28 @@ struct TextField {
     }
 };
 
-constexpr TextField Own(QString TrackInfo::* field, bool escaped) { return {field, nullptr, nullptr, escaped, false}; }
+constexpr TextField Own(QString TrackInfo::* field, bool escaped)
+{
+    return {field, nullptr, nullptr, nullptr, escaped, false};
+}
+constexpr TextField Path(TrackPath TrackInfo::* field, bool escaped)
+{
+    return {nullptr, field, nullptr, nullptr, escaped, false};
+}
 constexpr TextField Text(TrackText TrackInfo::* field, bool escaped, bool shared)
 {
-    return {nullptr, field, nullptr, escaped, shared};
+    return {nullptr, nullptr, field, nullptr, escaped, shared};
 }
 constexpr TextField Rare(TrackText TrackRareFields::* field, bool shared)
 {
-    return {nullptr, nullptr, field, false, shared};
+    return {nullptr, nullptr, nullptr, field, false, shared};
 }
 
 // Columns 21..48 in order.
 const TextField kTextFields[] = {
     Rare(&TrackRareFields::AlbumID, true),         Own(&TrackInfo::Song, true),
     Text(&TrackInfo::Artist, true, true),          Rare(&TrackRareFields::Sysid, false),
-    Rare(&TrackRareFields::CmsID, false),          Own(&TrackInfo::LSrc, true),
+    Rare(&TrackRareFields::CmsID, false),          Path(&TrackInfo::LSrc, true),
     Text(&TrackInfo::NSrc, true, false),           Text(&TrackInfo::Album, true, true),
     Text(&TrackInfo::Genre, false, true),          Text(&TrackInfo::ReleaseTime, false, true),
     Rare(&TrackRareFields::DownloadID, false),     Text(&TrackInfo::Stereo, false, true),
@@ -206,6 +217,15 @@ int CTrackRowValues::BindText(SqliteStatement& stmt, int index, int slot, QStrin
     return sqlite3_bind_text(stmt.get(), index, bytes.constData(), static_cast<int>(bytes.size()), SQLITE_STATIC);
 }
 
+int CTrackRowValues::BindPath(SqliteStatement& stmt, int index, int slot, const TrackPath& path, bool escaped)
+{
+    // A path of a shared folder is put together in room kept from row to row, not made anew.
+    if (path.Folder().isEmpty()) return BindText(stmt, index, slot, path.Rest(), escaped);
+    m_path.resize(0);
+    m_path.append(path.Folder().str()).append(QLatin1Char('/')).append(path.Rest());
+    return BindText(stmt, index, slot, m_path, escaped);
+}
+
 int CTrackRowValues::BindColumns(SqliteStatement& stmt, int index, const TrackInfo& info, unsigned state)
 {
     int rc = kSqliteOk;
@@ -215,8 +235,13 @@ int CTrackRowValues::BindColumns(SqliteStatement& stmt, int index, const TrackIn
         if ((rc = BindInt(stmt, index++, slot++, value)) != kSqliteOk) return rc;
     }
     slot = 1;
-    for (const TextField& t : kTextFields)
-        if ((rc = BindText(stmt, index++, slot++, t.Get(info), t.escaped)) != kSqliteOk) return rc;
+    for (const TextField& t : kTextFields) {
+        if ((rc = t.path ? BindPath(stmt, index, slot, info.*t.path, t.escaped)
+                         : BindText(stmt, index, slot, t.Get(info), t.escaped)) != kSqliteOk)
+            return rc;
+        ++index;
+        ++slot;
+    }
     return rc;
 }
 
@@ -264,7 +289,7 @@ bool FilledFromFile(const IntField& f)
 
 bool FilledFromFile(const TextField& t)
 {
-    return t.own == &TrackInfo::Song || t.text == &TrackInfo::Artist || t.own == &TrackInfo::LSrc ||
+    return t.own == &TrackInfo::Song || t.text == &TrackInfo::Artist || t.path == &TrackInfo::LSrc ||
            t.text == &TrackInfo::Album || t.text == &TrackInfo::Genre || t.text == &TrackInfo::Stereo;
 }
 
@@ -320,7 +345,7 @@ bool FitsFileTrackInsert(const TrackInfo& info)
     for (size_t i : f.literalInts)
         if (kIntFields[i].Get(info) != f.freshInts[i]) return false;
     for (size_t i : f.literalTexts)
-        if (!kTextFields[i].Get(info).isEmpty()) return false;
+        if (!kTextFields[i].IsEmpty(info)) return false;
     return true;
 }
 
@@ -340,7 +365,9 @@ int CTrackRowValues::BindFileInsert(SqliteStatement& stmt, const TrackInfo& info
         if (rc != kSqliteOk) return rc;
         const TextField& t = kTextFields[i];
         // The slot of the column in the full statement's order, as BindColumns keeps them.
-        rc = BindText(stmt, index++, int(i) + 1, t.Get(info), t.escaped);
+        const int slot = int(i) + 1;
+        rc = t.path ? BindPath(stmt, index, slot, info.*t.path, t.escaped) : BindText(stmt, index, slot, t.Get(info), t.escaped);
+        ++index;
     }
     return rc;
 }
@@ -366,6 +393,23 @@ QString StoredText(const char* bytes, int length, bool escaped)
     // Code-page text is converted into room for its bytes: a kept text gives back the rest.
     text.squeeze();
     return text;
+}
+
+} // namespace
+
+namespace {
+
+// A stored path, its folder taken from the pool: the tracks of a folder share it. The bytes are
+// split at the last slash before they are converted, which no code-page character's bytes hold.
+void ReadPath(const char* bytes, int length, bool escaped, CTrackTextPool* pool, TrackPath& path)
+{
+    const char* slash = bytes ? static_cast<const char*>(::memrchr(bytes, '/', size_t(length))) : nullptr;
+    if (!pool || !slash || slash == bytes || slash == bytes + length - 1) {
+        path = bytes ? StoredText(bytes, length, escaped) : QString();
+        return;
+    }
+    const int folder = int(slash - bytes);
+    path.SetShared(pool->Text(bytes, folder, escaped), StoredText(slash + 1, length - folder - 1, escaped));
 }
 
 } // namespace
@@ -426,6 +470,7 @@ unsigned ReadTrackRow(const SqliteStatement& stmt, TrackInfo& info, CTrackTextPo
         const auto* bytes = length > 0 ? reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), column)) : nullptr;
         ++column;
         if (t.own) info.*t.own = bytes ? StoredText(bytes, length, t.escaped) : QString();
+        else if (t.path) ReadPath(bytes, length, t.escaped, pool, info.*t.path);
         else if (pool && t.shared) t.Set(info, pool->Text(bytes, length, t.escaped));
         else t.Set(info, bytes ? TrackText(StoredText(bytes, length, t.escaped)) : TrackText());
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 class SqliteStatement;
+class TrackPath;
 struct TrackInfo;
 
 // A track's row in AllMusic or TempMusic. The five columns Song, Artist, Album, LSrc and NSrc
@@ -70,6 +71,7 @@ private:
     int BindText(SqliteStatement& stmt, int index, int slot, QStringView text, bool escaped);
     // Whether `stmt` holds the values this object bound to it last.
     bool Holds(const SqliteStatement& stmt) const { return &stmt == m_run; }
+    int BindPath(SqliteStatement& stmt, int index, int slot, const TrackPath& path, bool escaped);
 
     const SqliteStatement* m_run = nullptr;
     // One per text placeholder, in column order; m_spare takes a row's text to compare it with
@@ -78,6 +80,7 @@ private:
     QByteArray m_spare;
     QByteArray m_addTime;
     bool m_addTimeBound = false;
+    QString m_path; // a path put together from its shared folder and its file name
     int m_ints[kInts] {};
     // Which slots the run has bound so far.
     bool m_intBound[kInts] {};

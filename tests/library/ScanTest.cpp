@@ -218,7 +218,7 @@ TEST(FolderImport, TheImportedTracksStandByFolderThenTrackNumberThenName)
     ASSERT_EQ(ImportFiles(*s.lib, paths, false, true, nullptr, {}, {}), int(paths.size()));
     QStringList shown;
     for (CQvMusic* t : s.store->FindNode("本地音乐")->Tracks())
-        if (t != before) shown << t->GetInfo()->LSrc.mid(s.MusicDir().size() + 4);
+        if (t != before) shown << t->GetInfo()->LSrc.Text().mid(s.MusicDir().size() + 4);
     // Folders as their paths compare ("a" before "a b" before "a-c" before "a/sub").
     EXPECT_EQ(shown, QStringList({"a/z.mp3", "a/v.mp3", "a/w.mp3", "a/y.mp3", "a b/x.mp3", "a-c/1.mp3", "a/sub/1.mp3",
                                   "b/2.mp3", "b/1.mp3", "b/3.mp3"}));

@@ -304,6 +304,70 @@ TEST(Track, CompactTextsReadCopyAndEmptyLikeStrings)
     EXPECT_EQ(moved.Rare().Default3, 4);
 }
 
+// A path reads back as the text it was given, whether kept whole or with its folder shared, and
+// a copy is a path of its own.
+TEST(Track, PathsReadBackAsGivenWholeOrWithASharedFolder)
+{
+    const QStringList whole = {QStringLiteral("/music/林晓/it's 1.mp3"), QStringLiteral("/root.mp3"),
+                               QStringLiteral("no folder.mp3"), QStringLiteral("/music/folder/"),
+                               QStringLiteral("/music/") + QString(70000, QLatin1Char('x'))};
+    for (const QString& text : whole) {
+        TrackPath p(text);
+        EXPECT_EQ(p.Text(), text);
+        EXPECT_EQ(p.size(), text.size());
+        EXPECT_TRUE(p == text);
+        EXPECT_FALSE(p == QString(text).append(QLatin1Char('x')));
+        const qsizetype slash = text.lastIndexOf(QLatin1Char('/'));
+        EXPECT_EQ(p.Directory(), slash > 0 ? QStringView(text).left(slash) : QStringView());
+        EXPECT_EQ(p.FileName(), QStringView(text).sliced(slash + 1));
+    }
+
+    const TrackText folder(QStringLiteral("/music/林晓"));
+    TrackInfo a;
+    TrackInfo b;
+    a.LSrc.SetShared(folder, QStringLiteral("it's 1.mp3"));
+    b.LSrc.SetShared(folder, QStringLiteral("2.mp3"));
+    EXPECT_EQ(a.LSrc.Text(), whole[0]);
+    EXPECT_EQ(QString(b.LSrc), QStringLiteral("/music/林晓/2.mp3"));
+    EXPECT_EQ(&a.LSrc.Folder().str(), &b.LSrc.Folder().str()); // one folder for both
+    EXPECT_EQ(a.LSrc.Directory(), QStringLiteral("/music/林晓"));
+    EXPECT_EQ(a.LSrc.FileName(), QStringLiteral("it's 1.mp3"));
+    EXPECT_EQ(a.LSrc.size(), whole[0].size());
+    // Equal texts are equal paths whichever way they are held; near misses are not.
+    EXPECT_TRUE(a.LSrc == TrackPath(whole[0]));
+    EXPECT_TRUE(a.LSrc == whole[0]);
+    EXPECT_FALSE(a.LSrc == b.LSrc);
+    EXPECT_FALSE(a.LSrc == QStringLiteral("/music/林晓it's 1.mp3/"));
+    EXPECT_FALSE(a.LSrc == QStringLiteral("/music/林晓/it's 1.mp"));
+    EXPECT_FALSE(a.LSrc == QString());
+
+    // A name with a "/" of its own, or an empty part, keeps the path whole and as given.
+    TrackPath deeper;
+    deeper.SetShared(folder, QStringLiteral("sub/3.mp3"));
+    EXPECT_EQ(deeper.Text(), QStringLiteral("/music/林晓/sub/3.mp3"));
+    EXPECT_EQ(deeper.Directory(), QStringLiteral("/music/林晓/sub"));
+    TrackPath noName;
+    noName.SetShared(folder, QString());
+    EXPECT_EQ(noName.Text(), folder.str());
+    noName.SetShared(TrackText(), QString());
+    EXPECT_TRUE(noName.isEmpty());
+
+    // Copies are independent; emptying one leaves the other.
+    TrackInfo c = a;
+    c.LSrc = QStringLiteral("/other/x.mp3");
+    EXPECT_EQ(a.LSrc.Text(), whole[0]);
+    TrackInfo d = a;
+    a.LSrc.clear();
+    EXPECT_TRUE(a.LSrc.isEmpty());
+    EXPECT_EQ(a.LSrc.Text(), QString());
+    EXPECT_EQ(d.LSrc.Text(), whole[0]);
+    EXPECT_EQ(c.LSrc.Text(), QStringLiteral("/other/x.mp3"));
+    c.LSrc = d.LSrc;
+    EXPECT_TRUE(c.LSrc == d.LSrc);
+    c.LSrc = QString();
+    EXPECT_TRUE(c.LSrc.isEmpty());
+}
+
 // The lyrics, the mark and the source list are made only when a track first needs them; until
 // then and after they are emptied the track answers as a new one does.
 TEST(Track, LyricsAndSourcesBeforeAndAfterUse)

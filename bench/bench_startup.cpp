@@ -18,6 +18,10 @@
 // BM_SortByTitle/N: a click on the title column of the list view: the shown list of N tracks
 // sorted by title (the locale's order) through the controller, and the view repainted, until the
 // event loop is idle again. Ascending and descending alternate, so each sort really moves rows.
+// To see where the memory is: ORDEL_BENCH_SMAPS=<prefix> writes /proc/self/smaps at each start's
+// idle window to <prefix>.0, .1, ...; ORDEL_BENCH_EACH=1 prints each start's figures (rss_mb is
+// the largest); ORDEL_BENCH_EXIT_AT_IDLE=1 ends the process at the first idle window, so a heap
+// profiler's "leaked" is what the started player holds (heaptrack build/bench/bench_startup).
 #include "bench/PrivateFolders.h"
 #include "bench/ResidentMemory.h"
 
@@ -60,6 +64,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <utility>
 
 namespace {
@@ -246,6 +251,18 @@ void FirstStart()
     CQvConf::Instance().Settings().showsearch = 0;
 }
 
+// The process's memory map at the idle window of start `iteration`, into `<prefix>.<iteration>`.
+void CopySmaps(const char* prefix, int iteration)
+{
+    FILE* in = std::fopen("/proc/self/smaps", "r");
+    FILE* out = std::fopen((std::string(prefix) + "." + std::to_string(iteration)).c_str(), "w");
+    char buf[65536];
+    size_t got = 0;
+    while (in && out && (got = std::fread(buf, 1, sizeof buf, in)) > 0) std::fwrite(buf, 1, got, out);
+    if (in) std::fclose(in);
+    if (out) std::fclose(out);
+}
+
 void BM_Startup(benchmark::State& state)
 {
     FirstStart();
@@ -254,6 +271,7 @@ void BM_Startup(benchmark::State& state)
     double anon = 0;
     int rows = 0;
     int views = 0;
+    int iteration = 0;
     for (auto _ : state) {
         state.PauseTiming();
         auto p = std::make_unique<Player>();
@@ -263,6 +281,12 @@ void BM_Startup(benchmark::State& state)
         state.PauseTiming();
         rss = std::max(rss, ResidentMb());
         anon = std::max(anon, ResidentAnonMb());
+        if (const char* dump = std::getenv("ORDEL_BENCH_SMAPS")) CopySmaps(dump, iteration);
+        if (std::getenv("ORDEL_BENCH_EACH"))
+            std::fprintf(stderr, "bench_startup: start %d: rss_mb %.1f rss_anon_mb %.1f\n", iteration, ResidentMb(), ResidentAnonMb());
+        ++iteration;
+        // For a heap profiler: what is allocated at the idle window is what it reports left.
+        if (std::getenv("ORDEL_BENCH_EXIT_AT_IDLE")) _exit(0);
         p->app->Controller()->OnTimer(CMainDlg::kTrimTimer);
         trimmed = std::max(trimmed, ResidentMb());
         rows = LocalRows(*p);

@@ -43,7 +43,8 @@ QByteArray ToAnsi(const QString& text)
 
     // GB18030 needs at most four bytes per UTF-16 unit.
     QByteArray out(text.size() * 4 + 4, Qt::Uninitialized);
-    char* in = const_cast<char*>(reinterpret_cast<const char*>(text.utf16()));
+    // The characters as they are held: a text over borrowed characters is read without a copy.
+    char* in = const_cast<char*>(reinterpret_cast<const char*>(text.constData()));
     size_t inLeft = static_cast<size_t>(text.size()) * 2;
     char* dst = out.data();
     size_t outLeft = static_cast<size_t>(out.size());

@@ -547,8 +547,11 @@ int CMediaLibrary::SaveAllTracks()
     if (inPlace) db->Exec("PRAGMA synchronous=FULL");
     const auto backToLog = qScopeGuard([&] {
         if (!inPlace) return;
-        db->Exec("PRAGMA synchronous=NORMAL");
-        if (!SetJournalMode(*db, "wal"))
+        // Without the log, the journal keeps its full flushes: a power cut between two of them
+        // must not damage the file.
+        if (SetJournalMode(*db, "wal"))
+            db->Exec("PRAGMA synchronous=NORMAL");
+        else
             WriteDebugLogA("SaveAllTracks: the library is left without its write-ahead log until the next start");
     });
     SqliteTransaction tx(*db);

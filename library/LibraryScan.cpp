@@ -9,6 +9,7 @@
 #include "store/CQvMediaStore.h"
 #include "store/CSqliteDb.h"
 #include "store/IQvNode.h"
+#include "store/ImportCheckpoints.h"
 #include "store/Schema.h"
 #include "store/TrackBuilder.h"
 
@@ -198,6 +199,7 @@ int ImportInBatches(CMediaLibrary& library, const QStringList& paths, bool quiet
     // The new files' tags are all read before their tracks are made (see CBatchTags).
     CBatchTags read;
     read.Reserve(kImportBatchFiles);
+    ImportCheckpoints checkpoints(library.Mutex(), library.Conf());
     while (handled < total && !stopped) {
         // Today is read once a batch, not once a file.
         if (downloaded) options.addDay = storeOptions.addDay = TodayDayNumber();
@@ -269,6 +271,7 @@ int ImportInBatches(CMediaLibrary& library, const QStringList& paths, bool quiet
                 WriteDebugLogA("ImportFiles: the list rows of %d tracks not written", int(stored.size()));
         }
         handled += int(batch.size());
+        checkpoints.AfterBatch();
         for (const auto& [track, count] : stored)
             if (track && onTrack && !onTrack(track.get(), count)) return handled;
     }

@@ -11,6 +11,7 @@
 #include "tests/library/LibraryTestUtil.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <tuple>
@@ -185,6 +186,24 @@ TEST(FolderImport, EveryTrackJoinsTheRecentListAndItsRowsOutliveARestart)
     Bind(rows, QStringLiteral("最近添加+我的音乐"));
     ASSERT_EQ(rows.Step(), kSqliteRow);
     EXPECT_EQ(rows.ColumnInt(0), 1100);
+
+    // The import's log is in the library file when it ends: the file alone, as a copy taken
+    // without its log, holds every row, and the connection checkpoints by itself again.
+    const QString libraryPath = s.conf->LibraryDb()->Path();
+    const QString fileAlone = s.dir.path() + QStringLiteral("/alone.db");
+    ASSERT_TRUE(QFile::copy(libraryPath, fileAlone));
+    {
+        CSqliteDb copy(fileAlone);
+        ASSERT_EQ(copy.Open(), kSqliteOk);
+        SqliteStatement count;
+        ASSERT_EQ(copy.Prepare("SELECT count(*) FROM AllMusic", count), kSqliteOk);
+        ASSERT_EQ(count.Step(), kSqliteRow);
+        EXPECT_EQ(count.ColumnInt(0), 1100);
+    }
+    SqliteStatement autoCheckpoint;
+    ASSERT_EQ(s.conf->LibraryDb()->Prepare("PRAGMA wal_autocheckpoint", autoCheckpoint), kSqliteOk);
+    ASSERT_EQ(autoCheckpoint.Step(), kSqliteRow);
+    EXPECT_EQ(autoCheckpoint.ColumnInt(0), 1000);
 
     // Importing them again adds nothing and leaves the lists as they were.
     EXPECT_EQ(ImportFiles(*s.lib, files, false, true, nullptr, {}, {}), 1100);

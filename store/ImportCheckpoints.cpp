@@ -8,6 +8,19 @@
 namespace {
 // SQLite's own threshold, which the library's connection otherwise keeps.
 constexpr int kAutoCheckpointPages = 1000;
+
+bool KeepsLog(sqlite3* db)
+{
+    sqlite3_stmt* stmt = nullptr;
+    bool wal = false;
+    if (sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW) {
+        const auto* mode = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+        wal = mode && sqlite3_stricmp(mode, "wal") == 0;
+    }
+    sqlite3_finalize(stmt);
+    return wal;
+}
 } // namespace
 
 ImportCheckpoints::ImportCheckpoints(std::recursive_mutex& lock, CQvConf& conf) : m_lock(lock), m_conf(conf)
@@ -16,13 +29,14 @@ ImportCheckpoints::ImportCheckpoints(std::recursive_mutex& lock, CQvConf& conf) 
     {
         std::lock_guard guard(m_lock);
         const CSqliteDb* db = m_conf.LibraryDb();
-        if (!db || !db->IsOpen()) return;
+        // A library left without its log (a save that could not bring it back) checkpoints nothing.
+        if (!db || !db->IsOpen() || !KeepsLog(db->get())) return;
         path = db->Path();
     }
     // Without a second connection the library's own checkpoints stay as they are.
     auto own = std::make_unique<CSqliteDb>(path);
     // A connection knows its file keeps a log only once it has read it.
-    if (own->Open() != SQLITE_OK || own->Exec("PRAGMA journal_mode=WAL") != SQLITE_OK) return;
+    if (own->Open() != SQLITE_OK || own->Exec("SELECT count(*) FROM sqlite_master") != SQLITE_OK) return;
     m_own = std::move(own);
     std::lock_guard guard(m_lock);
     const CSqliteDb* db = m_conf.LibraryDb();

@@ -104,21 +104,9 @@ QStringView TrackPath::Rest() const
     return m_p ? QStringView(m_p->Chars(), m_p->Length()) : QStringView();
 }
 
-QStringView TrackPath::Directory() const
-{
-    if (!m_p) return QStringView();
-    if (!m_p->folder.isEmpty()) return m_p->folder.str();
-    const QStringView rest = Rest();
-    const qsizetype slash = rest.lastIndexOf(Separator());
-    return slash <= 0 ? QStringView() : rest.left(slash);
-}
+QStringView TrackPath::Directory() const { return m_p ? DirectoryOf(m_p->folder, Rest()) : QStringView(); }
 
-QStringView TrackPath::FileName() const
-{
-    const QStringView rest = Rest();
-    if (!m_p || !m_p->folder.isEmpty()) return rest;
-    return rest.sliced(rest.lastIndexOf(Separator()) + 1);
-}
+QStringView TrackPath::FileName() const { return m_p ? FileNameOf(m_p->folder, Rest()) : QStringView(); }
 
 qsizetype TrackPath::size() const
 {
@@ -126,18 +114,30 @@ qsizetype TrackPath::size() const
     return m_p->Length() + (m_p->folder.isEmpty() ? 0 : m_p->folder.size() + 1);
 }
 
-QString TrackPath::Text() const
+QString TrackPath::Text() const { return m_p ? TextOf(m_p->folder, Rest()) : QString(); }
+
+QStringView TrackPath::DirectoryOf(const TrackText& folder, QStringView rest)
 {
-    if (!m_p) return QString();
-    const QStringView rest = Rest();
-    if (m_p->folder.isEmpty()) return rest.toString();
-    const QString& folder = m_p->folder.str();
-    QString text(folder.size() + 1 + rest.size(), Qt::Uninitialized);
-    QChar* out = text.data();
-    std::memcpy(out, folder.constData(), sizeof(QChar) * size_t(folder.size()));
-    out[folder.size()] = Separator();
-    std::memcpy(out + folder.size() + 1, rest.data(), sizeof(QChar) * size_t(rest.size()));
-    return text;
+    if (!folder.isEmpty()) return folder.str();
+    const qsizetype slash = rest.lastIndexOf(Separator());
+    return slash <= 0 ? QStringView() : rest.left(slash);
+}
+
+QStringView TrackPath::FileNameOf(const TrackText& folder, QStringView rest)
+{
+    return folder.isEmpty() ? rest.sliced(rest.lastIndexOf(Separator()) + 1) : rest;
+}
+
+QString TrackPath::TextOf(const TrackText& folder, QStringView rest)
+{
+    if (folder.isEmpty()) return rest.toString();
+    const QString& text = folder.str();
+    QString path(text.size() + 1 + rest.size(), Qt::Uninitialized);
+    QChar* out = path.data();
+    std::memcpy(out, text.constData(), sizeof(QChar) * size_t(text.size()));
+    out[text.size()] = Separator();
+    std::memcpy(out + text.size() + 1, rest.data(), sizeof(QChar) * size_t(rest.size()));
+    return path;
 }
 
 bool operator==(const TrackPath& a, QStringView b)

@@ -47,6 +47,12 @@ public:
     QStringView Directory() const;
     QStringView FileName() const;
 
+    // The same readings of a path held elsewhere as its shared folder (empty for a path kept
+    // whole) and the rest, as Folder() and Rest() give them: a list of many paths keeps them so.
+    static QStringView DirectoryOf(const TrackText& folder, QStringView rest);
+    static QStringView FileNameOf(const TrackText& folder, QStringView rest);
+    static QString TextOf(const TrackText& folder, QStringView rest);
+
     friend bool operator==(const TrackPath& a, QStringView b);
     friend bool operator==(const TrackPath& a, const QString& b) { return a == QStringView(b); }
     friend bool operator==(const TrackPath& a, const TrackPath& b);

@@ -151,27 +151,9 @@ public:
     }
     size_t size() const { return m_entries.size(); }
     bool IsEmpty(size_t i) const { return Rest(i).isEmpty(); }
-    // The text before the path's last "/" (empty when there is none or only the first one) and
-    // after it, as TrackPath gives them.
-    QStringView Directory(size_t i) const
-    {
-        if (!m_entries[i].folder.isEmpty()) return m_entries[i].folder.str();
-        const QStringView rest = Rest(i);
-        return rest.left(std::max<qsizetype>(rest.lastIndexOf(QLatin1Char('/')), 0));
-    }
-    QStringView FileName(size_t i) const
-    {
-        const QStringView rest = Rest(i);
-        return m_entries[i].folder.isEmpty() ? rest.sliced(rest.lastIndexOf(QLatin1Char('/')) + 1) : rest;
-    }
-    QString Text(size_t i) const
-    {
-        const QString& folder = m_entries[i].folder.str();
-        if (folder.isEmpty()) return Rest(i).toString();
-        QString text;
-        text.reserve(folder.size() + 1 + Rest(i).size());
-        return text.append(folder).append(QLatin1Char('/')).append(Rest(i));
-    }
+    QStringView Directory(size_t i) const { return TrackPath::DirectoryOf(m_entries[i].folder, Rest(i)); }
+    QStringView FileName(size_t i) const { return TrackPath::FileNameOf(m_entries[i].folder, Rest(i)); }
+    QString Text(size_t i) const { return TrackPath::TextOf(m_entries[i].folder, Rest(i)); }
 
 private:
     struct Entry {

@@ -261,15 +261,10 @@ int CacheSize(CSqliteDb& db)
     return stmt.ColumnInt(0);
 }
 
-// Sets the connection's journal mode; whether it holds `mode` afterwards (SQLite keeps the mode it
-// has where it cannot change it, as while another connection has the file open).
+// Sets the connection's journal mode; whether it holds `mode` afterwards.
 bool SetJournalMode(CSqliteDb& db, const char* mode)
 {
-    SqliteStatement stmt;
-    if (db.Prepare((QByteArray("PRAGMA journal_mode=") + mode).constData(), stmt) != kSqliteOk ||
-        stmt.Step() != kSqliteRow)
-        return false;
-    return stmt.ColumnBytes(0).compare(mode, Qt::CaseInsensitive) == 0;
+    return db.JournalMode(mode).compare(mode, Qt::CaseInsensitive) == 0;
 }
 
 } // namespace

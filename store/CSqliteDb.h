@@ -46,6 +46,10 @@ public:
     int Exec(const char* sql);
     // Compiles `sql` into `out`; the SQLite result code.
     int Prepare(const char* sql, SqliteStatement& out);
+    // The journal mode as "PRAGMA journal_mode" gives it ("wal", "delete", ...), after it is set
+    // to `mode` when one is given: SQLite keeps the mode it has where it cannot change it (while
+    // another connection has the file open). Empty when it cannot be read.
+    QByteArray JournalMode(const char* mode = nullptr);
     static int Step(SqliteStatement& stmt) { return stmt.Step(); }
     static int Finalize(SqliteStatement& stmt) { return stmt.reset(); }
     void Close();

@@ -9,17 +9,9 @@ namespace {
 // SQLite's own threshold, which the library's connection otherwise keeps.
 constexpr int kAutoCheckpointPages = 1000;
 
-bool KeepsLog(sqlite3* db)
+bool KeepsLog(CSqliteDb& db)
 {
-    sqlite3_stmt* stmt = nullptr;
-    bool wal = false;
-    if (sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW) {
-        const auto* mode = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-        wal = mode && sqlite3_stricmp(mode, "wal") == 0;
-    }
-    sqlite3_finalize(stmt);
-    return wal;
+    return db.JournalMode().compare("wal", Qt::CaseInsensitive) == 0;
 }
 } // namespace
 
@@ -28,9 +20,9 @@ ImportCheckpoints::ImportCheckpoints(std::recursive_mutex& lock, CQvConf& conf) 
     QString path;
     {
         std::lock_guard guard(m_lock);
-        const CSqliteDb* db = m_conf.LibraryDb();
+        CSqliteDb* db = m_conf.LibraryDb();
         // A library left without its log (a save that could not bring it back) checkpoints nothing.
-        if (!db || !db->IsOpen() || !KeepsLog(db->get())) return;
+        if (!db || !db->IsOpen() || !KeepsLog(*db)) return;
         path = db->Path();
     }
     // Without a second connection the library's own checkpoints stay as they are.
@@ -39,12 +31,12 @@ ImportCheckpoints::ImportCheckpoints(std::recursive_mutex& lock, CQvConf& conf) 
     if (own->Open() != SQLITE_OK || own->Exec("SELECT count(*) FROM sqlite_master") != SQLITE_OK) return;
     m_own = std::move(own);
     std::lock_guard guard(m_lock);
-    const CSqliteDb* db = m_conf.LibraryDb();
+    CSqliteDb* db = m_conf.LibraryDb();
     if (!db || !db->IsOpen()) return;
     m_conn = db->get();
     // The log's file keeps its largest size until it is restarted: it is cut back then, so the
     // import's larger log does not stay on disk.
-    sqlite3_exec(m_conn, "PRAGMA journal_size_limit=4194304", nullptr, nullptr, nullptr);
+    db->Exec("PRAGMA journal_size_limit=4194304");
     // The hook takes the place of the connection's automatic checkpoint and only counts.
     sqlite3_wal_hook(m_conn, &ImportCheckpoints::LogGrew, this);
 }

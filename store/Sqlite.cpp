@@ -124,6 +124,14 @@ int CSqliteDb::Prepare(const char* sql, SqliteStatement& out)
     return rc;
 }
 
+QByteArray CSqliteDb::JournalMode(const char* mode)
+{
+    const QByteArray sql = mode ? QByteArray("PRAGMA journal_mode=") + mode : QByteArray("PRAGMA journal_mode");
+    SqliteStatement stmt;
+    if (Prepare(sql.constData(), stmt) != kSqliteOk || stmt.Step() != kSqliteRow) return {};
+    return stmt.ColumnBytes(0);
+}
+
 SqliteCachedStatement::SqliteCachedStatement(SqliteCachedStatement&& o) noexcept
     : m_db(std::exchange(o.m_db, nullptr)), m_slot(o.m_slot), m_generation(o.m_generation),
       m_stmt(std::move(o.m_stmt))

@@ -382,6 +382,10 @@ int CMediaLibrary::LoadTracks(bool checkFiles)
             while (stmt.Step() == kSqliteRow)
                 if (TrackRef track = TrackFromRow(stmt)) m_store.PutStoredTemp(track.get());
     }
+    // The read of every row filled the library's page cache (two megabytes by default) with
+    // pages the single-row writes of a session rarely touch again.
+    db->ReleaseMemory();
+    if (IsOpen(temp)) temp->ReleaseMemory();
     if (checkFiles) CheckTrackFiles();
     return static_cast<int>(m_store.LibraryTracks().size());
 }

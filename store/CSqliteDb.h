@@ -50,6 +50,9 @@ public:
     // to `mode` when one is given: SQLite keeps the mode it has where it cannot change it (while
     // another connection has the file open). Empty when it cannot be read.
     QByteArray JournalMode(const char* mode = nullptr);
+    // Gives back the page cache's pages no statement holds: a read of every row leaves the
+    // cache full of pages the next statements seldom want.
+    void ReleaseMemory();
     static int Step(SqliteStatement& stmt) { return stmt.Step(); }
     static int Finalize(SqliteStatement& stmt) { return stmt.reset(); }
     void Close();

@@ -132,6 +132,11 @@ QByteArray CSqliteDb::JournalMode(const char* mode)
     return stmt.ColumnBytes(0);
 }
 
+void CSqliteDb::ReleaseMemory()
+{
+    if (m_conn) sqlite3_db_release_memory(m_conn.get());
+}
+
 SqliteCachedStatement::SqliteCachedStatement(SqliteCachedStatement&& o) noexcept
     : m_db(std::exchange(o.m_db, nullptr)), m_slot(o.m_slot), m_generation(o.m_generation),
       m_stmt(std::move(o.m_stmt))

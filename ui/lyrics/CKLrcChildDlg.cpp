@@ -104,10 +104,33 @@ void CKLrcChildDlg::Measure()
     m_fTextHeight = float(metrics.height());
 }
 
+// Measuring loads the faces of the lyric font (a bold CJK face is megabytes of mapped file and
+// heap), and the window is hidden at most starts: a hidden window measures only once something
+// needs the line's place (shown, swept or asked).
 void CKLrcChildDlg::Centre()
 {
+    m_bCentreDue = true;
+    if (isVisible()) CentreIfDue();
+}
+
+void CKLrcChildDlg::CentreIfDue()
+{
+    if (!m_bCentreDue) return;
+    m_bCentreDue = false;
     Measure();
     m_fX = m_fTextWidth > width() ? 0.0f : (width() - m_fTextWidth) / 2;
+}
+
+float CKLrcChildDlg::TextX()
+{
+    CentreIfDue();
+    return m_fX;
+}
+
+float CKLrcChildDlg::TextWidth()
+{
+    CentreIfDue();
+    return m_fTextWidth;
 }
 
 void CKLrcChildDlg::RenderLayers()
@@ -139,6 +162,7 @@ void CKLrcChildDlg::RenderLayers()
 
 QImage CKLrcChildDlg::Render()
 {
+    CentreIfDue();
     RenderLayers();
     QImage image(size(), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
@@ -235,6 +259,7 @@ void CKLrcChildDlg::Sweep()
     if (!HasLines() || m_bStopped) return;
     const int current = m_pLyrics->Current();
     if (current < 0 || current >= m_pLyrics->LineCount()) return;
+    CentreIfDue();
     const int clientWidth = std::max(1, width());
     const quint32 start = m_pLyrics->TimeAt(current);
     double growth;
@@ -368,6 +393,12 @@ void CKLrcChildDlg::resizeEvent(QResizeEvent* e)
     Centre();
     PlaceBar();
     emit LyricFontChanged();
+}
+
+void CKLrcChildDlg::showEvent(QShowEvent* e)
+{
+    QWidget::showEvent(e);
+    CentreIfDue();
 }
 
 // ---- font and scheme ------------------------------------------------------------------------

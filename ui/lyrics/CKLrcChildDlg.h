@@ -55,8 +55,8 @@ public:
     CFloatLrcCtrlBar* ControlBar() const { return m_bar; }
     // What is shown and where, for the bar and tests.
     QString DisplayText() const;
-    float TextX() const { return m_fX; }
-    float TextWidth() const { return m_fTextWidth; }
+    float TextX();
+    float TextWidth();
     float SweepWidth() const { return m_fSweep; }
     bool Stopped() const { return m_bStopped; }
     bool HoverLook() const { return m_background.alpha() != 0; }
@@ -79,12 +79,14 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
     void moveEvent(QMoveEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
     bool HasLines() const;
     QFont PaintFont() const;
     void Measure();
     void Centre();
+    void CentreIfDue();
     void Sweep();
     void EndHover();
     void PlaceBar();
@@ -116,6 +118,7 @@ private:
     bool m_bWanted = false;
     bool m_bInitialised = false;
     bool m_bApplying = false;
+    bool m_bCentreDue = false;
     QPoint m_dragOffset;
     QString m_layerKey;
     QImage m_unsungLayer;

@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFontDatabase>
+#include <QFile>
 #include <QImage>
 
 #include <gtest/gtest.h>
@@ -58,6 +59,14 @@ Colours Count(const QImage& image, int from, int to)
             if (c.green() > 200 && c.blue() > 150) ++n.unsung;
         }
     return n;
+}
+
+// How many times the process maps the font file `path` (each face opened from it maps it once).
+int Mappings(const QString& path)
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly)) return -1;
+    return int(maps.readAll().count(path.toUtf8()));
 }
 
 } // namespace
@@ -209,4 +218,40 @@ TEST(DesktopLyrics, HiddenWithTheMainWindowAndTheHoverLookEndsAwayFromIt)
     window.OnTimer(CKLrcChildDlg::kFollowTimer);
     EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(window.TimerRunning(CKLrcChildDlg::kFollowTimer));
+}
+
+TEST(DesktopLyrics, AHiddenWindowOpensNoFaceOfItsFontUntilItIsShown)
+{
+    // A face no other test uses: its bold file is mapped once more when the window measures.
+    const QString file = QStringLiteral("/usr/share/fonts/opentype/noto/NotoSerifCJK-Bold.ttc");
+    const QString family = QStringLiteral("Noto Serif CJK KR");
+    if (!QFile::exists(file) || !QFontDatabase::families().contains(family)) GTEST_SKIP() << "no " << qPrintable(family);
+    const int before = Mappings(file);
+    ConfigSettings settings;
+    settings.fontname = family;
+    CLyrics lyrics;
+    lyrics.Parse(kLrc);
+    CKLrcChildDlg window(settings);
+    window.SetModel(&lyrics);
+    window.SetLengthSource([] { return 30; });
+    window.resize(600, window.height());
+    window.Target().SendMessage(WM_LRCBAR_LOADED);
+    window.Target().SendMessage(WM_LRCBAR_NEXTLINE, 0);
+    EXPECT_EQ(Mappings(file), before);
+    // Shown, the line is measured and in the middle of the window as it is painted.
+    window.ShowDesktopLyrics(true);
+    EXPECT_EQ(Mappings(file), before + 1);
+    const QImage shown = window.Render();
+    const float width = window.TextWidth();
+    ASSERT_GT(width, 0);
+    EXPECT_NEAR(window.TextX(), (window.width() - width) / 2, 0.01);
+    int left = shown.width(), right = -1;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            if (QColor::fromRgba(shown.pixel(x, y)).green() > 200 && qAlpha(shown.pixel(x, y)) > 250) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    ASSERT_GE(right, left);
+    EXPECT_NEAR((left + right) / 2.0, window.width() / 2.0, 8);
 }

@@ -28,6 +28,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <memory>
 #include <zlib.h>
 
 namespace {
@@ -114,14 +116,17 @@ qint64 UnpackedSize(const TagLib::ByteVector& packed, qint64 bound)
     if (inflateInit(&z) != Z_OK) return 0;
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
     z.avail_in = packed.size();
-    static thread_local unsigned char scratch[64 * 1024];
+    // On the heap, and only while a packed frame is counted: a thread-local buffer would be
+    // set up (and made resident) in every thread of the process, the page engine's included.
+    constexpr uInt kScratch = 64 * 1024;
+    const auto scratch = std::make_unique<unsigned char[]>(kScratch);
     qint64 total = 0;
     int rc = Z_OK;
     while (rc == Z_OK && total <= bound) {
-        z.next_out = scratch;
-        z.avail_out = sizeof scratch;
+        z.next_out = scratch.get();
+        z.avail_out = kScratch;
         rc = inflate(&z, Z_NO_FLUSH);
-        total += qint64(sizeof scratch - z.avail_out);
+        total += qint64(kScratch - z.avail_out);
     }
     inflateEnd(&z);
     return total;

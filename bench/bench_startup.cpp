@@ -19,7 +19,7 @@
 // sorted by title (the locale's order) through the controller, and the view repainted, until the
 // event loop is idle again. Ascending and descending alternate, so each sort really moves rows.
 // To see where the memory is: ORDEL_BENCH_SMAPS=<prefix> writes /proc/self/smaps at each start's
-// idle window to <prefix>.0, .1, ...; ORDEL_BENCH_EACH=1 prints each start's figures (rss_mb is
+// idle window to <prefix>.0, .1, ... and once that start's player is torn down to <prefix>.0.down, ...; ORDEL_BENCH_EACH=1 prints each start's figures (rss_mb is
 // the largest); ORDEL_BENCH_EXIT_AT_IDLE=1 ends the process at the first idle window, so a heap
 // profiler's "leaked" is what the started player holds (heaptrack build/bench/bench_startup).
 #include "bench/PrivateFolders.h"
@@ -251,11 +251,12 @@ void FirstStart()
     CQvConf::Instance().Settings().showsearch = 0;
 }
 
-// The process's memory map at the idle window of start `iteration`, into `<prefix>.<iteration>`.
-void CopySmaps(const char* prefix, int iteration)
+// The process's memory map into `<prefix>.<name>`: at the idle window of start N as "N", and
+// once its player is torn down as "N.down" (what the next start finds already resident).
+void CopySmaps(const char* prefix, const std::string& name)
 {
     FILE* in = std::fopen("/proc/self/smaps", "r");
-    FILE* out = std::fopen((std::string(prefix) + "." + std::to_string(iteration)).c_str(), "w");
+    FILE* out = std::fopen((std::string(prefix) + "." + name).c_str(), "w");
     char buf[65536];
     size_t got = 0;
     while (in && out && (got = std::fread(buf, 1, sizeof buf, in)) > 0) std::fwrite(buf, 1, got, out);
@@ -281,7 +282,7 @@ void BM_Startup(benchmark::State& state)
         state.PauseTiming();
         rss = std::max(rss, ResidentMb());
         anon = std::max(anon, ResidentAnonMb());
-        if (const char* dump = std::getenv("ORDEL_BENCH_SMAPS")) CopySmaps(dump, iteration);
+        if (const char* dump = std::getenv("ORDEL_BENCH_SMAPS")) CopySmaps(dump, std::to_string(iteration));
         if (std::getenv("ORDEL_BENCH_EACH"))
             std::fprintf(stderr, "bench_startup: start %d: rss_mb %.1f rss_anon_mb %.1f\n", iteration, ResidentMb(), ResidentAnonMb());
         ++iteration;
@@ -296,6 +297,7 @@ void BM_Startup(benchmark::State& state)
             break;
         }
         p.reset();
+        if (const char* dump = std::getenv("ORDEL_BENCH_SMAPS")) CopySmaps(dump, std::to_string(iteration - 1) + ".down");
         state.ResumeTiming();
     }
     state.counters["rss_mb"] = rss;

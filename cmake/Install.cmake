@@ -43,7 +43,15 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries come from the programs themselves; the display plug-in is loaded, not linked.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# FFmpeg is loaded when the first track plays, not linked, so that scan does not see it: its
+# libraries are named here by the major versions the program was built against.
+set(ORDEL_FFMPEG_PACKAGES "")
+foreach(lib avformat avcodec swresample avutil)
+  string(REGEX MATCH "^[0-9]+" major "${FFMPEG_lib${lib}_VERSION}")
+  list(APPEND ORDEL_FFMPEG_PACKAGES "lib${lib}${major}")
+endforeach()
+list(JOIN ORDEL_FFMPEG_PACKAGES ", " ORDEL_FFMPEG_PACKAGES)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, ${ORDEL_FFMPEG_PACKAGES}")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, dbus-user-session")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 include(CPack)

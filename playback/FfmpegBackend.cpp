@@ -7,10 +7,6 @@
 
 #include <QFileInfo>
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
 #include <algorithm>
 #include <cstring>
 #include <mutex>
@@ -49,12 +45,8 @@ QStringList Candidates(const QString& url)
 
 } // namespace
 
-CFfmpegBackend::CFfmpegBackend(std::unique_ptr<IAudioOutput> output) : m_output(std::move(output))
-{
-    // FFmpeg's notes on every odd file ("estimating duration from bitrate") are not errors of ours.
-    static std::once_flag quiet;
-    std::call_once(quiet, [] { av_log_set_level(AV_LOG_ERROR); });
-}
+// FFmpeg itself is loaded by the first stream (base/FfmpegLibrary.h), not with the device.
+CFfmpegBackend::CFfmpegBackend(std::unique_ptr<IAudioOutput> output) : m_output(std::move(output)) {}
 
 CFfmpegBackend::~CFfmpegBackend() { Free(); }
 

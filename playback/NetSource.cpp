@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
+using ffmpeg::Av;
+
 namespace {
 
 constexpr int kChunk = 64 * 1024;
@@ -71,6 +73,10 @@ void CNetSource::SetReadInterrupt(std::function<bool()> interrupt)
 std::unique_ptr<CNetSource> CNetSource::Connect(const QString& url, const CancelCheck& cancelled, AudioError* error,
                                                std::chrono::milliseconds stallTimeout)
 {
+    if (!Av().loaded) { // no FFmpeg on this machine: its log says why
+        if (error) *error = AudioError::Unknown;
+        return nullptr;
+    }
     std::unique_ptr<CNetSource> self(new CNetSource());
     self->m_stallTimeout = stallTimeout;
     self->SetCancel(&cancelled);
@@ -83,12 +89,12 @@ std::unique_ptr<CNetSource> CNetSource::Connect(const QString& url, const Cancel
     AVIOInterruptCB interrupt {&CNetSource::InterruptCallback, self.get()};
     AVIOContext* io = nullptr;
     const QByteArray utf8 = url.toUtf8();
-    const int r = avio_open2(&io, utf8.constData(), AVIO_FLAG_READ, &interrupt, options.address());
+    const int r = Av().avio_open2(&io, utf8.constData(), AVIO_FLAG_READ, &interrupt, options.address());
     self->SetCancel(nullptr);
     self->m_deadlineNs = 0;
     if (r < 0 || !io) {
         char text[AV_ERROR_MAX_STRING_SIZE] = {};
-        av_strerror(r, text, sizeof text);
+        Av().av_strerror(r, text, sizeof text);
         WriteDebugLogW(QStringLiteral("playcore connect %1\t%2").arg(url, QString::fromUtf8(text)));
         if (error) {
             if (cancelled && cancelled()) *error = AudioError::Cancelled;
@@ -100,7 +106,7 @@ std::unique_ptr<CNetSource> CNetSource::Connect(const QString& url, const Cancel
     self->m_url->io.reset(io);
 
     // A size of 0 says nothing about the stream that follows: it is as good as no size at all.
-    const std::int64_t size = avio_size(io);
+    const std::int64_t size = Av().avio_size(io);
     self->m_total = size > 0 ? size : -1;
     self->m_whole = self->m_total > 0 && self->m_total <= kMaxWhole;
     if (self->m_whole) {
@@ -137,10 +143,10 @@ void CNetSource::Download()
         }
         if (m_abort.load()) break;
         m_deadlineNs = NowNs() + m_stallTimeout.count();
-        const int n = avio_read_partial(io, chunk.data(), room);
+        const int n = Av().avio_read_partial(io, chunk.data(), room);
         if (n < 0) break; // end, error, stall or abort
         if (n == 0) {
-            if (avio_feof(io)) break;
+            if (Av().avio_feof(io)) break;
             continue;
         }
         std::lock_guard lock(m_mutex);

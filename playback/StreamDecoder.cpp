@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstring>
 
+using ffmpeg::Av;
+
 namespace {
 
 constexpr int kIoBufferSize = 32 * 1024;
@@ -57,12 +59,12 @@ struct CStreamDecoder::Impl {
     int inFormat = -1;
     std::vector<float> first;
 
-    ~Impl() { av_channel_layout_uninit(&inLayout); }
+    ~Impl() { Av().av_channel_layout_uninit(&inLayout); }
 
     bool PrepareResampler(const AVFrame* f)
     {
         if (resampler && f->sample_rate == inRate && f->format == inFormat
-            && av_channel_layout_compare(&f->ch_layout, &inLayout) == 0) {
+            && Av().av_channel_layout_compare(&f->ch_layout, &inLayout) == 0) {
             return true;
         }
         resampler.reset();
@@ -70,21 +72,21 @@ struct CStreamDecoder::Impl {
         SwrContext* raw = nullptr;
         AVChannelLayout in {};
         if (f->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || f->ch_layout.nb_channels <= 0) {
-            av_channel_layout_default(&in, std::max(1, f->ch_layout.nb_channels));
-        } else if (av_channel_layout_copy(&in, &f->ch_layout) < 0) {
+            Av().av_channel_layout_default(&in, std::max(1, f->ch_layout.nb_channels));
+        } else if (Av().av_channel_layout_copy(&in, &f->ch_layout) < 0) {
             return false;
         }
-        const int r = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_FLT, kRate, &in,
+        const int r = Av().swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_FLT, kRate, &in,
             static_cast<AVSampleFormat>(f->format), f->sample_rate, 0, nullptr);
-        av_channel_layout_uninit(&in);
+        Av().av_channel_layout_uninit(&in);
         if (r < 0 || !raw) return false;
         resampler.reset(raw);
-        if (swr_init(raw) < 0) {
+        if (Av().swr_init(raw) < 0) {
             resampler.reset();
             return false;
         }
-        av_channel_layout_uninit(&inLayout);
-        av_channel_layout_copy(&inLayout, &f->ch_layout);
+        Av().av_channel_layout_uninit(&inLayout);
+        Av().av_channel_layout_copy(&inLayout, &f->ch_layout);
         inRate = f->sample_rate;
         inFormat = f->format;
         return true;
@@ -103,17 +105,18 @@ AudioError CStreamDecoder::Open(const QString& name, IByteSource* source)
     m_impl = std::make_unique<Impl>();
     Impl& d = *m_impl;
     d.source = source;
+    if (!Av().loaded) return AudioError::Unknown; // no FFmpeg on this machine: its log says why
 
-    AVFormatContext* fmt = avformat_alloc_context();
+    AVFormatContext* fmt = Av().avformat_alloc_context();
     if (!fmt) return AudioError::Unknown;
     if (source) {
-        auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
-        AVIOContext* io = buffer ? avio_alloc_context(buffer, kIoBufferSize, 0, source, &ReadBytes, nullptr,
+        auto* buffer = static_cast<unsigned char*>(Av().av_malloc(kIoBufferSize));
+        AVIOContext* io = buffer ? Av().avio_alloc_context(buffer, kIoBufferSize, 0, source, &ReadBytes, nullptr,
                                                       source->Seekable() ? &SeekBytes : nullptr)
                                  : nullptr;
         if (!io) {
-            av_free(buffer);
-            avformat_free_context(fmt);
+            Av().av_free(buffer);
+            Av().avformat_free_context(fmt);
             return AudioError::Unknown;
         }
         d.io.reset(io);
@@ -131,7 +134,7 @@ AudioError CStreamDecoder::Open(const QString& name, IByteSource* source)
     options.Set("usetoc", "0");
 
     const QByteArray url = source ? name.toUtf8() : QByteArray("file:") + FileNameBytes(name);
-    if (avformat_open_input(&fmt, url.constData(), nullptr, options.address()) < 0) {
+    if (Av().avformat_open_input(&fmt, url.constData(), nullptr, options.address()) < 0) {
         // The context was freed by the failed call.
         return source ? AudioError::Format : (QFile::exists(name) ? AudioError::Format : AudioError::FileOpen);
     }
@@ -139,30 +142,30 @@ AudioError CStreamDecoder::Open(const QString& name, IByteSource* source)
     // A weak guess on data that is not audio (a web page, a text file) would decode noise; a
     // weak guess is taken only when the name agrees with it.
     if (fmt->probe_score < AVPROBE_SCORE_EXTENSION
-        && !(fmt->iformat->extensions && av_match_ext(url.constData(), fmt->iformat->extensions))) {
+        && !(fmt->iformat->extensions && Av().av_match_ext(url.constData(), fmt->iformat->extensions))) {
         return AudioError::Format;
     }
-    if (avformat_find_stream_info(fmt, nullptr) < 0) return AudioError::Format;
+    if (Av().avformat_find_stream_info(fmt, nullptr) < 0) return AudioError::Format;
 
     const AVCodec* codec = nullptr;
-    const int index = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    const int index = Av().av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (index < 0 || !codec) return AudioError::Format;
     for (unsigned i = 0; i < fmt->nb_streams; ++i) {
         if (static_cast<int>(i) != index) fmt->streams[i]->discard = AVDISCARD_ALL;
     }
     d.stream = fmt->streams[index];
-    d.codec.reset(avcodec_alloc_context3(codec));
-    if (!d.codec || avcodec_parameters_to_context(d.codec.get(), d.stream->codecpar) < 0) return AudioError::Format;
+    d.codec.reset(Av().avcodec_alloc_context3(codec));
+    if (!d.codec || Av().avcodec_parameters_to_context(d.codec.get(), d.stream->codecpar) < 0) return AudioError::Format;
     d.codec->pkt_timebase = d.stream->time_base;
-    if (avcodec_open2(d.codec.get(), codec, nullptr) < 0) return AudioError::Format;
-    d.frame.reset(av_frame_alloc());
-    d.packet.reset(av_packet_alloc());
+    if (Av().avcodec_open2(d.codec.get(), codec, nullptr) < 0) return AudioError::Format;
+    d.frame.reset(Av().av_frame_alloc());
+    d.packet.reset(Av().av_packet_alloc());
     if (!d.frame || !d.packet) return AudioError::Unknown;
 
     if (d.stream->duration > 0) {
-        m_lengthMs = av_rescale_q(d.stream->duration, d.stream->time_base, AVRational {1, 1000});
+        m_lengthMs = Av().av_rescale_q(d.stream->duration, d.stream->time_base, AVRational {1, 1000});
     } else if (fmt->duration > 0) {
-        m_lengthMs = av_rescale(fmt->duration, 1000, AV_TIME_BASE);
+        m_lengthMs = Av().av_rescale(fmt->duration, 1000, AV_TIME_BASE);
     }
     if (source && source->Seekable() && d.io) d.io->seekable = AVIO_SEEKABLE_NORMAL;
 
@@ -185,10 +188,10 @@ CStreamDecoder::Result CStreamDecoder::Decode(std::vector<float>& out)
         return Result::Data;
     }
     for (;;) {
-        const int r = avcodec_receive_frame(d.codec.get(), d.frame.get());
+        const int r = Av().avcodec_receive_frame(d.codec.get(), d.frame.get());
         if (r == 0) {
             const int frames = Convert(out);
-            av_frame_unref(d.frame.get());
+            Av().av_frame_unref(d.frame.get());
             if (frames > 0) return Result::Data;
             continue;
         }
@@ -199,20 +202,20 @@ CStreamDecoder::Result CStreamDecoder::Decode(std::vector<float>& out)
         }
         if (m_inputEnded) return Result::End;
 
-        const int rr = av_read_frame(d.format.get(), d.packet.get());
+        const int rr = Av().av_read_frame(d.format.get(), d.packet.get());
         if (rr == AVERROR_EXIT) return Result::Interrupted;
         if (rr < 0) {
             // The end of the data (or a connection that broke): let the decoder give out the rest.
             m_inputEnded = true;
-            avcodec_send_packet(d.codec.get(), nullptr);
+            Av().avcodec_send_packet(d.codec.get(), nullptr);
             continue;
         }
         if (d.packet->stream_index != d.stream->index) {
-            av_packet_unref(d.packet.get());
+            Av().av_packet_unref(d.packet.get());
             continue;
         }
-        const int s = avcodec_send_packet(d.codec.get(), d.packet.get());
-        av_packet_unref(d.packet.get());
+        const int s = Av().avcodec_send_packet(d.codec.get(), d.packet.get());
+        Av().av_packet_unref(d.packet.get());
         if (s < 0 && s != AVERROR(EAGAIN)) {
             if (++m_badPackets > kMaxBadPackets) return Result::End;
         } else {
@@ -227,11 +230,11 @@ int CStreamDecoder::Convert(std::vector<float>& out)
     AVFrame* f = d.frame.get();
     if (f->nb_samples <= 0 || !d.PrepareResampler(f)) return 0;
 
-    const int capacity = swr_get_out_samples(d.resampler.get(), f->nb_samples);
+    const int capacity = Av().swr_get_out_samples(d.resampler.get(), f->nb_samples);
     if (capacity <= 0) return 0;
     out.resize(static_cast<size_t>(capacity) * kChannels);
     auto* dst = reinterpret_cast<std::uint8_t*>(out.data());
-    int got = swr_convert(d.resampler.get(), &dst, capacity, const_cast<const std::uint8_t**>(f->extended_data),
+    int got = Av().swr_convert(d.resampler.get(), &dst, capacity, const_cast<const std::uint8_t**>(f->extended_data),
         f->nb_samples);
     if (got <= 0) {
         out.clear();
@@ -244,7 +247,7 @@ int CStreamDecoder::Convert(std::vector<float>& out)
     if (m_skipTo >= 0) {
         // The first block after a seek: drop what lies before the target.
         std::int64_t start = m_skipTo;
-        if (ts != AV_NOPTS_VALUE) start = av_rescale_q(ts - d.startTs, d.stream->time_base, AVRational {1, kRate});
+        if (ts != AV_NOPTS_VALUE) start = Av().av_rescale_q(ts - d.startTs, d.stream->time_base, AVRational {1, kRate});
         const std::int64_t drop = std::clamp<std::int64_t>(m_skipTo - start, 0, got);
         if (start + got <= m_skipTo) {
             out.clear();
@@ -267,18 +270,18 @@ bool CStreamDecoder::Seek(std::int64_t ms)
     Impl& d = *m_impl;
     const std::int64_t from = std::max<std::int64_t>(0, ms - kPrerollMs);
     const std::int64_t base = d.startTs != AV_NOPTS_VALUE ? d.startTs : 0;
-    const std::int64_t ts = base + av_rescale_q(from, AVRational {1, 1000}, d.stream->time_base);
-    if (av_seek_frame(d.format.get(), d.stream->index, ts, AVSEEK_FLAG_BACKWARD) < 0) {
+    const std::int64_t ts = base + Av().av_rescale_q(from, AVRational {1, 1000}, d.stream->time_base);
+    if (Av().av_seek_frame(d.format.get(), d.stream->index, ts, AVSEEK_FLAG_BACKWARD) < 0) {
         // Containers without timestamps to seek by still go back to their start by bytes.
-        if (ms != 0 || avformat_seek_file(d.format.get(), -1, INT64_MIN, 0, 0, AVSEEK_FLAG_BYTE) < 0) return false;
+        if (ms != 0 || Av().avformat_seek_file(d.format.get(), -1, INT64_MIN, 0, 0, AVSEEK_FLAG_BYTE) < 0) return false;
     }
-    avcodec_flush_buffers(d.codec.get());
+    Av().avcodec_flush_buffers(d.codec.get());
     d.resampler.reset(); // its delay line holds samples of the old place
     d.first.clear();
     m_haveFirst = false;
     m_inputEnded = false;
     m_badPackets = 0;
-    m_skipTo = av_rescale(ms, kRate, 1000);
+    m_skipTo = Av().av_rescale(ms, kRate, 1000);
     m_nextFrame = m_skipTo;
     return true;
 }

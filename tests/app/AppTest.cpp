@@ -532,6 +532,36 @@ TEST(App, ShutdownWritesTheSettingsAndLeavesEveryDatabaseClosedAndIntact)
     EXPECT_NE(third.Node(QStringLiteral("最近播放")), nullptr);
 }
 
+TEST(App, AStartThatPlaysNothingLoadsNoFfmpegAndTheFirstPlayLoadsIt)
+{
+    QTemporaryDir home;
+    QTemporaryDir music;
+    const QString file = MakeMp3(music.filePath(QStringLiteral("one.mp3")), QStringLiteral("One"));
+    // The real program, settled and pictured (a start with a file plays it first); the dynamic
+    // loader names each library it loads, and how, on the error output.
+    const auto run = [&](const QString& png, const QStringList& files) {
+        QProcess player;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("files"));
+        player.setProcessEnvironment(env);
+        player.setProgram(QStringLiteral(ORDEL_APP_BINARY));
+        player.setArguments(QStringList {QStringLiteral("--home"), home.path(), QStringLiteral("--no-service"),
+                                         QStringLiteral("--screenshot"), home.filePath(png)} + files);
+        player.start();
+        EXPECT_TRUE(player.waitForFinished(60000));
+        EXPECT_EQ(player.exitCode(), 0);
+        EXPECT_TRUE(QFile::exists(home.filePath(png)));
+        return player.readAllStandardError();
+    };
+    const QByteArray played = run(QStringLiteral("played.png"), {file});
+    EXPECT_TRUE(played.contains("file=libavcodec.so")) << "the file was played without FFmpeg?";
+    // The next start shows the same library and plays nothing: none of FFmpeg's seventy libraries.
+    const QByteArray idle = run(QStringLiteral("idle.png"), {});
+    EXPECT_FALSE(idle.contains("libavcodec.so"));
+    EXPECT_FALSE(idle.contains("librsvg"));
+    EXPECT_TRUE(idle.contains("file=libQt6Widgets.so")); // the loader did report its libraries
+}
+
 TEST(App, TheProgramEndsThroughItsShutdownOnATerminationSignal)
 {
     QTemporaryDir home;

@@ -13,10 +13,9 @@
 
 namespace {
 
-const QString& TextOf(const TrackInfo* info, int column)
+QString TextOf(const TrackInfo* info, int column)
 {
-    static const QString empty;
-    if (!info) return empty;
+    if (!info) return QString();
     switch (column) {
     case kSortSong: return info->Song;
     case kSortArtist: return info->Artist;

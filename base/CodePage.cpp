@@ -10,13 +10,6 @@ namespace {
 
 constexpr const char* kCodePage = "GB18030";
 
-bool IsAscii(const char* bytes, qsizetype length)
-{
-    for (qsizetype i = 0; i < length; ++i)
-        if (static_cast<unsigned char>(bytes[i]) >= 0x80) return false;
-    return true;
-}
-
 // iconv descriptors keep shift state, so each thread has its own pair.
 IconvHandle& Encoder()
 {
@@ -65,6 +58,13 @@ QByteArray ToAnsi(const QString& text)
     }
     out.truncate(dst - out.data());
     return out;
+}
+
+bool IsAscii(const char* bytes, qsizetype length)
+{
+    for (qsizetype i = 0; i < length; ++i)
+        if (static_cast<unsigned char>(bytes[i]) >= 0x80) return false;
+    return true;
 }
 
 QString FromAnsi(const char* bytes, qsizetype length, bool* valid)

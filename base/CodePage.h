@@ -10,6 +10,8 @@ QByteArray ToAnsi(const QString& text);
 // Code-page bytes to wide text; a byte sequence that is not valid becomes U+FFFD and the rest
 // is still read. `valid`, when given, tells whether every byte was valid code-page text.
 QString FromAnsi(const char* bytes, qsizetype length, bool* valid = nullptr);
+// Bytes below 0x80 alone: the same text in the code page, in Latin-1 and in UTF-8.
+bool IsAscii(const char* bytes, qsizetype length);
 inline QString FromAnsi(const QByteArray& bytes, bool* valid = nullptr)
 {
     return FromAnsi(bytes.constData(), bytes.size(), valid);

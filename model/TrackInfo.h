@@ -2,6 +2,7 @@
 #include "model/TrackGid.h"
 #include "model/TrackPath.h"
 #include "model/TrackText.h"
+#include "model/TrackTitle.h"
 
 #include <QString>
 
@@ -90,12 +91,12 @@ private:
 // One track's data: the columns of the AllMusic and TempMusic tables, in record order, plus the
 // few fields that are not columns. All integers are signed 32-bit; defaults are a new record's.
 // A library holds a hundred thousand of these: the title, which every track has of its own, is
-// a plain string, the path shares its folder, the key is its bytes; the other texts a scan or a view touches are
+// one compact block, the path shares its folder, the key is its bytes; the other texts a scan or a view touches are
 // TrackTexts, one pointer that is null while empty and shares a text many tracks hold alike;
 // the fields few tracks ever fill are in the rare block, read through Rare() and written
 // through EditRare().
 struct TrackInfo {
-    QString Song;              //  0 title
+    TrackTitle Song;           //  0 title
     TrackText Artist;          //  1
     TrackText Album;           //  3
     TrackText ReleaseTimeText; //  6 display copy of ReleaseTime

@@ -96,23 +96,30 @@ const IntField kIntFields[] = {
     Int(&TrackInfo::AddDay),
 };
 
-// A text column's field: `own` for the title, each track's own text, `path` for the path,
+// A text column's field: `title` for the title, each track's own text, `path` for the path,
 // `text` for the record's other texts, `rare` for those of its rare block.
 struct TextField {
-    QString TrackInfo::* own;
+    TrackTitle TrackInfo::* title;
     TrackPath TrackInfo::* path;
     TrackText TrackInfo::* text;
     TrackText TrackRareFields::* rare;
     bool escaped;
     bool shared; // many tracks hold the same text: read through the pool
 
-    // Not for the path, which is no string: see IsEmpty and BindPath.
+    // Not for the title or the path, which are no strings: see View and BindPath.
     const QString& Get(const TrackInfo& info) const
     {
-        if (own) return info.*own;
         return text ? (info.*text).str() : (info.Rare().*rare).str();
     }
-    bool IsEmpty(const TrackInfo& info) const { return path ? (info.*path).isEmpty() : Get(info).isEmpty(); }
+    // Not for the path. A title kept in Latin-1 is made in `room`.
+    QStringView View(const TrackInfo& info, QString& room) const
+    {
+        return title ? (info.*title).View(room) : QStringView(Get(info));
+    }
+    bool IsEmpty(const TrackInfo& info) const
+    {
+        return title ? (info.*title).isEmpty() : path ? (info.*path).isEmpty() : Get(info).isEmpty();
+    }
     void Set(TrackInfo& info, TrackText value) const
     {
         if (text) info.*text = std::move(value);
@@ -120,7 +127,7 @@ struct TextField {
     }
 };
 
-constexpr TextField Own(QString TrackInfo::* field, bool escaped)
+constexpr TextField Title(TrackTitle TrackInfo::* field, bool escaped)
 {
     return {field, nullptr, nullptr, nullptr, escaped, false};
 }
@@ -139,7 +146,7 @@ constexpr TextField Rare(TrackText TrackRareFields::* field, bool shared)
 
 // Columns 21..48 in order.
 const TextField kTextFields[] = {
-    Rare(&TrackRareFields::AlbumID, true),         Own(&TrackInfo::Song, true),
+    Rare(&TrackRareFields::AlbumID, true),         Title(&TrackInfo::Song, true),
     Text(&TrackInfo::Artist, true, true),          Rare(&TrackRareFields::Sysid, false),
     Rare(&TrackRareFields::CmsID, false),          Path(&TrackInfo::LSrc, true),
     Text(&TrackInfo::NSrc, true, false),           Text(&TrackInfo::Album, true, true),
@@ -237,7 +244,7 @@ int CTrackRowValues::BindColumns(SqliteStatement& stmt, int index, const TrackIn
     slot = 1;
     for (const TextField& t : kTextFields) {
         if ((rc = t.path ? BindPath(stmt, index, slot, info.*t.path, t.escaped)
-                         : BindText(stmt, index, slot, t.Get(info), t.escaped)) != kSqliteOk)
+                         : BindText(stmt, index, slot, t.View(info, m_title), t.escaped)) != kSqliteOk)
             return rc;
         ++index;
         ++slot;
@@ -289,7 +296,7 @@ bool FilledFromFile(const IntField& f)
 
 bool FilledFromFile(const TextField& t)
 {
-    return t.own == &TrackInfo::Song || t.text == &TrackInfo::Artist || t.path == &TrackInfo::LSrc ||
+    return t.title == &TrackInfo::Song || t.text == &TrackInfo::Artist || t.path == &TrackInfo::LSrc ||
            t.text == &TrackInfo::Album || t.text == &TrackInfo::Genre || t.text == &TrackInfo::Stereo;
 }
 
@@ -366,7 +373,8 @@ int CTrackRowValues::BindFileInsert(SqliteStatement& stmt, const TrackInfo& info
         const TextField& t = kTextFields[i];
         // The slot of the column in the full statement's order, as BindColumns keeps them.
         const int slot = int(i) + 1;
-        rc = t.path ? BindPath(stmt, index, slot, info.*t.path, t.escaped) : BindText(stmt, index, slot, t.Get(info), t.escaped);
+        rc = t.path ? BindPath(stmt, index, slot, info.*t.path, t.escaped)
+                    : BindText(stmt, index, slot, t.View(info, m_title), t.escaped);
         ++index;
     }
     return rc;
@@ -410,6 +418,17 @@ void ReadPath(const char* bytes, int length, bool escaped, CTrackTextPool* pool,
     }
     const int folder = int(slash - bytes);
     path.SetShared(pool->Text(bytes, folder, escaped), StoredText(slash + 1, length - folder - 1, escaped));
+}
+
+// A stored title of ASCII alone (where no "^`^" can stand for an apostrophe) is its own
+// Latin-1 text: taken as it is, without a string made first.
+void ReadTitle(const char* bytes, int length, bool escaped, TrackTitle& title)
+{
+    if (!bytes) title.clear();
+    else if (IsAscii(bytes, length) && !(escaped && std::memchr(bytes, '^', size_t(length))))
+        title.SetLatin1(QLatin1StringView(bytes, length));
+    else
+        title = StoredText(bytes, length, escaped);
 }
 
 } // namespace
@@ -469,7 +488,7 @@ unsigned ReadTrackRow(const SqliteStatement& stmt, TrackInfo& info, CTrackTextPo
         const int length = sqlite3_column_bytes(stmt.get(), column);
         const auto* bytes = length > 0 ? reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), column)) : nullptr;
         ++column;
-        if (t.own) info.*t.own = bytes ? StoredText(bytes, length, t.escaped) : QString();
+        if (t.title) ReadTitle(bytes, length, t.escaped, info.*t.title);
         else if (t.path) ReadPath(bytes, length, t.escaped, pool, info.*t.path);
         else if (pool && t.shared) t.Set(info, pool->Text(bytes, length, t.escaped));
         else t.Set(info, bytes ? TrackText(StoredText(bytes, length, t.escaped)) : TrackText());

@@ -81,6 +81,7 @@ private:
     QByteArray m_addTime;
     bool m_addTimeBound = false;
     QString m_path; // a path put together from its shared folder and its file name
+    QString m_title; // a title kept in Latin-1, in UTF-16 to be bound
     int m_ints[kInts] {};
     // Which slots the run has bound so far.
     bool m_intBound[kInts] {};

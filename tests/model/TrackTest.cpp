@@ -368,6 +368,66 @@ TEST(Track, PathsReadBackAsGivenWholeOrWithASharedFolder)
     EXPECT_TRUE(c.LSrc.isEmpty());
 }
 
+// A title reads back exactly as given, whether its characters fit one byte each or not, and a
+// copy is a title of its own.
+TEST(Track, TitlesReadBackAsGivenInEitherWidth)
+{
+    QString surrogates = QStringLiteral("夜空 ");
+    surrogates.append(QChar::fromUcs4(0x1F3B5).operator QStringView());
+    const QStringList titles = {QStringLiteral("Morning River 42"), QStringLiteral("Café Élan ÿ"),
+                                QStringLiteral("Ā just past Latin-1"), QStringLiteral("夜空 Morning 7"), surrogates,
+                                QStringLiteral("it's ^`^ \u0000"), QString(QChar(0)), QString(40000, QChar(0xE9)),
+                                QString(0x7FFE, QLatin1Char('a')), QString(0x7FFF, QChar(0x4E00))};
+    for (const QString& text : titles) {
+        TrackTitle t(text);
+        EXPECT_EQ(t.Text(), text);
+        EXPECT_EQ(QString(t).size(), text.size());
+        EXPECT_EQ(t.size(), text.size());
+        EXPECT_FALSE(t.isEmpty());
+        EXPECT_TRUE(t == text);
+        EXPECT_FALSE(t == QString(text).append(QLatin1Char('x')));
+        EXPECT_FALSE(t == text.left(text.size() - 1));
+        QString room;
+        EXPECT_EQ(t.View(room), text);
+        EXPECT_TRUE(t == TrackTitle(text));
+    }
+    // Bytes taken as Latin-1 are the same title as the text given.
+    TrackTitle bytes;
+    bytes.SetLatin1(QLatin1StringView("Night Road 3"));
+    EXPECT_TRUE(bytes == TrackTitle(QStringLiteral("Night Road 3")));
+    EXPECT_TRUE(bytes == QLatin1StringView("Night Road 3"));
+    EXPECT_FALSE(bytes == QLatin1StringView("Night Road"));
+    EXPECT_FALSE(TrackTitle(QStringLiteral("Ā")) == TrackTitle(QStringLiteral("A")));
+    bytes.SetLatin1(QLatin1StringView());
+    EXPECT_TRUE(bytes.isEmpty());
+
+    // Empty is one state, however it was given.
+    TrackInfo a;
+    EXPECT_TRUE(a.Song.isEmpty());
+    EXPECT_TRUE(a.Song.Text().isNull());
+    EXPECT_TRUE(a.Song == QString());
+    a.Song = QStringLiteral("");
+    EXPECT_TRUE(a.Song.isEmpty());
+
+    // Copies are independent; a title set from its own text keeps it.
+    a.Song = QStringLiteral("纸飞机 Blue 5");
+    TrackInfo b = a;
+    b.Song = QStringLiteral("Light");
+    EXPECT_EQ(a.Song.Text(), QStringLiteral("纸飞机 Blue 5"));
+    TrackInfo c = a;
+    a.Song.clear();
+    EXPECT_EQ(c.Song.Text(), QStringLiteral("纸飞机 Blue 5"));
+    EXPECT_EQ(b.Song.Text(), QStringLiteral("Light"));
+    QString room;
+    c.Song = c.Song.View(room).toString();
+    b.Song = b.Song;
+    EXPECT_EQ(c.Song.Text(), QStringLiteral("纸飞机 Blue 5"));
+    EXPECT_EQ(b.Song.Text(), QStringLiteral("Light"));
+    b.Song = std::move(c.Song);
+    EXPECT_EQ(b.Song.Text(), QStringLiteral("纸飞机 Blue 5"));
+    EXPECT_LE(sizeof(TrackTitle), sizeof(void*));
+}
+
 // The lyrics, the mark and the source list are made only when a track first needs them; until
 // then and after they are emptied the track answers as a new one does.
 TEST(Track, LyricsAndSourcesBeforeAndAfterUse)

@@ -1,12 +1,15 @@
 #include "model/TrackGid.h"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 #include <functional>
 #include <string_view>
 
 namespace {
 
 constexpr char16_t kHex[] = u"0123456789abcdef";
+constexpr std::ptrdiff_t kHalf = TrackGid::kDigits / 4;
 
 // The value of a lowercase hex digit, or -1: a key in capitals is another key, kept as text.
 int HexValue(char16_t c)
@@ -19,30 +22,53 @@ int HexValue(char16_t c)
 } // namespace
 
 TrackGid::TrackGid(const TrackGid& other)
-    : m_digest(other.m_digest), m_text(other.m_text ? std::make_unique<const QString>(*other.m_text) : nullptr)
 {
+    if (const QString* text = other.TextHeld()) HoldText(new QString(*text));
+    else m_bytes = other.m_bytes;
 }
+
+TrackGid::TrackGid(TrackGid&& other) noexcept : m_bytes(std::exchange(other.m_bytes, {})) {}
 
 TrackGid& TrackGid::operator=(const TrackGid& other)
 {
     if (this != &other) {
-        m_digest = other.m_digest;
-        m_text = other.m_text ? std::make_unique<const QString>(*other.m_text) : nullptr;
+        TrackGid copy(other);
+        std::swap(m_bytes, copy.m_bytes);
     }
     return *this;
 }
 
-TrackGid::~TrackGid() = default;
+TrackGid& TrackGid::operator=(TrackGid&& other) noexcept
+{
+    std::swap(m_bytes, other.m_bytes);
+    return *this;
+}
+
+TrackGid::~TrackGid() { delete TextHeld(); }
 
 void TrackGid::clear()
 {
-    m_digest.fill(0);
-    m_text.reset();
+    delete TextHeld();
+    m_bytes.fill(0);
 }
 
 bool TrackGid::HoldsDigest() const
 {
-    return std::any_of(m_digest.begin(), m_digest.end(), [](unsigned char b) { return b != 0; });
+    return std::any_of(m_bytes.begin() + kHalf, m_bytes.end(), [](unsigned char b) { return b != 0; });
+}
+
+const QString* TrackGid::TextHeld() const
+{
+    if (HoldsDigest()) return nullptr;
+    const QString* text;
+    std::memcpy(&text, m_bytes.data(), sizeof text);
+    return text;
+}
+
+void TrackGid::HoldText(const QString* text)
+{
+    m_bytes.fill(0);
+    std::memcpy(m_bytes.data(), &text, sizeof text);
 }
 
 void TrackGid::Set(QStringView text)
@@ -56,20 +82,21 @@ void TrackGid::Set(QStringView text)
         digits = high >= 0 && low >= 0;
         if (digits) digest[size_t(i / 2)] = static_cast<unsigned char>(high << 4 | low);
     }
-    // All-zero bytes stand for no key, so the one key that spells them is kept as text.
-    if (digits && std::any_of(digest.begin(), digest.end(), [](unsigned char b) { return b != 0; }))
-        m_digest = digest;
+    if (digits && std::any_of(digest.begin() + kHalf, digest.end(), [](unsigned char b) { return b != 0; }))
+        m_bytes = digest;
     else
-        m_text = std::make_unique<const QString>(text.toString());
+        HoldText(new QString(text.toString()));
 }
 
 QStringView TrackGid::View(Digits& room) const
 {
-    if (m_text) return *m_text;
-    if (!HoldsDigest()) return {};
-    for (size_t i = 0; i < m_digest.size(); ++i) {
-        room[2 * i] = kHex[m_digest[i] >> 4];
-        room[2 * i + 1] = kHex[m_digest[i] & 0xF];
+    if (!HoldsDigest()) {
+        const QString* text = TextHeld();
+        return text ? QStringView(*text) : QStringView();
+    }
+    for (size_t i = 0; i < m_bytes.size(); ++i) {
+        room[2 * i] = kHex[m_bytes[i] >> 4];
+        room[2 * i + 1] = kHex[m_bytes[i] & 0xF];
     }
     return QStringView(room.data(), kDigits);
 }
@@ -88,8 +115,10 @@ bool operator==(const TrackGid& a, QStringView b)
 
 bool operator==(const TrackGid& a, const TrackGid& b)
 {
-    if (a.m_text || b.m_text) return a.m_text && b.m_text && *a.m_text == *b.m_text;
-    return a.m_digest == b.m_digest;
+    if (a.HoldsDigest() || b.HoldsDigest()) return a.m_bytes == b.m_bytes;
+    const QString* x = a.TextHeld();
+    const QString* y = b.TextHeld();
+    return x && y ? *x == *y : x == y;
 }
 
 size_t TrackGidHash::operator()(QStringView text) const

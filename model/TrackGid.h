@@ -10,7 +10,8 @@
 // A track's key. Nearly every key is MakeGid's 32 lowercase hex digits: such a key is held as the
 // 16 bytes the digits spell, inside the record, where its text took a block of some 90 bytes of
 // its own for every track of the library. Any other key (one an old file holds, a test's name)
-// is held as its text. It reads as its text wherever a QString is taken.
+// is held as its text, through a pointer in the same 16 bytes. It reads as its text wherever a
+// QString is taken.
 class TrackGid {
 public:
     static constexpr int kDigits = 32;
@@ -20,9 +21,9 @@ public:
     TrackGid() = default;
     explicit TrackGid(const QString& text) { Set(text); }
     TrackGid(const TrackGid& other);
-    TrackGid(TrackGid&&) noexcept = default;
+    TrackGid(TrackGid&& other) noexcept;
     TrackGid& operator=(const TrackGid& other);
-    TrackGid& operator=(TrackGid&&) noexcept = default;
+    TrackGid& operator=(TrackGid&& other) noexcept;
     TrackGid& operator=(const QString& text)
     {
         Set(text);
@@ -30,7 +31,7 @@ public:
     }
     ~TrackGid();
 
-    bool isEmpty() const { return !m_text && !HoldsDigest(); }
+    bool isEmpty() const { return !HoldsDigest() && !TextHeld(); }
     void clear();
 
     QString Text() const;
@@ -45,10 +46,13 @@ public:
 
 private:
     void Set(QStringView text);
+    // Bytes whose second half is all zero are no digest: their first half is the text's
+    // pointer (null for no key). The keys whose digits spell such bytes are held as text.
     bool HoldsDigest() const;
+    const QString* TextHeld() const;
+    void HoldText(const QString* text);
 
-    std::array<unsigned char, kDigits / 2> m_digest {}; // all zero: no key held as bytes
-    std::unique_ptr<const QString> m_text;              // a key that is not MakeGid's digits
+    alignas(8) std::array<unsigned char, kDigits / 2> m_bytes {};
 };
 
 // For a map keyed by TrackGid and looked up by text: a key held and the same key given as text

@@ -40,13 +40,15 @@ TEST(Track, RecordKeyReadsAsTheTextItWasGiven)
     EXPECT_FALSE(a.Gid == MakeGid(QStringLiteral("/music/other.mp3")));
     TrackGid::Digits room;
     EXPECT_EQ(a.Gid.View(room), QStringView(digits));
-    EXPECT_EQ(sizeof(TrackGid), sizeof(QString));
+    EXPECT_EQ(sizeof(TrackGid), 16u);
 
     // Keys that are not lowercase digits of that length stay what they were, byte for byte.
     QString upper = digits.toUpper();
     upper[0] = QLatin1Char('A');
     const QString zeros(32, QLatin1Char('0'));
-    const QStringList others = {QStringLiteral("a"), upper, digits.left(31), digits + QLatin1Char('0'), zeros,
+    // Digits whose second half is all zero spell no digest the record can tell from a text.
+    const QString halfZeros = digits.left(16) + QString(16, QLatin1Char('0'));
+    const QStringList others = {QStringLiteral("a"), upper, digits.left(31), digits + QLatin1Char('0'), zeros, halfZeros,
                                 QStringLiteral("g") + digits.mid(1), QStringLiteral("键 %1").arg(7)};
     for (const QString& key : others) {
         TrackInfo t;
@@ -68,8 +70,19 @@ TEST(Track, RecordKeyReadsAsTheTextItWasGiven)
     EXPECT_EQ(a.Gid, digits);
     EXPECT_TRUE(TrackGid(QStringLiteral("name")) == c.Gid);
     EXPECT_FALSE(TrackGid(zeros) == TrackGid());
+    EXPECT_TRUE(TrackGid(halfZeros) == TrackGid(halfZeros));
+    EXPECT_FALSE(TrackGid(halfZeros) == TrackGid(digits.left(16) + QString(15, QLatin1Char('0')) + QLatin1Char('1')));
     c = a;
     EXPECT_TRUE(c.Gid == a.Gid);
+    // A key moved away leaves an empty one; a key held as text moves without a copy.
+    TrackGid held(halfZeros);
+    TrackGid taken(std::move(held));
+    EXPECT_TRUE(held.isEmpty());
+    EXPECT_EQ(taken, halfZeros);
+    taken = TrackGid(digits);
+    EXPECT_EQ(taken, digits);
+    taken = b.Gid;
+    EXPECT_TRUE(taken.isEmpty());
 }
 
 TEST(Track, DayNumber)

@@ -41,6 +41,18 @@ CQvMusic* CreateMedia(int type)
     return new (std::nothrow) CQvMusic();
 }
 
+CQvMusic* CreateMediaWithRecord()
+{
+    constexpr size_t kInfoAt = (sizeof(CQvMusic) + alignof(TrackInfo) - 1) / alignof(TrackInfo) * alignof(TrackInfo);
+    void* block = ::operator new(kInfoAt + sizeof(TrackInfo), std::nothrow);
+    if (!block) return nullptr;
+    auto* track = new (block) CQvMusic();
+    track->m_pInfo = new (static_cast<char*>(block) + kInfoAt) TrackInfo();
+    track->m_bInfoInBlock = true;
+    track->UpdateKind();
+    return track;
+}
+
 struct CQvMusic::Extras {
     // The lyrics text and its flag are written by the lyrics jobs (several may run for one
     // track) and read by the window.
@@ -52,7 +64,22 @@ struct CQvMusic::Extras {
 };
 
 CQvMusic::CQvMusic() = default;
-CQvMusic::~CQvMusic() { delete m_pExtras.load(); }
+
+CQvMusic::~CQvMusic()
+{
+    delete m_pExtras.load();
+    m_pAttached.reset();
+    TakeInfo(nullptr);
+}
+
+void CQvMusic::TakeInfo(TrackInfo* info)
+{
+    if (info == m_pInfo) return;
+    if (m_bInfoInBlock) m_pInfo->~TrackInfo();
+    else delete m_pInfo;
+    m_bInfoInBlock = false;
+    m_pInfo = info;
+}
 
 CQvMusic::Extras& CQvMusic::MakeExtras() const
 {
@@ -84,7 +111,7 @@ void CQvMusic::UpdateKind()
 int CQvMusic::AttachObject(QObject* object, TrackInfo* info)
 {
     if (object != m_pAttached.get()) m_pAttached.reset(object);
-    if (info != m_pInfo.get()) m_pInfo.reset(info);
+    TakeInfo(info);
     m_pOwner = nullptr;
     m_nKind = 3;
     return 1;
@@ -93,13 +120,13 @@ int CQvMusic::AttachObject(QObject* object, TrackInfo* info)
 int CQvMusic::AttachInfo(TrackInfo* info, QObject* owner)
 {
     // Attaching the record it already owns again only recomputes the kind.
-    if (info != m_pInfo.get()) m_pInfo.reset(info);
+    TakeInfo(info);
     m_pOwner = owner;
     UpdateKind();
     return 1;
 }
 
-TrackInfo* CQvMusic::GetInfo() const { return m_pInfo.get(); }
+TrackInfo* CQvMusic::GetInfo() const { return m_pInfo; }
 
 QObject* CQvMusic::GetAttachedObject() const { return m_pAttached.get(); }
 
@@ -249,7 +276,8 @@ void CQvMusic::SetHasLyrics(int has)
     e.hasLyrics = has;
 }
 
-int CQvMusic::GetSpareFlag() const { return m_nSpare; }
+// Nothing sets the spare flag.
+int CQvMusic::GetSpareFlag() const { return 0; }
 
 QStringList& CQvMusic::GetStringList() { return MakeExtras().urls; }
 

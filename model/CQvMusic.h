@@ -9,7 +9,8 @@
 struct TrackInfo;
 
 // The one track class: owns its TrackInfo, the attached object, the lyrics cache and the
-// alternative source URLs, all freed with the last reference.
+// alternative source URLs, all freed with the last reference. A track made with its record
+// (CreateMediaWithRecord) holds both in one block.
 class CQvMusic final : public IMedia {
 public:
     CQvMusic();
@@ -48,13 +49,20 @@ public:
     int SourceKind() const { return m_nKind; }
     QObject* Owner() const { return m_pOwner; }
 
+    // A track's block may hold its record too: it is given back whole, as it was taken.
+    static void operator delete(void* p) { ::operator delete(p); }
+
 private:
+    friend CQvMusic* CreateMediaWithRecord();
     // What few tracks ever carry, made on first use: a library of a hundred thousand tracks
     // keeps only a null pointer for it in most of them.
     struct Extras;
 
     ~CQvMusic() override;
     void UpdateKind();
+    // Takes `info` as the record, the one held before destroyed (its room in the block, if it
+    // was made there, stays until the track goes).
+    void TakeInfo(TrackInfo* info);
     void KeepLoadedLyrics(const QString& text);
     Extras* FindExtras() const { return m_pExtras.load(std::memory_order_acquire); }
     Extras& MakeExtras() const;
@@ -62,13 +70,13 @@ private:
     std::atomic<int> m_nRef {1};
     // Workers (loading the library, importing) change it while the window reads it to draw rows.
     std::atomic<unsigned> m_uState {STATE_WORD_NEW};
-    std::unique_ptr<TrackInfo> m_pInfo;
+    TrackInfo* m_pInfo = nullptr;
     std::unique_ptr<QObject> m_pAttached;
     QObject* m_pOwner = nullptr;
     // Made by whichever thread first needs it (a lyrics job or the window), never replaced.
     mutable std::atomic<Extras*> m_pExtras {nullptr};
     int m_nKind = 0;
-    int m_nSpare = 0;
+    bool m_bInfoInBlock = false; // m_pInfo was made in the track's own block
 
     static constexpr unsigned STATE_WORD_NEW = 0x1;
 };
@@ -77,3 +85,7 @@ using TrackRef = MediaRef<CQvMusic>;
 
 // A new track with one reference and no record for type 0; null for any other type.
 CQvMusic* CreateMedia(int type);
+// A new track with one reference and a new record of its own (kind 1), both in one block: the
+// hundred thousand tracks of a library save the second block's overhead each. Null when there
+// is no memory.
+CQvMusic* CreateMediaWithRecord();

@@ -5,15 +5,13 @@
 
 #include "model/TrackInfo.h"
 
-#include <memory>
-
 TrackRef TrackFromRow(const SqliteStatement& stmt, CTrackTextPool* pool)
 {
-    auto info = std::make_unique<TrackInfo>();
-    const unsigned state = ReadTrackRow(stmt, *info, pool);
-    TrackRef track = TrackRef::Adopt(CreateMedia(0));
+    TrackRef track = TrackRef::Adopt(CreateMediaWithRecord());
     if (!track) return track;
-    track->AttachInfo(info.release(), nullptr);
+    TrackInfo* info = track->GetInfo();
+    const unsigned state = ReadTrackRow(stmt, *info, pool);
+    track->AttachInfo(info, nullptr);
     track->RemoveState(~0u);
     track->AddState(state);
     return track;

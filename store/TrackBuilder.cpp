@@ -64,14 +64,11 @@ TrackRef TrackFromTags(const QString& path, const QString& gid, const AudioTagFi
                        const TrackBuildOptions& options)
 {
     if (path.isEmpty()) return TrackRef();
-    auto* info = new TrackInfo;
+    TrackRef track = TrackRef::Adopt(CreateMediaWithRecord());
+    if (!track) return track;
+    TrackInfo* info = track->GetInfo();
     info->Gid = gid;
     info->LSrc = path;
-    TrackRef track = TrackRef::Adopt(CreateMedia(0));
-    if (!track) {
-        delete info;
-        return track;
-    }
     track->AttachInfo(info, options.owner);
     // A file that could not be read keeps a new record's fields.
     if (tags) track->TakeTags(*tags);
@@ -87,7 +84,9 @@ TrackRef MakeTrackFromUrl(CMediaLibrary& library, const UrlTrackFields& fields, 
     const QString gid = MakeGid(fields.url);
     if (TrackRef known = Known(library, gid)) return known;
 
-    auto* info = new TrackInfo;
+    TrackRef track = TrackRef::Adopt(CreateMediaWithRecord());
+    if (!track) return track;
+    TrackInfo* info = track->GetInfo();
     info->Gid = gid;
     info->NSrc = fields.url;
     info->Song = fields.song;
@@ -95,11 +94,6 @@ TrackRef MakeTrackFromUrl(CMediaLibrary& library, const UrlTrackFields& fields, 
     info->Album = fields.album;
     info->EditRare().CmsID = fields.cmsId;
     info->Default2 = fields.star;
-    TrackRef track = TrackRef::Adopt(CreateMedia(0));
-    if (!track) {
-        delete info;
-        return track;
-    }
     track->AttachInfo(info, options.owner);
     if (fields.fromPage) track->AddState(STATE_ADDED_BY_PAGE | STATE_FROM_SERVICE);
     else if (fields.fromService) track->AddState(STATE_FROM_SERVICE);

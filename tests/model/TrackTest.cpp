@@ -121,6 +121,33 @@ TEST(Track, NewTrackDefaultsKindAndState)
     TrackRef copy = t;
     EXPECT_EQ(t->AddRef(), 3);
     EXPECT_EQ(t->Release(), 2);
+
+    // A track made with its record answers as one given a new record; a record attached later
+    // takes its place, and the record's texts go with whichever record holds them (the sanitiser
+    // runs see any of them left behind or freed twice).
+    TrackRef joined = TrackRef::Adopt(CreateMediaWithRecord());
+    ASSERT_TRUE(joined && joined->GetInfo());
+    EXPECT_EQ(joined->SourceKind(), 1);
+    EXPECT_EQ(joined->GetState(), 1u);
+    EXPECT_EQ(joined->GetInfo()->ArtistSex, -1);
+    TrackInfo* own = joined->GetInfo();
+    own->Song = QStringLiteral("夜空 Morning 1");
+    own->EditRare().Sysid = QStringLiteral("s-9");
+    joined->AttachInfo(own, nullptr);
+    EXPECT_EQ(joined->SourceKind(), 2);
+    EXPECT_EQ(joined->GetInfo(), own);
+    const TrackInfo kept = *own;
+    auto* later = new TrackInfo(kept);
+    later->NSrc = QStringLiteral("http://x/b.mp3");
+    joined->AttachInfo(later, nullptr);
+    EXPECT_EQ(joined->GetInfo(), later);
+    EXPECT_EQ(joined->SourceKind(), 3);
+    EXPECT_EQ(joined->GetInfo()->Song, QStringLiteral("夜空 Morning 1"));
+    EXPECT_EQ(kept.Rare().Sysid, QStringLiteral("s-9"));
+    TrackRef streamed = TrackRef::Adopt(CreateMediaWithRecord());
+    streamed->AttachObject(new QObject, nullptr);
+    EXPECT_EQ(streamed->GetInfo(), nullptr);
+    EXPECT_EQ(streamed->SourceKind(), 3);
 }
 
 namespace {

@@ -41,6 +41,8 @@ CQvMusic* CreateMedia(int type)
     return new (std::nothrow) CQvMusic();
 }
 
+static_assert(alignof(QObject) > 0x7, "a track keeps three bits beside its owner's address");
+
 CQvMusic* CreateMediaWithRecord()
 {
     constexpr size_t kInfoAt = (sizeof(CQvMusic) + alignof(TrackInfo) - 1) / alignof(TrackInfo) * alignof(TrackInfo);
@@ -48,12 +50,14 @@ CQvMusic* CreateMediaWithRecord()
     if (!block) return nullptr;
     auto* track = new (block) CQvMusic();
     track->m_pInfo = new (static_cast<char*>(block) + kInfoAt) TrackInfo();
-    track->m_bInfoInBlock = true;
+    track->SetInfoInBlock(true);
     track->UpdateKind();
     return track;
 }
 
 struct CQvMusic::Extras {
+    // Only a track given one by AttachObject holds an attached object.
+    std::unique_ptr<QObject> attached;
     // The lyrics text and its flag are written by the lyrics jobs (several may run for one
     // track) and read by the window.
     std::mutex lyricsMutex;
@@ -68,16 +72,15 @@ CQvMusic::CQvMusic() = default;
 CQvMusic::~CQvMusic()
 {
     delete m_pExtras.load();
-    m_pAttached.reset();
     TakeInfo(nullptr);
 }
 
 void CQvMusic::TakeInfo(TrackInfo* info)
 {
     if (info == m_pInfo) return;
-    if (m_bInfoInBlock) m_pInfo->~TrackInfo();
+    if (InfoInBlock()) m_pInfo->~TrackInfo();
     else delete m_pInfo;
-    m_bInfoInBlock = false;
+    SetInfoInBlock(false);
     m_pInfo = info;
 }
 
@@ -102,18 +105,18 @@ int CQvMusic::Release()
 
 void CQvMusic::UpdateKind()
 {
-    if (!m_pInfo) m_nKind = 0;
-    else if (!m_pInfo->NSrc.isEmpty()) m_nKind = 3;
-    else if (!m_pInfo->Song.isEmpty()) m_nKind = 2;
-    else m_nKind = 1;
+    if (!m_pInfo) SetKind(0);
+    else if (!m_pInfo->NSrc.isEmpty()) SetKind(3);
+    else if (!m_pInfo->Song.isEmpty()) SetKind(2);
+    else SetKind(1);
 }
 
 int CQvMusic::AttachObject(QObject* object, TrackInfo* info)
 {
-    if (object != m_pAttached.get()) m_pAttached.reset(object);
+    if (object != GetAttachedObject()) MakeExtras().attached.reset(object);
     TakeInfo(info);
-    m_pOwner = nullptr;
-    m_nKind = 3;
+    SetOwner(nullptr);
+    SetKind(3);
     return 1;
 }
 
@@ -121,14 +124,18 @@ int CQvMusic::AttachInfo(TrackInfo* info, QObject* owner)
 {
     // Attaching the record it already owns again only recomputes the kind.
     TakeInfo(info);
-    m_pOwner = owner;
+    SetOwner(owner);
     UpdateKind();
     return 1;
 }
 
 TrackInfo* CQvMusic::GetInfo() const { return m_pInfo; }
 
-QObject* CQvMusic::GetAttachedObject() const { return m_pAttached.get(); }
+QObject* CQvMusic::GetAttachedObject() const
+{
+    const Extras* e = FindExtras();
+    return e ? e->attached.get() : nullptr;
+}
 
 int CQvMusic::ReadTagsIntoInfo(AudioTagFields& fields)
 {

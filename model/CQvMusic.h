@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 
 struct TrackInfo;
@@ -46,8 +47,8 @@ public:
     int LoadLyrics() override;
 
     // 3 for a stream (NSrc set), else 2 when the record has a title, else 1.
-    int SourceKind() const { return m_nKind; }
-    QObject* Owner() const { return m_pOwner; }
+    int SourceKind() const { return int(m_ownerWord & kKindBits); }
+    QObject* Owner() const { return reinterpret_cast<QObject*>(m_ownerWord & ~kFlagBits); }
 
     // A track's block may hold its record too: it is given back whole, as it was taken.
     static void operator delete(void* p) { ::operator delete(p); }
@@ -63,6 +64,10 @@ private:
     // Takes `info` as the record, the one held before destroyed (its room in the block, if it
     // was made there, stays until the track goes).
     void TakeInfo(TrackInfo* info);
+    void SetOwner(QObject* owner) { m_ownerWord = reinterpret_cast<uintptr_t>(owner) | (m_ownerWord & kFlagBits); }
+    void SetKind(int kind) { m_ownerWord = (m_ownerWord & ~kKindBits) | uintptr_t(kind); }
+    bool InfoInBlock() const { return (m_ownerWord & kInfoInBlock) != 0; }
+    void SetInfoInBlock(bool in) { m_ownerWord = in ? m_ownerWord | kInfoInBlock : m_ownerWord & ~kInfoInBlock; }
     void KeepLoadedLyrics(const QString& text);
     Extras* FindExtras() const { return m_pExtras.load(std::memory_order_acquire); }
     Extras& MakeExtras() const;
@@ -71,14 +76,17 @@ private:
     // Workers (loading the library, importing) change it while the window reads it to draw rows.
     std::atomic<unsigned> m_uState {STATE_WORD_NEW};
     TrackInfo* m_pInfo = nullptr;
-    std::unique_ptr<QObject> m_pAttached;
-    QObject* m_pOwner = nullptr;
+    // The owner, the kind (0..3) and whether m_pInfo was made in the track's own block, in one
+    // word: an object's address leaves its three lowest bits free. With the attached object
+    // among the extras, a track takes 40 bytes, and with its record one block of 192.
+    uintptr_t m_ownerWord = 0;
     // Made by whichever thread first needs it (a lyrics job or the window), never replaced.
     mutable std::atomic<Extras*> m_pExtras {nullptr};
-    int m_nKind = 0;
-    bool m_bInfoInBlock = false; // m_pInfo was made in the track's own block
 
     static constexpr unsigned STATE_WORD_NEW = 0x1;
+    static constexpr uintptr_t kKindBits = 0x3;
+    static constexpr uintptr_t kInfoInBlock = 0x4;
+    static constexpr uintptr_t kFlagBits = 0x7;
 };
 
 using TrackRef = MediaRef<CQvMusic>;

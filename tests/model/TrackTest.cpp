@@ -148,6 +148,29 @@ TEST(Track, NewTrackDefaultsKindAndState)
     streamed->AttachObject(new QObject, nullptr);
     EXPECT_EQ(streamed->GetInfo(), nullptr);
     EXPECT_EQ(streamed->SourceKind(), 3);
+    EXPECT_NE(streamed->GetAttachedObject(), nullptr);
+
+    // The owner, the kind and the record's place share one word: each reads back on its own.
+    QObject owner;
+    TrackRef owned = TrackRef::Adopt(CreateMediaWithRecord());
+    owned->GetInfo()->Song = QStringLiteral("a");
+    owned->AttachInfo(owned->GetInfo(), &owner);
+    EXPECT_EQ(owned->Owner(), &owner);
+    EXPECT_EQ(owned->SourceKind(), 2);
+    EXPECT_EQ(owned->GetAttachedObject(), nullptr);
+    owned->GetInfo()->NSrc = QStringLiteral("http://x/a.mp3");
+    owned->AttachInfo(owned->GetInfo(), &owner);
+    EXPECT_EQ(owned->SourceKind(), 3);
+    EXPECT_EQ(owned->Owner(), &owner);
+    auto* object = new QObject;
+    owned->AttachObject(object, owned->GetInfo());
+    EXPECT_EQ(owned->Owner(), nullptr);
+    EXPECT_EQ(owned->GetAttachedObject(), object);
+    owned->AttachInfo(new TrackInfo, &owner);
+    EXPECT_EQ(owned->SourceKind(), 1);
+    EXPECT_EQ(owned->Owner(), &owner);
+    EXPECT_EQ(owned->GetAttachedObject(), object);
+    EXPECT_LE(sizeof(CQvMusic), 40u);
 }
 
 namespace {

@@ -28,6 +28,16 @@ struct TrackTitle::Head {
     }
     static size_t Size(qsizetype length) { return length >= kLong ? 6 : 2; }
     static const char* Chars(const char* p) { return p + Size(Length(p)); }
+
+    // Whether the block `p` (null for an empty title) holds the text `b`.
+    template <class View>
+    static bool Equals(const char* p, View b)
+    {
+        if (!p) return b.isEmpty();
+        const qsizetype n = Length(p);
+        if (Wide(p)) return QStringView(reinterpret_cast<const char16_t*>(Chars(p)), n) == b;
+        return QLatin1StringView(Chars(p), n) == b;
+    }
 };
 
 namespace {
@@ -135,23 +145,9 @@ QStringView TrackTitle::View(QString& room) const
     return QStringView(reinterpret_cast<const char16_t*>(Head::Chars(m_p)), Head::Length(m_p));
 }
 
-bool operator==(const TrackTitle& a, QStringView b)
-{
-    if (!a.m_p) return b.isEmpty();
-    const qsizetype n = TrackTitle::Head::Length(a.m_p);
-    const char* chars = TrackTitle::Head::Chars(a.m_p);
-    if (TrackTitle::Head::Wide(a.m_p)) return QStringView(reinterpret_cast<const char16_t*>(chars), n) == b;
-    return QLatin1StringView(chars, n) == b;
-}
+bool operator==(const TrackTitle& a, QStringView b) { return TrackTitle::Head::Equals(a.m_p, b); }
 
-bool operator==(const TrackTitle& a, QLatin1StringView b)
-{
-    if (!a.m_p) return b.isEmpty();
-    const qsizetype n = TrackTitle::Head::Length(a.m_p);
-    const char* chars = TrackTitle::Head::Chars(a.m_p);
-    if (TrackTitle::Head::Wide(a.m_p)) return QStringView(reinterpret_cast<const char16_t*>(chars), n) == b;
-    return QLatin1StringView(chars, n) == b;
-}
+bool operator==(const TrackTitle& a, QLatin1StringView b) { return TrackTitle::Head::Equals(a.m_p, b); }
 
 bool operator==(const TrackTitle& a, const TrackTitle& b)
 {

@@ -488,6 +488,9 @@ int CMediaLibrary::LoadStatistics()
         track->GetInfo()->PlayCount = s.Totle;
         if (s.Totle > 10) m_store.AddMostPlayed(track, true);
     }
+    // As after the library's rows: a play's write touches a page or two, not the whole table.
+    stmt.reset();
+    db->ReleaseMemory();
     return rows;
 }
 

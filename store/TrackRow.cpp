@@ -241,15 +241,18 @@ int CTrackRowValues::BindColumns(SqliteStatement& stmt, int index, const TrackIn
         const int value = field.IsState() ? static_cast<int>(state) : field.Get(info);
         if ((rc = BindInt(stmt, index++, slot++, value)) != kSqliteOk) return rc;
     }
-    slot = 1;
-    for (const TextField& t : kTextFields) {
-        if ((rc = t.path ? BindPath(stmt, index, slot, info.*t.path, t.escaped)
-                         : BindText(stmt, index, slot, t.View(info, m_title), t.escaped)) != kSqliteOk)
-            return rc;
-        ++index;
-        ++slot;
-    }
+    for (size_t i = 0; i < std::size(kTextFields); ++i)
+        if ((rc = BindTextColumn(stmt, index++, i, info)) != kSqliteOk) return rc;
     return rc;
+}
+
+int CTrackRowValues::BindTextColumn(SqliteStatement& stmt, int index, size_t field, const TrackInfo& info)
+{
+    const TextField& t = kTextFields[field];
+    // The slot of the column in the full statement's order: Gid's is 0.
+    const int slot = int(field) + 1;
+    return t.path ? BindPath(stmt, index, slot, info.*t.path, t.escaped)
+                  : BindText(stmt, index, slot, t.View(info, m_title), t.escaped);
 }
 
 int CTrackRowValues::BindInsert(SqliteStatement& stmt, const TrackInfo& info, unsigned state)
@@ -370,12 +373,7 @@ int CTrackRowValues::BindFileInsert(SqliteStatement& stmt, const TrackInfo& info
     }
     for (size_t i : f.boundTexts) {
         if (rc != kSqliteOk) return rc;
-        const TextField& t = kTextFields[i];
-        // The slot of the column in the full statement's order, as BindColumns keeps them.
-        const int slot = int(i) + 1;
-        rc = t.path ? BindPath(stmt, index, slot, info.*t.path, t.escaped)
-                    : BindText(stmt, index, slot, t.View(info, m_title), t.escaped);
-        ++index;
+        rc = BindTextColumn(stmt, index++, i, info);
     }
     return rc;
 }
@@ -402,10 +400,6 @@ QString StoredText(const char* bytes, int length, bool escaped)
     text.squeeze();
     return text;
 }
-
-} // namespace
-
-namespace {
 
 // A stored path, its folder taken from the pool: the tracks of a folder share it. The bytes are
 // split at the last slash before they are converted, which no code-page character's bytes hold.

@@ -72,6 +72,8 @@ private:
     // Whether `stmt` holds the values this object bound to it last.
     bool Holds(const SqliteStatement& stmt) const { return &stmt == m_run; }
     int BindPath(SqliteStatement& stmt, int index, int slot, const TrackPath& path, bool escaped);
+    // The text column `field` (0 for the first after the integers) at placeholder `index`.
+    int BindTextColumn(SqliteStatement& stmt, int index, size_t field, const TrackInfo& info);
 
     const SqliteStatement* m_run = nullptr;
     // One per text placeholder, in column order; m_spare takes a row's text to compare it with

@@ -18,19 +18,21 @@ extern "C" {
 // Each function of FFmpeg that this program calls.
 #define ORDEL_FFMPEG_CALLS(X)                                                                              \
     X(av_channel_layout_compare) X(av_channel_layout_copy) X(av_channel_layout_default)                    \
-    X(av_channel_layout_uninit) X(av_dict_free) X(av_dict_set) X(av_find_best_stream) X(av_frame_alloc)    \
-    X(av_frame_free) X(av_frame_get_buffer) X(av_frame_unref) X(av_free) X(av_freep) X(av_log_set_level)   \
-    X(av_malloc) X(av_match_ext) X(av_opt_set_int) X(av_packet_alloc) X(av_packet_free)                    \
-    X(av_packet_rescale_ts) X(av_packet_unref) X(av_read_frame) X(av_rescale) X(av_rescale_q)              \
-    X(av_seek_frame) X(av_strerror) X(av_write_frame) X(av_write_trailer) X(avcodec_alloc_context3)        \
-    X(avcodec_find_encoder_by_name) X(avcodec_flush_buffers) X(avcodec_free_context) X(avcodec_open2)      \
-    X(avcodec_parameters_from_context) X(avcodec_parameters_to_context) X(avcodec_receive_frame)           \
-    X(avcodec_receive_packet) X(avcodec_send_frame) X(avcodec_send_packet) X(avformat_alloc_context)       \
+    X(av_channel_layout_uninit) X(av_dict_free) X(av_dict_set) X(av_find_best_stream)                      \
+    X(av_frame_alloc) X(av_frame_free) X(av_frame_get_buffer) X(av_frame_make_writable)                    \
+    X(av_frame_unref) X(av_free) X(av_freep) X(av_log_set_level) X(av_malloc) X(av_match_ext)              \
+    X(av_opt_set_int) X(av_packet_alloc) X(av_packet_free) X(av_packet_rescale_ts)                         \
+    X(av_packet_unref) X(av_read_frame) X(av_rescale) X(av_rescale_q) X(av_seek_frame)                     \
+    X(av_strerror) X(av_write_frame) X(av_write_trailer) X(avcodec_alloc_context3)                         \
+    X(avcodec_find_encoder) X(avcodec_find_encoder_by_name) X(avcodec_flush_buffers)                       \
+    X(avcodec_free_context) X(avcodec_open2) X(avcodec_parameters_from_context)                            \
+    X(avcodec_parameters_to_context) X(avcodec_receive_frame) X(avcodec_receive_packet)                    \
+    X(avcodec_send_frame) X(avcodec_send_packet) X(avformat_alloc_context)                                 \
     X(avformat_alloc_output_context2) X(avformat_close_input) X(avformat_find_stream_info)                 \
     X(avformat_free_context) X(avformat_new_stream) X(avformat_open_input) X(avformat_seek_file)           \
     X(avformat_write_header) X(avio_alloc_context) X(avio_closep) X(avio_context_free) X(avio_feof)        \
-    X(avio_flush) X(avio_open2) X(avio_read_partial) X(avio_size) X(swr_alloc_set_opts2) X(swr_convert)    \
-    X(swr_free) X(swr_get_out_samples) X(swr_init)
+    X(avio_flush) X(avio_open2) X(avio_read_partial) X(avio_size) X(swr_alloc_set_opts2)                   \
+    X(swr_convert) X(swr_free) X(swr_get_out_samples) X(swr_init)
 
 namespace ffmpeg {
 

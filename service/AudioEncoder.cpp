@@ -5,11 +5,9 @@
 #include <QFile>
 #include <QSaveFile>
 
-extern "C" {
-#include <libavutil/channel_layout.h>
-}
-
 #include <cmath>
+
+using ffmpeg::Av;
 
 namespace {
 
@@ -17,11 +15,11 @@ namespace {
 bool Drain(AVCodecContext* ctx, AVPacket* pkt, QSaveFile& out)
 {
     for (;;) {
-        const int rc = avcodec_receive_packet(ctx, pkt);
+        const int rc = Av().avcodec_receive_packet(ctx, pkt);
         if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
         if (rc < 0) return false;
         const bool ok = out.write(reinterpret_cast<const char*>(pkt->data), pkt->size) == pkt->size;
-        av_packet_unref(pkt);
+        Av().av_packet_unref(pkt);
         if (!ok) return false;
     }
 }
@@ -36,33 +34,34 @@ AVSampleFormat PickFormat(const AVCodec* codec)
 
 bool WriteToneMp3(const QString& path, double seconds, double hz)
 {
-    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MP3);
+    if (!Av().loaded) return false; // no FFmpeg on this machine: its log says why
+    const AVCodec* codec = Av().avcodec_find_encoder(AV_CODEC_ID_MP3);
     if (!codec) return false;
-    const ffmpeg::CodecContext ctx(avcodec_alloc_context3(codec));
+    const ffmpeg::CodecContext ctx(Av().avcodec_alloc_context3(codec));
     if (!ctx) return false;
     AVCodecContext* c = ctx.get();
     c->bit_rate = 128000;
     c->sample_rate = 44100;
     c->sample_fmt = PickFormat(codec);
     AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-    if (av_channel_layout_copy(&c->ch_layout, &stereo) < 0) return false;
-    if (avcodec_open2(c, codec, nullptr) < 0) return false;
+    if (Av().av_channel_layout_copy(&c->ch_layout, &stereo) < 0) return false;
+    if (Av().avcodec_open2(c, codec, nullptr) < 0) return false;
 
-    const ffmpeg::Frame frame(av_frame_alloc());
-    const ffmpeg::Packet packet(av_packet_alloc());
+    const ffmpeg::Frame frame(Av().av_frame_alloc());
+    const ffmpeg::Packet packet(Av().av_packet_alloc());
     if (!frame || !packet) return false;
     AVFrame* f = frame.get();
     f->nb_samples = c->frame_size > 0 ? c->frame_size : 1152;
     f->format = c->sample_fmt;
-    if (av_channel_layout_copy(&f->ch_layout, &c->ch_layout) < 0) return false;
-    if (av_frame_get_buffer(f, 0) < 0) return false;
+    if (Av().av_channel_layout_copy(&f->ch_layout, &c->ch_layout) < 0) return false;
+    if (Av().av_frame_get_buffer(f, 0) < 0) return false;
 
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly)) return false;
     const long long total = static_cast<long long>(seconds * c->sample_rate);
     long long done = 0;
     while (done < total) {
-        if (av_frame_make_writable(f) < 0) return false;
+        if (Av().av_frame_make_writable(f) < 0) return false;
         for (int i = 0; i < f->nb_samples; ++i) {
             const double t = static_cast<double>(done + i) / c->sample_rate;
             const double v = done + i < total ? 0.3 * std::sin(2 * M_PI * hz * t) : 0.0;
@@ -77,8 +76,8 @@ bool WriteToneMp3(const QString& path, double seconds, double hz)
         }
         f->pts = done;
         done += f->nb_samples;
-        if (avcodec_send_frame(c, f) < 0 || !Drain(c, packet.get(), out)) return false;
+        if (Av().avcodec_send_frame(c, f) < 0 || !Drain(c, packet.get(), out)) return false;
     }
-    if (avcodec_send_frame(c, nullptr) < 0 || !Drain(c, packet.get(), out)) return false;
+    if (Av().avcodec_send_frame(c, nullptr) < 0 || !Drain(c, packet.get(), out)) return false;
     return out.commit();
 }
